@@ -1,0 +1,38 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// The receiver's identification text: records separated by ";", read with
+//   "PRODUCT,<name>"  at the very start
+//   ";PORT,<port>,<n>,<baud>,<n>,<n>,<parity letter>,..."  anywhere
+//   ";VERSION,<number>"  anywhere, optional
+
+constexpr uint8_t kIdentificationRequest = 0x6F;
+constexpr uint8_t kIdentificationReply = 0x6E;
+constexpr int kProductSize = 255;
+
+struct PortRecord {
+  unsigned long portNumber = 0;
+  unsigned long baud = 0;
+  char parityLetter = 0;
+};
+
+// The product name: everything after "PRODUCT," (and any blanks) up to the next white
+// space. false when the text does not begin with the record or the name is missing.
+bool ScanProduct(const char* text, char (&product)[kProductSize]);
+
+// `record` points at ";PORT". false unless port number, baud rate and parity were read.
+bool ScanPortRecord(const char* record, PortRecord& out);
+
+// `record` points at ";VERSION". false when no number follows.
+bool ScanVersion(const char* record, float& version);
+
+// Snaps a reported rate that lies strictly inside a window around a standard rate.
+uint32_t NormaliseBaud(uint32_t reported);
+
+// "E" even, "O" odd, anything else none.
+int ParityFromLetter(char letter);
+
+bool IsQz77Product(const char* product);
+bool IsTwoLineCapable(const char* product, float version);

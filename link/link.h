@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstdint>
+
+#include "link/packet.h"
+#include "link/rx_ring.h"
+#include "link/serial_port.h"
+#include "link/tick.h"
+
+// Everything the program keeps about its line to the receiver. One lives for the whole
+// run; nothing in it is reset by a new connection.
+struct Link {
+  SerialPort port;
+  RxRing rx;
+  int linkState = kNothingReceived;
+  Deadline deadline;
+
+  // What the last identification learned.
+  uint32_t receiverPortNumber = 0;  // the receiver's port number + 1; 0: none known
+  int qz77Class = 0;
+  int twoLineCapable = 0;
+};
+
+// 1 on success, 0 on failure.
+int SendEnq(Link& link);
+// L + 6 on success, 0 on failure. `data` may be null when `length` is 0.
+int SendPacket(Link& link, uint8_t type, const uint8_t* data, int length);
+
+// Reads one frame byte by byte; `seconds` limits each gap between bytes.
+// 0: a good frame; -1: time-out or bad frame; -2: an ACK while not out of step.
+int ReceiveFrame(Link& link, Packet& packet, double seconds);
+
+// Opens `portPath`, finds the receiver, reads its identification and switches the line
+// to its baud rate and parity. 1 = identified, 0 = failed (shown).
+int IdentifyReceiver(Link& link, const char* portPath);

@@ -1,0 +1,5 @@
+#include "link/rx_ring.h"
+
+int PushReceived(RxRing& ring, const uint8_t* bytes, int count) {
+  return PushBytes(ring, bytes, count);
+}

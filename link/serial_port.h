@@ -1,0 +1,63 @@
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+
+// The one serial port through which the receiver is reached. The platform's own file
+// (serial_port_posix.cpp) implements these operations; nothing else touches the device.
+
+enum ParityCode {
+  kParityNone = 0,
+  kParityOdd = 1,
+  kParityEven = 2,
+};
+
+struct SerialPort {
+  int handle = -1;  // the platform's descriptor; -1 while no port is held
+  // Set while reads keep failing, so that "read failure." is shown once per outage.
+  std::atomic<bool> readFailing{false};
+  // What SetLineSettings last applied (a pseudo-terminal does not report parity back).
+  uint32_t lineBaud = 0;
+  int lineParity = -1;
+
+  SerialPort() = default;
+  SerialPort(const SerialPort&) = delete;
+  SerialPort& operator=(const SerialPort&) = delete;
+  ~SerialPort();
+};
+
+// Opens the device exclusively, raw, with reads that never wait, at 9600 baud and no
+// parity. Any port held before is closed first. 0 = open, -1 = failed (shown).
+int OpenPort(SerialPort& port, const char* path);
+
+// Baud rate (any value the device accepts), 8 data bits, parity, 1 stop bit.
+// 0 = applied, -1 = failed (shown); a failure leaves the line as it was.
+int SetLineSettings(SerialPort& port, uint32_t baud, int parity);
+
+// Holds the line in the break state for 300 ms. 0 = done, -1 = ending the break failed.
+int SendBreak(SerialPort& port);
+
+// Reads and discards everything that is waiting or arrives without a pause of ~10 ms.
+void FlushInput(SerialPort& port);
+
+// One read of up to n bytes that never waits; 0 when nothing is there or on failure.
+int ReadPort(SerialPort& port, uint8_t* buffer, int n);
+
+// Writes all n bytes, however long the device takes; n on success, 0 on failure.
+int WritePort(SerialPort& port, const uint8_t* buffer, int n);
+
+// Waits up to timeoutMs (-1: without limit) for input.
+// 1: input is waiting; 0: none came; -1: the device reports a hang-up or an error
+// (after waiting out the time-out, so that callers that retry do not spin).
+int WaitForInput(SerialPort& port, int timeoutMs);
+
+// Shows "read failure." unless the current outage has been reported already.
+void NoteReadFailure(SerialPort& port);
+
+// Closes the port if one is held. Only for tests and shutdown: a connect reopens.
+void ClosePort(SerialPort& port);
+
+// The device that a user's port name stands for: "comN", "COMN" and "\\.\comN" name the
+// N-th serial port of the platform; any other text is a path used as given.
+void MapDevicePath(const char* name, char* out, size_t outSize);

@@ -1,0 +1,329 @@
+// The serial port on Linux: termios2 for any baud rate, TIOCEXCL and flock for exclusive
+// use, non-waiting reads, and poll for the waits.
+
+#include <asm/termbits.h>
+#include <errno.h>
+#include <fcntl.h>
+#include <grp.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <thread>
+
+#include "link/serial_port.h"
+#include "link/status_message.h"
+#include "link/trace.h"
+
+namespace {
+
+constexpr int kFlushChunk = 300;
+constexpr int kFlushGapMs = 10;
+constexpr int kBreakMs = 300;
+
+void ShowOpenFailure(int error, const char* path) {
+  char text[400];
+  if (error == EACCES) {
+    struct stat node;
+    const char* group = nullptr;
+    if (stat(path, &node) == 0) {
+      const struct group* owner = getgrgid(node.st_gid);
+      if (owner != nullptr) group = owner->gr_name;
+    }
+    std::snprintf(text, sizeof text, "%s: %s (to use it, join the group %s)", std::strerror(error),
+                  path, group != nullptr ? group : "that owns the device");
+  } else {
+    std::snprintf(text, sizeof text, "%s: %s", std::strerror(error), path);
+  }
+  Trace("open %s failed: %s", path, std::strerror(error));
+  ShowStatusMessage(text);
+}
+
+bool CloseHandle(int handle) {
+  if (close(handle) == 0) return true;
+  Trace("close failed: %s", std::strerror(errno));
+  return false;
+}
+
+// Takes the device for ourselves: flock refuses a second well-behaved program (root
+// included), TIOCEXCL refuses any other opener but root.
+bool TakeExclusively(int handle, const char* path) {
+  if (flock(handle, LOCK_EX | LOCK_NB) != 0) {
+    int error = errno == EWOULDBLOCK ? EBUSY : errno;
+    ShowOpenFailure(error, path);
+    return false;
+  }
+  if (ioctl(handle, TIOCEXCL) != 0 && errno != ENOTTY) {
+    // ENOTTY: not a terminal; setting the time-outs refuses it below.
+    ShowOpenFailure(errno, path);
+    return false;
+  }
+  return true;
+}
+
+// Raw bytes both ways, and reads that return at once with whatever is there. Hardware
+// flow control and parity checking stay as the device reports them.
+bool SetRawNonWaiting(int handle) {
+  struct termios2 line;
+  if (ioctl(handle, TCGETS2, &line) != 0) {
+    Trace("TCGETS2 ioctl failed: %s", std::strerror(errno));
+    return false;
+  }
+  line.c_iflag &= ~(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IUCLC | IXON |
+                    IXOFF | IXANY | IMAXBEL);
+  line.c_oflag &= ~OPOST;
+  line.c_lflag &= ~(ECHO | ECHOE | ECHOK | ECHONL | ICANON | ISIG | IEXTEN);
+  line.c_cflag |= CLOCAL | CREAD;
+  line.c_cc[VMIN] = 0;
+  line.c_cc[VTIME] = 0;
+  if (ioctl(handle, TCSETS2, &line) != 0) {
+    Trace("TCSETS2 ioctl failed: %s", std::strerror(errno));
+    return false;
+  }
+  return true;
+}
+
+struct StandardRate {
+  uint32_t baud;
+  unsigned code;
+};
+
+constexpr StandardRate kStandardRates[] = {
+    {50, B50},         {75, B75},         {110, B110},       {134, B134},
+    {150, B150},       {200, B200},       {300, B300},       {600, B600},
+    {1200, B1200},     {1800, B1800},     {2400, B2400},     {4800, B4800},
+    {9600, B9600},     {19200, B19200},   {38400, B38400},   {57600, B57600},
+    {115200, B115200}, {230400, B230400}, {460800, B460800}, {500000, B500000},
+    {576000, B576000}, {921600, B921600}, {1000000, B1000000},
+};
+
+void SetSpeed(struct termios2& line, uint32_t baud) {
+  line.c_cflag &= ~(CBAUD | (CBAUD << IBSHIFT));  // input speed follows output speed
+  unsigned code = BOTHER;
+  for (const StandardRate& rate : kStandardRates) {
+    if (rate.baud == baud) code = rate.code;
+  }
+  line.c_cflag |= code;
+  line.c_ispeed = baud;
+  line.c_ospeed = baud;
+}
+
+void SetFraming(struct termios2& line, int parity) {
+  line.c_cflag &= ~(CSIZE | CSTOPB | PARENB | PARODD | CMSPAR);
+  line.c_cflag |= CS8;
+  if (parity == kParityOdd) line.c_cflag |= PARENB | PARODD;
+  if (parity == kParityEven) line.c_cflag |= PARENB;
+}
+
+bool MatchPortName(const char* name, unsigned& number) {
+  if (std::strncmp(name, "\\\\.\\", 4) == 0) name += 4;
+  if (std::strncmp(name, "com", 3) != 0 && std::strncmp(name, "COM", 3) != 0) return false;
+  const char* digits = name + 3;
+  if (*digits < '1' || *digits > '9') return false;
+  unsigned value = 0;
+  for (const char* c = digits; *c != '\0'; ++c) {
+    if (*c < '0' || *c > '9' || value > 100000) return false;
+    value = value * 10 + static_cast<unsigned>(*c - '0');
+  }
+  number = value;
+  return true;
+}
+
+}  // namespace
+
+SerialPort::~SerialPort() { ClosePort(*this); }
+
+void ClosePort(SerialPort& port) {
+  if (port.handle < 0) return;
+  CloseHandle(port.handle);
+  port.handle = -1;
+  port.lineBaud = 0;
+  port.lineParity = -1;
+}
+
+void MapDevicePath(const char* name, char* out, size_t outSize) {
+  unsigned number = 0;
+  if (MatchPortName(name, number)) {
+    std::snprintf(out, outSize, "/dev/ttyS%u", number - 1);
+  } else {
+    std::snprintf(out, outSize, "%s", name);
+  }
+}
+
+int OpenPort(SerialPort& port, const char* path) {
+  ClosePort(port);
+  port.readFailing = false;
+  char device[256];
+  MapDevicePath(path, device, sizeof device);
+  int handle = open(device, O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
+  if (handle < 0) {
+    ShowOpenFailure(errno, device);
+    return -1;
+  }
+  if (!TakeExclusively(handle, device)) {
+    CloseHandle(handle);
+    return -1;
+  }
+  port.handle = handle;
+  Trace("opened %s", device);
+  if (!SetRawNonWaiting(handle)) {
+    ShowStatusMessage("Error setting timeout structures.");
+    return -1;
+  }
+  ShowStatusMessage("Communications opened.");
+  return SetLineSettings(port, 9600, kParityNone);
+}
+
+int SetLineSettings(SerialPort& port, uint32_t baud, int parity) {
+  struct termios2 line;
+  if (port.handle < 0 || ioctl(port.handle, TCGETS2, &line) != 0) {
+    Trace("TCGETS2 ioctl failed: %s", std::strerror(errno));
+    ShowStatusMessage("Could not retrieve comm settings.");
+    return -1;
+  }
+  if (parity != kParityNone && parity != kParityOdd && parity != kParityEven) {
+    ShowStatusMessage("Un-recognized parity");
+    return -1;
+  }
+  // Baud 0 would hang the line up rather than set a speed: no device runs at it.
+  bool applied = false;
+  if (baud != 0) {
+    SetSpeed(line, baud);
+    SetFraming(line, parity);
+    applied = ioctl(port.handle, TCSETS2, &line) == 0;
+    if (!applied) Trace("TCSETS2 ioctl failed: %s", std::strerror(errno));
+  }
+  if (!applied) {
+    ShowStatusMessage("Could not set comm settings.");
+    return -1;
+  }
+  port.lineBaud = baud;
+  port.lineParity = parity;
+  Trace("line set to %u baud, parity %d", baud, parity);
+  return 0;
+}
+
+int SendBreak(SerialPort& port) {
+  if (ioctl(port.handle, TIOCSBRK) != 0) Trace("TIOCSBRK ioctl failed: %s", std::strerror(errno));
+  std::this_thread::sleep_for(std::chrono::milliseconds(kBreakMs));
+  if (ioctl(port.handle, TIOCCBRK) != 0) {
+    Trace("TIOCCBRK ioctl failed: %s", std::strerror(errno));
+    return -1;
+  }
+  return 0;
+}
+
+static bool LineHungUp(int handle) {
+  struct pollfd entry = {handle, POLLIN, 0};
+  return poll(&entry, 1, 0) > 0 && (entry.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0;
+}
+
+// Reads until `n` bytes have come or the line has been quiet for gapMs.
+static int ReadUntilGap(SerialPort& port, uint8_t* buffer, int n, int gapMs) {
+  int got = 0;
+  while (got < n) {
+    int count = ReadPort(port, buffer + got, n - got);
+    got += count;
+    if (count == 0 && WaitForInput(port, gapMs) != 1) break;
+  }
+  return got;
+}
+
+void FlushInput(SerialPort& port) {
+  uint8_t scratch[kFlushChunk];
+  int drained = 0;
+  int count;
+  do {
+    count = ReadUntilGap(port, scratch, kFlushChunk, kFlushGapMs);
+    drained += count;
+  } while (count == kFlushChunk);
+  Trace("flushed %d bytes", drained);
+}
+
+int ReadPort(SerialPort& port, uint8_t* buffer, int n) {
+  if (n <= 0) return 0;
+  ssize_t count = port.handle < 0 ? -1 : read(port.handle, buffer, static_cast<size_t>(n));
+  if (count > 0) {
+    port.readFailing = false;
+    TraceBytes("read", buffer, static_cast<int>(count));
+    return static_cast<int>(count);
+  }
+  if (count == 0) {
+    // Nothing there, or the device is gone: a hung-up line also reads as 0 bytes.
+    if (!LineHungUp(port.handle)) return 0;
+    Trace("read failed: the line is hung up");
+    NoteReadFailure(port);
+    return 0;
+  }
+  if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) return 0;
+  Trace("read failed: %s", std::strerror(errno));
+  NoteReadFailure(port);
+  return 0;
+}
+
+void NoteReadFailure(SerialPort& port) {
+  if (!port.readFailing.exchange(true)) ShowStatusMessage("read failure.");
+}
+
+static bool WaitWritable(int handle) {
+  struct pollfd entry = {handle, POLLOUT, 0};
+  for (;;) {
+    int ready = poll(&entry, 1, -1);
+    if (ready < 0 && errno == EINTR) continue;
+    if (ready < 0) {
+      Trace("poll failed: %s", std::strerror(errno));
+      return false;
+    }
+    return (entry.revents & (POLLERR | POLLHUP | POLLNVAL)) == 0;
+  }
+}
+
+int WritePort(SerialPort& port, const uint8_t* buffer, int n) {
+  int written = 0;
+  while (port.handle >= 0 && written < n) {
+    ssize_t count = write(port.handle, buffer + written, static_cast<size_t>(n - written));
+    if (count > 0) {
+      written += static_cast<int>(count);
+    } else if (count < 0 && errno == EINTR) {
+      continue;
+    } else if (count < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+      Trace("write failed: %s", std::strerror(errno));
+      break;
+    } else if (!WaitWritable(port.handle)) {
+      break;
+    }
+  }
+  if (written < n || port.handle < 0) {
+    ShowStatusMessage("Write data failed.");
+    return 0;
+  }
+  TraceBytes("wrote", buffer, n);
+  return n;
+}
+
+int WaitForInput(SerialPort& port, int timeoutMs) {
+  if (port.handle < 0) {
+    if (timeoutMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(timeoutMs));
+    return -1;
+  }
+  struct pollfd entry = {port.handle, POLLIN, 0};
+  int ready;
+  do {
+    ready = poll(&entry, 1, timeoutMs);
+  } while (ready < 0 && errno == EINTR);
+  if (ready < 0) {
+    Trace("poll failed: %s", std::strerror(errno));
+    return -1;
+  }
+  if (ready == 0) return 0;
+  if (entry.revents & (POLLERR | POLLHUP | POLLNVAL)) {
+    if (timeoutMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(timeoutMs));
+    return -1;
+  }
+  return 1;
+}

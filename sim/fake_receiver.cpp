@@ -1,0 +1,236 @@
+#include "sim/fake_receiver.h"
+
+#include <errno.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "link/identification.h"
+
+namespace {
+
+constexpr uint8_t kStrayByte = 0x55;
+
+// Writes everything, waiting (briefly) while the pty's buffer is full. Caller holds lock.
+void WriteAllLocked(FakeReceiver& receiver, const uint8_t* bytes, int count) {
+  int written = 0;
+  while (written < count && receiver.pty.master >= 0) {
+    ssize_t n = write(receiver.pty.master, bytes + written, static_cast<size_t>(count - written));
+    if (n > 0) {
+      written += static_cast<int>(n);
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && errno != EAGAIN) {
+      std::fprintf(stderr, "sim: write to the pty failed: %s\n", std::strerror(errno));
+      return;
+    }
+    struct pollfd entry = {receiver.pty.master, POLLOUT, 0};
+    if (poll(&entry, 1, 1000) <= 0) {
+      std::fprintf(stderr, "sim: the pty stays full; %d bytes dropped\n", count - written);
+      return;
+    }
+  }
+}
+
+void SendFrameLocked(FakeReceiver& receiver, uint8_t type, const uint8_t* data, int length) {
+  uint8_t frame[kMaxFrameLength];
+  int size = BuildFrame(type, data, length, frame);
+  WriteAllLocked(receiver, frame, size);
+}
+
+void SendIdentificationLocked(FakeReceiver& receiver) {
+  const std::string& text = receiver.script.identification;
+  int length = static_cast<int>(text.size() > kMaxDataLength ? kMaxDataLength : text.size());
+  SendFrameLocked(receiver, kIdentificationReply, reinterpret_cast<const uint8_t*>(text.data()),
+                  length);
+}
+
+void OnEnqLocked(FakeReceiver& receiver) {
+  ++receiver.enqCount;
+  const uint8_t ack = kAck;
+  const uint8_t stray = kStrayByte;
+  switch (receiver.script.enqReply) {
+    case EnqReply::kAck:
+      WriteAllLocked(receiver, &ack, 1);
+      break;
+    case EnqReply::kStrayThenAck:
+      WriteAllLocked(receiver, &stray, 1);
+      WriteAllLocked(receiver, &ack, 1);
+      break;
+    case EnqReply::kSilent:
+      break;
+  }
+  if (receiver.script.unaskedReplyMs >= 0) {
+    receiver.unaskedPending = true;
+    receiver.unaskedAt = SimClock::now() + std::chrono::milliseconds(receiver.script.unaskedReplyMs);
+  }
+}
+
+void OnPacketLocked(FakeReceiver& receiver, const Packet& packet) {
+  SeenPacket seen;
+  seen.type = packet.type;
+  seen.data.assign(packet.data, packet.data + packet.length);
+  seen.at = SimClock::now();
+  receiver.packets.push_back(std::move(seen));
+  if (packet.type == kIdentificationRequest) SendIdentificationLocked(receiver);
+}
+
+// An ENQ is a lone 0x05 that arrives while no frame is partly received.
+void OnBytesLocked(FakeReceiver& receiver, const uint8_t* bytes, int count) {
+  auto now = SimClock::now();
+  for (int i = 0; i < count; ++i) {
+    receiver.received.push_back(bytes[i]);
+    receiver.receivedAt.push_back(now);
+    if (RingEmpty(receiver.ring) && bytes[i] == kEnq) {
+      OnEnqLocked(receiver);
+      continue;
+    }
+    PushReceived(receiver.ring, bytes + i, 1);
+    Packet packet;
+    int pulled;
+    while ((pulled = PullPacket(receiver.ring, receiver.linkState, packet)) != -1) {
+      if (pulled == 0) OnPacketLocked(receiver, packet);
+    }
+  }
+}
+
+int MillisecondsUntilDue(FakeReceiver& receiver) {
+  std::lock_guard<std::mutex> hold(receiver.lock);
+  if (!receiver.unaskedPending) return -1;
+  auto left = std::chrono::duration_cast<std::chrono::milliseconds>(receiver.unaskedAt -
+                                                                    SimClock::now());
+  return left.count() > 0 ? static_cast<int>(left.count()) : 0;
+}
+
+void SendDueLocked(FakeReceiver& receiver) {
+  if (receiver.unaskedPending && SimClock::now() >= receiver.unaskedAt) {
+    receiver.unaskedPending = false;
+    SendIdentificationLocked(receiver);
+  }
+}
+
+int MasterHandle(FakeReceiver& receiver) {
+  std::lock_guard<std::mutex> hold(receiver.lock);
+  return receiver.pty.master;
+}
+
+void ClearWake(FakeReceiver& receiver) {
+  uint64_t count;
+  if (read(receiver.wakeHandle, &count, sizeof count) < 0 && errno != EAGAIN) {
+    std::fprintf(stderr, "sim: reading the wake-up counter failed: %s\n", std::strerror(errno));
+  }
+}
+
+void ServeLine(FakeReceiver& receiver) {
+  uint8_t chunk[512];
+  while (!receiver.stopRequested) {
+    // Only this thread closes the master, so the handle stays valid while it polls.
+    struct pollfd entries[2] = {{MasterHandle(receiver), POLLIN, 0},
+                                {receiver.wakeHandle, POLLIN, 0}};
+    int ready = poll(entries, 2, MillisecondsUntilDue(receiver));
+    if (ready < 0 && errno != EINTR) {
+      std::fprintf(stderr, "sim: poll failed: %s\n", std::strerror(errno));
+      return;
+    }
+    if (receiver.stopRequested) return;
+    if (entries[1].revents & POLLIN) ClearWake(receiver);
+    std::lock_guard<std::mutex> hold(receiver.lock);
+    if (receiver.hangUpRequested) {
+      ClosePtyPair(receiver.pty);
+      continue;
+    }
+    if (receiver.pty.master >= 0 && (entries[0].revents & POLLIN)) {
+      ssize_t n = read(receiver.pty.master, chunk, sizeof chunk);
+      if (n > 0) OnBytesLocked(receiver, chunk, static_cast<int>(n));
+    }
+    SendDueLocked(receiver);
+  }
+}
+
+void WakeLineThread(FakeReceiver& receiver) {
+  uint64_t one = 1;
+  if (write(receiver.wakeHandle, &one, sizeof one) < 0) {
+    std::fprintf(stderr, "sim: waking the line thread failed: %s\n", std::strerror(errno));
+  }
+}
+
+}  // namespace
+
+FakeReceiver::~FakeReceiver() { StopFakeReceiver(*this); }
+
+bool StartFakeReceiver(FakeReceiver& receiver, const ReceiverScript& script) {
+  receiver.script = script;
+  if (!OpenPtyPair(receiver.pty)) return false;
+  receiver.wakeHandle = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  if (receiver.wakeHandle < 0) {
+    std::fprintf(stderr, "sim: eventfd failed: %s\n", std::strerror(errno));
+    ClosePtyPair(receiver.pty);
+    return false;
+  }
+  receiver.stopRequested = false;
+  receiver.thread = std::thread(ServeLine, std::ref(receiver));
+  return true;
+}
+
+void StopFakeReceiver(FakeReceiver& receiver) {
+  if (receiver.thread.joinable()) {
+    receiver.stopRequested = true;
+    WakeLineThread(receiver);
+    receiver.thread.join();
+  }
+  if (receiver.wakeHandle >= 0) close(receiver.wakeHandle);
+  receiver.wakeHandle = -1;
+  ClosePtyPair(receiver.pty);
+}
+
+const char* FakeReceiverPath(const FakeReceiver& receiver) { return receiver.pty.slavePath; }
+
+void SendFromReceiver(FakeReceiver& receiver, const uint8_t* bytes, int count) {
+  std::lock_guard<std::mutex> hold(receiver.lock);
+  WriteAllLocked(receiver, bytes, count);
+}
+
+void SendFrameFromReceiver(FakeReceiver& receiver, uint8_t type, const uint8_t* data, int length) {
+  std::lock_guard<std::mutex> hold(receiver.lock);
+  SendFrameLocked(receiver, type, data, length);
+}
+
+void HangUpFakeReceiver(FakeReceiver& receiver) {
+  {
+    std::lock_guard<std::mutex> hold(receiver.lock);
+    receiver.hangUpRequested = true;
+  }
+  WakeLineThread(receiver);
+  while (MasterHandle(receiver) >= 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
+std::vector<uint8_t> ReceivedBytes(FakeReceiver& receiver) {
+  std::lock_guard<std::mutex> hold(receiver.lock);
+  return receiver.received;
+}
+
+std::vector<SeenPacket> ReceivedPackets(FakeReceiver& receiver) {
+  std::lock_guard<std::mutex> hold(receiver.lock);
+  return receiver.packets;
+}
+
+int EnqCount(FakeReceiver& receiver) {
+  std::lock_guard<std::mutex> hold(receiver.lock);
+  return receiver.enqCount;
+}
+
+void ClearReceived(FakeReceiver& receiver) {
+  std::lock_guard<std::mutex> hold(receiver.lock);
+  receiver.received.clear();
+  receiver.receivedAt.clear();
+  receiver.packets.clear();
+}
+
+uint32_t FakeReceiverLineBaud(FakeReceiver& receiver) {
+  std::lock_guard<std::mutex> hold(receiver.lock);
+  return PtyLineSpeed(receiver.pty);
+}

@@ -1,0 +1,83 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "link/packet.h"
+#include "link/rx_ring.h"
+#include "sim/pty_pair.h"
+
+// The receiver's end of the wire, on the master side of a pseudo-terminal. It records
+// everything the program writes and answers the way a receiver of the family does.
+
+enum class EnqReply {
+  kAck,           // ACK at once
+  kSilent,        // nothing: a receiver that must be woken by a break
+  kStrayThenAck,  // a stray byte, then ACK
+};
+
+struct ReceiverScript {
+  EnqReply enqReply = EnqReply::kAck;
+  std::string identification;  // the text of the 0x6E reply
+  int unaskedReplyMs = -1;     // >= 0: send the identification by itself this long after ENQ
+};
+
+using SimClock = std::chrono::steady_clock;
+
+struct SeenPacket {
+  uint8_t type = 0;
+  std::vector<uint8_t> data;
+  SimClock::time_point at;
+};
+
+struct FakeReceiver {
+  PtyPair pty;
+  ReceiverScript script;
+  std::thread thread;
+  int wakeHandle = -1;
+  std::atomic<bool> stopRequested{false};
+
+  std::mutex lock;  // guards everything below and every write to the master
+  std::vector<uint8_t> received;
+  std::vector<SimClock::time_point> receivedAt;
+  std::vector<SeenPacket> packets;
+  int enqCount = 0;
+  bool hangUpRequested = false;
+  bool unaskedPending = false;
+  SimClock::time_point unaskedAt;
+
+  RxRing ring;  // the receiver's own receive side, cut into frames by the link's code
+  int linkState = kNothingReceived;
+
+  FakeReceiver() = default;
+  FakeReceiver(const FakeReceiver&) = delete;
+  FakeReceiver& operator=(const FakeReceiver&) = delete;
+  ~FakeReceiver();
+};
+
+bool StartFakeReceiver(FakeReceiver& receiver, const ReceiverScript& script);
+void StopFakeReceiver(FakeReceiver& receiver);
+
+// The device path the program under test opens.
+const char* FakeReceiverPath(const FakeReceiver& receiver);
+
+// Bytes the receiver sends, from any thread.
+void SendFromReceiver(FakeReceiver& receiver, const uint8_t* bytes, int count);
+void SendFrameFromReceiver(FakeReceiver& receiver, uint8_t type, const uint8_t* data, int length);
+
+// The device vanishes: the master side is closed and the program sees a hang-up.
+void HangUpFakeReceiver(FakeReceiver& receiver);
+
+// Copies of what has been received so far.
+std::vector<uint8_t> ReceivedBytes(FakeReceiver& receiver);
+std::vector<SeenPacket> ReceivedPackets(FakeReceiver& receiver);
+int EnqCount(FakeReceiver& receiver);
+void ClearReceived(FakeReceiver& receiver);
+
+// The line speed the program set, read from the master side.
+uint32_t FakeReceiverLineBaud(FakeReceiver& receiver);

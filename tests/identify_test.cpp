@@ -1,0 +1,173 @@
+#include <chrono>
+#include <gtest/gtest.h>
+#include <string>
+#include <thread>
+
+#include "link/identification.h"
+#include "link/link.h"
+#include "sim/fake_receiver.h"
+#include "tests/status_capture.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+const char* kMorwick = "PRODUCT,MORWICK;PORT,0,0,9600,8,1,N,X;VERSION,2.0";
+const char* kExample = "PRODUCT,VELTARIS;PORT,1,0,38462,8,1,E,X;VERSION,1.50";
+
+int CountType(FakeReceiver& receiver, uint8_t type) {
+  int count = 0;
+  for (const SeenPacket& packet : ReceivedPackets(receiver)) count += packet.type == type;
+  return count;
+}
+
+struct IdentifyTest : ::testing::Test {
+  FakeReceiver receiver;
+  Link link;
+  StatusCapture status;
+
+  int Identify(const std::string& text, EnqReply reply = EnqReply::kAck, int unaskedMs = -1) {
+    StopFakeReceiver(receiver);
+    ReceiverScript script;
+    script.identification = text;
+    script.enqReply = reply;
+    script.unaskedReplyMs = unaskedMs;
+    if (!StartFakeReceiver(receiver, script)) return -1;
+    return IdentifyReceiver(link, FakeReceiverPath(receiver));
+  }
+  std::string LastText() {
+    auto texts = status.Texts();
+    return texts.empty() ? "" : texts.back();
+  }
+};
+
+TEST_F(IdentifyTest, AckedProbeGetsTheRequestAndNoBreak) {
+  auto start = Clock::now();
+  ASSERT_EQ(Identify(kMorwick), 1);
+  EXPECT_LT(Clock::now() - start, milliseconds(300)) << "a break would take 300 ms";
+  EXPECT_EQ(EnqCount(receiver), 1);
+  EXPECT_EQ(CountType(receiver, kIdentificationRequest), 1);
+  EXPECT_TRUE(status.Saw("Checking for GPS receiver..."));
+  EXPECT_TRUE(status.Saw(kMorwick));
+  EXPECT_EQ(link.receiverPortNumber, 1u);
+  EXPECT_EQ(FakeReceiverLineBaud(receiver), 9600u);
+}
+
+TEST_F(IdentifyTest, SilentReceiverGetsABreakAndItsOwnReplyIsAccepted) {
+  auto start = Clock::now();
+  ASSERT_EQ(Identify(kExample, EnqReply::kSilent, 500), 1);
+  EXPECT_GE(Clock::now() - start, milliseconds(400)) << "probe time-out and break";
+  EXPECT_EQ(CountType(receiver, kIdentificationRequest), 0);
+  // The Part's example.
+  EXPECT_EQ(link.receiverPortNumber, 2u);
+  EXPECT_EQ(FakeReceiverLineBaud(receiver), 38400u);
+  EXPECT_EQ(link.port.lineParity, kParityEven);
+  EXPECT_EQ(link.qz77Class, 0);
+  EXPECT_EQ(link.twoLineCapable, 1);
+}
+
+TEST_F(IdentifyTest, StrayByteBeforeTheAckTakesTheBreakPath) {
+  ASSERT_EQ(Identify(kMorwick, EnqReply::kStrayThenAck, 500), 1);
+  EXPECT_EQ(CountType(receiver, kIdentificationRequest), 0);
+}
+
+TEST_F(IdentifyTest, OtherPacketsDuringTheWaitAreDropped) {
+  std::thread early([&] {
+    std::this_thread::sleep_for(milliseconds(450));
+    const uint8_t screen[3] = {1, 2, 3};
+    SendFrameFromReceiver(receiver, 0x40, screen, 3);
+  });
+  ReceiverScript script;
+  script.identification = kMorwick;
+  script.enqReply = EnqReply::kSilent;
+  script.unaskedReplyMs = 600;
+  ASSERT_TRUE(StartFakeReceiver(receiver, script));
+  EXPECT_EQ(IdentifyReceiver(link, FakeReceiverPath(receiver)), 1);
+  early.join();
+}
+
+TEST_F(IdentifyTest, NoReplyWithinThreeSeconds) {
+  auto start = Clock::now();
+  EXPECT_EQ(Identify(kMorwick, EnqReply::kSilent), 0);
+  EXPECT_GE(Clock::now() - start, milliseconds(3400));
+  EXPECT_EQ(LastText(), "Could not identify receiver.");
+}
+
+TEST_F(IdentifyTest, PortThatCannotBeOpened) {
+  EXPECT_EQ(IdentifyReceiver(link, "/dev/tarnex-missing"), 0);
+  EXPECT_EQ(LastText(), "No such file or directory: /dev/tarnex-missing");
+}
+
+TEST_F(IdentifyTest, EachFaultyTextFailsWithItsOwnMessage) {
+  struct Case {
+    const char* text;
+    const char* last;  // the last text shown; the identification itself if null
+  } cases[] = {
+      {"HELLO,MORWICK;PORT,0,0,9600,8,1,N,X", nullptr},
+      {"PRODUCT,", nullptr},
+      {"PRODUCT,MORWICK;VERSION,2.0", "Could not synchronize baud/parity settings."},
+      {"PRODUCT,MORWICK;PORT,1,0", nullptr},
+      {"PRODUCT,MORWICK;PORT,1,0,9600,8", nullptr},
+      {"PRODUCT,MORWICK;PORT,1,0,0,8,1,N,X", "Could not set comm settings."},
+      {"PRODUCT,MORWICK;PORT,1,0,19200,8,1,O,X;VERSION,abc", nullptr},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(Identify(c.text), 0) << c.text;
+    EXPECT_EQ(LastText(), c.last != nullptr ? c.last : c.text);
+  }
+  // A failed version scan leaves the line settings applied.
+  EXPECT_EQ(FakeReceiverLineBaud(receiver), 19200u);
+}
+
+TEST_F(IdentifyTest, ProductAndVersionDecideTheClassAndTwoLineCapability) {
+  struct Case {
+    const char* text;
+    int qz77;
+    int twoLine;
+  } cases[] = {
+      {"PRODUCT,VELTARIS;PORT,0,0,9600,8,1,N,X;VERSION,1.4", 0, 1},
+      {"PRODUCT,VELTARIS;PORT,0,0,9600,8,1,N,X;VERSION,1.39", 0, 0},
+      {"PRODUCT,veltaris;PORT,0,0,9600,8,1,N,X;VERSION,2.0", 0, 0},
+      {"PRODUCT,QZ77-R;PORT,0,0,9600,8,1,N,X;VERSION,3.0", 1, 0},
+      {"PRODUCT,VELTARIS;PORT,0,0,9600,8,1,N,X;VERSION,1.5", 0, 1},
+      // Decided afresh: an ordinary receiver after a QZ77, no version after a two-line one.
+      {"PRODUCT,MORWICK-MONITOR;PORT,0,0,9600,8,1,N,X", 0, 0},
+      {"PRODUCT,  VELTARIS,X;PORT,4,0,9600,8,1,N,X;VERSION,1.4", 0, 1},
+  };
+  for (const Case& c : cases) {
+    ASSERT_EQ(Identify(c.text), 1) << c.text;
+    EXPECT_EQ(link.qz77Class, c.qz77) << c.text;
+    EXPECT_EQ(link.twoLineCapable, c.twoLine) << c.text;
+  }
+  EXPECT_EQ(link.receiverPortNumber, 5u);
+}
+
+TEST(Identification, BaudWindowsAndParityLetters) {
+  struct Case {
+    uint32_t reported, applied;
+  } bauds[] = {{9600, 9600},     {9599, 9600},     {9500, 9500},     {9700, 9700},
+               {19300, 19200},   {38462, 38400},   {38800, 38800},   {57001, 57600},
+               {115000, 115200}, {118000, 118000}, {113000, 113000}, {4800, 4800}};
+  for (const Case& c : bauds) EXPECT_EQ(NormaliseBaud(c.reported), c.applied) << c.reported;
+  EXPECT_EQ(ParityFromLetter('E'), kParityEven);
+  EXPECT_EQ(ParityFromLetter('O'), kParityOdd);
+  EXPECT_EQ(ParityFromLetter('e'), kParityNone);
+  EXPECT_EQ(ParityFromLetter('N'), kParityNone);
+}
+
+TEST(Identification, ScansSurviveHostileText) {
+  char product[kProductSize];
+  std::string huge = "PRODUCT," + std::string(300, 'A');
+  ASSERT_TRUE(ScanProduct(huge.c_str(), product));
+  EXPECT_EQ(std::string(product).size(), 254u);
+  EXPECT_FALSE(ScanProduct("PRODUCT,   ", product));
+  PortRecord port;
+  EXPECT_TRUE(ScanPortRecord(";PORT,3,x", port) == false);
+  ASSERT_TRUE(ScanPortRecord(";PORT,3,0,57600,8,1,E", port));
+  EXPECT_EQ(port.portNumber, 3u);
+  EXPECT_EQ(port.baud, 57600u);
+  EXPECT_EQ(port.parityLetter, 'E');
+}
+
+}  // namespace

@@ -1,0 +1,171 @@
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <gtest/gtest.h>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "link/serial_port.h"
+#include "sim/pty_pair.h"
+#include "tests/status_capture.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+using Clock = std::chrono::steady_clock;
+
+struct PtyFixture : ::testing::Test {
+  PtyPair pty;
+  SerialPort port;
+  StatusCapture status;
+
+  void SetUp() override { ASSERT_TRUE(OpenPtyPair(pty)); }
+  void TearDown() override {
+    ClosePort(port);
+    ClosePtyPair(pty);
+  }
+  void MasterWrite(const Bytes& bytes) {
+    ASSERT_EQ(write(pty.master, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+  }
+  Bytes MasterRead(size_t want) {
+    Bytes got;
+    auto until = Clock::now() + std::chrono::seconds(2);
+    while (got.size() < want && Clock::now() < until) {
+      struct pollfd entry = {pty.master, POLLIN, 0};
+      if (poll(&entry, 1, 50) <= 0) continue;
+      uint8_t chunk[512];
+      ssize_t n = read(pty.master, chunk, sizeof chunk);
+      if (n > 0) got.insert(got.end(), chunk, chunk + n);
+    }
+    return got;
+  }
+  Bytes PortRead(size_t want) {
+    Bytes got;
+    auto until = Clock::now() + std::chrono::seconds(2);
+    while (got.size() < want && Clock::now() < until) {
+      uint8_t chunk[512];
+      int n = ReadPort(port, chunk, sizeof chunk);
+      got.insert(got.end(), chunk, chunk + n);
+      if (n == 0) WaitForInput(port, 50);
+    }
+    return got;
+  }
+};
+
+TEST(MapDevicePath, ComNamesMeanTheNthSerialPort) {
+  struct Case {
+    const char* name;
+    const char* path;
+  } cases[] = {
+      {"com1", "/dev/ttyS0"},        {"COM3", "/dev/ttyS2"},     {"\\\\.\\com12", "/dev/ttyS11"},
+      {"\\\\.\\COM20", "/dev/ttyS19"}, {"Com3", "Com3"},          {"COM03", "COM03"},
+      {"COM1:", "COM1:"},            {"com0", "com0"},           {"/dev/ttyUSB0", "/dev/ttyUSB0"},
+      {"/dev/pts/7", "/dev/pts/7"},  {"com", "com"},
+  };
+  for (const Case& c : cases) {
+    char out[64];
+    MapDevicePath(c.name, out, sizeof out);
+    EXPECT_STREQ(out, c.path) << c.name;
+  }
+}
+
+TEST_F(PtyFixture, OpenSetsRawLineAt9600AndReadsNeverWait) {
+  ASSERT_EQ(OpenPort(port, pty.slavePath), 0);
+  EXPECT_TRUE(status.Saw("Communications opened."));
+  EXPECT_EQ(PtyLineSpeed(pty), 9600u);
+  EXPECT_EQ(port.lineParity, kParityNone);
+
+  uint8_t buffer[16];
+  auto start = Clock::now();
+  EXPECT_EQ(ReadPort(port, buffer, sizeof buffer), 0);
+  EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(50));
+
+  // CR, LF, XON, XOFF, ^C, ^\, DEL and a high byte pass both ways untouched.
+  Bytes touchy = {'\r', '\n', 0x11, 0x13, 0x03, 0x1C, 0x7F, 0xFF, 0x04, '\n'};
+  MasterWrite(touchy);
+  EXPECT_EQ(PortRead(touchy.size()), touchy);
+  ASSERT_EQ(WritePort(port, touchy.data(), static_cast<int>(touchy.size())),
+            static_cast<int>(touchy.size()));
+  EXPECT_EQ(MasterRead(touchy.size()), touchy);
+  EXPECT_EQ(status.Count("read failure."), 0);
+}
+
+TEST_F(PtyFixture, OpenTwiceReopensAndASecondHolderIsRefused) {
+  ASSERT_EQ(OpenPort(port, pty.slavePath), 0);
+  ASSERT_EQ(OpenPort(port, pty.slavePath), 0);
+  SerialPort other;
+  EXPECT_EQ(OpenPort(other, pty.slavePath), -1);
+  EXPECT_TRUE(status.Saw(std::string("Device or resource busy: ") + pty.slavePath));
+  EXPECT_EQ(other.handle, -1);
+  ClosePort(port);
+  EXPECT_EQ(OpenPort(other, pty.slavePath), 0);
+}
+
+TEST_F(PtyFixture, OpenFailuresNameTheErrorAndThePath) {
+  EXPECT_EQ(OpenPort(port, "/dev/tarnex-no-such-device"), -1);
+  EXPECT_TRUE(status.Saw("No such file or directory: /dev/tarnex-no-such-device"));
+  EXPECT_EQ(port.handle, -1);
+
+  // Not a terminal: it opens, then the time-outs cannot be set.
+  char path[] = "/tmp/tarnex-not-a-tty-XXXXXX";
+  int file = mkstemp(path);
+  ASSERT_GE(file, 0);
+  close(file);
+  EXPECT_EQ(OpenPort(port, path), -1);
+  EXPECT_TRUE(status.Saw("Error setting timeout structures."));
+  unlink(path);
+
+  ASSERT_EQ(OpenPort(port, pty.slavePath), 0);
+}
+
+TEST_F(PtyFixture, LineSettingsPassAnyBaudAndRefuseAnUnknownParity) {
+  ASSERT_EQ(OpenPort(port, pty.slavePath), 0);
+  for (uint32_t baud : {38400u, 38462u, 115200u, 12345u}) {
+    EXPECT_EQ(SetLineSettings(port, baud, kParityEven), 0);
+    EXPECT_EQ(PtyLineSpeed(pty), baud);
+    EXPECT_EQ(port.lineParity, kParityEven);
+  }
+  EXPECT_EQ(SetLineSettings(port, 4800, 3), -1);
+  EXPECT_TRUE(status.Saw("Un-recognized parity"));
+  EXPECT_EQ(PtyLineSpeed(pty), 12345u);
+  EXPECT_EQ(port.lineParity, kParityEven);
+  EXPECT_EQ(SetLineSettings(port, 0, kParityNone), -1);
+  EXPECT_TRUE(status.Saw("Could not set comm settings."));
+  EXPECT_EQ(PtyLineSpeed(pty), 12345u);
+}
+
+TEST_F(PtyFixture, FlushInputDrainsWhatIsWaiting) {
+  ASSERT_EQ(OpenPort(port, pty.slavePath), 0);
+  MasterWrite(Bytes(650, 'x'));
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  FlushInput(port);
+  uint8_t buffer[16];
+  EXPECT_EQ(ReadPort(port, buffer, sizeof buffer), 0);
+  MasterWrite({'a', 'b'});
+  EXPECT_EQ(PortRead(2), (Bytes{'a', 'b'}));
+}
+
+TEST_F(PtyFixture, BreakTakes300Milliseconds) {
+  ASSERT_EQ(OpenPort(port, pty.slavePath), 0);
+  auto start = Clock::now();
+  EXPECT_EQ(SendBreak(port), 0);
+  EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(300));
+}
+
+TEST_F(PtyFixture, HangUpShowsOneReadFailureAndWritesFail) {
+  ASSERT_EQ(OpenPort(port, pty.slavePath), 0);
+  ClosePtyPair(pty);
+  uint8_t buffer[16];
+  for (int i = 0; i < 5; ++i) EXPECT_EQ(ReadPort(port, buffer, sizeof buffer), 0);
+  EXPECT_EQ(status.Count("read failure."), 1);
+  EXPECT_EQ(WaitForInput(port, 10), -1);
+  EXPECT_EQ(WritePort(port, buffer, 4), 0);
+  EXPECT_TRUE(status.Saw("Write data failed."));
+}
+
+}  // namespace

@@ -1,0 +1,26 @@
+#include "tests/status_capture.h"
+
+#include <algorithm>
+
+#include "link/status_message.h"
+
+static void Record(const char* text, void* context) {
+  auto* capture = static_cast<StatusCapture*>(context);
+  std::lock_guard<std::mutex> hold(capture->lock);
+  capture->texts.emplace_back(text);
+}
+
+StatusCapture::StatusCapture() { SetStatusSink(Record, this); }
+StatusCapture::~StatusCapture() { SetStatusSink(nullptr, nullptr); }
+
+std::vector<std::string> StatusCapture::Texts() {
+  std::lock_guard<std::mutex> hold(lock);
+  return texts;
+}
+
+bool StatusCapture::Saw(const std::string& text) { return Count(text) > 0; }
+
+int StatusCapture::Count(const std::string& text) {
+  std::lock_guard<std::mutex> hold(lock);
+  return static_cast<int>(std::count(texts.begin(), texts.end(), text));
+}
