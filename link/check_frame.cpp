@@ -1,6 +1,6 @@
-#include "link/packet.h"
-
 #include <cstring>
+
+#include "link/packet.h"
 
 static uint8_t FrameChecksum(const uint8_t* frame, int length) {
   uint8_t sum = 0;

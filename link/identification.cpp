@@ -25,8 +25,8 @@ uint32_t NormaliseBaud(uint32_t reported) {
     uint32_t above, below, rate;
   };
   static constexpr Window kWindows[] = {
-      {9500, 9700, 9600},     {19000, 19400, 19200},    {38000, 38800, 38400},
-      {57000, 58200, 57600},  {113000, 118000, 115200},
+      {9500, 9700, 9600},    {19000, 19400, 19200},    {38000, 38800, 38400},
+      {57000, 58200, 57600}, {113000, 118000, 115200},
   };
   for (const Window& window : kWindows) {
     if (reported > window.above && reported < window.below) return window.rate;
@@ -40,7 +40,9 @@ int ParityFromLetter(char letter) {
   return kParityNone;
 }
 
-bool IsQz77Product(const char* product) { return std::strncmp(product, "QZ77", 4) == 0; }
+bool IsQz77Product(const char* product) {
+  return std::strncmp(product, "QZ77", 4) == 0;
+}
 
 bool IsTwoLineCapable(const char* product, float version) {
   return !(version < 1.4f) && std::strncmp(product, "VELTARIS", 8) == 0;

@@ -22,7 +22,9 @@ int DeadlinePassedAt(const Deadline& deadline, uint32_t now) {
   return static_cast<int32_t>(now - deadline.at) > 0 ? -1 : 0;
 }
 
-int DeadlinePassed(const Deadline& deadline) { return DeadlinePassedAt(deadline, TickCount()); }
+int DeadlinePassed(const Deadline& deadline) {
+  return DeadlinePassedAt(deadline, TickCount());
+}
 
 int DeadlineRemainingMs(const Deadline& deadline) {
   int32_t left = static_cast<int32_t>(deadline.at - TickCount());

@@ -66,7 +66,8 @@ void OnEnqLocked(FakeReceiver& receiver) {
   }
   if (receiver.script.unaskedReplyMs >= 0) {
     receiver.unaskedPending = true;
-    receiver.unaskedAt = SimClock::now() + std::chrono::milliseconds(receiver.script.unaskedReplyMs);
+    receiver.unaskedAt =
+        SimClock::now() + std::chrono::milliseconds(receiver.script.unaskedReplyMs);
   }
 }
 
@@ -101,8 +102,8 @@ void OnBytesLocked(FakeReceiver& receiver, const uint8_t* bytes, int count) {
 int MillisecondsUntilDue(FakeReceiver& receiver) {
   std::lock_guard<std::mutex> hold(receiver.lock);
   if (!receiver.unaskedPending) return -1;
-  auto left = std::chrono::duration_cast<std::chrono::milliseconds>(receiver.unaskedAt -
-                                                                    SimClock::now());
+  auto left =
+      std::chrono::duration_cast<std::chrono::milliseconds>(receiver.unaskedAt - SimClock::now());
   return left.count() > 0 ? static_cast<int>(left.count()) : 0;
 }
 
@@ -160,7 +161,9 @@ void WakeLineThread(FakeReceiver& receiver) {
 
 }  // namespace
 
-FakeReceiver::~FakeReceiver() { StopFakeReceiver(*this); }
+FakeReceiver::~FakeReceiver() {
+  StopFakeReceiver(*this);
+}
 
 bool StartFakeReceiver(FakeReceiver& receiver, const ReceiverScript& script) {
   receiver.script = script;
@@ -187,7 +190,9 @@ void StopFakeReceiver(FakeReceiver& receiver) {
   ClosePtyPair(receiver.pty);
 }
 
-const char* FakeReceiverPath(const FakeReceiver& receiver) { return receiver.pty.slavePath; }
+const char* FakeReceiverPath(const FakeReceiver& receiver) {
+  return receiver.pty.slavePath;
+}
 
 void SendFromReceiver(FakeReceiver& receiver, const uint8_t* bytes, int count) {
   std::lock_guard<std::mutex> hold(receiver.lock);

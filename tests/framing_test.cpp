@@ -6,22 +6,9 @@
 #include "link/packet.h"
 #include "link/rx_ring.h"
 #include "link/tick.h"
+#include "tests/test_bytes.h"
 
 namespace {
-
-using Bytes = std::vector<uint8_t>;
-
-Bytes Frame(uint8_t type, const Bytes& data, uint8_t status = 0) {
-  uint8_t out[kMaxFrameLength];
-  int size = BuildFrame(type, data.data(), static_cast<int>(data.size()), out, status);
-  return Bytes(out, out + size);
-}
-
-Bytes Join(std::initializer_list<Bytes> parts) {
-  Bytes all;
-  for (const Bytes& part : parts) all.insert(all.end(), part.begin(), part.end());
-  return all;
-}
 
 struct Receiving {
   RxRing ring;
@@ -80,7 +67,7 @@ TEST(PullPacket, EmptyRingAndStrayBytes) {
 TEST(PullPacket, DeliversMinimalAndLongestFrames) {
   Receiving rx;
   Bytes longest = Frame(0x57, Bytes(249, 0xA5), 9);
-  rx.Push(Join({Frame(0x40, {}, 3), longest}));
+  rx.Push(Cat({Frame(0x40, {}, 3), longest}));
   ASSERT_EQ(rx.Pull(), 0);
   EXPECT_EQ(rx.packet.type, 0x40);
   EXPECT_EQ(rx.packet.length, 0);
@@ -111,7 +98,7 @@ TEST(PullPacket, LengthOf250OrMoreSkipsOnlyTheStx) {
     Receiving rx;
     rx.linkState = kInStep;
     Bytes frame = Frame(0x40, {9});
-    rx.Push(Join({{kStx, 0, 0x40, static_cast<uint8_t>(length), 0, 0}, frame}));
+    rx.Push(Cat({{kStx, 0, 0x40, static_cast<uint8_t>(length), 0, 0}, frame}));
     ASSERT_EQ(rx.Pull(), 0) << length;
     EXPECT_EQ(rx.Raw(), frame);
   }
@@ -156,7 +143,7 @@ TEST(PullPacket, AckCountsOnlyWhileNotOutOfStep) {
     EXPECT_TRUE(RingEmpty(rx.ring));
   }
   Receiving rx;
-  rx.Push(Join({{kAck}, Frame(0x40, {})}));
+  rx.Push(Cat({{kAck}, Frame(0x40, {})}));
   EXPECT_EQ(rx.Pull(), -2);
   EXPECT_EQ(rx.Pull(), 0);
   EXPECT_EQ(rx.packet.type, 0x40);

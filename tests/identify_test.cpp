@@ -1,5 +1,6 @@
-#include <chrono>
 #include <gtest/gtest.h>
+
+#include <chrono>
 #include <string>
 #include <thread>
 

@@ -1,25 +1,19 @@
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <chrono>
-#include <gtest/gtest.h>
 #include <thread>
 #include <vector>
 
 #include "link/link.h"
 #include "sim/pty_pair.h"
 #include "tests/status_capture.h"
+#include "tests/test_bytes.h"
 
 namespace {
 
-using Bytes = std::vector<uint8_t>;
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
-
-Bytes Frame(uint8_t type, const Bytes& data) {
-  uint8_t out[kMaxFrameLength];
-  int size = BuildFrame(type, data.data(), static_cast<int>(data.size()), out, 0x33);
-  return Bytes(out, out + size);
-}
 
 struct ReceiveFrameTest : ::testing::Test {
   PtyPair pty;
@@ -41,7 +35,7 @@ struct ReceiveFrameTest : ::testing::Test {
 };
 
 TEST_F(ReceiveFrameTest, GoodFrameAfterStrayBytes) {
-  Bytes frame = Frame(0x6E, {'h', 'i', kStx, kAck});
+  Bytes frame = Frame(0x6E, {'h', 'i', kStx, kAck}, 0x33);
   Bytes stream = {0x41, 0x42};
   stream.insert(stream.end(), frame.begin(), frame.end());
   Send(stream);

@@ -1,16 +1,17 @@
+#include "link/serial_port.h"
+
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <gtest/gtest.h>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "link/serial_port.h"
 #include "sim/pty_pair.h"
 #include "tests/status_capture.h"
 
@@ -62,10 +63,17 @@ TEST(MapDevicePath, ComNamesMeanTheNthSerialPort) {
     const char* name;
     const char* path;
   } cases[] = {
-      {"com1", "/dev/ttyS0"},        {"COM3", "/dev/ttyS2"},     {"\\\\.\\com12", "/dev/ttyS11"},
-      {"\\\\.\\COM20", "/dev/ttyS19"}, {"Com3", "Com3"},          {"COM03", "COM03"},
-      {"COM1:", "COM1:"},            {"com0", "com0"},           {"/dev/ttyUSB0", "/dev/ttyUSB0"},
-      {"/dev/pts/7", "/dev/pts/7"},  {"com", "com"},
+      {"com1", "/dev/ttyS0"},
+      {"COM3", "/dev/ttyS2"},
+      {"\\\\.\\com12", "/dev/ttyS11"},
+      {"\\\\.\\COM20", "/dev/ttyS19"},
+      {"Com3", "Com3"},
+      {"COM03", "COM03"},
+      {"COM1:", "COM1:"},
+      {"com0", "com0"},
+      {"/dev/ttyUSB0", "/dev/ttyUSB0"},
+      {"/dev/pts/7", "/dev/pts/7"},
+      {"com", "com"},
   };
   for (const Case& c : cases) {
     char out[64];

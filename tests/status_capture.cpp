@@ -10,15 +10,21 @@ static void Record(const char* text, void* context) {
   capture->texts.emplace_back(text);
 }
 
-StatusCapture::StatusCapture() { SetStatusSink(Record, this); }
-StatusCapture::~StatusCapture() { SetStatusSink(nullptr, nullptr); }
+StatusCapture::StatusCapture() {
+  SetStatusSink(Record, this);
+}
+StatusCapture::~StatusCapture() {
+  SetStatusSink(nullptr, nullptr);
+}
 
 std::vector<std::string> StatusCapture::Texts() {
   std::lock_guard<std::mutex> hold(lock);
   return texts;
 }
 
-bool StatusCapture::Saw(const std::string& text) { return Count(text) > 0; }
+bool StatusCapture::Saw(const std::string& text) {
+  return Count(text) > 0;
+}
 
 int StatusCapture::Count(const std::string& text) {
   std::lock_guard<std::mutex> hold(lock);

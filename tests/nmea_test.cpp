@@ -1,0 +1,114 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "capture/nmea_ring.h"
+#include "link/packet.h"
+#include "tests/test_bytes.h"
+
+namespace {
+
+using Strings = std::vector<std::string>;
+
+// A sentence of exactly `length` characters, '$' through LF.
+std::string SentenceOfLength(size_t length) {
+  return Sentence("GPTXT," + std::string(length - 12, 'A'));
+}
+
+std::string FrameText(uint8_t type, const std::string& data) {
+  uint8_t out[kMaxFrameLength];
+  int size = BuildFrame(type, reinterpret_cast<const uint8_t*>(data.data()),
+                        static_cast<int>(data.size()), out);
+  return std::string(reinterpret_cast<char*>(out), static_cast<size_t>(size));
+}
+
+Strings PullAll(NmeaRing& nmea) {
+  Strings got;
+  char sentence[kSentenceBufferSize];
+  while (PullSentence(nmea, sentence) == 1) got.emplace_back(sentence);
+  return got;
+}
+
+void Push(NmeaRing& nmea, const std::string& text) {
+  PushNmea(nmea, reinterpret_cast<const uint8_t*>(text.data()), static_cast<int>(text.size()));
+}
+
+const std::string kGga = Sentence("GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,");
+const std::string kRmc = Sentence("GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,,");
+
+TEST(PullSentence, AcceptsAndRejectsByTheRules) {
+  std::string noCr = kGga.substr(0, kGga.size() - 2) + "\n";
+  std::string oneDigit = kGga.substr(0, kGga.size() - 3) + "\r\n";
+  std::string threeDigits = kGga.substr(0, kGga.size() - 2) + "0\r\n";
+  std::string badSum = kGga;
+  badSum[badSum.size() - 3] = badSum[badSum.size() - 3] == '0' ? '1' : '0';
+  std::string bang = "!" + kRmc.substr(1);
+  std::string tooShort = Sentence("GPABC");  // 11 characters
+  struct Case {
+    const char* name;
+    Strings pushes;
+    Strings expected;
+  } cases[] = {
+      {"one", {kGga}, {kGga}},
+      {"two in one chunk", {kGga + kRmc}, {kGga, kRmc}},
+      {"noise before", {"xyz\r\n12" + kGga}, {kGga}},
+      {"dollar restarts", {"$GPGGA,1235" + kRmc}, {kRmc}},
+      {"lower-case digits", {Sentence("GPZDA,1,2,3", true)}, {Sentence("GPZDA,1,2,3", true)}},
+      {"LF without CR", {noCr, kRmc}, {kRmc}},
+      {"one checksum digit", {oneDigit}, {}},
+      {"three checksum digits", {threeDigits}, {}},
+      {"wrong checksum", {badSum, kRmc}, {kRmc}},
+      {"bang sentence", {bang}, {}},
+      {"exactly 90", {SentenceOfLength(90)}, {SentenceOfLength(90)}},
+      {"91 never", {SentenceOfLength(91), kGga}, {kGga}},
+      {"11 is too short", {tooShort}, {}},
+      {"12 is enough", {Sentence("GPABCD")}, {Sentence("GPABCD")}},
+      {"short, then the next dollar", {tooShort + kRmc}, {kRmc}},
+      {"between frames",
+       {FrameText(0x40, "$GP\r\n*00\r\n") + kGga + FrameText(0x57, std::string(60, '$'))},
+       {kGga}},
+  };
+  for (const Case& c : cases) {
+    auto nmea = std::make_unique<NmeaRing>();
+    Strings got;
+    for (const std::string& chunk : c.pushes) {
+      Push(*nmea, chunk);
+      for (const std::string& s : PullAll(*nmea)) got.push_back(s);
+    }
+    EXPECT_EQ(got, c.expected) << c.name;
+  }
+}
+
+TEST(PullSentence, SentenceSplitAcrossPushesAndTheRingsEnd) {
+  auto nmea = std::make_unique<NmeaRing>();
+  nmea->ring.read = nmea->ring.write = 1024 - 20;
+  Push(*nmea, kGga.substr(0, 30));
+  EXPECT_EQ(PullAll(*nmea), Strings{});
+  Push(*nmea, kGga.substr(30));
+  EXPECT_EQ(PullAll(*nmea), Strings{kGga});
+  EXPECT_EQ(PullAll(*nmea), Strings{});
+}
+
+TEST(PushNmea, FullRingStoresWhatFits) {
+  auto nmea = std::make_unique<NmeaRing>();
+  nmea->ring.read = nmea->ring.write = 500;
+  EXPECT_EQ(PushNmea(*nmea, std::vector<uint8_t>(1023, 'x').data(), 1023), 1023);
+  uint8_t ten[10] = {};
+  EXPECT_EQ(PushNmea(*nmea, ten, 10), 0);
+  RingConsume(nmea->ring, 3);
+  EXPECT_EQ(PushNmea(*nmea, ten, 10), 3);
+}
+
+TEST(CheckSentence, LooksNoFurtherThanTheText) {
+  EXPECT_EQ(CheckSentence(kGga.c_str()), 1);
+  EXPECT_EQ(CheckSentence("$GPGGA,1,2"), 0);
+  EXPECT_EQ(CheckSentence("GPGGA*00\r\n"), 0);
+  // "AA" combines to 0 and no digits read as 0, but a CR LF behind the end is not ours.
+  const char stale[] = "$AA*\n\0\r\n";
+  EXPECT_EQ(CheckSentence(stale), 0);
+  EXPECT_EQ(CheckSentence("$AA*00\r\n"), 1);
+}
+
+}  // namespace

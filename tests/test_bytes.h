@@ -1,0 +1,38 @@
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+#include "link/packet.h"
+
+// Byte strings for tests: frames built by the link's own builder, sentences with their
+// checksum worked out here.
+
+using Bytes = std::vector<uint8_t>;
+
+inline Bytes Frame(uint8_t type, const Bytes& data, uint8_t status = 0) {
+  uint8_t out[kMaxFrameLength];
+  int size = BuildFrame(type, data.data(), static_cast<int>(data.size()), out, status);
+  return Bytes(out, out + size);
+}
+
+inline Bytes Cat(std::initializer_list<Bytes> parts) {
+  Bytes all;
+  for (const Bytes& part : parts) all.insert(all.end(), part.begin(), part.end());
+  return all;
+}
+
+inline Bytes Text(const std::string& text) {
+  return Bytes(text.begin(), text.end());
+}
+
+inline std::string Sentence(const std::string& body, bool lower = false) {
+  unsigned check = 0;
+  for (char c : body) check ^= static_cast<unsigned char>(c);
+  char digits[3];
+  std::snprintf(digits, sizeof digits, lower ? "%02x" : "%02X", check);
+  return "$" + body + "*" + digits + "\r\n";
+}

@@ -1,0 +1,256 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "capture/receive_worker.h"
+#include "sim/fake_receiver.h"
+#include "tests/status_capture.h"
+#include "tests/test_bytes.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+Bytes ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+bool Exists(const std::string& path) {
+  return access(path.c_str(), F_OK) == 0;
+}
+
+template <typename Predicate>
+bool WaitUntil(Predicate done, milliseconds limit = milliseconds(3000)) {
+  auto until = Clock::now() + limit;
+  while (!done()) {
+    if (Clock::now() > until) return false;
+    std::this_thread::sleep_for(milliseconds(2));
+  }
+  return true;
+}
+
+const Bytes kGga = Text(Sentence("GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,"));
+
+struct WorkerTest : ::testing::Test {
+  FakeReceiver receiver;
+  std::unique_ptr<Link> link = std::make_unique<Link>();
+  std::unique_ptr<Capture> capture = std::make_unique<Capture>();
+  ReceiveWorker worker;
+  StatusCapture status;
+  std::atomic<int> screens{0};
+  std::atomic<int> refuseAfter{1 << 30};
+  std::string directory;
+
+  static bool OnScreen(void* context) {
+    auto* self = static_cast<WorkerTest*>(context);
+    return ++self->screens <= self->refuseAfter;
+  }
+
+  void SetUp() override {
+    char pattern[] = "/tmp/tarnex-dumps-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    directory = pattern;
+    capture->dumpDirectory = directory;
+    ASSERT_TRUE(StartFakeReceiver(receiver, ReceiverScript{}));
+    ASSERT_EQ(OpenPort(link->port, FakeReceiverPath(receiver)), 0);
+    ASSERT_TRUE(StartReceiveWorker(worker, *link, *capture, OnScreen, this));
+  }
+  void TearDown() override {
+    StopReceiveWorker(worker);
+    ASSERT_EQ(std::system(("rm -rf " + directory).c_str()), 0);
+  }
+  std::string Dump(const char* name) { return directory + "/" + name; }
+  void Send(const Bytes& bytes) {
+    SendFromReceiver(receiver, bytes.data(), static_cast<int>(bytes.size()));
+  }
+  // Returns once everything sent before has been handled: two screens in turn, the
+  // second read only after the first one's pass.
+  void Settle() {
+    for (int i = 0; i < 2; ++i) {
+      int seen = screens;
+      Send(Frame(kScreenPacketType, Bytes(kScreenImageSize, ' ')));
+      ASSERT_TRUE(WaitUntil([&] { return screens > seen; }));
+    }
+  }
+};
+
+TEST_F(WorkerTest, EachTypeLandsInItsFileByteForByte) {
+  SetLogging(capture->logging, 1);
+  Bytes posn = Frame(0x40, Bytes(58, 0x40), 0x11);
+  Bytes obsd = Frame(0x57, Bytes(249, kStx));
+  Bytes corr93 = Frame(0x93, {1, 2, 3});
+  Bytes corr94 = Frame(0x94, {kEtx, kAck});
+  Bytes rmc = Text(Sentence("GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,,", true));
+  Send(Cat({posn, Frame(0x6E, Text("PRODUCT,X")), obsd, kGga, corr93, {kAck}, corr94, rmc}));
+  Settle();
+  EXPECT_EQ(ReadFile(Dump("posn.dmp")), posn);
+  EXPECT_EQ(ReadFile(Dump("obsd.dmp")), obsd);
+  EXPECT_EQ(ReadFile(Dump("corr.dmp")), Cat({corr93, corr94})) << "the ACK logged nothing twice";
+  EXPECT_EQ(ReadFile(Dump("nmea.dmp")), Cat({kGga, rmc}));
+}
+
+TEST_F(WorkerTest, NothingIsWrittenWhileLoggingIsOff) {
+  Send(Cat({Frame(0x40, {1}), Frame(0x57, {2}), Frame(0x93, {3}), kGga}));
+  Settle();
+  for (const char* name : {"posn.dmp", "obsd.dmp", "corr.dmp", "nmea.dmp"}) {
+    EXPECT_FALSE(Exists(Dump(name))) << name;
+  }
+}
+
+TEST_F(WorkerTest, EachLoggingPeriodStartsTheFilesAfresh) {
+  auto posn = [](uint8_t n) { return Frame(0x40, {n}); };
+  SetLogging(capture->logging, 1);
+  Send(Cat({posn(1), posn(2), posn(3)}));
+  Settle();
+  SetLogging(capture->logging, 0);
+  Send(posn(4));
+  Settle();
+  SetLogging(capture->logging, 1);
+  Send(Cat({posn(5), posn(6)}));
+  Settle();
+  EXPECT_EQ(ReadFile(Dump("posn.dmp")), Cat({posn(5), posn(6)}));
+
+  // Off and on again with no item in between is a new period as well.
+  SetLogging(capture->logging, 0);
+  SetLogging(capture->logging, 1);
+  Send(posn(7));
+  Settle();
+  EXPECT_EQ(ReadFile(Dump("posn.dmp")), posn(7));
+
+  // So is a new worker.
+  StopReceiveWorker(worker);
+  ASSERT_TRUE(StartReceiveWorker(worker, *link, *capture, OnScreen, this));
+  Send(posn(8));
+  Settle();
+  EXPECT_EQ(ReadFile(Dump("posn.dmp")), posn(8));
+}
+
+TEST_F(WorkerTest, UnwritableDirectoryIsReportedOncePerPeriod) {
+  capture->dumpDirectory = directory + "/missing";
+  SetLogging(capture->logging, 1);
+  Send(Cat({Frame(0x40, {1}), Frame(0x40, {2}), kGga}));
+  Settle();
+  EXPECT_EQ(status.Count("Could not open posn.dmp: No such file or directory"), 1);
+  EXPECT_EQ(status.Count("Could not open nmea.dmp: No such file or directory"), 1);
+  SetLogging(capture->logging, 0);
+  SetLogging(capture->logging, 1);
+  Send(Frame(0x40, {3}));
+  Settle();
+  EXPECT_EQ(status.Count("Could not open posn.dmp: No such file or directory"), 2);
+}
+
+TEST_F(WorkerTest, ScreenPayloadReplacesOnlyItsOwnLength) {
+  auto expectScreen = [&](uint8_t head, int headLength, uint8_t tail) {
+    ScreenImage image;
+    CopySharedScreen(capture->screen, image);
+    for (int i = 0; i < kScreenImageSize; ++i) {
+      ASSERT_EQ(image.bytes[i], i < headLength ? head : tail) << i;
+    }
+  };
+  auto sendScreen = [&](int length, uint8_t fill) {
+    int seen = screens;
+    Send(Frame(kScreenPacketType, Bytes(static_cast<size_t>(length), fill)));
+    ASSERT_TRUE(WaitUntil([&] { return screens > seen; }));
+  };
+  sendScreen(161, 0xEE);
+  sendScreen(100, 0x11);
+  expectScreen(0x11, 100, 0xEE);
+  sendScreen(200, 0x33);
+  expectScreen(0x33, 161, 0x33);
+}
+
+TEST_F(WorkerTest, RefusedNotificationEndsTheWorkerAndLeavesTheRest) {
+  refuseAfter = 0;
+  SetLogging(capture->logging, 1);
+  Bytes posn = Frame(0x40, {9, 9});
+  Send(Cat({Frame(kScreenPacketType, Bytes(161, 'a')), posn}));
+  ASSERT_TRUE(WaitUntil([&] { return worker.ended.load(); }));
+  StopReceiveWorker(worker);
+  EXPECT_EQ(screens, 1);
+  EXPECT_FALSE(Exists(Dump("posn.dmp")));
+  Packet packet;
+  ASSERT_EQ(PullPacket(link->rx, link->linkState, packet), 0);
+  EXPECT_EQ(Bytes(packet.raw, packet.raw + posn.size()), posn);
+}
+
+TEST_F(WorkerTest, StopsPromptlyUnderLoadAndTheNextWorkerContinues) {
+  std::atomic<bool> flooding{true};
+  std::thread flood([&] {
+    Bytes burst = Cat({kGga, Frame(0x57, Bytes(200, 7)), Bytes(50, 0x20)});
+    while (flooding) Send(burst);
+  });
+  std::this_thread::sleep_for(milliseconds(100));
+  auto start = Clock::now();
+  StopReceiveWorker(worker);
+  EXPECT_LT(Clock::now() - start, milliseconds(500));
+  flooding = false;
+  flood.join();
+  // The flood may have been cut inside a frame: clear the line and the ring's tail.
+  FlushInput(link->port);
+  Send(Bytes(kMaxFrameLength, ' '));
+
+  // Half a frame read by one worker is completed for the next one.
+  Bytes posn = Frame(0x40, Bytes(40, 4));
+  ASSERT_TRUE(StartReceiveWorker(worker, *link, *capture, OnScreen, this));
+  SetLogging(capture->logging, 1);
+  Settle();
+  unsigned long passes = worker.passes;
+  Send(Bytes(posn.begin(), posn.begin() + 20));
+  ASSERT_TRUE(WaitUntil([&] { return worker.passes > passes; }));
+  std::this_thread::sleep_for(milliseconds(50));
+  StopReceiveWorker(worker);
+  ASSERT_GE(RingFill(link->rx), 20);
+  Send(Bytes(posn.begin() + 20, posn.end()));
+  ASSERT_TRUE(StartReceiveWorker(worker, *link, *capture, OnScreen, this));
+  Settle();
+  EXPECT_EQ(ReadFile(Dump("posn.dmp")), posn);
+}
+
+TEST_F(WorkerTest, HangUpIsReportedOnceWithoutSpinning) {
+  Settle();
+  unsigned long before = worker.passes;
+  HangUpFakeReceiver(receiver);
+  std::this_thread::sleep_for(milliseconds(1000));
+  EXPECT_EQ(status.Count("read failure."), 1);
+  EXPECT_LT(worker.passes - before, 20u) << "retries about every 200 ms";
+  auto start = Clock::now();
+  StopReceiveWorker(worker);
+  EXPECT_LT(Clock::now() - start, milliseconds(500));
+}
+
+TEST_F(WorkerTest, RecordedSessionGivesTheGoldenDumps) {
+  const std::string golden = std::string(TARNEX_SOURCE_DIR) + "/tests/golden/session1/";
+  Bytes session = ReadFile(golden + "input.bin");
+  ASSERT_GT(session.size(), 1000u);
+  SetLogging(capture->logging, 1);
+  std::mt19937 random(7);
+  for (size_t at = 0; at < session.size();) {
+    size_t size = std::min<size_t>(1 + random() % 300, session.size() - at);
+    Send(Bytes(session.begin() + static_cast<long>(at),
+               session.begin() + static_cast<long>(at + size)));
+    at += size;
+  }
+  Settle();
+  for (const char* name : {"posn.dmp", "obsd.dmp", "corr.dmp", "nmea.dmp"}) {
+    EXPECT_EQ(ReadFile(Dump(name)), ReadFile(golden + name)) << name;
+  }
+  std::ifstream count(golden + "screens.txt");
+  int expectedScreens = 0;
+  count >> expectedScreens;
+  EXPECT_EQ(screens, expectedScreens + 2);
+}
+
+}  // namespace
