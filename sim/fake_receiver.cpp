@@ -7,12 +7,16 @@
 
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 
 #include "link/identification.h"
 
 namespace {
 
 constexpr uint8_t kStrayByte = 0x55;
+constexpr uint8_t kKeyPacketType = 0x81;
+constexpr uint8_t kScreenRequestType = 0x82;  // the request and the screen that answers it
+constexpr uint8_t kSlaveRequestType = 0x84;
 
 // Writes everything, waiting (briefly) while the pty's buffer is full. Caller holds lock.
 void WriteAllLocked(FakeReceiver& receiver, const uint8_t* bytes, int count) {
@@ -49,6 +53,13 @@ void SendIdentificationLocked(FakeReceiver& receiver) {
                   length);
 }
 
+void SendScreenLocked(FakeReceiver& receiver) {
+  receiver.model.seconds = static_cast<uint32_t>(std::time(nullptr));
+  uint8_t screen[161];
+  RenderModelScreen(receiver.model, screen);
+  SendFrameLocked(receiver, kScreenRequestType, screen, sizeof screen);
+}
+
 void OnEnqLocked(FakeReceiver& receiver) {
   ++receiver.enqCount;
   const uint8_t ack = kAck;
@@ -77,7 +88,20 @@ void OnPacketLocked(FakeReceiver& receiver, const Packet& packet) {
   seen.data.assign(packet.data, packet.data + packet.length);
   seen.at = SimClock::now();
   receiver.packets.push_back(std::move(seen));
-  if (packet.type == kIdentificationRequest) SendIdentificationLocked(receiver);
+  switch (packet.type) {
+    case kIdentificationRequest:
+      SendIdentificationLocked(receiver);
+      break;
+    case kKeyPacketType:
+      if (packet.length == 1) ApplyKey(receiver.model, packet.data[0]);
+      break;
+    case kScreenRequestType:
+      if (packet.length == 5 && receiver.script.answerScreens) SendScreenLocked(receiver);
+      break;
+    case kSlaveRequestType:
+      ++receiver.model.slaveRequests;
+      break;
+  }
 }
 
 // An ENQ is a lone 0x05 that arrives while no frame is partly received.
@@ -233,6 +257,11 @@ void ClearReceived(FakeReceiver& receiver) {
   receiver.received.clear();
   receiver.receivedAt.clear();
   receiver.packets.clear();
+}
+
+ReceiverModel ModelState(FakeReceiver& receiver) {
+  std::lock_guard<std::mutex> hold(receiver.lock);
+  return receiver.model;
 }
 
 uint32_t FakeReceiverLineBaud(FakeReceiver& receiver) {

@@ -11,6 +11,7 @@
 #include "link/packet.h"
 #include "link/rx_ring.h"
 #include "sim/pty_pair.h"
+#include "sim/receiver_model.h"
 
 // The receiver's end of the wire, on the master side of a pseudo-terminal. It records
 // everything the program writes and answers the way a receiver of the family does.
@@ -25,6 +26,7 @@ struct ReceiverScript {
   EnqReply enqReply = EnqReply::kAck;
   std::string identification;  // the text of the 0x6E reply
   int unaskedReplyMs = -1;     // >= 0: send the identification by itself this long after ENQ
+  bool answerScreens = true;   // answer screen requests from the menu model
 };
 
 using SimClock = std::chrono::steady_clock;
@@ -51,6 +53,7 @@ struct FakeReceiver {
   bool unaskedPending = false;
   SimClock::time_point unaskedAt;
 
+  ReceiverModel model;
   RxRing ring;  // the receiver's own receive side, cut into frames by the link's code
   int linkState = kNothingReceived;
 
@@ -78,6 +81,9 @@ std::vector<uint8_t> ReceivedBytes(FakeReceiver& receiver);
 std::vector<SeenPacket> ReceivedPackets(FakeReceiver& receiver);
 int EnqCount(FakeReceiver& receiver);
 void ClearReceived(FakeReceiver& receiver);
+
+// A copy of the menu model's state.
+ReceiverModel ModelState(FakeReceiver& receiver);
 
 // The line speed the program set, read from the master side.
 uint32_t FakeReceiverLineBaud(FakeReceiver& receiver);

@@ -1,0 +1,31 @@
+#pragma once
+
+// The command line and the choice of device: what the user asked for at start and in the
+// Device menu, turned into the path that is opened and the label that is shown.
+
+constexpr int kDeviceNameSize = 80;  // 79 characters and the terminator
+constexpr int kDeviceLabelSize = 8;  // 7 characters and the terminator
+
+struct DeviceChoice {
+  char deviceName[kDeviceNameSize] = {};
+  char portPath[kDeviceNameSize] = {};
+  char deviceLabel[kDeviceLabelSize] = {};
+  int deviceItem = 0;  // the Device menu item marked, 2080..2099
+};
+
+struct StartOptions {
+  int displayMode = 0;  // 40002 four-line unless a switch says otherwise
+  int slaveMode = 0;
+};
+
+// "com1", four-line, no slave mode.
+void SetDefaults(DeviceChoice& device, StartOptions& options);
+
+// Switches "-" or "/" followed by 2, 4, S/s, or D/d and a device name.
+void ParseCommandLine(const char* text, DeviceChoice& device, StartOptions& options);
+
+// Sets the port path, the label and the menu item for the device name at start-up.
+void MatchDeviceName(DeviceChoice& device);
+
+// The path and label for the Device menu item with id 2080..2099.
+void SelectDeviceItem(DeviceChoice& device, int commandId);

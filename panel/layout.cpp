@@ -1,0 +1,152 @@
+// The two panel layouts and the keys that make them.
+
+#include <QIcon>
+#include <QLabel>
+#include <QPushButton>
+
+#include "panel/display_widget.h"
+#include "panel/main_window.h"
+#include "panel/panel.h"
+#include "panel/status_bar.h"
+
+namespace {
+
+struct ModeGeometry {
+  int clientWidth, clientHeight;
+  int panelX, panelY, panelWidth, panelHeight;
+};
+constexpr ModeGeometry kFourLine = {454, 301, 10, 30, 402, 65};
+constexpr ModeGeometry kTwoLine = {479, 176, 120, 20, 310, 65};
+constexpr int kStripHeight = 15;
+
+QPushButton* MakeButton(Panel& panel, const char* caption, int commandId, int x, int y, int width,
+                        int height) {
+  auto* button = new QPushButton(QString::fromLatin1(caption), panel.client);
+  button->setGeometry(x, y, width, height);
+  button->setProperty("commandId", commandId);
+  button->setFocusPolicy(Qt::NoFocus);
+  QObject::connect(button, &QPushButton::clicked, button,
+                   [&panel, commandId] { DispatchCommand(panel, commandId); });
+  button->show();
+  return button;
+}
+
+QPushButton*& FunctionKey(Panel& panel, int commandId) {
+  return panel.functionKeys[commandId - kFirstKeyCommand];
+}
+
+void DestroyFunctionKeys(Panel& panel) {
+  if (FunctionKey(panel, kFirstKeyCommand) == nullptr) return;
+  for (QPushButton*& key : panel.functionKeys) {
+    delete key;
+    key = nullptr;
+  }
+}
+
+void CreateTextFunctionKeys(Panel& panel) {
+  for (int i = 0; i < kFunctionKeyCount; ++i) {
+    const KeySpec& key = kKeys[i];
+    FunctionKey(panel, key.commandId) =
+        MakeButton(panel, key.caption, key.commandId, key.x, key.y, key.width, key.height);
+  }
+}
+
+void CreateImageFunctionKeys(Panel& panel) {
+  for (const ImageKeySpec& key : kImageKeys) {
+    QPushButton* button =
+        MakeButton(panel, "", key.commandId, key.x, kImageKeyY, kImageKeyWidth, kImageKeyHeight);
+    button->setFlat(true);
+    auto image = panel.images.find(key.imageId);
+    if (image != panel.images.end()) {
+      button->setIcon(QIcon(image->second));
+      button->setIconSize(image->second.size());
+    }
+    FunctionKey(panel, key.commandId) = button;
+  }
+  FunctionKey(panel, kFirstKeyCommand)
+      ->setGeometry(kEscKeyX, kEscKeyY, kImageKeyWidth, kImageKeyHeight);
+}
+
+void PlaceDisplay(Panel& panel, const ModeGeometry& mode) {
+  panel.window->SetClientSize(mode.clientWidth, mode.clientHeight);
+  panel.display->setGeometry(mode.panelX, mode.panelY, mode.panelWidth, mode.panelHeight);
+}
+
+void ShowKeypad(Panel& panel, bool visible) {
+  for (int i = 0; i < panel.keypadCount; ++i) panel.keypadButtons[i]->setVisible(visible);
+}
+
+void LayOutFourLine(Panel& panel) {
+  PlaceDisplay(panel, kFourLine);
+  ShowKeypad(panel, true);
+  SetUpDisplayFont(panel, kFourLineMode);
+  DestroyFunctionKeys(panel);
+  CreateTextFunctionKeys(panel);
+  SetClientBackground(panel, false);
+  if (panel.banner != nullptr) panel.banner->hide();
+}
+
+// false when this receiver has no two-line display: the panel falls back to four lines
+// and connects again.
+bool LayOutTwoLine(Panel& panel) {
+  if (!panel.link->twoLineCapable) {
+    panel.displayMode = kFourLineMode;
+    ShowMessageBox(panel, "Two line mode could not be initialised.", "");
+    CheckMenuRadioItem(panel, kTwoLineMode, kFourLineMode, kFourLineMode);
+    PostCommand(panel, kConnectCommand);
+    return false;
+  }
+  PlaceDisplay(panel, kTwoLine);
+  ShowKeypad(panel, false);
+  DestroyFunctionKeys(panel);
+  CreateImageFunctionKeys(panel);
+  SetUpDisplayFont(panel, kTwoLineMode);
+  SetClientBackground(panel, true);
+  if (panel.banner != nullptr) panel.banner->show();
+  return true;
+}
+
+}  // namespace
+
+void CreateKeyButtons(Panel& panel) {
+  for (int i = 0; i < kKeyCount; ++i) {
+    const KeySpec& key = kKeys[i];
+    QPushButton* button =
+        MakeButton(panel, key.caption, key.commandId, key.x, key.y, key.width, key.height);
+    if (i < kFunctionKeyCount) {
+      FunctionKey(panel, key.commandId) = button;
+    } else {
+      panel.keypadButtons[panel.keypadCount++] = button;
+    }
+  }
+}
+
+void LoadImages(Panel& panel) {
+  for (int id : kImageIds) {
+    QPixmap image(QString(":/res/%1.png").arg(id));
+    if (!image.isNull()) panel.images[id] = image;
+  }
+}
+
+void ApplyDisplayMode(Panel& panel) {
+  if (panel.displayMode == kFourLineMode) {
+    LayOutFourLine(panel);
+  } else if (!LayOutTwoLine(panel)) {
+    return;
+  }
+  SendKey(panel, InitialKeyFor(panel.displayMode));
+  QWidget* client = panel.client;
+  panel.statusBar->setGeometry(0, client->height() - kStripHeight, client->width(), kStripHeight);
+  panel.statusBar->raise();
+}
+
+void CreateBannerImage(Panel& panel) {
+  panel.banner = new QLabel(panel.client);
+  panel.banner->setGeometry(0, 0, 30, panel.display->LineHeight() + 4);
+  auto image = panel.images.find(kBannerImageId);
+  if (image != panel.images.end()) {
+    panel.banner->setPixmap(image->second);
+    panel.banner->resize(image->second.size());  // the picture sets the control's size
+  }
+  panel.banner->hide();
+}

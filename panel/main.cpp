@@ -1,0 +1,5 @@
+#include "panel/panel.h"
+
+int main(int argc, char** argv) {
+  return RunTarnex(argc, argv);
+}

@@ -1,0 +1,126 @@
+#include "panel/main_window.h"
+
+#include <QActionGroup>
+#include <QEvent>
+#include <QIcon>
+#include <QMenuBar>
+#include <QStyle>
+
+#include "panel/panel.h"
+
+namespace {
+
+constexpr int kFirstClientWidth = 454;
+constexpr int kFirstClientHeight = 351;
+
+struct MenuItem {
+  const char* caption;
+  int commandId;
+};
+
+QMenu* AddMenu(Panel& panel, QMenuBar* bar, const char* title, const MenuItem* items, int count,
+               bool radio) {
+  QMenu* menu = bar->addMenu(QString::fromLatin1(title));
+  QActionGroup* group = radio ? new QActionGroup(menu) : nullptr;
+  for (int i = 0; i < count; ++i) {
+    QAction* action = menu->addAction(QString::fromLatin1(items[i].caption));
+    int id = items[i].commandId;
+    QObject::connect(action, &QAction::triggered, menu,
+                     [&panel, id] { DispatchCommand(panel, id); });
+    if (group != nullptr) {
+      action->setCheckable(true);
+      group->addAction(action);
+    }
+    panel.actions[id] = action;
+  }
+  return menu;
+}
+
+}  // namespace
+
+MainWindow::MainWindow(Panel& panel)
+    : QMainWindow(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                               Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                               Qt::WindowCloseButtonHint),
+      panel_(panel) {
+  setWindowTitle("Tarnex");
+  setWindowIcon(QIcon(":/res/Tarnex.png"));
+  setAttribute(Qt::WA_DeleteOnClose, false);
+  BuildMenus();
+  panel.client = new QWidget(this);
+  panel.client->setAutoFillBackground(true);
+  setCentralWidget(panel.client);
+}
+
+void MainWindow::BuildMenus() {
+  QMenuBar* bar = menuBar();
+  static const MenuItem kFile[] = {{"E&xit", kExitCommand}};
+  AddMenu(panel_, bar, "&File", kFile, 1, false);
+  MenuItem devices[kDeviceMenuItems];
+  static char captions[kDeviceMenuItems][8];
+  for (int n = 1; n <= kDeviceMenuItems; ++n) {
+    std::snprintf(captions[n - 1], sizeof captions[n - 1], "COM&%d", n);
+    devices[n - 1] = {captions[n - 1], kFirstDeviceCommand + n - 1};
+  }
+  AddMenu(panel_, bar, "&Device", devices, kDeviceMenuItems, true);
+  QAction* connect = bar->addAction("&Connect");
+  QObject::connect(connect, &QAction::triggered, this,
+                   [this] { DispatchCommand(panel_, kConnectCommand); });
+  panel_.actions[kConnectCommand] = connect;
+  static const MenuItem kLogging[] = {{"O&n", kLoggingOnCommand}, {"O&ff", kLoggingOffCommand}};
+  AddMenu(panel_, bar, "&Logging", kLogging, 2, true);
+  static const MenuItem kMode[] = {{"&2 Line", kTwoLineMode}, {"&4 Line", kFourLineMode}};
+  AddMenu(panel_, bar, "&Mode", kMode, 2, true);
+  static const MenuItem kHelp[] = {{"&About Tarnex...", kAboutCommand}};
+  AddMenu(panel_, bar, "&Help", kHelp, 1, false);
+}
+
+void MainWindow::SetClientSize(int width, int height) {
+  QPoint corner = pos();
+  panel_.client->setFixedSize(width, height);
+  setFixedSize(width, height + menuBar()->sizeHint().height());
+  move(corner);
+}
+
+// The window's show, move and activation events redraw the status fields and the screen.
+void MainWindow::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  OnWindowShown(panel_);
+}
+
+void MainWindow::moveEvent(QMoveEvent* event) {
+  QMainWindow::moveEvent(event);
+  OnWindowShown(panel_);
+}
+
+void MainWindow::focusInEvent(QFocusEvent* event) {
+  QMainWindow::focusInEvent(event);
+  OnWindowShown(panel_);
+}
+
+void MainWindow::changeEvent(QEvent* event) {
+  QMainWindow::changeEvent(event);
+  if (event->type() == QEvent::ActivationChange && isActiveWindow()) OnWindowShown(panel_);
+}
+
+MainWindow* CreateMainWindow(Panel& panel) {
+  auto* window = new MainWindow(panel);
+  panel.window = window;
+  window->SetClientSize(kFirstClientWidth, kFirstClientHeight);
+  SetClientBackground(panel, true);
+  CheckMenuRadioItem(panel, kTwoLineMode, kFourLineMode, panel.displayMode);
+  return window;
+}
+
+void SetClientBackground(Panel& panel, bool yellow) {
+  QPalette palette = panel.client->palette();
+  QColor standard = panel.window->style()->standardPalette().color(QPalette::Window);
+  palette.setColor(QPalette::Window, yellow ? QColor(255, 255, 0) : standard);
+  panel.client->setPalette(palette);
+}
+
+void CheckMenuRadioItem(Panel& panel, int first, int last, int commandId) {
+  if (commandId < first || commandId > last) return;
+  auto found = panel.actions.find(commandId);
+  if (found != panel.actions.end()) found->second->setChecked(true);
+}

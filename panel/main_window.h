@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QMainWindow>
+
+struct Panel;
+
+// The main window only passes its menus, buttons and window events on to the panel's
+// functions.
+class MainWindow : public QMainWindow {
+ public:
+  explicit MainWindow(Panel& panel);
+
+  // Sizes the client area below the menu bar, keeping the top-left corner.
+  void SetClientSize(int width, int height);
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void moveEvent(QMoveEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
+  void changeEvent(QEvent* event) override;
+
+ private:
+  void BuildMenus();
+
+  Panel& panel_;
+};
+
+// The main window with its menus, titled "Tarnex", at its first size, yellow.
+MainWindow* CreateMainWindow(Panel& panel);
+
+// Sets the client area's background: yellow, or the platform's standard window colour.
+void SetClientBackground(Panel& panel, bool yellow);

@@ -1,0 +1,103 @@
+#pragma once
+
+#include <QPixmap>
+#include <atomic>
+#include <cstdint>
+#include <map>
+#include <memory>
+
+#include "capture/receive_worker.h"
+#include "link/link.h"
+#include "panel/command_line.h"
+#include "panel/commands.h"
+#include "panel/keypad.h"
+#include "panel/screen_render.h"
+
+class QAction;
+class QLabel;
+class QPushButton;
+class QTimer;
+class QWidget;
+class MainWindow;
+class DisplayWidget;
+class StatusBarWidget;
+
+// Answers a message box: tests install one; the program shows a modal QMessageBox.
+using MessageBoxHook = void (*)(void* context, const char* text, const char* caption);
+
+// The front panel: everything the program keeps for its run. One lives in main(); each
+// test makes its own.
+struct Panel {
+  DeviceChoice device;
+  int displayMode = kFourLineMode;
+  int slaveMode = 0;
+  int connected = 0;
+  int slaveRequestSent = 0;
+  int relayoutPending = 0;
+  std::atomic<int> statusBarReady{0};
+
+  std::unique_ptr<Link> link = std::make_unique<Link>();
+  std::unique_ptr<Capture> capture = std::make_unique<Capture>();
+  ReceiveWorker worker;
+  std::atomic<bool> screenQueued{false};  // a screen hand-on is waiting in the event queue
+
+  DisplayScreen screen;
+  MainWindow* window = nullptr;
+  QWidget* client = nullptr;  // the client area below the menu bar
+  DisplayWidget* display = nullptr;
+  StatusBarWidget* statusBar = nullptr;
+  QPushButton* functionKeys[kFunctionKeyCount] = {};  // indexed by command id - 2054
+  QPushButton* keypadButtons[kKeypadButtonCount] = {};
+  int keypadCount = 0;
+  QLabel* banner = nullptr;
+  std::map<int, QPixmap> images;
+  QTimer* pollTimer = nullptr;
+  QTimer* relayoutTimer = nullptr;
+  std::map<int, QAction*> actions;  // menu items by command id
+
+  MessageBoxHook messageBox = nullptr;
+  void* messageBoxContext = nullptr;
+
+  Panel() = default;
+  Panel(const Panel&) = delete;
+  Panel& operator=(const Panel&) = delete;
+  ~Panel();
+};
+
+// Start-up: everything before the event loop, the connect included.
+// false when the main window could not be made.
+bool StartUp(Panel& panel, const char* commandLine);
+// The whole program: start-up, then the event loop; returns its exit code.
+int RunTarnex(int argc, char** argv);
+
+// Commands, timers and window events.
+void DispatchCommand(Panel& panel, int commandId);
+void PostCommand(Panel& panel, int commandId);
+void ConnectCommand(Panel& panel);
+void OnTimer(Panel& panel, int timerId);
+void OnWindowShown(Panel& panel);
+
+// Connection control.
+void Connect(Panel& panel);
+void PollReceiver(Panel& panel);
+int PollPeriod(const Panel& panel);
+void SendKey(Panel& panel, int code);
+
+// Layout.
+void CreateKeyButtons(Panel& panel);
+void LoadImages(Panel& panel);
+void ApplyDisplayMode(Panel& panel);
+void CreateBannerImage(Panel& panel);
+void CheckMenuRadioItem(Panel& panel, int first, int last, int commandId);
+
+// Display.
+void CreateDisplayPanel(Panel& panel);
+void RenderScreen(Panel& panel, const ScreenImage* image);
+void SetUpDisplayFont(Panel& panel, int mode);
+
+// Status bar.
+void CreateStatusBar(Panel& panel);
+void ShowDeviceLabel(Panel& panel, const char* text);
+void ShowPortLabel(Panel& panel, const char* text);
+
+void ShowMessageBox(Panel& panel, const char* text, const char* caption);

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <cstdint>
+
+#include "capture/shared_screen.h"
+
+// What the display holds and how it blinks, apart from drawing it.
+struct DisplayScreen {
+  ScreenImage held;  // translated, with the cursor mark written into it
+  int haveScreen = 0;
+  int cursorPhase = 0;
+};
+
+constexpr uint8_t kCursorMark = '_';
+
+// The receiver's display codes as the panel font's characters (Windows code page 1252).
+uint8_t TranslateLcdChar(uint8_t code);
+
+// Takes over `image` if one is given (null: a repaint), flips the blink phase and writes
+// the cursor mark when the phase turns on. true when there is something to draw.
+bool TakeOverScreen(DisplayScreen& screen, const ScreenImage* image);
+
+// Unicode for a code page 1252 byte, as the font draws it.
+char16_t Cp1252ToUnicode(uint8_t byte);
+
+// A screen of 160 blanks and no cursor.
+ScreenImage BlankScreen();

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QFont>
+#include <QWidget>
+
+class QLabel;
+
+// The strip along the bottom: device field, port field and message field.
+class StatusBarWidget : public QWidget {
+ public:
+  explicit StatusBarWidget(QWidget* parent);
+
+  void SetDevice(const QString& text);
+  void SetPort(const QString& text);
+  void SetMessage(const QString& text);
+  QString Device() const;
+  QString Port() const;
+  QString Message() const;
+  int FieldHeight() const { return fieldHeight_; }
+
+ private:
+  QLabel* MakeField(int x, int width);
+
+  QFont font_;
+  int fieldHeight_ = 0;
+  QLabel* device_ = nullptr;
+  QLabel* port_ = nullptr;
+  QLabel* message_ = nullptr;
+};

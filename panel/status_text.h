@@ -1,0 +1,15 @@
+#pragma once
+
+#include <cstdint>
+
+// Texts of the status bar that do not depend on how it is drawn.
+
+constexpr int kStatusLineWidth = 460;
+constexpr int kPortLabelLength = 5;
+
+// The five-character label of a receiver port number; 0 means not connected.
+const char* PortLabel(uint32_t receiverPortNumber);
+
+// The message as one line: at most 460 characters, CR and LF shown as blanks, padded
+// with blanks to the full width. `line` holds kStatusLineWidth + 1 characters.
+void FormatStatusLine(const char* text, char* line);

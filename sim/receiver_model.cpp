@@ -1,0 +1,167 @@
+#include "sim/receiver_model.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+constexpr int kColumns = 40;
+constexpr int kCells = 160;
+
+// Display codes the panel draws differently from ASCII.
+constexpr char kDegree = static_cast<char>(0xDF);
+constexpr char kArrowLeft = 0x01;
+constexpr char kOrdinal = 0x02;
+constexpr char kBackslash = 0x60;
+
+void MoveCursor(ReceiverModel& model, int delta) {
+  model.cursor = (model.cursor + delta + kCells) % kCells;
+}
+
+void SelectPage(ReceiverModel& model, ReceiverPage page) {
+  model.page = page;
+  model.cursor = 0;
+}
+
+void TypeDigit(ReceiverModel& model, char digit) {
+  if (model.entryLength < 8) {
+    model.entry[model.entryLength++] = digit;
+    model.entry[model.entryLength] = '\0';
+  }
+  MoveCursor(model, 1);
+}
+
+void PutLine(uint8_t (&screen)[161], int line, const char* text) {
+  size_t length = std::strlen(text);
+  for (int column = 0; column < kColumns; ++column) {
+    screen[line * kColumns + column] =
+        static_cast<uint8_t>(static_cast<size_t>(column) < length ? text[column] : ' ');
+  }
+}
+
+void Clock(const ReceiverModel& model, char* out, size_t size) {
+  uint32_t s = model.seconds % 86400;
+  std::snprintf(out, size, "%02u:%02u:%02u", s / 3600, s / 60 % 60, s % 60);
+}
+
+void StatusPage(const ReceiverModel& model, char lines[4][64]) {
+  char clock[16];
+  Clock(model, clock, sizeof clock);
+  int drift = static_cast<int>(model.seconds % 600);
+  std::snprintf(lines[0], 64, "POSITION   52%c13.%04dN  005%c07.%04dE", kDegree, 1000 + drift,
+                kDegree, 4000 + drift / 2);
+  std::snprintf(lines[1], 64, "HGT  12.%02dm  FIX 3D  SVs 9/11  PDOP 1.8", drift % 100);
+  std::snprintf(lines[2], 64, "TIME %s UTC   %cSLAVE %s", clock, kOrdinal,
+                model.slaveRequests > 0 ? "ON " : "OFF");
+  std::snprintf(lines[3], 64, "%c%c STATUS   keys: SvInfo LogData AppFile", kArrowLeft, kArrowLeft);
+}
+
+void SatellitesPage(const ReceiverModel& model, char lines[4][64]) {
+  static const int kPrn[] = {2, 5, 7, 12, 13, 15, 18, 21, 24, 26, 29};
+  for (int line = 0; line < 4; ++line) {
+    int a = kPrn[(line * 2) % 11], b = kPrn[(line * 2 + 1) % 11];
+    int elevation = static_cast<int>((model.seconds / 10 + static_cast<uint32_t>(line) * 17) % 80);
+    std::snprintf(lines[line], 64, "SV%02d EL%02d%c SNR4%d  SV%02d EL%02d%c SNR3%d", a,
+                  elevation + 5, kDegree, line + 2, b, 85 - elevation, kDegree, 9 - line);
+  }
+}
+
+void LoggingPage(const ReceiverModel& model, char lines[4][64]) {
+  std::snprintf(lines[0], 64, "LOG DATA");
+  std::snprintf(lines[1], 64, "%c POSITION 1s   %c RAW OBS 1s",
+                model.loggingSelected == 0 ? '>' : ' ', model.loggingSelected == 1 ? '>' : ' ');
+  std::snprintf(lines[2], 64, "%c NMEA GGA RMC  %c CORRECTIONS",
+                model.loggingSelected == 2 ? '>' : ' ', model.loggingSelected == 3 ? '>' : ' ');
+  std::snprintf(lines[3], 64, "Enter selects   Clear returns");
+}
+
+void AppFilePage(const ReceiverModel&, char lines[4][64]) {
+  std::snprintf(lines[0], 64, "APPLICATION FILES");
+  std::snprintf(lines[1], 64, "C:%cAPP%cSURVEY.APP     ACTIVE", kBackslash, kBackslash);
+  std::snprintf(lines[2], 64, "C:%cAPP%cSTATIC.APP", kBackslash, kBackslash);
+  std::snprintf(lines[3], 64, "C:%cAPP%cDEFAULT.APP", kBackslash, kBackslash);
+}
+
+void ControlPage(const ReceiverModel& model, char lines[4][64]) {
+  std::snprintf(lines[0], 64, "CONTROL");
+  std::snprintf(lines[1], 64, "ELEVATION MASK  [%-8s]", model.entry);
+  std::snprintf(lines[2], 64, "LAST KEY        %3d", model.lastKey);
+  std::snprintf(lines[3], 64, "A:RESET B:SLEEP C:BAUD D:PORTS");
+}
+
+}  // namespace
+
+void ApplyKey(ReceiverModel& model, uint8_t code) {
+  model.lastKey = code;
+  switch (code) {
+    case 'L':  // Status
+    case 'U':  // two-line ESC
+      SelectPage(model, ReceiverPage::kStatus);
+      break;
+    case 'K':  // SvInfo
+    case 'T':  // two-line Right
+      SelectPage(model, ReceiverPage::kSatellites);
+      break;
+    case 'O':  // LogData
+    case 'R':  // two-line Up
+      SelectPage(model, ReceiverPage::kLogging);
+      break;
+    case 'J':  // AppFile
+    case 'S':  // two-line Down
+      SelectPage(model, ReceiverPage::kAppFile);
+      break;
+    case 'M':  // Control
+    case 'Q':  // two-line Enter
+      SelectPage(model, ReceiverPage::kControl);
+      break;
+    case 29:
+      MoveCursor(model, -1);
+      break;
+    case 28:
+      MoveCursor(model, 1);
+      break;
+    case 253:
+      MoveCursor(model, -kColumns);
+      if (model.page == ReceiverPage::kLogging)
+        model.loggingSelected = (model.loggingSelected + 3) % 4;
+      break;
+    case 254:
+      MoveCursor(model, kColumns);
+      if (model.page == ReceiverPage::kLogging)
+        model.loggingSelected = (model.loggingSelected + 1) % 4;
+      break;
+    case 127:  // Clear
+      model.entryLength = 0;
+      model.entry[0] = '\0';
+      break;
+    case 'P':  // Next
+      MoveCursor(model, kColumns - model.cursor % kColumns);
+      break;
+    default:
+      if (code >= '0' && code <= '9') TypeDigit(model, static_cast<char>(code));
+      break;
+  }
+}
+
+void RenderModelScreen(const ReceiverModel& model, uint8_t (&screen)[161]) {
+  char lines[4][64] = {};
+  switch (model.page) {
+    case ReceiverPage::kStatus:
+      StatusPage(model, lines);
+      break;
+    case ReceiverPage::kSatellites:
+      SatellitesPage(model, lines);
+      break;
+    case ReceiverPage::kLogging:
+      LoggingPage(model, lines);
+      break;
+    case ReceiverPage::kAppFile:
+      AppFilePage(model, lines);
+      break;
+    case ReceiverPage::kControl:
+      ControlPage(model, lines);
+      break;
+  }
+  for (int line = 0; line < 4; ++line) PutLine(screen, line, lines[line]);
+  screen[kCells] = static_cast<uint8_t>(model.cursor);
+}

@@ -1,0 +1,182 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "panel/command_line.h"
+#include "panel/commands.h"
+#include "panel/keypad.h"
+#include "panel/screen_render.h"
+#include "panel/status_text.h"
+
+namespace {
+
+struct Parsed {
+  DeviceChoice device;
+  StartOptions options;
+};
+
+Parsed Parse(const std::string& text) {
+  Parsed parsed;
+  SetDefaults(parsed.device, parsed.options);
+  ParseCommandLine(text.c_str(), parsed.device, parsed.options);
+  MatchDeviceName(parsed.device);
+  return parsed;
+}
+
+TEST(CommandLine, SwitchesAndDeviceNames) {
+  struct Case {
+    const char* text;
+    const char* portPath;
+    const char* label;
+    int item;
+    int mode;
+    int slave;
+  } cases[] = {
+      {"", "com1", "   com1", 2080, kFourLineMode, 0},
+      {"-DCOM3", "COM3", "   com3", 2082, kFourLineMode, 0},
+      {"-D COM3", "COM3", "   com3", 2082, kFourLineMode, 0},
+      {"/D COM3", "COM3", "   com3", 2082, kFourLineMode, 0},
+      {"-d COM3", "COM3", "   com3", 2082, kFourLineMode, 0},
+      {"-D COM12", "\\\\.\\com12", "com12", 2091, kFourLineMode, 0},
+      {"-D Com3", "Com3", "Com3", 2080, kFourLineMode, 0},
+      {"-D COM21", "COM21", "COM21", 2080, kFourLineMode, 0},
+      {"-D /dev/x", "/dev/x", "x", 2080, kFourLineMode, 0},
+      {"-D /dev/serial/by-id/usb-FTDI", "/dev/serial/by-id/usb-FTDI", "usb-FTD", 2080,
+       kFourLineMode, 0},
+      {"-D /dev/ttyUSB0 -2", "/dev/ttyUSB0", "ttyUSB0", 2080, kTwoLineMode, 0},
+      {"-D COM3 -D COM5", "COM5", "   com5", 2084, kFourLineMode, 0},
+      {"-2 -4", "com1", "   com1", 2080, kFourLineMode, 0},
+      {"-2S", "com1", "   com1", 2080, kTwoLineMode, 0},
+      {"-2-S", "com1", "   com1", 2080, kTwoLineMode, 1},
+      {"-2 -s", "com1", "   com1", 2080, kTwoLineMode, 1},
+      {"-x words 2 S", "com1", "   com1", 2080, kFourLineMode, 0},
+      {"-D COM7 -D", "COM7", "   com7", 2086, kFourLineMode, 0},
+      {"-D   COM4 -S", "COM4", "   com4", 2083, kFourLineMode, 1},
+  };
+  for (const Case& c : cases) {
+    Parsed parsed = Parse(c.text);
+    EXPECT_STREQ(parsed.device.portPath, c.portPath) << c.text;
+    EXPECT_STREQ(parsed.device.deviceLabel, c.label) << c.text;
+    EXPECT_EQ(parsed.device.deviceItem, c.item) << c.text;
+    EXPECT_EQ(parsed.options.displayMode, c.mode) << c.text;
+    EXPECT_EQ(parsed.options.slaveMode, c.slave) << c.text;
+  }
+}
+
+TEST(CommandLine, OverlongDeviceNameIsCut) {
+  Parsed parsed = Parse("-D /dev/" + std::string(200, 'x') + " -2");
+  EXPECT_EQ(std::strlen(parsed.device.deviceName), 79u);
+  EXPECT_EQ(parsed.options.displayMode, kTwoLineMode);
+}
+
+TEST(DeviceMenu, PathsAndLabels) {
+  DeviceChoice device;
+  SelectDeviceItem(device, 2084);
+  EXPECT_STREQ(device.portPath, "com5");
+  EXPECT_STREQ(device.deviceLabel, "  com5");
+  SelectDeviceItem(device, 2094);
+  EXPECT_STREQ(device.portPath, "\\\\.\\com15");
+  EXPECT_STREQ(device.deviceLabel, "com15");
+  EXPECT_EQ(device.deviceItem, 2094);
+}
+
+TEST(Keypad, CodesPerMode) {
+  struct Case {
+    int id;
+    int four;
+    int two;
+  } cases[] = {{2054, 76, 85},   {2055, 77, 81},   {2056, 75, 84},   {2057, 74, 83},
+               {2058, 79, 82},   {2059, 29, 29},   {2060, 28, 28},   {2061, 253, 253},
+               {2062, 254, 254}, {2063, '0', '0'}, {2064, '1', '1'}, {2072, '9', '9'},
+               {2073, 'A', 'A'}, {2076, 'D', 'D'}, {2077, 13, 13},   {2078, 127, 127},
+               {2079, 80, 80},   {2053, -1, -1}};
+  for (const Case& c : cases) {
+    EXPECT_EQ(KeyCodeFor(c.id, kFourLineMode), c.four) << c.id;
+    EXPECT_EQ(KeyCodeFor(c.id, kTwoLineMode), c.two) << c.id;
+  }
+  // Every key id from 2054 to 2079 is in the table exactly once.
+  for (int id = kFirstKeyCommand; id <= kLastKeyCommand; ++id) {
+    int count = 0;
+    for (const KeySpec& key : kKeys) count += key.commandId == id;
+    EXPECT_EQ(count, 1) << id;
+  }
+  EXPECT_EQ(InitialKeyFor(kTwoLineMode), 85);
+  EXPECT_EQ(InitialKeyFor(kFourLineMode), 80);
+}
+
+ScreenImage Image(uint8_t fill, uint8_t cursor) {
+  ScreenImage image;
+  std::memset(image.bytes, fill, kScreenCells);
+  image.bytes[kScreenCells] = cursor;
+  return image;
+}
+
+TEST(RenderScreen, TranslatesTheDisplayCodes) {
+  struct Case {
+    uint8_t code, shown;
+  } cases[] = {{0x00, 'A'}, {0x01, 0xAB}, {0x02, 0xBA}, {0xDF, 0xBA}, {0x03, '='},
+               {0x07, '='}, {0x60, '\\'}, {0x41, 'A'},  {0x08, 0x08}, {0xE0, 0xE0}};
+  for (const Case& c : cases) EXPECT_EQ(TranslateLcdChar(c.code), c.shown) << int(c.code);
+  DisplayScreen screen;
+  ScreenImage zeros = Image(0x00, 200);
+  ASSERT_TRUE(TakeOverScreen(screen, &zeros));
+  for (int i = 0; i < kScreenCells; ++i) ASSERT_EQ(screen.held.bytes[i], 'A');
+  EXPECT_EQ(Cp1252ToUnicode(0x80), u'\u20AC');
+  EXPECT_EQ(Cp1252ToUnicode(0xAB), u'\u00AB');
+}
+
+TEST(RenderScreen, CursorBlinksWithEachNewImage) {
+  DisplayScreen screen;
+  for (int n = 1; n <= 5; ++n) {
+    ScreenImage image = Image('x', 0);
+    ASSERT_TRUE(TakeOverScreen(screen, &image));
+    EXPECT_EQ(screen.held.bytes[0], n % 2 == 1 ? '_' : 'x') << n;
+  }
+  struct Case {
+    uint8_t cursor;
+    int markedAt;
+  } cases[] = {{159, 159}, {130, 130}, {160, -1}, {255, -1}};
+  for (const Case& c : cases) {
+    DisplayScreen fresh;
+    ScreenImage image = Image('x', c.cursor);
+    TakeOverScreen(fresh, &image);
+    EXPECT_EQ(fresh.cursorPhase, 1);
+    for (int i = 0; i < kScreenCells; ++i) {
+      ASSERT_EQ(fresh.held.bytes[i], i == c.markedAt ? '_' : 'x') << int(c.cursor) << " " << i;
+    }
+  }
+}
+
+TEST(RenderScreen, RepaintsFlipThePhaseButTheMarkStays) {
+  DisplayScreen screen;
+  EXPECT_FALSE(TakeOverScreen(screen, nullptr));
+  EXPECT_EQ(screen.cursorPhase, 0) << "nothing held: no flip";
+  ScreenImage image = Image('x', 5);
+  TakeOverScreen(screen, &image);  // phase 1: mark written
+  EXPECT_TRUE(TakeOverScreen(screen, nullptr));
+  EXPECT_EQ(screen.cursorPhase, 0);
+  EXPECT_EQ(screen.held.bytes[5], '_');
+  image = Image('y', 5);
+  TakeOverScreen(screen, &image);
+  EXPECT_EQ(screen.held.bytes[5], '_');
+  TakeOverScreen(screen, &image);
+  EXPECT_EQ(screen.held.bytes[5], 'y');
+}
+
+TEST(StatusText, PortLabelsAndTheMessageLine) {
+  const char* labels[] = {" N/C ", "  A  ", "B-1  ", "B-2  ", "Port4", "??   ", "??   "};
+  uint32_t numbers[] = {0, 1, 2, 3, 4, 5, 0xFFFFFFFFu};
+  for (int i = 0; i < 7; ++i) EXPECT_STREQ(PortLabel(numbers[i]), labels[i]);
+  char line[kStatusLineWidth + 1];
+  FormatStatusLine("Mon Dec  7\r\nx", line);
+  EXPECT_EQ(std::string(line, 13), "Mon Dec  7  x");
+  EXPECT_EQ(std::string(line).size(), 460u);
+  FormatStatusLine("", line);
+  EXPECT_EQ(std::string(line), std::string(460, ' '));
+  std::string longText(500, 'q');
+  FormatStatusLine(longText.c_str(), line);
+  EXPECT_EQ(std::string(line), std::string(460, 'q'));
+}
+
+}  // namespace

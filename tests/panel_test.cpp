@@ -1,0 +1,276 @@
+#include "panel/panel.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QPushButton>
+#include <QThread>
+#include <QTimer>
+#include <chrono>
+#include <cstdlib>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "link/status_message.h"
+#include "panel/display_widget.h"
+#include "panel/main_window.h"
+#include "panel/status_bar.h"
+#include "sim/fake_receiver.h"
+#include "tests/test_bytes.h"
+
+namespace {
+
+const char* kMorwick = "PRODUCT,MORWICK;PORT,1,0,38400,8,1,N,X;VERSION,2.10";
+const char* kVeltaris = "PRODUCT,VELTARIS;PORT,0,0,38400,8,1,N,X;VERSION,1.50";
+const char* kQz77 = "PRODUCT,QZ77;PORT,0,0,115200,8,1,N,X;VERSION,3.0";
+
+// Runs the event loop for a while: timers fire, queued calls run.
+void Spin(int ms) {
+  QElapsedTimer clock;
+  clock.start();
+  while (clock.elapsed() < ms) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+}
+
+struct PanelTest : ::testing::Test {
+  FakeReceiver receiver;
+  std::unique_ptr<Panel> panel = std::make_unique<Panel>();
+  std::vector<std::string> boxes;
+
+  static void Answer(void* context, const char* text, const char* caption) {
+    static_cast<PanelTest*>(context)->boxes.push_back(std::string(caption) + "|" + text);
+  }
+
+  void StartReceiver(const char* identification) {
+    ReceiverScript script;
+    script.identification = identification;
+    ASSERT_TRUE(StartFakeReceiver(receiver, script));
+  }
+  void Start(const std::string& switches, const char* identification = kMorwick) {
+    StartReceiver(identification);
+    panel->messageBox = Answer;
+    panel->messageBoxContext = this;
+    std::string line = "-D " + std::string(FakeReceiverPath(receiver)) + " " + switches;
+    ASSERT_TRUE(StartUp(*panel, line.c_str()));
+  }
+  std::vector<int> Keys() {
+    std::vector<int> keys;
+    for (const SeenPacket& p : ReceivedPackets(receiver)) {
+      if (p.type == 0x81 && p.data.size() == 1) keys.push_back(p.data[0]);
+    }
+    return keys;
+  }
+  std::vector<SeenPacket> Requests() {
+    std::vector<SeenPacket> polls;
+    for (const SeenPacket& p : ReceivedPackets(receiver)) {
+      if (p.type == 0x82) polls.push_back(p);
+    }
+    return polls;
+  }
+  int Count(uint8_t type) {
+    int n = 0;
+    for (const SeenPacket& p : ReceivedPackets(receiver)) n += p.type == type;
+    return n;
+  }
+  QString Message() { return panel->statusBar->Message().trimmed(); }
+};
+
+void ExpectGeometry(QWidget* widget, int x, int y, int w, int h, const char* what) {
+  ASSERT_NE(widget, nullptr) << what;
+  EXPECT_EQ(widget->geometry(), QRect(x, y, w, h)) << what;
+}
+
+TEST_F(PanelTest, FourLineStartUpSendsItsKeysAndPolls) {
+  Start("");
+  ASSERT_EQ(panel->connected, 1);
+  Spin(100);
+  EXPECT_EQ(Keys(), (std::vector<int>{0x50, 0x50, 0x50, 0x50}));
+  EXPECT_TRUE(Message().startsWith("TextDC     :"));
+  Spin(1000);
+  EXPECT_EQ(Keys(), (std::vector<int>{0x50, 0x50, 0x50, 0x50, 0x50})) << "the relayout's key";
+  Spin(800);
+  // Each 900 ms tick: the long request, then the short one.
+  std::vector<SeenPacket> polls = Requests();
+  ASSERT_GE(polls.size(), 4u);
+  EXPECT_LE(polls.size(), 6u);
+  EXPECT_EQ(polls[0].data, (Bytes{0x00, 0x00, 0x78, 0x30, 0x38}));
+  EXPECT_EQ(polls[1].data, (Bytes{0x01}));
+  auto gap = std::chrono::duration_cast<std::chrono::milliseconds>(polls[2].at - polls[0].at);
+  EXPECT_NEAR(gap.count(), 900, 150);
+  EXPECT_EQ(panel->statusBar->Port(), "B-1  ") << "receiver port 1";
+  EXPECT_EQ(panel->statusBar->Device(), QString(FakeReceiverPath(receiver)).mid(5));
+}
+
+TEST_F(PanelTest, FourLineGeometry) {
+  Start("");
+  EXPECT_EQ(panel->client->size(), QSize(454, 301));
+  ExpectGeometry(panel->display, 10, 30, 402, 65, "display");
+  for (int i = 0; i < kKeyCount; ++i) {
+    const KeySpec& key = kKeys[i];
+    QPushButton* button = i < kFunctionKeyCount ? panel->functionKeys[key.commandId - 2054]
+                                                : panel->keypadButtons[i - kFunctionKeyCount];
+    ExpectGeometry(button, key.x, key.y, key.width, key.height, key.caption);
+    EXPECT_EQ(button->text(), QString(key.caption));
+    EXPECT_TRUE(button->isVisible()) << key.caption;
+  }
+  ExpectGeometry(panel->statusBar, 0, 286, 454, 15, "status bar");
+  EXPECT_FALSE(panel->banner->isVisible());
+  // All 40 x 4 characters fit the panel.
+  EXPECT_LE(40 * panel->display->CharWidth() + 2, 402 * panel->display->logicalDpiY() / 96);
+  EXPECT_LE(4 * panel->display->LineHeight() + 1, 65 * panel->display->logicalDpiY() / 96);
+}
+
+TEST_F(PanelTest, TwoLineLayoutWithACapableReceiver) {
+  Start("-2", kVeltaris);
+  ASSERT_EQ(panel->connected, 1);
+  Spin(100);
+  EXPECT_EQ(Keys(), (std::vector<int>{0x50, 0x55, 0x55, 0x55}));
+  QPushButton* oldEsc = panel->functionKeys[0];
+  QPushButton* oldSlash = panel->keypadButtons[0];
+  Spin(1100);
+  EXPECT_EQ(Keys(), (std::vector<int>{0x50, 0x55, 0x55, 0x55, 0x55}));
+  EXPECT_NE(panel->functionKeys[0], oldEsc) << "function keys are new after each layout";
+  EXPECT_EQ(panel->keypadButtons[0], oldSlash);
+  EXPECT_EQ(panel->client->size(), QSize(479, 176));
+  ExpectGeometry(panel->display, 120, 20, 310, 65, "display");
+  ExpectGeometry(panel->functionKeys[0], 50, 33, 60, 40, "ESC");
+  int row[] = {2055, 2058, 2057, 2056};
+  for (int i = 0; i < 4; ++i) {
+    ExpectGeometry(panel->functionKeys[row[i] - 2054], 145 + 67 * i, 100, 60, 40, "image key");
+  }
+  for (QPushButton* button : panel->keypadButtons) EXPECT_FALSE(button->isVisible());
+  ASSERT_TRUE(panel->banner->isVisible());
+  EXPECT_EQ(panel->banner->geometry(), QRect(0, 0, 100, 26));
+  ExpectGeometry(panel->statusBar, 0, 161, 479, 15, "status bar");
+  EXPECT_LE(panel->display->LineHeight(), 36);
+  EXPECT_GE(panel->display->LineHeight(), 30);
+  // The function keys send their two-line codes.
+  ClearReceived(receiver);
+  for (int id : {2054, 2055, 2056, 2057, 2058, 2059}) DispatchCommand(*panel, id);
+  Spin(50);
+  EXPECT_EQ(Keys(), (std::vector<int>{85, 81, 84, 83, 82, 29}));
+}
+
+TEST_F(PanelTest, TwoLineFallsBackWhenTheReceiverCannot) {
+  Start("-2", kMorwick);
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0], "|Two line mode could not be initialised.");
+  EXPECT_EQ(panel->displayMode, kFourLineMode);
+  EXPECT_TRUE(panel->actions[kFourLineMode]->isChecked());
+  int enqs = EnqCount(receiver);
+  Spin(300);
+  EXPECT_EQ(EnqCount(receiver), enqs + 1) << "the posted Connect command ran";
+  EXPECT_EQ(panel->client->size(), QSize(454, 301));
+}
+
+TEST_F(PanelTest, Qz77IsPolledEvery400Milliseconds) {
+  Start("", kQz77);
+  ClearReceived(receiver);
+  Spin(1300);
+  std::vector<SeenPacket> polls = Requests();
+  ASSERT_GE(polls.size(), 3u);
+  for (const SeenPacket& poll : polls) EXPECT_EQ(poll.data.size(), 5u) << "no short request";
+  auto gap = std::chrono::duration_cast<std::chrono::milliseconds>(polls[1].at - polls[0].at);
+  EXPECT_NEAR(gap.count(), 400, 100);
+}
+
+TEST_F(PanelTest, SlaveRequestGoesOutOncePerRun) {
+  Start("-S");
+  EXPECT_EQ(boxes, (std::vector<std::string>{"Tarnex version 1.0.2|Slave communication enabled."}));
+  ASSERT_EQ(Count(0x84), 1);
+  for (const SeenPacket& p : ReceivedPackets(receiver)) {
+    if (p.type == 0x84) {
+      EXPECT_EQ(p.data, (Bytes{2, 4}));
+    }
+  }
+  DispatchCommand(*panel, kConnectCommand);
+  EXPECT_EQ(boxes.size(), 2u);
+  EXPECT_EQ(Count(0x84), 1);
+}
+
+TEST_F(PanelTest, FailedConnectSendsNothing) {
+  panel->messageBox = Answer;
+  panel->messageBoxContext = this;
+  ASSERT_TRUE(StartUp(*panel, "-D /dev/tarnex-no-such-port"));
+  EXPECT_EQ(panel->connected, 0);
+  EXPECT_EQ(Message(), "Could not establish communication with receiver.");
+  EXPECT_FALSE(panel->pollTimer->isActive());
+  EXPECT_EQ(panel->statusBar->Port(), " N/C ");
+}
+
+TEST_F(PanelTest, KeysWhileDisconnectedSendNothing) {
+  Start("");
+  DispatchCommand(*panel, kFirstDeviceCommand + 4);  // COM5: no such port here
+  EXPECT_EQ(panel->connected, 0);
+  EXPECT_STREQ(panel->device.portPath, "com5");
+  EXPECT_EQ(panel->statusBar->Device(), "  com5") << "exactly the last text, no tail";
+  ClearReceived(receiver);
+  for (int id = kFirstKeyCommand; id <= kLastKeyCommand; ++id) DispatchCommand(*panel, id);
+  Spin(100);
+  EXPECT_TRUE(ReceivedBytes(receiver).empty());
+}
+
+TEST_F(PanelTest, KeysReachTheReceiverAndItsScreenComesBack) {
+  Start("");
+  DispatchCommand(*panel, 2055);  // Control
+  for (int id : {2064, 2065, 2066}) DispatchCommand(*panel, id);
+  Spin(1500);
+  ReceiverModel model = ModelState(receiver);
+  EXPECT_EQ(model.page, ReceiverPage::kControl);
+  EXPECT_STREQ(model.entry, "123");
+  std::string line;
+  for (int c = 0; c < 40; ++c) line += static_cast<char>(panel->screen.held.bytes[40 + c]);
+  EXPECT_NE(line.find("[123"), std::string::npos) << line;
+}
+
+TEST_F(PanelTest, LoggingMenuSwitchesTheDumpFiles) {
+  char pattern[] = "/tmp/tarnex-panel-XXXXXX";
+  ASSERT_NE(mkdtemp(pattern), nullptr);
+  panel->capture->dumpDirectory = pattern;
+  Start("");
+  std::string posn = std::string(pattern) + "/posn.dmp";
+  EXPECT_TRUE(panel->actions[kLoggingOffCommand]->isChecked());
+  DispatchCommand(*panel, kLoggingOnCommand);
+  EXPECT_TRUE(panel->actions[kLoggingOnCommand]->isChecked());
+  Bytes frame = Frame(0x40, {1, 2, 3});
+  SendFromReceiver(receiver, frame.data(), static_cast<int>(frame.size()));
+  Spin(200);
+  EXPECT_EQ(access(posn.c_str(), F_OK), 0);
+  DispatchCommand(*panel, kLoggingOffCommand);
+  EXPECT_EQ(LoggingOn(panel->capture->logging), 0);
+  ASSERT_EQ(std::system(("rm -rf " + std::string(pattern)).c_str()), 0);
+}
+
+TEST_F(PanelTest, StatusTextsFromAnotherThreadArriveInOrder) {
+  Start("");
+  panel->pollTimer->stop();
+  std::thread worker([] {
+    for (int i = 0; i < 50; ++i) ShowStatusMessage(("line " + std::to_string(i)).c_str());
+  });
+  worker.join();
+  Spin(100);
+  EXPECT_EQ(Message(), "line 49");
+}
+
+TEST_F(PanelTest, Screenshots) {
+  const char* dir = std::getenv("TARNEX_SCREENSHOT_DIR");
+  Start("");
+  Spin(2000);
+  QString four = QString(dir != nullptr ? dir : ".") + "/panel-four-line.png";
+  EXPECT_TRUE(panel->window->grab().save(four));
+  if (dir == nullptr) return;
+  panel = std::make_unique<Panel>();
+  StopFakeReceiver(receiver);
+  Start("-2", kVeltaris);
+  Spin(2000);
+  EXPECT_TRUE(panel->window->grab().save(QString(dir) + "/panel-two-line.png"));
+}
+
+}  // namespace
