@@ -10,6 +10,7 @@
 #include <ctime>
 
 #include "link/identification.h"
+#include "sim/data_stream.h"
 
 namespace {
 
@@ -104,9 +105,21 @@ void OnPacketLocked(FakeReceiver& receiver, const Packet& packet) {
   }
 }
 
+void OnContactLocked(FakeReceiver& receiver) {
+  if (receiver.contact) return;
+  receiver.contact = true;
+  receiver.nextDataAt = SimClock::now();
+  receiver.dataSecond = static_cast<uint32_t>(std::time(nullptr));
+  if (receiver.script.releaseSlaveOnContact && receiver.pty.slaveHold >= 0) {
+    close(receiver.pty.slaveHold);
+    receiver.pty.slaveHold = -1;
+  }
+}
+
 // An ENQ is a lone 0x05 that arrives while no frame is partly received.
 void OnBytesLocked(FakeReceiver& receiver, const uint8_t* bytes, int count) {
   auto now = SimClock::now();
+  OnContactLocked(receiver);
   for (int i = 0; i < count; ++i) {
     receiver.received.push_back(bytes[i]);
     receiver.receivedAt.push_back(now);
@@ -123,12 +136,35 @@ void OnBytesLocked(FakeReceiver& receiver, const uint8_t* bytes, int count) {
   }
 }
 
+bool DataDueLocked(const FakeReceiver& receiver) {
+  return receiver.contact && receiver.script.dataRate > 0 && !receiver.lineHungUp;
+}
+
+int MillisecondsUntil(SimClock::time_point at) {
+  auto left = std::chrono::duration_cast<std::chrono::milliseconds>(at - SimClock::now());
+  return left.count() > 0 ? static_cast<int>(left.count()) : 0;
+}
+
 int MillisecondsUntilDue(FakeReceiver& receiver) {
   std::lock_guard<std::mutex> hold(receiver.lock);
-  if (!receiver.unaskedPending) return -1;
-  auto left =
-      std::chrono::duration_cast<std::chrono::milliseconds>(receiver.unaskedAt - SimClock::now());
-  return left.count() > 0 ? static_cast<int>(left.count()) : 0;
+  int wait = -1;
+  if (receiver.unaskedPending) wait = MillisecondsUntil(receiver.unaskedAt);
+  if (DataDueLocked(receiver)) {
+    int data = MillisecondsUntil(receiver.nextDataAt);
+    wait = wait < 0 || data < wait ? data : wait;
+  }
+  if (receiver.lineHungUp) wait = wait < 0 || wait > 100 ? 100 : wait;  // look again soon
+  return wait;
+}
+
+void SendDataLocked(FakeReceiver& receiver) {
+  std::vector<uint8_t> burst;
+  AppendDataBurst(receiver.model, receiver.dataSecond++, receiver.script.garbage, receiver.random,
+                  burst);
+  WriteAllLocked(receiver, burst.data(), static_cast<int>(burst.size()));
+  auto period = std::chrono::duration<double>(1.0 / receiver.script.dataRate);
+  receiver.nextDataAt += std::chrono::duration_cast<SimClock::duration>(period);
+  if (receiver.nextDataAt < SimClock::now()) receiver.nextDataAt = SimClock::now();
 }
 
 void SendDueLocked(FakeReceiver& receiver) {
@@ -136,11 +172,31 @@ void SendDueLocked(FakeReceiver& receiver) {
     receiver.unaskedPending = false;
     SendIdentificationLocked(receiver);
   }
+  if (DataDueLocked(receiver) && SimClock::now() >= receiver.nextDataAt) SendDataLocked(receiver);
+}
+
+// With the slave let go, a hang-up means the program has closed the device; it may just be
+// reopening it, so only a hang-up that lasts counts as the peer having gone.
+void NoteHangUpLocked(FakeReceiver& receiver, bool hungUp) {
+  if (!hungUp) {
+    receiver.lineHungUp = false;
+    return;
+  }
+  if (!receiver.lineHungUp) receiver.hungUpSince = SimClock::now();
+  receiver.lineHungUp = true;
+  auto lasted = SimClock::now() - receiver.hungUpSince;
+  if (lasted > std::chrono::milliseconds(receiver.script.peerGoneMs)) receiver.peerGone = true;
 }
 
 int MasterHandle(FakeReceiver& receiver) {
   std::lock_guard<std::mutex> hold(receiver.lock);
   return receiver.pty.master;
+}
+
+// While the line is hung up the master is not watched: its hang-up would wake us at once.
+int WatchedMaster(FakeReceiver& receiver) {
+  std::lock_guard<std::mutex> hold(receiver.lock);
+  return receiver.lineHungUp ? -1 : receiver.pty.master;
 }
 
 void ClearWake(FakeReceiver& receiver) {
@@ -154,7 +210,7 @@ void ServeLine(FakeReceiver& receiver) {
   uint8_t chunk[512];
   while (!receiver.stopRequested) {
     // Only this thread closes the master, so the handle stays valid while it polls.
-    struct pollfd entries[2] = {{MasterHandle(receiver), POLLIN, 0},
+    struct pollfd entries[2] = {{WatchedMaster(receiver), POLLIN, 0},
                                 {receiver.wakeHandle, POLLIN, 0}};
     int ready = poll(entries, 2, MillisecondsUntilDue(receiver));
     if (ready < 0 && errno != EINTR) {
@@ -168,10 +224,14 @@ void ServeLine(FakeReceiver& receiver) {
       ClosePtyPair(receiver.pty);
       continue;
     }
-    if (receiver.pty.master >= 0 && (entries[0].revents & POLLIN)) {
+    bool hungUp = receiver.lineHungUp || (entries[0].revents & (POLLHUP | POLLERR)) != 0;
+    if (receiver.pty.master >= 0 && (hungUp || (entries[0].revents & POLLIN))) {
       ssize_t n = read(receiver.pty.master, chunk, sizeof chunk);
       if (n > 0) OnBytesLocked(receiver, chunk, static_cast<int>(n));
+      hungUp = n < 0 && errno == EIO;  // EAGAIN: the program holds the device again
     }
+    if (receiver.contact && receiver.script.releaseSlaveOnContact)
+      NoteHangUpLocked(receiver, hungUp);
     SendDueLocked(receiver);
   }
 }

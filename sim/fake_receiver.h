@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdint>
 #include <mutex>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -27,6 +28,12 @@ struct ReceiverScript {
   std::string identification;  // the text of the 0x6E reply
   int unaskedReplyMs = -1;     // >= 0: send the identification by itself this long after ENQ
   bool answerScreens = true;   // answer screen requests from the menu model
+  double dataRate = 0;         // data bursts a second once the program has spoken; 0: none
+  double garbage = 0;          // fraction of data items sent corrupted, with line noise
+  // Let go of the slave once the program has spoken, so that its closing the device is
+  // seen: after peerGoneMs of hang-up the peer counts as gone.
+  bool releaseSlaveOnContact = false;
+  int peerGoneMs = 2000;
 };
 
 using SimClock = std::chrono::steady_clock;
@@ -43,6 +50,7 @@ struct FakeReceiver {
   std::thread thread;
   int wakeHandle = -1;
   std::atomic<bool> stopRequested{false};
+  std::atomic<bool> peerGone{false};
 
   std::mutex lock;  // guards everything below and every write to the master
   std::vector<uint8_t> received;
@@ -50,6 +58,12 @@ struct FakeReceiver {
   std::vector<SeenPacket> packets;
   int enqCount = 0;
   bool hangUpRequested = false;
+  bool contact = false;  // the program has sent something
+  bool lineHungUp = false;
+  SimClock::time_point hungUpSince;
+  SimClock::time_point nextDataAt;
+  uint32_t dataSecond = 0;
+  std::mt19937 random{1994};
   bool unaskedPending = false;
   SimClock::time_point unaskedAt;
 

@@ -89,6 +89,34 @@ void ControlPage(const ReceiverModel& model, char lines[4][64]) {
   std::snprintf(lines[3], 64, "A:RESET B:SLEEP C:BAUD D:PORTS");
 }
 
+// A two-line product's pages: two short lines that the compact panel shows whole.
+void TwoLinePage(const ReceiverModel& model, char lines[4][64]) {
+  char clock[16];
+  Clock(model, clock, sizeof clock);
+  switch (model.page) {
+    case ReceiverPage::kStatus:
+      std::snprintf(lines[0], 64, "FIX 3D SV 9");
+      std::snprintf(lines[1], 64, "%s", clock);
+      break;
+    case ReceiverPage::kSatellites:
+      std::snprintf(lines[0], 64, "SV02 EL45%c", kDegree);
+      std::snprintf(lines[1], 64, "SV07 EL62%c", kDegree);
+      break;
+    case ReceiverPage::kLogging:
+      std::snprintf(lines[0], 64, "LOG %s", model.loggingSelected % 2 ? "OFF" : "ON");
+      std::snprintf(lines[1], 64, "%cPOSN 1s", kArrowLeft);
+      break;
+    case ReceiverPage::kAppFile:
+      std::snprintf(lines[0], 64, "C:%cSURVEY", kBackslash);
+      std::snprintf(lines[1], 64, "ACTIVE");
+      break;
+    case ReceiverPage::kControl:
+      std::snprintf(lines[0], 64, "MASK [%s]", model.entry);
+      std::snprintf(lines[1], 64, "KEY %d", model.lastKey);
+      break;
+  }
+}
+
 }  // namespace
 
 void ApplyKey(ReceiverModel& model, uint8_t code) {
@@ -145,22 +173,26 @@ void ApplyKey(ReceiverModel& model, uint8_t code) {
 
 void RenderModelScreen(const ReceiverModel& model, uint8_t (&screen)[161]) {
   char lines[4][64] = {};
-  switch (model.page) {
-    case ReceiverPage::kStatus:
-      StatusPage(model, lines);
-      break;
-    case ReceiverPage::kSatellites:
-      SatellitesPage(model, lines);
-      break;
-    case ReceiverPage::kLogging:
-      LoggingPage(model, lines);
-      break;
-    case ReceiverPage::kAppFile:
-      AppFilePage(model, lines);
-      break;
-    case ReceiverPage::kControl:
-      ControlPage(model, lines);
-      break;
+  if (model.twoLine) {
+    TwoLinePage(model, lines);
+  } else {
+    switch (model.page) {
+      case ReceiverPage::kStatus:
+        StatusPage(model, lines);
+        break;
+      case ReceiverPage::kSatellites:
+        SatellitesPage(model, lines);
+        break;
+      case ReceiverPage::kLogging:
+        LoggingPage(model, lines);
+        break;
+      case ReceiverPage::kAppFile:
+        AppFilePage(model, lines);
+        break;
+      case ReceiverPage::kControl:
+        ControlPage(model, lines);
+        break;
+    }
   }
   for (int line = 0; line < 4; ++line) PutLine(screen, line, lines[line]);
   screen[kCells] = static_cast<uint8_t>(model.cursor);

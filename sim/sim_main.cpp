@@ -1,5 +1,6 @@
 // tarnex-sim: a simulated receiver of the Morwick family on a pseudo-terminal.
 
+#include <poll.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -21,60 +22,83 @@ void OnSignal(int) {
 
 struct SimOptions {
   std::string product = "MORWICK";
-  unsigned port = 0;
-  unsigned baud = 38400;
-  char parity = 'N';
+  std::string port = "0";
+  std::string baud = "38400";
+  std::string parity = "N";
   std::string version = "2.10";
-  bool ack = true;
   std::string link;
+  double rate = 1.0;
+  double garbage = 0.0;
+  bool ack = true;
 };
 
-void Usage(FILE* out) {
-  std::fprintf(out,
-               "usage: tarnex-sim [options]\n"
-               "Plays a GPS receiver on a pseudo-terminal and prints the device path.\n"
-               "  --link PATH        also make a symbolic link to the device at PATH\n"
-               "  --product NAME     MORWICK (default), VELTARIS (two-line) or QZ77\n"
-               "  --port N           the receiver port the cable is on (default 0)\n"
-               "  --baud N           its baud rate (default 38400)\n"
-               "  --parity N|E|O     its parity (default N)\n"
-               "  --version V        firmware version (default 2.10)\n"
-               "  --no-ack           do not answer ENQ; send the identification unasked\n"
-               "  --help             this text\n");
+const char* const kUsage =
+    "usage: tarnex-sim [options]\n"
+    "Plays a GPS receiver of the Morwick family on a pseudo-terminal and prints the path\n"
+    "of the device to open: tarnex -D PATH. Ends on SIGINT or SIGTERM, or when the panel\n"
+    "has closed the device for good.\n"
+    "  --link PATH       also make a symbolic link to the device at PATH\n"
+    "  --product NAME    MORWICK (default), VELTARIS (two-line capable) or QZ77 (polled\n"
+    "                    every 400 ms); any other name is an ordinary receiver\n"
+    "  --port N          the receiver port the cable is on, 0 to 3 (default 0)\n"
+    "  --baud N          the baud rate that port reports (default 38400)\n"
+    "  --parity N|E|O    the parity it reports (default N)\n"
+    "  --version V       firmware version (default 2.10; VELTARIS needs 1.4 for two lines)\n"
+    "  --no-ack          do not answer ENQ; send the identification unasked, as a\n"
+    "                    receiver that needs a break does\n"
+    "  --rate R          data bursts a second: NMEA and data packets (default 1, 0: none)\n"
+    "  --garbage P       fraction P (0 to 1) of data items corrupted, with line noise\n"
+    "  --help            this text\n";
+
+bool ReadNumber(const char* text, double low, double high, double& out) {
+  char* end = nullptr;
+  double value = std::strtod(text, &end);
+  if (end == text || *end != '\0' || !(value >= low && value <= high)) return false;
+  out = value;
+  return true;
 }
 
+// false with a message on standard error when the options are not understood.
 bool ParseOptions(int argc, char** argv, SimOptions& options) {
+  struct Text {
+    const char* name;
+    std::string* value;
+  } texts[] = {{"--link", &options.link},     {"--product", &options.product},
+               {"--port", &options.port},     {"--baud", &options.baud},
+               {"--parity", &options.parity}, {"--version", &options.version}};
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
-    auto value = [&](const char* name) -> const char* {
-      if (i + 1 < argc) return argv[++i];
-      std::fprintf(stderr, "tarnex-sim: %s needs a value\n", name);
-      return nullptr;
-    };
-    const char* v = nullptr;
     if (arg == "--help") {
-      Usage(stdout);
+      std::fputs(kUsage, stdout);
       std::exit(0);
-    } else if (arg == "--no-ack") {
+    }
+    if (arg == "--no-ack") {
       options.ack = false;
-    } else if (arg == "--link" && (v = value("--link"))) {
-      options.link = v;
-    } else if (arg == "--product" && (v = value("--product"))) {
-      options.product = v;
-    } else if (arg == "--port" && (v = value("--port"))) {
-      options.port = static_cast<unsigned>(std::strtoul(v, nullptr, 10));
-    } else if (arg == "--baud" && (v = value("--baud"))) {
-      options.baud = static_cast<unsigned>(std::strtoul(v, nullptr, 10));
-    } else if (arg == "--parity" && (v = value("--parity"))) {
-      options.parity = v[0];
-    } else if (arg == "--version" && (v = value("--version"))) {
-      options.version = v;
-    } else {
-      if (v == nullptr && arg.rfind("--", 0) == 0 && arg != "--link" && arg != "--product" &&
-          arg != "--port" && arg != "--baud" && arg != "--parity" && arg != "--version") {
-        std::fprintf(stderr, "tarnex-sim: unknown option %s\n", arg.c_str());
+      continue;
+    }
+    if (i + 1 >= argc) {
+      std::fprintf(stderr, "tarnex-sim: %s: unknown option, or its value is missing\n",
+                   arg.c_str());
+      return false;
+    }
+    const char* value = argv[++i];
+    bool known = false;
+    for (const Text& text : texts) {
+      if (arg == text.name) {
+        *text.value = value;
+        known = true;
       }
-      Usage(stderr);
+    }
+    if (arg == "--rate" || arg == "--garbage") {
+      double& number = arg == "--rate" ? options.rate : options.garbage;
+      if (!ReadNumber(value, 0.0, arg == "--rate" ? 10000.0 : 1.0, number)) {
+        std::fprintf(stderr, "tarnex-sim: %s %s: not a number in range\n", arg.c_str(), value);
+        return false;
+      }
+      known = true;
+    }
+    if (!known) {
+      std::fprintf(stderr, "tarnex-sim: %s: unknown option (see --help)\n", arg.c_str());
       return false;
     }
   }
@@ -82,11 +106,19 @@ bool ParseOptions(int argc, char** argv, SimOptions& options) {
 }
 
 std::string IdentificationText(const SimOptions& options) {
-  char text[256];
-  std::snprintf(text, sizeof text, "PRODUCT,%s;PORT,%u,0,%u,8,1,%c,X;VERSION,%s",
-                options.product.c_str(), options.port, options.baud, options.parity,
-                options.version.c_str());
-  return text;
+  return "PRODUCT," + options.product + ";PORT," + options.port + ",0," + options.baud + ",8,1," +
+         options.parity + ",X;VERSION," + options.version;
+}
+
+bool MakeLink(const std::string& link, const char* path) {
+  if (link.empty()) return true;
+  if (unlink(link.c_str()) != 0 && errno != ENOENT) {
+    std::fprintf(stderr, "tarnex-sim: cannot replace %s: %s\n", link.c_str(), std::strerror(errno));
+    return false;
+  }
+  if (symlink(path, link.c_str()) == 0) return true;
+  std::fprintf(stderr, "tarnex-sim: cannot link %s: %s\n", link.c_str(), std::strerror(errno));
+  return false;
 }
 
 }  // namespace
@@ -98,25 +130,21 @@ int main(int argc, char** argv) {
   script.identification = IdentificationText(options);
   script.enqReply = options.ack ? EnqReply::kAck : EnqReply::kSilent;
   script.unaskedReplyMs = options.ack ? -1 : 500;
+  script.dataRate = options.rate;
+  script.garbage = options.garbage;
+  script.releaseSlaveOnContact = true;
   FakeReceiver receiver;
   receiver.model.twoLine = options.product.rfind("VELTARIS", 0) == 0;
   if (!StartFakeReceiver(receiver, script)) return 1;
   const char* path = FakeReceiverPath(receiver);
-  if (!options.link.empty()) {
-    unlink(options.link.c_str());
-    if (symlink(path, options.link.c_str()) != 0) {
-      std::fprintf(stderr, "tarnex-sim: cannot link %s: %s\n", options.link.c_str(),
-                   std::strerror(errno));
-      return 1;
-    }
-  }
+  if (!MakeLink(options.link, path)) return 1;
   std::printf("%s\n", path);
   std::fflush(stdout);
   struct sigaction action = {};
   action.sa_handler = OnSignal;
   sigaction(SIGINT, &action, nullptr);
   sigaction(SIGTERM, &action, nullptr);
-  while (!stopSignal) pause();
+  while (!stopSignal && !receiver.peerGone) poll(nullptr, 0, 200);
   StopFakeReceiver(receiver);
   if (!options.link.empty()) unlink(options.link.c_str());
   return 0;
