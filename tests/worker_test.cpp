@@ -139,7 +139,9 @@ TEST_F(WorkerTest, EachLoggingPeriodStartsTheFilesAfresh) {
 }
 
 TEST_F(WorkerTest, UnwritableDirectoryIsReportedOncePerPeriod) {
+  StopReceiveWorker(worker);  // the directory is the worker's to read while it runs
   capture->dumpDirectory = directory + "/missing";
+  ASSERT_TRUE(StartReceiveWorker(worker, *link, *capture, OnScreen, this));
   SetLogging(capture->logging, 1);
   Send(Cat({Frame(0x40, {1}), Frame(0x40, {2}), kGga}));
   Settle();
