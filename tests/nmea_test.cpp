@@ -66,6 +66,8 @@ TEST(PullSentence, AcceptsAndRejectsByTheRules) {
       {"11 is too short", {tooShort}, {}},
       {"12 is enough", {Sentence("GPABCD")}, {Sentence("GPABCD")}},
       {"short, then the next dollar", {tooShort + kRmc}, {kRmc}},
+      {"short, then text to a later LF", {Sentence("GPA") + "trailing text\n", kRmc}, {kRmc}},
+      {"short, a zero, then a later LF", {Sentence("GPA") + std::string(1, '\0') + "xxxxx\n"}, {}},
       {"between frames",
        {FrameText(0x40, "$GP\r\n*00\r\n") + kGga + FrameText(0x57, std::string(60, '$'))},
        {kGga}},
