@@ -1,8 +1,10 @@
 #include "sim/fake_receiver.h"
 
 #include <errno.h>
+#include <netinet/in.h>
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -206,13 +208,54 @@ void ClearWake(FakeReceiver& receiver) {
   }
 }
 
+bool OpenListener(FakeReceiver& receiver, int port) {
+  receiver.listenHandle = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+  if (receiver.listenHandle < 0) {
+    std::fprintf(stderr, "sim: socket failed: %s\n", std::strerror(errno));
+    return false;
+  }
+  int yes = 1;
+  setsockopt(receiver.listenHandle, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+  struct sockaddr_in address = {};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<uint16_t>(port));
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (bind(receiver.listenHandle, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+      listen(receiver.listenHandle, 1) != 0) {
+    std::fprintf(stderr, "sim: cannot listen on 127.0.0.1:%d: %s\n", port, std::strerror(errno));
+    close(receiver.listenHandle);
+    receiver.listenHandle = -1;
+    return false;
+  }
+  return true;
+}
+
+// Over TCP the line is the one connected client.
+void AcceptClientLocked(FakeReceiver& receiver) {
+  int client = accept4(receiver.listenHandle, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+  if (client < 0) return;
+  if (receiver.pty.master >= 0) {
+    close(client);  // one panel at a time
+    return;
+  }
+  receiver.pty.master = client;
+}
+
+void EndClientLocked(FakeReceiver& receiver) {
+  close(receiver.pty.master);
+  receiver.pty.master = -1;
+  if (receiver.script.releaseSlaveOnContact) receiver.peerGone = true;
+}
+
 void ServeLine(FakeReceiver& receiver) {
   uint8_t chunk[512];
   while (!receiver.stopRequested) {
     // Only this thread closes the master, so the handle stays valid while it polls.
-    struct pollfd entries[2] = {{WatchedMaster(receiver), POLLIN, 0},
-                                {receiver.wakeHandle, POLLIN, 0}};
-    int ready = poll(entries, 2, MillisecondsUntilDue(receiver));
+    int master = WatchedMaster(receiver);
+    struct pollfd entries[3] = {{master, POLLIN, 0},
+                                {receiver.wakeHandle, POLLIN, 0},
+                                {master < 0 ? receiver.listenHandle : -1, POLLIN, 0}};
+    int ready = poll(entries, 3, MillisecondsUntilDue(receiver));
     if (ready < 0 && errno != EINTR) {
       std::fprintf(stderr, "sim: poll failed: %s\n", std::strerror(errno));
       return;
@@ -222,6 +265,16 @@ void ServeLine(FakeReceiver& receiver) {
     std::lock_guard<std::mutex> hold(receiver.lock);
     if (receiver.hangUpRequested) {
       ClosePtyPair(receiver.pty);
+      continue;
+    }
+    if (entries[2].revents & POLLIN) AcceptClientLocked(receiver);
+    if (receiver.script.tcpPort > 0) {
+      if (receiver.pty.master >= 0 && (entries[0].revents & (POLLIN | POLLHUP | POLLERR))) {
+        ssize_t n = read(receiver.pty.master, chunk, sizeof chunk);
+        if (n > 0) OnBytesLocked(receiver, chunk, static_cast<int>(n));
+        if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR)) EndClientLocked(receiver);
+      }
+      SendDueLocked(receiver);
       continue;
     }
     bool hungUp = receiver.lineHungUp || (entries[0].revents & (POLLHUP | POLLERR)) != 0;
@@ -251,7 +304,9 @@ FakeReceiver::~FakeReceiver() {
 
 bool StartFakeReceiver(FakeReceiver& receiver, const ReceiverScript& script) {
   receiver.script = script;
-  if (!OpenPtyPair(receiver.pty)) return false;
+  bool lineReady =
+      script.tcpPort > 0 ? OpenListener(receiver, script.tcpPort) : OpenPtyPair(receiver.pty);
+  if (!lineReady) return false;
   receiver.wakeHandle = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
   if (receiver.wakeHandle < 0) {
     std::fprintf(stderr, "sim: eventfd failed: %s\n", std::strerror(errno));
@@ -271,6 +326,8 @@ void StopFakeReceiver(FakeReceiver& receiver) {
   }
   if (receiver.wakeHandle >= 0) close(receiver.wakeHandle);
   receiver.wakeHandle = -1;
+  if (receiver.listenHandle >= 0) close(receiver.listenHandle);
+  receiver.listenHandle = -1;
   ClosePtyPair(receiver.pty);
 }
 

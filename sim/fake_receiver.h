@@ -34,6 +34,7 @@ struct ReceiverScript {
   // seen: after peerGoneMs of hang-up the peer counts as gone.
   bool releaseSlaveOnContact = false;
   int peerGoneMs = 2000;
+  int tcpPort = 0;  // > 0: serve one client at a time on this loopback port instead of a pty
 };
 
 using SimClock = std::chrono::steady_clock;
@@ -49,6 +50,7 @@ struct FakeReceiver {
   ReceiverScript script;
   std::thread thread;
   int wakeHandle = -1;
+  int listenHandle = -1;  // the loopback listener when serving over TCP
   std::atomic<bool> stopRequested{false};
   std::atomic<bool> peerGone{false};
 

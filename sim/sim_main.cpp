@@ -29,6 +29,7 @@ struct SimOptions {
   std::string link;
   double rate = 1.0;
   double garbage = 0.0;
+  double tcpPort = 0;
   bool ack = true;
 };
 
@@ -38,6 +39,7 @@ const char* const kUsage =
     "of the device to open: tarnex -D PATH. Ends on SIGINT or SIGTERM, or when the panel\n"
     "has closed the device for good.\n"
     "  --link PATH       also make a symbolic link to the device at PATH\n"
+    "  --tcp PORT        serve the receiver on 127.0.0.1:PORT instead of a pty\n"
     "  --product NAME    MORWICK (default), VELTARIS (two-line capable) or QZ77 (polled\n"
     "                    every 400 ms); any other name is an ordinary receiver\n"
     "  --port N          the receiver port the cable is on, 0 to 3 (default 0)\n"
@@ -89,9 +91,16 @@ bool ParseOptions(int argc, char** argv, SimOptions& options) {
         known = true;
       }
     }
-    if (arg == "--rate" || arg == "--garbage") {
-      double& number = arg == "--rate" ? options.rate : options.garbage;
-      if (!ReadNumber(value, 0.0, arg == "--rate" ? 10000.0 : 1.0, number)) {
+    struct Number {
+      const char* name;
+      double* value;
+      double low, high;
+    } numbers[] = {{"--rate", &options.rate, 0.0, 10000.0},
+                   {"--garbage", &options.garbage, 0.0, 1.0},
+                   {"--tcp", &options.tcpPort, 1.0, 65535.0}};
+    for (const Number& number : numbers) {
+      if (arg != number.name) continue;
+      if (!ReadNumber(value, number.low, number.high, *number.value)) {
         std::fprintf(stderr, "tarnex-sim: %s %s: not a number in range\n", arg.c_str(), value);
         return false;
       }
@@ -133,12 +142,17 @@ int main(int argc, char** argv) {
   script.dataRate = options.rate;
   script.garbage = options.garbage;
   script.releaseSlaveOnContact = true;
+  script.tcpPort = static_cast<int>(options.tcpPort);
   FakeReceiver receiver;
   receiver.model.twoLine = options.product.rfind("VELTARIS", 0) == 0;
   if (!StartFakeReceiver(receiver, script)) return 1;
-  const char* path = FakeReceiverPath(receiver);
-  if (!MakeLink(options.link, path)) return 1;
-  std::printf("%s\n", path);
+  if (script.tcpPort > 0) {
+    std::printf("127.0.0.1:%d\n", script.tcpPort);
+  } else {
+    const char* path = FakeReceiverPath(receiver);
+    if (!MakeLink(options.link, path)) return 1;
+    std::printf("%s\n", path);
+  }
   std::fflush(stdout);
   struct sigaction action = {};
   action.sa_handler = OnSignal;
