@@ -385,3 +385,8 @@ uint32_t FakeReceiverLineBaud(FakeReceiver& receiver) {
   std::lock_guard<std::mutex> hold(receiver.lock);
   return PtyLineSpeed(receiver.pty);
 }
+
+void SetAnswerScreens(FakeReceiver& receiver, bool answer) {
+  std::lock_guard<std::mutex> hold(receiver.lock);
+  receiver.script.answerScreens = answer;
+}

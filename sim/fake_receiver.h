@@ -103,3 +103,6 @@ ReceiverModel ModelState(FakeReceiver& receiver);
 
 // The line speed the program set, read from the master side.
 uint32_t FakeReceiverLineBaud(FakeReceiver& receiver);
+
+// From now on screen requests go unanswered (or are answered again).
+void SetAnswerScreens(FakeReceiver& receiver, bool answer);

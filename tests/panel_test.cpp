@@ -10,8 +10,10 @@
 #include <QPushButton>
 #include <QThread>
 #include <QTimer>
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -271,6 +273,84 @@ TEST_F(PanelTest, Screenshots) {
   Start("-2", kVeltaris);
   Spin(2000);
   EXPECT_TRUE(panel->window->grab().save(QString(dir) + "/panel-two-line.png"));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(PanelTest, VanishedDeviceIsReportedOnceAndANewOneConnects) {
+  Start("");
+  HangUpFakeReceiver(receiver);
+  int reports = 0;
+  QElapsedTimer clock;
+  clock.start();
+  unsigned long passes = panel->worker.passes;
+  while (clock.elapsed() < 1500) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    if (Message() == "read failure.") ++reports;
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  EXPECT_GE(reports, 1) << "the user is told";
+  EXPECT_LT(panel->worker.passes - passes, 20u) << "no spinning on the dead line";
+  // Plugged in again, as another device: the Connect command finds it.
+  FakeReceiver second;
+  ReceiverScript script;
+  script.identification = kMorwick;
+  ASSERT_TRUE(StartFakeReceiver(second, script));
+  std::snprintf(panel->device.portPath, sizeof panel->device.portPath, "%s",
+                FakeReceiverPath(second));
+  DispatchCommand(*panel, kConnectCommand);
+  EXPECT_EQ(panel->connected, 1);
+  Spin(1000);
+  int polls = 0;
+  for (const SeenPacket& p : ReceivedPackets(second)) polls += p.type == 0x82;
+  EXPECT_GE(polls, 2);
+  panel.reset();  // before `second` goes
+}
+
+TEST_F(PanelTest, FloodOfNoiseWithScreensInsideKeepsScreensAndPolls) {
+  Start("");
+  std::atomic<bool> flooding{true};
+  std::thread flood([&] {
+    std::mt19937 random(4);
+    Bytes noise(4000);
+    int round = 0;
+    while (flooding) {
+      for (uint8_t& b : noise) b = static_cast<uint8_t>(random());
+      SendFromReceiver(receiver, noise.data(), static_cast<int>(noise.size()));
+      Bytes screen(161, static_cast<uint8_t>('a' + round++ % 26));
+      Bytes frame = Frame(0x82, screen);
+      SendFromReceiver(receiver, frame.data(), static_cast<int>(frame.size()));
+    }
+  });
+  Spin(300);
+  uint8_t first = panel->screen.held.bytes[10];
+  Spin(1500);
+  flooding = false;
+  flood.join();
+  EXPECT_NE(panel->screen.held.bytes[10], first) << "new screens kept arriving";
+  int polls = static_cast<int>(Requests().size());
+  EXPECT_GE(polls, 3) << "polling went on";
+}
+
+TEST_F(PanelTest, ReceiverThatStopsAnsweringIsPolledAndThePanelResponds) {
+  Start("");
+  SetAnswerScreens(receiver, false);
+  ClearReceived(receiver);
+  bool fired = false;
+  QElapsedTimer clock;
+  clock.start();
+  qint64 firedAt = 0;
+  QTimer::singleShot(200, panel->window, [&] {
+    fired = true;
+    firedAt = clock.elapsed();
+  });
+  Spin(2000);
+  EXPECT_TRUE(fired);
+  EXPECT_LT(firedAt, 400) << "the event loop is not blocked";
+  EXPECT_GE(Requests().size(), 4u);
+  EXPECT_EQ(panel->connected, 1);
 }
 
 }  // namespace
