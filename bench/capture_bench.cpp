@@ -1,14 +1,18 @@
 // Throughput of the extractors, and what the receive worker costs when the line is idle.
 
 #include <benchmark/benchmark.h>
+#include <pthread.h>
 #include <sys/resource.h>
+#include <time.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <memory>
 #include <new>
 #include <random>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -136,6 +140,94 @@ void BM_WorkerAllocations(benchmark::State& state) {
   StopReceiveWorker(worker);
 }
 BENCHMARK(BM_WorkerAllocations)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+
+struct LatencyProbe {
+  std::atomic<int> screens{0};
+  std::atomic<int64_t> lastAt{0};
+};
+
+int64_t NowNs() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+bool NoteScreen(void* context) {
+  auto* probe = static_cast<LatencyProbe*>(context);
+  probe->lastAt = NowNs();
+  ++probe->screens;
+  return true;
+}
+
+// From the write of a screen packet's last byte to the worker's notification.
+void BM_ScreenHandOnLatency(benchmark::State& state) {
+  FakeReceiver receiver;
+  StartFakeReceiver(receiver, ReceiverScript{});
+  auto link = std::make_unique<Link>();
+  auto capture = std::make_unique<Capture>();
+  OpenPort(link->port, FakeReceiverPath(receiver));
+  LatencyProbe probe;
+  ReceiveWorker worker;
+  StartReceiveWorker(worker, *link, *capture, NoteScreen, &probe);
+  uint8_t screen[161] = {};
+  std::vector<double> latencies;
+  for (auto _ : state) {
+    latencies.clear();
+    for (int i = 0; i < 1000; ++i) {
+      int before = probe.screens;
+      int64_t sentAt = NowNs();
+      SendFrameFromReceiver(receiver, 0x82, screen, sizeof screen);
+      while (probe.screens == before) std::this_thread::yield();
+      latencies.push_back(static_cast<double>(probe.lastAt - sentAt) / 1e6);
+    }
+  }
+  StopReceiveWorker(worker);
+  std::sort(latencies.begin(), latencies.end());
+  state.counters["p50_ms"] = latencies[latencies.size() / 2];
+  state.counters["p99_ms"] = latencies[latencies.size() * 99 / 100];
+  // The packet's own time on the wire, 10 bits a byte: its physical floor.
+  for (int baud : {9600, 38400, 115200}) {
+    state.counters["wire_ms_" + std::to_string(baud)] = (161 + 6) * 10.0 * 1000.0 / baud;
+  }
+}
+BENCHMARK(BM_ScreenHandOnLatency)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+
+double ThreadCpuSeconds(std::thread& thread) {
+  clockid_t clock;
+  struct timespec used = {};
+  if (pthread_getcpuclockid(thread.native_handle(), &clock) == 0) clock_gettime(clock, &used);
+  return static_cast<double>(used.tv_sec) + used.tv_nsec / 1e9;
+}
+
+// A full 115200-baud stream of mixed data with logging on: the worker's own CPU time.
+void BM_WorkerCpuAt115200(benchmark::State& state) {
+  FakeReceiver receiver;
+  StartFakeReceiver(receiver, ReceiverScript{});
+  auto link = std::make_unique<Link>();
+  auto capture = std::make_unique<Capture>();
+  capture->dumpDirectory = "/tmp";
+  SetLogging(capture->logging, 1);
+  OpenPort(link->port, FakeReceiverPath(receiver));
+  ReceiveWorker worker;
+  StartReceiveWorker(worker, *link, *capture, IgnoreScreen, nullptr);
+  std::vector<uint8_t> stream;
+  ReceiverModel model;
+  std::mt19937 random(2);
+  for (uint32_t second = 0; stream.size() < 11520 * 10; ++second) {
+    AppendDataBurst(model, second, 0.02, random, stream);
+  }
+  for (auto _ : state) {
+    double before = ThreadCpuSeconds(worker.thread);
+    // 11520 bytes a second, in 10 ms slices, as the line would deliver them.
+    for (size_t at = 0; at < 11520 * 10; at += 115) {
+      SendFromReceiver(receiver, stream.data() + at, 115);
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    state.counters["worker_cpu_percent"] = (ThreadCpuSeconds(worker.thread) - before) / 10.0 * 100;
+  }
+  StopReceiveWorker(worker);
+}
+BENCHMARK(BM_WorkerCpuAt115200)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 
 }  // namespace
 
