@@ -13,6 +13,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <fstream>
 #include <random>
 #include <string>
 #include <thread>
@@ -53,6 +54,7 @@ struct PanelTest : ::testing::Test {
   void StartReceiver(const char* identification) {
     ReceiverScript script;
     script.identification = identification;
+    receiver.model.twoLine = std::string(identification).rfind("PRODUCT,VELTARIS", 0) == 0;
     ASSERT_TRUE(StartFakeReceiver(receiver, script));
   }
   void Start(const std::string& switches, const char* identification = kMorwick) {
@@ -309,6 +311,13 @@ TEST_F(PanelTest, VanishedDeviceIsReportedOnceAndANewOneConnects) {
   panel.reset();  // before `second` goes
 }
 
+long ResidentKilobytes() {
+  std::ifstream statm("/proc/self/statm");
+  long size = 0, resident = 0;
+  statm >> size >> resident;
+  return resident * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
 TEST_F(PanelTest, FloodOfNoiseWithScreensInsideKeepsScreensAndPolls) {
   Start("");
   std::atomic<bool> flooding{true};
@@ -325,11 +334,13 @@ TEST_F(PanelTest, FloodOfNoiseWithScreensInsideKeepsScreensAndPolls) {
     }
   });
   Spin(300);
+  long residentBefore = ResidentKilobytes();
   uint8_t first = panel->screen.held.bytes[10];
   Spin(1500);
   flooding = false;
   flood.join();
   EXPECT_NE(panel->screen.held.bytes[10], first) << "new screens kept arriving";
+  EXPECT_LT(ResidentKilobytes() - residentBefore, 20 * 1024) << "memory stays flat";
   int polls = static_cast<int>(Requests().size());
   EXPECT_GE(polls, 3) << "polling went on";
 }
