@@ -107,7 +107,7 @@ TEST_F(PanelTest, FourLineStartUpSendsItsKeysAndPolls) {
   EXPECT_EQ(polls[0].data, (Bytes{0x00, 0x00, 0x78, 0x30, 0x38}));
   EXPECT_EQ(polls[1].data, (Bytes{0x01}));
   auto gap = std::chrono::duration_cast<std::chrono::milliseconds>(polls[2].at - polls[0].at);
-  EXPECT_NEAR(gap.count(), 900, 150);
+  EXPECT_NEAR(gap.count(), 900, 250);
   EXPECT_EQ(panel->statusBar->Port(), "B-1  ") << "receiver port 1";
   EXPECT_EQ(panel->statusBar->Device(), QString(FakeReceiverPath(receiver)).mid(5));
 }
@@ -182,7 +182,7 @@ TEST_F(PanelTest, Qz77IsPolledEvery400Milliseconds) {
   ASSERT_GE(polls.size(), 3u);
   for (const SeenPacket& poll : polls) EXPECT_EQ(poll.data.size(), 5u) << "no short request";
   auto gap = std::chrono::duration_cast<std::chrono::milliseconds>(polls[1].at - polls[0].at);
-  EXPECT_NEAR(gap.count(), 400, 100);
+  EXPECT_NEAR(gap.count(), 400, 150);
 }
 
 TEST_F(PanelTest, SlaveRequestGoesOutOncePerRun) {
@@ -360,7 +360,7 @@ TEST_F(PanelTest, ReceiverThatStopsAnsweringIsPolledAndThePanelResponds) {
   });
   Spin(2000);
   EXPECT_TRUE(fired);
-  EXPECT_LT(firedAt, 400) << "the event loop is not blocked";
+  EXPECT_LT(firedAt, 700) << "the event loop is not blocked";
   EXPECT_GE(Requests().size(), 4u);
   EXPECT_EQ(panel->connected, 1);
 }
