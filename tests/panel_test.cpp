@@ -341,7 +341,11 @@ TEST_F(PanelTest, FloodOfNoiseWithScreensInsideKeepsScreensAndPolls) {
   flood.join();
   Spin(100);
   EXPECT_NE(panel->screen.held.bytes[10], first) << "new screens kept arriving";
+#ifndef __SANITIZE_ADDRESS__  // its quarantine holds freed memory back on purpose
   EXPECT_LT(ResidentKilobytes() - residentBefore, 20 * 1024) << "memory stays flat";
+#else
+  (void)residentBefore;
+#endif
   int polls = static_cast<int>(Requests().size());
   EXPECT_GE(polls, 2) << "polling went on";
 }
