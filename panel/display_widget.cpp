@@ -50,7 +50,7 @@ void DisplayWidget::paintEvent(QPaintEvent*) {
   QFontMetrics metrics(font_);
   for (int line = 0; line < kScreenLines; ++line) {
     QString text(kScreenColumns, QLatin1Char(' '));
-    if (!blank_) {
+    if (screen_.haveScreen) {  // four blank lines until a screen is held
       for (int column = 0; column < kScreenColumns; ++column) {
         uint8_t code = screen_.held.bytes[line * kScreenColumns + column];
         text[column] = QChar(Cp1252ToUnicode(code));
@@ -85,6 +85,5 @@ void CreateDisplayPanel(Panel& panel) {
 void RenderScreen(Panel& panel, const ScreenImage* image) {
   if (!panel.statusBarReady || panel.display == nullptr) return;
   if (!TakeOverScreen(panel.screen, image)) return;
-  panel.display->SetBlank(false);
   panel.display->repaint();
 }

@@ -14,8 +14,6 @@ class DisplayWidget : public QWidget {
   void SetPanelFont(const QFont& font);
   int CharWidth() const { return charWidth_; }
   int LineHeight() const { return lineHeight_; }
-  // Draws four blank lines until the first screen is held.
-  void SetBlank(bool blank) { blank_ = blank; }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -25,5 +23,4 @@ class DisplayWidget : public QWidget {
   QFont font_;
   int charWidth_ = 0;
   int lineHeight_ = 0;
-  bool blank_ = true;
 };

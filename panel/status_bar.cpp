@@ -11,7 +11,6 @@
 namespace {
 
 const QColor kStatusColour(0xD2, 0xD2, 0xD2);
-constexpr int kStripHeight = 15;
 constexpr int kDeviceX = 0, kPortX = 34, kMessageX = 68, kSmallFieldWidth = 30;
 
 QFont StatusFont(int dpi) {

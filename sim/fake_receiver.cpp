@@ -120,11 +120,9 @@ void OnContactLocked(FakeReceiver& receiver) {
 
 // An ENQ is a lone 0x05 that arrives while no frame is partly received.
 void OnBytesLocked(FakeReceiver& receiver, const uint8_t* bytes, int count) {
-  auto now = SimClock::now();
   OnContactLocked(receiver);
   for (int i = 0; i < count; ++i) {
     receiver.received.push_back(bytes[i]);
-    receiver.receivedAt.push_back(now);
     if (RingEmpty(receiver.ring) && bytes[i] == kEnq) {
       OnEnqLocked(receiver);
       continue;
@@ -372,7 +370,6 @@ int EnqCount(FakeReceiver& receiver) {
 void ClearReceived(FakeReceiver& receiver) {
   std::lock_guard<std::mutex> hold(receiver.lock);
   receiver.received.clear();
-  receiver.receivedAt.clear();
   receiver.packets.clear();
 }
 

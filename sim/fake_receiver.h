@@ -56,7 +56,6 @@ struct FakeReceiver {
 
   std::mutex lock;  // guards everything below and every write to the master
   std::vector<uint8_t> received;
-  std::vector<SimClock::time_point> receivedAt;
   std::vector<SeenPacket> packets;
   int enqCount = 0;
   bool hangUpRequested = false;
