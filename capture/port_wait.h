@@ -2,15 +2,17 @@
 
 #include "link/serial_port.h"
 
-// Lets the receive worker sleep until the port has input or someone wakes it.
+// Lets a thread sleep until its line has input or someone wakes it.
 
 struct WakeSignal {
   int handle = -1;
 };
 
+// false (with errno set) when the platform refuses one.
 bool OpenWakeSignal(WakeSignal& wake);
 void CloseWakeSignal(WakeSignal& wake);
 void RaiseWakeSignal(WakeSignal& wake);
+void ClearWakeSignal(WakeSignal& wake);
 
 enum PortWaitResult {
   kPortReadable = 1,  // input waiting

@@ -8,17 +8,11 @@
 #include <cstring>
 
 #include "capture/port_wait.h"
-#include "link/status_message.h"
 #include "link/trace.h"
 
 bool OpenWakeSignal(WakeSignal& wake) {
   wake.handle = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-  if (wake.handle >= 0) return true;
-  char text[200];
-  std::snprintf(text, sizeof text, "Could not start the receive worker: eventfd failed: %s",
-                std::strerror(errno));
-  ShowStatusMessage(text);
-  return false;
+  return wake.handle >= 0;
 }
 
 void CloseWakeSignal(WakeSignal& wake) {
@@ -35,7 +29,7 @@ void RaiseWakeSignal(WakeSignal& wake) {
   }
 }
 
-static void ClearWakeSignal(WakeSignal& wake) {
+void ClearWakeSignal(WakeSignal& wake) {
   uint64_t count;
   if (read(wake.handle, &count, sizeof count) < 0 && errno != EAGAIN) {
     Trace("clearing the wake signal failed: %s", std::strerror(errno));

@@ -4,8 +4,10 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstring>
 
+#include "link/status_message.h"
 #include "link/trace.h"
 
 namespace {
@@ -121,7 +123,13 @@ ReceiveWorker::~ReceiveWorker() {
 bool StartReceiveWorker(ReceiveWorker& worker, Link& link, Capture& capture, ScreenNotify notify,
                         void* context) {
   if (worker.thread.joinable()) StopReceiveWorker(worker);
-  if (!OpenWakeSignal(worker.wake)) return false;
+  if (!OpenWakeSignal(worker.wake)) {
+    char text[200];
+    std::snprintf(text, sizeof text, "Could not start the receive worker: eventfd failed: %s",
+                  std::strerror(errno));
+    ShowStatusMessage(text);
+    return false;
+  }
   worker.stopRequested = false;
   worker.ended = false;
   worker.passes = 0;

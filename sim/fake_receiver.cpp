@@ -3,7 +3,6 @@
 #include <errno.h>
 #include <netinet/in.h>
 #include <poll.h>
-#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -199,13 +198,6 @@ int WatchedMaster(FakeReceiver& receiver) {
   return receiver.lineHungUp ? -1 : receiver.pty.master;
 }
 
-void ClearWake(FakeReceiver& receiver) {
-  uint64_t count;
-  if (read(receiver.wakeHandle, &count, sizeof count) < 0 && errno != EAGAIN) {
-    std::fprintf(stderr, "sim: reading the wake-up counter failed: %s\n", std::strerror(errno));
-  }
-}
-
 bool OpenListener(FakeReceiver& receiver, int port) {
   receiver.listenHandle = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
   if (receiver.listenHandle < 0) {
@@ -251,7 +243,7 @@ void ServeLine(FakeReceiver& receiver) {
     // Only this thread closes the master, so the handle stays valid while it polls.
     int master = WatchedMaster(receiver);
     struct pollfd entries[3] = {{master, POLLIN, 0},
-                                {receiver.wakeHandle, POLLIN, 0},
+                                {receiver.wake.handle, POLLIN, 0},
                                 {master < 0 ? receiver.listenHandle : -1, POLLIN, 0}};
     int ready = poll(entries, 3, MillisecondsUntilDue(receiver));
     if (ready < 0 && errno != EINTR) {
@@ -259,7 +251,7 @@ void ServeLine(FakeReceiver& receiver) {
       return;
     }
     if (receiver.stopRequested) return;
-    if (entries[1].revents & POLLIN) ClearWake(receiver);
+    if (entries[1].revents & POLLIN) ClearWakeSignal(receiver.wake);
     std::lock_guard<std::mutex> hold(receiver.lock);
     if (receiver.hangUpRequested) {
       ClosePtyPair(receiver.pty);
@@ -287,13 +279,6 @@ void ServeLine(FakeReceiver& receiver) {
   }
 }
 
-void WakeLineThread(FakeReceiver& receiver) {
-  uint64_t one = 1;
-  if (write(receiver.wakeHandle, &one, sizeof one) < 0) {
-    std::fprintf(stderr, "sim: waking the line thread failed: %s\n", std::strerror(errno));
-  }
-}
-
 }  // namespace
 
 FakeReceiver::~FakeReceiver() {
@@ -305,8 +290,7 @@ bool StartFakeReceiver(FakeReceiver& receiver, const ReceiverScript& script) {
   bool lineReady =
       script.tcpPort > 0 ? OpenListener(receiver, script.tcpPort) : OpenPtyPair(receiver.pty);
   if (!lineReady) return false;
-  receiver.wakeHandle = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-  if (receiver.wakeHandle < 0) {
+  if (!OpenWakeSignal(receiver.wake)) {
     std::fprintf(stderr, "sim: eventfd failed: %s\n", std::strerror(errno));
     ClosePtyPair(receiver.pty);
     return false;
@@ -319,11 +303,10 @@ bool StartFakeReceiver(FakeReceiver& receiver, const ReceiverScript& script) {
 void StopFakeReceiver(FakeReceiver& receiver) {
   if (receiver.thread.joinable()) {
     receiver.stopRequested = true;
-    WakeLineThread(receiver);
+    RaiseWakeSignal(receiver.wake);
     receiver.thread.join();
   }
-  if (receiver.wakeHandle >= 0) close(receiver.wakeHandle);
-  receiver.wakeHandle = -1;
+  CloseWakeSignal(receiver.wake);
   if (receiver.listenHandle >= 0) close(receiver.listenHandle);
   receiver.listenHandle = -1;
   ClosePtyPair(receiver.pty);
@@ -348,7 +331,7 @@ void HangUpFakeReceiver(FakeReceiver& receiver) {
     std::lock_guard<std::mutex> hold(receiver.lock);
     receiver.hangUpRequested = true;
   }
-  WakeLineThread(receiver);
+  RaiseWakeSignal(receiver.wake);
   while (MasterHandle(receiver) >= 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 

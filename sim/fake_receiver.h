@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "capture/port_wait.h"
 #include "link/packet.h"
 #include "link/rx_ring.h"
 #include "sim/pty_pair.h"
@@ -49,7 +50,7 @@ struct FakeReceiver {
   PtyPair pty;
   ReceiverScript script;
   std::thread thread;
-  int wakeHandle = -1;
+  WakeSignal wake;
   int listenHandle = -1;  // the loopback listener when serving over TCP
   std::atomic<bool> stopRequested{false};
   std::atomic<bool> peerGone{false};
