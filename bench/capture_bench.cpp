@@ -84,6 +84,24 @@ bool IgnoreScreen(void*) {
   return true;
 }
 
+// A worker reading a simulated receiver's line, as a connected panel has it.
+struct ConnectedWorker {
+  FakeReceiver receiver;
+  std::unique_ptr<Link> link = std::make_unique<Link>();
+  std::unique_ptr<Capture> capture = std::make_unique<Capture>();
+  ReceiveWorker worker;
+
+  explicit ConnectedWorker(bool logging, ScreenNotify notify = IgnoreScreen,
+                           void* context = nullptr) {
+    StartFakeReceiver(receiver, ReceiverScript{});
+    capture->dumpDirectory = "/tmp";
+    SetLogging(capture->logging, logging ? 1 : 0);
+    OpenPort(link->port, FakeReceiverPath(receiver));
+    StartReceiveWorker(worker, *link, *capture, notify, context);
+  }
+  ~ConnectedWorker() { StopReceiveWorker(worker); }
+};
+
 double ProcessCpuSeconds() {
   struct rusage usage;
   getrusage(RUSAGE_SELF, &usage);
@@ -93,51 +111,34 @@ double ProcessCpuSeconds() {
 
 // A connected worker with nothing arriving: CPU time of the whole process over the run.
 void BM_IdleWorkerCpu(benchmark::State& state) {
-  FakeReceiver receiver;
-  StartFakeReceiver(receiver, ReceiverScript{});
-  auto link = std::make_unique<Link>();
-  auto capture = std::make_unique<Capture>();
-  OpenPort(link->port, FakeReceiverPath(receiver));
-  ReceiveWorker worker;
-  StartReceiveWorker(worker, *link, *capture, IgnoreScreen, nullptr);
+  ConnectedWorker connected(false);
   for (auto _ : state) {
     double before = ProcessCpuSeconds();
     std::this_thread::sleep_for(std::chrono::seconds(10));
     state.counters["cpu_percent"] = (ProcessCpuSeconds() - before) / 10.0 * 100.0;
-    state.counters["passes"] = static_cast<double>(worker.passes);
+    state.counters["passes"] = static_cast<double>(connected.worker.passes);
   }
-  StopReceiveWorker(worker);
 }
 BENCHMARK(BM_IdleWorkerCpu)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 
 // Allocations while the worker handles 10,000 items with logging on.
 void BM_WorkerAllocations(benchmark::State& state) {
-  FakeReceiver receiver;
-  ReceiverScript script;
-  StartFakeReceiver(receiver, script);
-  auto link = std::make_unique<Link>();
-  auto capture = std::make_unique<Capture>();
-  capture->dumpDirectory = "/tmp";
-  SetLogging(capture->logging, 1);
-  OpenPort(link->port, FakeReceiverPath(receiver));
+  ConnectedWorker connected(true);
   std::vector<uint8_t> items;
   ReceiverModel model;
   std::mt19937 random(5);
   for (uint32_t second = 0; second < 1000; ++second)
     AppendDataBurst(model, second, 0, random, items);
-  ReceiveWorker worker;
-  StartReceiveWorker(worker, *link, *capture, IgnoreScreen, nullptr);
   std::this_thread::sleep_for(std::chrono::milliseconds(100));  // files opened, buffers made
   for (auto _ : state) {
     long before = allocations;
     for (size_t at = 0; at < items.size(); at += 4096) {
       int n = static_cast<int>(std::min<size_t>(4096, items.size() - at));
-      SendFromReceiver(receiver, items.data() + at, n);
+      SendFromReceiver(connected.receiver, items.data() + at, n);
     }
     std::this_thread::sleep_for(std::chrono::seconds(2));
     state.counters["allocations"] = static_cast<double>(allocations - before);
   }
-  StopReceiveWorker(worker);
 }
 BENCHMARK(BM_WorkerAllocations)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 
@@ -161,14 +162,8 @@ bool NoteScreen(void* context) {
 
 // From the write of a screen packet's last byte to the worker's notification.
 void BM_ScreenHandOnLatency(benchmark::State& state) {
-  FakeReceiver receiver;
-  StartFakeReceiver(receiver, ReceiverScript{});
-  auto link = std::make_unique<Link>();
-  auto capture = std::make_unique<Capture>();
-  OpenPort(link->port, FakeReceiverPath(receiver));
   LatencyProbe probe;
-  ReceiveWorker worker;
-  StartReceiveWorker(worker, *link, *capture, NoteScreen, &probe);
+  ConnectedWorker connected(false, NoteScreen, &probe);
   uint8_t screen[161] = {};
   std::vector<double> latencies;
   for (auto _ : state) {
@@ -176,12 +171,12 @@ void BM_ScreenHandOnLatency(benchmark::State& state) {
     for (int i = 0; i < 1000; ++i) {
       int before = probe.screens;
       int64_t sentAt = NowNs();
-      SendFrameFromReceiver(receiver, 0x82, screen, sizeof screen);
+      SendFrameFromReceiver(connected.receiver, 0x82, screen, sizeof screen);
       while (probe.screens == before) std::this_thread::yield();
       latencies.push_back(static_cast<double>(probe.lastAt - sentAt) / 1e6);
     }
   }
-  StopReceiveWorker(worker);
+  StopReceiveWorker(connected.worker);
   std::sort(latencies.begin(), latencies.end());
   state.counters["p50_ms"] = latencies[latencies.size() / 2];
   state.counters["p99_ms"] = latencies[latencies.size() * 99 / 100];
@@ -201,15 +196,7 @@ double ThreadCpuSeconds(std::thread& thread) {
 
 // A full 115200-baud stream of mixed data with logging on: the worker's own CPU time.
 void BM_WorkerCpuAt115200(benchmark::State& state) {
-  FakeReceiver receiver;
-  StartFakeReceiver(receiver, ReceiverScript{});
-  auto link = std::make_unique<Link>();
-  auto capture = std::make_unique<Capture>();
-  capture->dumpDirectory = "/tmp";
-  SetLogging(capture->logging, 1);
-  OpenPort(link->port, FakeReceiverPath(receiver));
-  ReceiveWorker worker;
-  StartReceiveWorker(worker, *link, *capture, IgnoreScreen, nullptr);
+  ConnectedWorker connected(true);
   std::vector<uint8_t> stream;
   ReceiverModel model;
   std::mt19937 random(2);
@@ -217,15 +204,15 @@ void BM_WorkerCpuAt115200(benchmark::State& state) {
     AppendDataBurst(model, second, 0.02, random, stream);
   }
   for (auto _ : state) {
-    double before = ThreadCpuSeconds(worker.thread);
+    double before = ThreadCpuSeconds(connected.worker.thread);
     // 11520 bytes a second, in 10 ms slices, as the line would deliver them.
     for (size_t at = 0; at < 11520 * 10; at += 115) {
-      SendFromReceiver(receiver, stream.data() + at, 115);
+      SendFromReceiver(connected.receiver, stream.data() + at, 115);
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    state.counters["worker_cpu_percent"] = (ThreadCpuSeconds(worker.thread) - before) / 10.0 * 100;
+    state.counters["worker_cpu_percent"] =
+        (ThreadCpuSeconds(connected.worker.thread) - before) / 10.0 * 100;
   }
-  StopReceiveWorker(worker);
 }
 BENCHMARK(BM_WorkerCpuAt115200)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 
