@@ -91,13 +91,16 @@ struct ConnectedWorker {
   std::unique_ptr<Capture> capture = std::make_unique<Capture>();
   ReceiveWorker worker;
 
-  explicit ConnectedWorker(bool logging, ScreenNotify notify = IgnoreScreen,
+  explicit ConnectedWorker(bool logging, bool (*notify)(void*) = IgnoreScreen,
                            void* context = nullptr) {
     StartFakeReceiver(receiver, ReceiverScript{});
     capture->dumpDirectory = "/tmp";
     SetLogging(capture->logging, logging ? 1 : 0);
     OpenPort(link->port, FakeReceiverPath(receiver));
-    StartReceiveWorker(worker, *link, *capture, notify, context);
+    WorkerHooks hooks;
+    hooks.context = context;
+    hooks.screen = notify;
+    StartReceiveWorker(worker, *link, *capture, hooks);
   }
   ~ConnectedWorker() { StopReceiveWorker(worker); }
 };

@@ -11,8 +11,8 @@ constexpr int kMaxSentenceLength = 90;
 constexpr int kSentenceBufferSize = kMaxSentenceLength + 1;
 constexpr int kMinSentenceLength = 12;
 
-// The ring and the sentence being assembled. Nothing resets them: a sentence may be
-// completed by bytes that arrive passes, or connections, later.
+// The ring and the sentence being assembled. A sentence may be completed by bytes that
+// arrive passes later; a new connection starts them afresh (ResetNmea).
 struct NmeaRing {
   ByteRing<1024> ring;
   char sentence[kSentenceBufferSize] = {};
@@ -20,6 +20,9 @@ struct NmeaRing {
 };
 
 int PushNmea(NmeaRing& nmea, const uint8_t* bytes, int count);
+
+// Forgets the bytes in the ring and the sentence being assembled.
+void ResetNmea(NmeaRing& nmea);
 
 // 1: the next accepted sentence, '$' through LF and a terminating zero, is in
 // `destination` (room for 91 characters); 0: no further complete accepted sentence.

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "capture/port_wait.h"
 #include "link/status_message.h"
 #include "link/trace.h"
 
@@ -20,8 +21,7 @@ struct WorkerContext {
   ReceiveWorker& worker;
   Link& link;
   Capture& capture;
-  ScreenNotify notify;
-  void* notifyContext;
+  WorkerHooks hooks;
 };
 
 // The worker's own state, on its stack: a fresh one for every worker.
@@ -29,7 +29,6 @@ struct WorkerLocal {
   uint8_t chunk[kChunkSize];
   Packet packet;
   char sentence[kSentenceBufferSize];
-  DumpSlot slots[kDumpStreamCount];
 };
 
 void LowerOwnPriority() {
@@ -42,10 +41,9 @@ void LowerOwnPriority() {
   }
 }
 
-void Dump(WorkerContext& context, WorkerLocal& local, DumpStreamId stream, const uint8_t* bytes,
-          int count) {
+void Dump(WorkerContext& context, DumpStreamId stream, const uint8_t* bytes, int count) {
   WriteDump(context.capture.logging, context.capture.dumpDirectory.c_str(), stream, bytes, count,
-            local.slots[stream]);
+            context.capture.dumpSlots[stream]);
 }
 
 // All complete packets, in order. false when a screen could not be handed on.
@@ -56,13 +54,14 @@ bool RoutePackets(WorkerContext& context, WorkerLocal& local) {
     if (pulled != 0) continue;  // an ACK: the record still holds the previous packet
     if (packet.type == kScreenPacketType) {
       StoreScreen(context.capture.screen, packet.data, packet.length);
-      if (!context.notify(context.notifyContext)) return false;
+      if (context.hooks.screen != nullptr && !context.hooks.screen(context.hooks.context)) {
+        return false;
+      }
       continue;
     }
     int stream = DumpStreamForPacketType(packet.type);
     if (stream >= 0) {
-      Dump(context, local, static_cast<DumpStreamId>(stream), packet.raw,
-           packet.length + kFrameOverhead);
+      Dump(context, static_cast<DumpStreamId>(stream), packet.raw, packet.length + kFrameOverhead);
     }
   }
   return true;
@@ -70,13 +69,13 @@ bool RoutePackets(WorkerContext& context, WorkerLocal& local) {
 
 void LogSentences(WorkerContext& context, WorkerLocal& local) {
   while (PullSentence(context.capture.nmea, local.sentence) == 1) {
-    Dump(context, local, kNmeaStream, reinterpret_cast<const uint8_t*>(local.sentence),
+    Dump(context, kNmeaStream, reinterpret_cast<const uint8_t*>(local.sentence),
          static_cast<int>(std::strlen(local.sentence)));
   }
 }
 
-// One pass: a read that does not wait, the same chunk to both extractors, every packet,
-// then every sentence. false when the worker must end.
+// One pass: the same chunk to both extractors, every packet, then every sentence.
+// false when the worker must end.
 bool RunPass(WorkerContext& context, WorkerLocal& local, int count) {
   PushReceived(context.link.rx, local.chunk, count);
   PushNmea(context.capture.nmea, local.chunk, count);
@@ -85,33 +84,56 @@ bool RunPass(WorkerContext& context, WorkerLocal& local, int count) {
   return true;
 }
 
-void RunWorker(WorkerContext context) {
-  LowerOwnPriority();
-  WorkerLocal local;
+// The identification read ahead into the packet ring only: what came behind its reply
+// is the receiver's data and goes to the sentences as well.
+void ShareLeftoverWithSentences(WorkerContext& context, WorkerLocal& local) {
+  const RxRing& rx = context.link.rx;
+  int left = RingFill(rx);
+  for (int at = 0; at < left;) {
+    int count = left - at < kChunkSize ? left - at : kChunkSize;
+    for (int i = 0; i < count; ++i) local.chunk[i] = RingAt(rx, at + i);
+    PushNmea(context.capture.nmea, local.chunk, count);
+    at += count;
+  }
+}
+
+// Reads until told to stop. While the device is gone it looks again now and then
+// instead of spinning on its hang-up.
+void ReadUntilStopped(WorkerContext& context, WorkerLocal& local) {
   ReceiveWorker& worker = context.worker;
-  bool lineDown = false;
-  // Whatever the identification left in the rings comes first.
+  SerialPort& port = context.link.port;
+  ShareLeftoverWithSentences(context, local);
   bool running = RunPass(context, local, 0);
-  while (running && !worker.stopRequested) {
-    // While the device is gone, retry now and then instead of spinning on its hang-up.
-    int events = WaitForPortOrWake(context.link.port, worker.wake, !lineDown,
-                                   lineDown ? kLineDownRetryMs : -1);
-    if (worker.stopRequested) break;
+  bool lineDown = false;
+  while (running && !StopRaised(&worker.stop)) {
+    int events = WaitForPortOrStop(port, !lineDown, lineDown ? kLineDownRetryMs : -1);
+    if (events & kStopRaised) break;
     ++worker.passes;
-    int count = ReadPort(context.link.port, local.chunk, kChunkSize);
-    if (count == 0) {
-      // Readable yet nothing to read: the device has gone away.
-      if (lineDown || (events & (kPortReadable | kPortDown)) != 0) {
-        NoteReadFailure(context.link.port);
-        lineDown = true;
-      }
+    int count = ReadPort(port, local.chunk, kChunkSize);
+    if (count > 0) {
+      lineDown = false;
+      running = RunPass(context, local, count);
       continue;
     }
-    lineDown = false;
-    running = RunPass(context, local, count);
+    // Readable yet nothing to read: the device has gone away.
+    if (lineDown || (events & (kPortReadable | kPortDown)) != 0) {
+      NoteReadFailure(port);
+      if (!lineDown && context.hooks.lineDown != nullptr) {
+        context.hooks.lineDown(context.hooks.context);
+      }
+      lineDown = true;
+    }
   }
-  for (DumpSlot& slot : local.slots) CloseDump(slot);
-  worker.ended = true;
+}
+
+void RunWorker(WorkerContext context) {
+  LowerOwnPriority();
+  if (context.hooks.prelude == nullptr || context.hooks.prelude(context.hooks.context)) {
+    WorkerLocal local;
+    ReadUntilStopped(context, local);
+  }
+  for (DumpSlot& slot : context.capture.dumpSlots) CloseDump(slot);
+  context.worker.ended = true;
 }
 
 }  // namespace
@@ -120,27 +142,29 @@ ReceiveWorker::~ReceiveWorker() {
   StopReceiveWorker(*this);
 }
 
-bool StartReceiveWorker(ReceiveWorker& worker, Link& link, Capture& capture, ScreenNotify notify,
-                        void* context) {
+bool StartReceiveWorker(ReceiveWorker& worker, Link& link, Capture& capture,
+                        const WorkerHooks& hooks) {
   if (worker.thread.joinable()) StopReceiveWorker(worker);
-  if (!OpenWakeSignal(worker.wake)) {
+  if (!OpenStopSignal(worker.stop)) {
     char text[200];
-    std::snprintf(text, sizeof text, "Could not start the receive worker: eventfd failed: %s",
+    std::snprintf(text, sizeof text, "Could not start the receive worker: %s",
                   std::strerror(errno));
-    ShowStatusMessage(text);
+    ShowStatusFailure(text);
     return false;
   }
-  worker.stopRequested = false;
   worker.ended = false;
   worker.passes = 0;
-  worker.thread = std::thread(RunWorker, WorkerContext{worker, link, capture, notify, context});
+  worker.port = &link.port;
+  link.port.stop = &worker.stop;
+  worker.thread = std::thread(RunWorker, WorkerContext{worker, link, capture, hooks});
   return true;
 }
 
 void StopReceiveWorker(ReceiveWorker& worker) {
   if (!worker.thread.joinable()) return;
-  worker.stopRequested = true;
-  RaiseWakeSignal(worker.wake);
+  RaiseStopSignal(worker.stop);
   worker.thread.join();
-  CloseWakeSignal(worker.wake);
+  worker.port->stop = nullptr;
+  worker.port = nullptr;
+  CloseStopSignal(worker.stop);
 }

@@ -6,27 +6,37 @@
 
 #include "capture/dump_file.h"
 #include "capture/nmea_ring.h"
-#include "capture/port_wait.h"
 #include "capture/shared_screen.h"
 #include "link/link.h"
+#include "link/wake_signal.h"
 
-// Called on the worker's thread after each screen has been stored in the shared image.
-// false: the notification could not be delivered, and the worker ends.
-using ScreenNotify = bool (*)(void* context);
+// What the worker tells its owner. Every hook runs on the worker's thread and should only
+// hand the news on to the owner's thread. Any of them may be null.
+struct WorkerHooks {
+  void* context = nullptr;
+  // Runs first (to identify the receiver, say); false ends the worker before it reads.
+  bool (*prelude)(void* context) = nullptr;
+  // After each screen has been stored in the shared image. false: it could not be handed
+  // on, and the worker ends.
+  bool (*screen)(void* context) = nullptr;
+  // Once for each outage of the device (a hang-up, a read failure) while it reads.
+  void (*lineDown)(void* context) = nullptr;
+};
 
 // What data capture keeps for the whole run, across connections.
 struct Capture {
   NmeaRing nmea;
   LoggingSwitch logging;
   SharedScreen screen;
-  std::string dumpDirectory;  // "" for the current directory
+  DumpSlot dumpSlots[kDumpStreamCount];  // the running worker's alone; kept between workers
+  std::string dumpDirectory;         // "" for the current directory
 };
 
 // The background thread that reads everything the receiver sends while connected.
 struct ReceiveWorker {
   std::thread thread;
-  WakeSignal wake;
-  std::atomic<bool> stopRequested{false};
+  StopSignal stop;  // every wait on the port watches it while the worker runs
+  SerialPort* port = nullptr;
   std::atomic<bool> ended{false};        // the thread has returned
   std::atomic<unsigned long> passes{0};  // passes of its loop, for the curious
 
@@ -36,11 +46,12 @@ struct ReceiveWorker {
   ~ReceiveWorker();
 };
 
-// Starts the worker on the open port of `link`. false when it could not be started
-// (shown). A worker that is still running must be stopped first.
-bool StartReceiveWorker(ReceiveWorker& worker, Link& link, Capture& capture, ScreenNotify notify,
-                        void* context);
+// Starts the worker on the port of `link` (opened by now, or by the prelude). false when
+// it could not be started (shown). A worker that is still running is stopped first.
+bool StartReceiveWorker(ReceiveWorker& worker, Link& link, Capture& capture,
+                        const WorkerHooks& hooks);
 
 // Asks the worker to stop and waits until it has: it finishes the item in hand, never
-// leaves a file write or a ring update half done, and then touches nothing shared.
+// leaves a file write or a ring update half done, closes its files and then touches
+// nothing shared. Any wait on the port, in the prelude too, ends at once.
 void StopReceiveWorker(ReceiveWorker& worker);

@@ -7,37 +7,41 @@
 namespace {
 
 constexpr double kProbeSeconds = 0.1;
+constexpr double kProbeLimitSeconds = 1.0;  // the whole probe, on a line that never pauses
 constexpr double kReplySeconds = 3.0;
 constexpr int kChunkSize = 256;
 
 // ENQ; a receiver that answers ACK gets the request, any other gets a break and is
-// expected to send its identification by itself.
-void ProbeReceiver(Link& link) {
-  Packet probe;
+// expected to send its identification by itself. true when the identification itself
+// came during the probe: it is in `reply`, and there is nothing to ask for.
+bool ProbeReceiver(Link& link, Packet& reply) {
   SendEnq(link);
-  if (ReceiveFrame(link, probe, kProbeSeconds) == -2) {
+  int probed = ReceiveFrame(link, reply, kProbeSeconds, kProbeLimitSeconds);
+  if (probed == 0 && reply.type == kIdentificationReply) return true;
+  if (PortStopped(link.port)) return false;
+  if (probed == -2) {
     SendPacket(link, kIdentificationRequest, nullptr, 0);
   } else {
     SendBreak(link.port);
   }
+  return false;
 }
 
-// Packets of other types that come first are dropped. Bytes behind the reply stay in
-// the ring for the receive worker.
+// What is in the ring is looked at before waiting for more. Packets of other types that
+// come first are dropped; bytes behind the reply stay in the ring for the receive worker.
 bool AwaitReply(Link& link, Packet& reply) {
   SetDeadline(link.deadline, kReplySeconds);
   uint8_t chunk[kChunkSize];
-  int pulled = -1;
   for (;;) {
-    if (pulled == -1) {
-      int left = DeadlineRemainingMs(link.deadline);
-      WaitForInput(link.port, left > 0 ? left : 1);
-    }
     int count = ReadPort(link.port, chunk, kChunkSize);
     PushReceived(link.rx, chunk, count);
-    pulled = PullPacket(link.rx, link.linkState, reply);
+    int pulled = PullPacket(link.rx, link.linkState, reply);
     if (pulled == 0 && reply.type == kIdentificationReply) return true;
-    if (DeadlinePassed(link.deadline) != 0) return false;
+    if (DeadlinePassed(link.deadline) != 0 || PortStopped(link.port)) return false;
+    if (pulled == -1 && count == 0) {
+      int left = DeadlineRemainingMs(link.deadline);
+      if (WaitForInput(link.port, left > 0 ? left : 1) == -2) return false;
+    }
   }
 }
 
@@ -47,7 +51,7 @@ int ApplyIdentification(Link& link, const char* text) {
   link.qz77Class = IsQz77Product(product) ? 1 : 0;
   const char* portRecord = std::strstr(text, ";PORT");
   if (portRecord == nullptr) {
-    ShowStatusMessage("Could not synchronize baud/parity settings.");
+    ShowStatusFailure("Could not synchronize baud/parity settings.");
     return 0;
   }
   PortRecord port;
@@ -68,18 +72,29 @@ int ApplyIdentification(Link& link, const char* text) {
 
 }  // namespace
 
+void ResetReceiveSide(Link& link) {
+  link.rx.read = 0;
+  link.rx.write = 0;
+  link.linkState = kNothingReceived;
+}
+
 int IdentifyReceiver(Link& link, const char* portPath) {
+  ResetReceiveSide(link);
+  link.identification[0] = '\0';
   if (OpenPort(link.port, portPath) != 0) return 0;
   ShowStatusMessage("Checking for GPS receiver...");
   FlushInput(link.port);
-  ProbeReceiver(link);
   Packet reply;
-  if (!AwaitReply(link, reply)) {
-    ShowStatusMessage("Could not identify receiver.");
+  bool replied = ProbeReceiver(link, reply) || AwaitReply(link, reply);
+  if (PortStopped(link.port)) return 0;
+  if (!replied) {
+    ShowStatusFailure("Could not identify receiver.");
     return 0;
   }
   reply.data[reply.length] = 0;
   const char* text = reinterpret_cast<const char*>(reply.data);
+  static_assert(sizeof link.identification > kMaxDataLength, "room for the longest reply");
+  std::memcpy(link.identification, reply.data, static_cast<size_t>(reply.length) + 1);
   ShowStatusMessage(text);
   return ApplyIdentification(link, text);
 }

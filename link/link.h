@@ -8,7 +8,7 @@
 #include "link/tick.h"
 
 // Everything the program keeps about its line to the receiver. One lives for the whole
-// run; nothing in it is reset by a new connection.
+// run; each identification starts its receive side afresh.
 struct Link {
   SerialPort port;
   RxRing rx;
@@ -19,6 +19,7 @@ struct Link {
   uint32_t receiverPortNumber = 0;  // the receiver's port number + 1; 0: none known
   int qz77Class = 0;
   int twoLineCapable = 0;
+  char identification[kMaxDataLength + 1] = {};  // the reply's text; "" until one came
 };
 
 // 1 on success, 0 on failure.
@@ -26,10 +27,16 @@ int SendEnq(Link& link);
 // L + 6 on success, 0 on failure. `data` may be null when `length` is 0.
 int SendPacket(Link& link, uint8_t type, const uint8_t* data, int length);
 
-// Reads one frame byte by byte; `seconds` limits each gap between bytes.
-// 0: a good frame; -1: time-out or bad frame; -2: an ACK while not out of step.
-int ReceiveFrame(Link& link, Packet& packet, double seconds);
+// Reads one frame byte by byte; `seconds` limits each gap between bytes and, when above
+// 0, `wholeSeconds` the whole wait, so that a line that never pauses cannot hold it.
+// 0: a good frame; -1: time-out, bad frame or stop request; -2: an ACK while not out of step.
+int ReceiveFrame(Link& link, Packet& packet, double seconds, double wholeSeconds = 0);
 
 // Opens `portPath`, finds the receiver, reads its identification and switches the line
-// to its baud rate and parity. 1 = identified, 0 = failed (shown).
+// to its baud rate and parity. 1 = identified, 0 = failed (shown) or stopped (the
+// port's stop signal; nothing shown). Each identification starts with empty receive
+// rings: nothing an earlier connection left is read as this one's reply.
 int IdentifyReceiver(Link& link, const char* portPath);
+
+// Forgets every byte received and the framing state, as at program start.
+void ResetReceiveSide(Link& link);

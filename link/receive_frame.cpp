@@ -1,17 +1,21 @@
 #include "link/link.h"
 
-// Waits for one byte; false when the gap before it reached the time-out.
-static bool ReadOneByte(Link& link, uint8_t& byte, double seconds) {
+// Waits for one byte; false when the gap before it reached the time-out, the whole
+// limit has passed, or the port was told to stop.
+static bool ReadOneByte(Link& link, uint8_t& byte, double seconds, const Deadline* whole) {
   SetDeadline(link.deadline, seconds);
   for (;;) {
     if (ReadPort(link.port, &byte, 1) == 1) return true;
     if (DeadlinePassed(link.deadline) != 0) return false;
+    if (whole != nullptr && DeadlinePassed(*whole) != 0) return false;
     int left = DeadlineRemainingMs(link.deadline);
-    WaitForInput(link.port, left > 0 ? left : 1);
+    if (WaitForInput(link.port, left > 0 ? left : 1) == -2) return false;
   }
 }
 
-int ReceiveFrame(Link& link, Packet& packet, double seconds) {
+int ReceiveFrame(Link& link, Packet& packet, double seconds, double wholeSeconds) {
+  Deadline whole;
+  if (wholeSeconds > 0) SetDeadline(whole, wholeSeconds);
   packet.type = 0;
   packet.length = 0;
   packet.status = 0;
@@ -21,7 +25,7 @@ int ReceiveFrame(Link& link, Packet& packet, double seconds) {
   uint8_t sum = 0;
   for (;;) {
     uint8_t byte;
-    if (!ReadOneByte(link, byte, seconds)) {
+    if (!ReadOneByte(link, byte, seconds, wholeSeconds > 0 ? &whole : nullptr)) {
       packet.length = 0;
       return -1;
     }

@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "link/wake_signal.h"
+
 // The one serial port through which the receiver is reached. The platform's own file
 // (serial_port_posix.cpp) implements these operations; nothing else touches the device.
 
@@ -20,6 +22,9 @@ struct SerialPort {
   // What SetLineSettings last applied (a pseudo-terminal does not report parity back).
   uint32_t lineBaud = 0;
   int lineParity = -1;
+  // While set, every wait on the port (for input, for room to write, the break) also ends
+  // as soon as this is raised. Set before the thread that uses the port starts.
+  StopSignal* stop = nullptr;
 
   SerialPort() = default;
   SerialPort(const SerialPort&) = delete;
@@ -39,23 +44,33 @@ int SetLineSettings(SerialPort& port, uint32_t baud, int parity);
 int SendBreak(SerialPort& port);
 
 // Reads and discards everything that is waiting or arrives without a pause of ~10 ms.
+// No read waits longer than ~10 ms, and the whole flush ends within ~100 ms even while
+// bytes keep arriving.
 void FlushInput(SerialPort& port);
 
 // One read of up to n bytes that never waits; 0 when nothing is there or on failure.
 int ReadPort(SerialPort& port, uint8_t* buffer, int n);
 
-// Writes all n bytes, however long the device takes; n on success, 0 on failure.
+// Writes all n bytes; n on success, 0 on failure. A line that takes no byte for a second
+// (flow control held off, a device gone) counts as a failure, as does a stop request.
 int WritePort(SerialPort& port, const uint8_t* buffer, int n);
 
 // Waits up to timeoutMs (-1: without limit) for input.
 // 1: input is waiting; 0: none came; -1: the device reports a hang-up or an error
-// (after waiting out the time-out, so that callers that retry do not spin).
+// (after waiting out the time-out, so that callers that retry do not spin);
+// -2: the port's stop signal is raised.
 int WaitForInput(SerialPort& port, int timeoutMs);
+
+// Whether the port's stop signal has been raised: long operations end early.
+inline bool PortStopped(const SerialPort& port) {
+  return StopRaised(port.stop);
+}
 
 // Shows "read failure." unless the current outage has been reported already.
 void NoteReadFailure(SerialPort& port);
 
-// Closes the port if one is held. Only for tests and shutdown: a connect reopens.
+// Closes the port if one is held, giving up exclusive use first so that the next open,
+// by this program or another, is not refused.
 void ClosePort(SerialPort& port);
 
 // The device that a user's port name stands for: "comN", "COMN" and "\\.\comN" name the

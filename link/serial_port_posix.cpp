@@ -18,13 +18,16 @@
 
 #include "link/serial_port.h"
 #include "link/status_message.h"
+#include "link/tick.h"
 #include "link/trace.h"
 
 namespace {
 
 constexpr int kFlushChunk = 300;
-constexpr int kFlushGapMs = 10;
+constexpr int kFlushReadMs = 10;    // what one flush read may wait in all
+constexpr int kFlushLimitMs = 100;  // what the whole flush may take
 constexpr int kBreakMs = 300;
+constexpr int kWriteStallMs = 1000;
 
 void ShowOpenFailure(int error, const char* path) {
   char text[400];
@@ -41,7 +44,7 @@ void ShowOpenFailure(int error, const char* path) {
     std::snprintf(text, sizeof text, "%s: %s", std::strerror(error), path);
   }
   Trace("open %s failed: %s", path, std::strerror(error));
-  ShowStatusMessage(text);
+  ShowStatusFailure(text);
 }
 
 bool CloseHandle(int handle) {
@@ -119,6 +122,37 @@ void SetFraming(struct termios2& line, int parity) {
   if (parity == kParityEven) line.c_cflag |= PARENB;
 }
 
+constexpr int kStopped = -2;
+
+// Waits for `events` on the port or for its stop signal. The port's revents when it is
+// ready; 0 when the time ran out; kStopped; -1 when poll itself failed.
+int PollPort(SerialPort& port, short events, int timeoutMs) {
+  int stopHandle = port.stop != nullptr ? static_cast<int>(port.stop->wake.handle) : -1;
+  struct pollfd entries[2] = {{port.handle, events, 0}, {stopHandle, POLLIN, 0}};
+  int ready;
+  do {
+    ready = poll(entries, 2, timeoutMs);
+  } while (ready < 0 && errno == EINTR);
+  if (ready < 0) {
+    Trace("poll failed: %s", std::strerror(errno));
+    return -1;
+  }
+  if (PortStopped(port)) return kStopped;
+  return ready == 0 ? 0 : entries[0].revents;
+}
+
+// Sleeps for ms, or less when the port's stop signal is raised.
+void WaitForStop(SerialPort& port, int ms) {
+  if (ms <= 0) return;
+  if (port.stop == nullptr) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    return;
+  }
+  struct pollfd entry = {static_cast<int>(port.stop->wake.handle), POLLIN, 0};
+  while (poll(&entry, 1, ms) < 0 && errno == EINTR) {
+  }
+}
+
 bool MatchPortName(const char* name, unsigned& number) {
   if (std::strncmp(name, "\\\\.\\", 4) == 0) name += 4;
   if (std::strncmp(name, "com", 3) != 0 && std::strncmp(name, "COM", 3) != 0) return false;
@@ -141,6 +175,11 @@ SerialPort::~SerialPort() {
 
 void ClosePort(SerialPort& port) {
   if (port.handle < 0) return;
+  // The exclusive flag stays on the terminal while anyone else holds it open (a
+  // pseudo-terminal's other side does): left set, it would refuse our own next open.
+  if (ioctl(port.handle, TIOCNXCL) != 0 && errno != ENOTTY) {
+    Trace("TIOCNXCL ioctl failed: %s", std::strerror(errno));
+  }
   CloseHandle(port.handle);
   port.handle = -1;
   port.lineBaud = 0;
@@ -173,7 +212,7 @@ int OpenPort(SerialPort& port, const char* path) {
   port.handle = handle;
   Trace("opened %s", device);
   if (!SetRawNonWaiting(handle)) {
-    ShowStatusMessage("Error setting timeout structures.");
+    ShowStatusFailure("Error setting timeout structures.");
     return -1;
   }
   ShowStatusMessage("Communications opened.");
@@ -184,11 +223,11 @@ int SetLineSettings(SerialPort& port, uint32_t baud, int parity) {
   struct termios2 line;
   if (port.handle < 0 || ioctl(port.handle, TCGETS2, &line) != 0) {
     Trace("TCGETS2 ioctl failed: %s", std::strerror(errno));
-    ShowStatusMessage("Could not retrieve comm settings.");
+    ShowStatusFailure("Could not retrieve comm settings.");
     return -1;
   }
   if (parity != kParityNone && parity != kParityOdd && parity != kParityEven) {
-    ShowStatusMessage("Un-recognized parity");
+    ShowStatusFailure("Un-recognized parity");
     return -1;
   }
   // Baud 0 would hang the line up rather than set a speed: no device runs at it.
@@ -200,7 +239,7 @@ int SetLineSettings(SerialPort& port, uint32_t baud, int parity) {
     if (!applied) Trace("TCSETS2 ioctl failed: %s", std::strerror(errno));
   }
   if (!applied) {
-    ShowStatusMessage("Could not set comm settings.");
+    ShowStatusFailure("Could not set comm settings.");
     return -1;
   }
   port.lineBaud = baud;
@@ -211,7 +250,7 @@ int SetLineSettings(SerialPort& port, uint32_t baud, int parity) {
 
 int SendBreak(SerialPort& port) {
   if (ioctl(port.handle, TIOCSBRK) != 0) Trace("TIOCSBRK ioctl failed: %s", std::strerror(errno));
-  std::this_thread::sleep_for(std::chrono::milliseconds(kBreakMs));
+  WaitForStop(port, kBreakMs);
   if (ioctl(port.handle, TIOCCBRK) != 0) {
     Trace("TIOCCBRK ioctl failed: %s", std::strerror(errno));
     return -1;
@@ -224,25 +263,29 @@ static bool LineHungUp(int handle) {
   return poll(&entry, 1, 0) > 0 && (entry.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0;
 }
 
-// Reads until `n` bytes have come or the line has been quiet for gapMs.
-static int ReadUntilGap(SerialPort& port, uint8_t* buffer, int n, int gapMs) {
+// Reads up to n bytes, waiting for more for at most withinMs in all.
+static int ReadWithin(SerialPort& port, uint8_t* buffer, int n, int withinMs) {
+  Deadline deadline;
+  SetDeadline(deadline, withinMs / 1000.0);
   int got = 0;
   while (got < n) {
-    int count = ReadPort(port, buffer + got, n - got);
-    got += count;
-    if (count == 0 && WaitForInput(port, gapMs) != 1) break;
+    got += ReadPort(port, buffer + got, n - got);
+    int left = DeadlineRemainingMs(deadline);
+    if (got == n || left <= 0 || WaitForInput(port, left) != 1) break;
   }
   return got;
 }
 
 void FlushInput(SerialPort& port) {
   uint8_t scratch[kFlushChunk];
+  Deadline limit;
+  SetDeadline(limit, kFlushLimitMs / 1000.0);
   int drained = 0;
   int count;
   do {
-    count = ReadUntilGap(port, scratch, kFlushChunk, kFlushGapMs);
+    count = ReadWithin(port, scratch, kFlushChunk, kFlushReadMs);
     drained += count;
-  } while (count == kFlushChunk);
+  } while (count == kFlushChunk && DeadlinePassed(limit) == 0 && !PortStopped(port));
   Trace("flushed %d bytes", drained);
 }
 
@@ -268,20 +311,7 @@ int ReadPort(SerialPort& port, uint8_t* buffer, int n) {
 }
 
 void NoteReadFailure(SerialPort& port) {
-  if (!port.readFailing.exchange(true)) ShowStatusMessage("read failure.");
-}
-
-static bool WaitWritable(int handle) {
-  struct pollfd entry = {handle, POLLOUT, 0};
-  for (;;) {
-    int ready = poll(&entry, 1, -1);
-    if (ready < 0 && errno == EINTR) continue;
-    if (ready < 0) {
-      Trace("poll failed: %s", std::strerror(errno));
-      return false;
-    }
-    return (entry.revents & (POLLERR | POLLHUP | POLLNVAL)) == 0;
-  }
+  if (!port.readFailing.exchange(true)) ShowStatusFailure("read failure.");
 }
 
 int WritePort(SerialPort& port, const uint8_t* buffer, int n) {
@@ -290,17 +320,20 @@ int WritePort(SerialPort& port, const uint8_t* buffer, int n) {
     ssize_t count = write(port.handle, buffer + written, static_cast<size_t>(n - written));
     if (count > 0) {
       written += static_cast<int>(count);
-    } else if (count < 0 && errno == EINTR) {
       continue;
-    } else if (count < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+    }
+    if (count < 0 && errno == EINTR) continue;
+    if (count < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
       Trace("write failed: %s", std::strerror(errno));
       break;
-    } else if (!WaitWritable(port.handle)) {
-      break;
     }
+    int ready = PollPort(port, POLLOUT, kWriteStallMs);
+    if (ready == 0) Trace("write failed: the line took nothing for %d ms", kWriteStallMs);
+    if (ready <= 0 || (ready & (POLLERR | POLLHUP | POLLNVAL)) != 0) break;
   }
   if (written < n || port.handle < 0) {
-    ShowStatusMessage("Write data failed.");
+    // A write cut short by a stop request is no failure of the line.
+    if (!PortStopped(port)) ShowStatusFailure("Write data failed.");
     return 0;
   }
   TraceBytes("wrote", buffer, n);
@@ -308,23 +341,14 @@ int WritePort(SerialPort& port, const uint8_t* buffer, int n) {
 }
 
 int WaitForInput(SerialPort& port, int timeoutMs) {
-  if (port.handle < 0) {
-    if (timeoutMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(timeoutMs));
-    return -1;
-  }
-  struct pollfd entry = {port.handle, POLLIN, 0};
-  int ready;
-  do {
-    ready = poll(&entry, 1, timeoutMs);
-  } while (ready < 0 && errno == EINTR);
-  if (ready < 0) {
-    Trace("poll failed: %s", std::strerror(errno));
-    return -1;
-  }
+  if (PortStopped(port)) return -2;
+  int ready = port.handle < 0 ? POLLNVAL : PollPort(port, POLLIN, timeoutMs);
+  if (ready == kStopped) return -2;
+  if (ready < 0) return -1;
   if (ready == 0) return 0;
-  if (entry.revents & (POLLERR | POLLHUP | POLLNVAL)) {
-    if (timeoutMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(timeoutMs));
-    return -1;
+  if (ready & (POLLERR | POLLHUP | POLLNVAL)) {
+    WaitForStop(port, timeoutMs);
+    return PortStopped(port) ? -2 : -1;
   }
   return 1;
 }

@@ -1,5 +1,6 @@
 #include "link/status_message.h"
 
+#include <cstdio>
 #include <mutex>
 
 namespace {
@@ -15,6 +16,9 @@ SinkSlot& Slot() {
   return slot;
 }
 
+constexpr int kFailureSize = 461;  // a whole status line and its terminator
+thread_local char threadFailure[kFailureSize];
+
 }  // namespace
 
 void SetStatusSink(StatusSink sink, void* context) {
@@ -24,7 +28,8 @@ void SetStatusSink(StatusSink sink, void* context) {
   slot.context = context;
 }
 
-void ShowStatusMessage(const char* text) {
+void ShowStatusText(const char* text, int kind) {
+  if (kind == kStatusFailure) std::snprintf(threadFailure, sizeof threadFailure, "%s", text);
   SinkSlot& slot = Slot();
   StatusSink sink;
   void* context;
@@ -33,5 +38,21 @@ void ShowStatusMessage(const char* text) {
     sink = slot.sink;
     context = slot.context;
   }
-  if (sink != nullptr) sink(text, context);
+  if (sink != nullptr) sink(text, kind, context);
+}
+
+void ShowStatusMessage(const char* text) {
+  ShowStatusText(text, kStatusProgress);
+}
+
+void ShowStatusFailure(const char* text) {
+  ShowStatusText(text, kStatusFailure);
+}
+
+void ClearThreadFailure() {
+  threadFailure[0] = '\0';
+}
+
+const char* LastThreadFailure() {
+  return threadFailure;
 }

@@ -60,6 +60,7 @@ void SetDefaults(DeviceChoice& device, StartOptions& options) {
   std::snprintf(device.deviceName, sizeof device.deviceName, "com1");
   options.displayMode = kFourLineMode;
   options.slaveMode = 0;
+  options.autoReconnect = 1;
 }
 
 void ParseCommandLine(const char* text, DeviceChoice& device, StartOptions& options) {
@@ -78,6 +79,8 @@ void ParseCommandLine(const char* text, DeviceChoice& device, StartOptions& opti
       options.displayMode = kFourLineMode;
     } else if (letter == 'S' || letter == 's') {
       options.slaveMode = 1;
+    } else if (letter == 'M' || letter == 'm') {
+      options.autoReconnect = 0;
     } else if (letter == 'D' || letter == 'd') {
       i = ReadDeviceWord(text, i, device);
     } else if (letter == '\0') {

@@ -16,12 +16,13 @@ struct DeviceChoice {
 struct StartOptions {
   int displayMode = 0;  // 40002 four-line unless a switch says otherwise
   int slaveMode = 0;
+  int autoReconnect = 1;  // switch M: reconnect by hand only
 };
 
 // "com1", four-line, no slave mode.
 void SetDefaults(DeviceChoice& device, StartOptions& options);
 
-// Switches "-" or "/" followed by 2, 4, S/s, or D/d and a device name.
+// Switches "-" or "/" followed by 2, 4, S/s, M/m, or D/d and a device name.
 void ParseCommandLine(const char* text, DeviceChoice& device, StartOptions& options);
 
 // Sets the port path, the label and the menu item for the device name at start-up.

@@ -12,6 +12,8 @@ enum CommandId {
   kLastDeviceCommand = 2099,
   kLoggingOnCommand = 2102,
   kLoggingOffCommand = 2103,
+  kAutoReconnectCommand = 2104,  // Device menu: reconnect by itself when the receiver is lost
+  kMessagesCommand = 2105,       // File menu: the messages shown so far
   kTwoLineMode = 40001,
   kFourLineMode = 40002,
 };
@@ -19,6 +21,7 @@ enum CommandId {
 enum TimerId {
   kPollTimerId = 2048,
   kRelayoutTimerId = 76,
+  kReconnectTimerId = 77,
 };
 
 constexpr int kDeviceMenuItems = kLastDeviceCommand - kFirstDeviceCommand + 1;

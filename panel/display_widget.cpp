@@ -11,6 +11,8 @@ namespace {
 
 constexpr int kPanelX = 10, kPanelY = 30;
 const QColor kPanelGreen(0, 255, 0);
+const QColor kStaleGreen(150, 190, 150);  // a lost receiver's last screen, greyed
+const QColor kStaleText(80, 80, 80);
 
 // The largest bold fixed-pitch font whose character cell fits the given cell.
 QFont FitPanelFont(int maxWidth, int maxHeight) {
@@ -43,21 +45,24 @@ void DisplayWidget::SetPanelFont(const QFont& font) {
 }
 
 void DisplayWidget::paintEvent(QPaintEvent*) {
+  ++paints_;
   QPainter painter(this);
-  painter.fillRect(rect(), kPanelGreen);
+  painter.fillRect(rect(), screen_.stale ? kStaleGreen : kPanelGreen);
   painter.setFont(font_);
-  painter.setPen(Qt::black);
+  painter.setPen(screen_.stale ? kStaleText : Qt::black);
   QFontMetrics metrics(font_);
+  const ScreenImage& shown = ShownScreen(screen_);
   for (int line = 0; line < kScreenLines; ++line) {
     QString text(kScreenColumns, QLatin1Char(' '));
     if (screen_.haveScreen) {  // four blank lines until a screen is held
       for (int column = 0; column < kScreenColumns; ++column) {
-        uint8_t code = screen_.held.bytes[line * kScreenColumns + column];
+        uint8_t code = shown.bytes[line * kScreenColumns + column];
         text[column] = QChar(Cp1252ToUnicode(code));
       }
     }
     painter.drawText(1, 1 + line * lineHeight_ + metrics.ascent(), text);
   }
+  painter.setPen(Qt::black);
   painter.drawRect(rect().adjusted(0, 0, -1, -1));  // the black frame
 }
 

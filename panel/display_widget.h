@@ -14,6 +14,7 @@ class DisplayWidget : public QWidget {
   void SetPanelFont(const QFont& font);
   int CharWidth() const { return charWidth_; }
   int LineHeight() const { return lineHeight_; }
+  int Paints() const { return paints_; }  // how often it has been painted
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -23,4 +24,5 @@ class DisplayWidget : public QWidget {
   QFont font_;
   int charWidth_ = 0;
   int lineHeight_ = 0;
+  int paints_ = 0;
 };

@@ -89,7 +89,7 @@ void LayOutFourLine(Panel& panel) {
 // false when this receiver has no two-line display: the panel falls back to four lines
 // and connects again.
 bool LayOutTwoLine(Panel& panel) {
-  if (!panel.link->twoLineCapable) {
+  if (!panel.connection.identity.twoLineCapable) {
     panel.displayMode = kFourLineMode;
     ShowMessageBox(panel, "Two line mode could not be initialised.", "");
     CheckMenuRadioItem(panel, kTwoLineMode, kFourLineMode, kFourLineMode);

@@ -18,10 +18,7 @@ struct MenuItem {
   int commandId;
 };
 
-QMenu* AddMenu(Panel& panel, QMenuBar* bar, const char* title, const MenuItem* items, int count,
-               bool radio) {
-  QMenu* menu = bar->addMenu(QString::fromLatin1(title));
-  QActionGroup* group = radio ? new QActionGroup(menu) : nullptr;
+void AddItems(Panel& panel, QMenu* menu, const MenuItem* items, int count, QActionGroup* group) {
   for (int i = 0; i < count; ++i) {
     QAction* action = menu->addAction(QString::fromLatin1(items[i].caption));
     int id = items[i].commandId;
@@ -33,6 +30,12 @@ QMenu* AddMenu(Panel& panel, QMenuBar* bar, const char* title, const MenuItem* i
     }
     panel.actions[id] = action;
   }
+}
+
+QMenu* AddMenu(Panel& panel, QMenuBar* bar, const char* title, const MenuItem* items, int count,
+               bool radio) {
+  QMenu* menu = bar->addMenu(QString::fromLatin1(title));
+  AddItems(panel, menu, items, count, radio ? new QActionGroup(menu) : nullptr);
   return menu;
 }
 
@@ -54,15 +57,19 @@ MainWindow::MainWindow(Panel& panel)
 
 void MainWindow::BuildMenus() {
   QMenuBar* bar = menuBar();
-  static const MenuItem kFile[] = {{"E&xit", kExitCommand}};
-  AddMenu(panel_, bar, "&File", kFile, 1, false);
+  static const MenuItem kFile[] = {{"&Messages...", kMessagesCommand}, {"E&xit", kExitCommand}};
+  AddMenu(panel_, bar, "&File", kFile, 2, false);
   MenuItem devices[kDeviceMenuItems];
   static char captions[kDeviceMenuItems][8];
   for (int n = 1; n <= kDeviceMenuItems; ++n) {
     std::snprintf(captions[n - 1], sizeof captions[n - 1], "COM&%d", n);
     devices[n - 1] = {captions[n - 1], kFirstDeviceCommand + n - 1};
   }
-  AddMenu(panel_, bar, "&Device", devices, kDeviceMenuItems, true);
+  QMenu* deviceMenu = AddMenu(panel_, bar, "&Device", devices, kDeviceMenuItems, true);
+  deviceMenu->addSeparator();
+  static const MenuItem kReconnect[] = {{"&Automatic reconnect", kAutoReconnectCommand}};
+  AddItems(panel_, deviceMenu, kReconnect, 1, nullptr);
+  panel_.actions[kAutoReconnectCommand]->setCheckable(true);
   QAction* connect = bar->addAction("&Connect");
   QObject::connect(connect, &QAction::triggered, this,
                    [this] { DispatchCommand(panel_, kConnectCommand); });
@@ -123,4 +130,9 @@ void CheckMenuRadioItem(Panel& panel, int first, int last, int commandId) {
   if (commandId < first || commandId > last) return;
   auto found = panel.actions.find(commandId);
   if (found != panel.actions.end()) found->second->setChecked(true);
+}
+
+void CheckMenuItem(Panel& panel, int commandId, int checked) {
+  auto found = panel.actions.find(commandId);
+  if (found != panel.actions.end()) found->second->setChecked(checked != 0);
 }

@@ -6,11 +6,11 @@
 #include <map>
 #include <memory>
 
-#include "capture/receive_worker.h"
-#include "link/link.h"
+#include "connection/connection.h"
 #include "panel/command_line.h"
 #include "panel/commands.h"
 #include "panel/keypad.h"
+#include "panel/message_log.h"
 #include "panel/screen_render.h"
 
 class QAction;
@@ -30,18 +30,17 @@ using MessageBoxHook = void (*)(void* context, const char* text, const char* cap
 struct Panel {
   DeviceChoice device;
   int displayMode = kFourLineMode;
-  int slaveMode = 0;
-  int connected = 0;
-  int slaveRequestSent = 0;
   int relayoutPending = 0;
+  int connectTailPending = 0;  // a Connect command's layout run waits for its connect's outcome
+  int startUpPending = 0;      // the end of start-up waits for the first connect's outcome
   std::atomic<int> statusBarReady{0};
 
-  std::unique_ptr<Link> link = std::make_unique<Link>();
-  std::unique_ptr<Capture> capture = std::make_unique<Capture>();
-  ReceiveWorker worker;
+  Connection connection;
   std::atomic<bool> screenQueued{false};  // a screen hand-on is waiting in the event queue
 
   DisplayScreen screen;
+  MessageLog messages;
+  MessageField messageField;
   MainWindow* window = nullptr;
   QWidget* client = nullptr;  // the client area below the menu bar
   DisplayWidget* display = nullptr;
@@ -53,6 +52,7 @@ struct Panel {
   std::map<int, QPixmap> images;
   QTimer* pollTimer = nullptr;
   QTimer* relayoutTimer = nullptr;
+  QTimer* reconnectTimer = nullptr;
   std::map<int, QAction*> actions;  // menu items by command id
 
   MessageBoxHook messageBox = nullptr;
@@ -74,14 +74,21 @@ int RunTarnex(int argc, char** argv);
 void DispatchCommand(Panel& panel, int commandId);
 void PostCommand(Panel& panel, int commandId);
 void ConnectCommand(Panel& panel);
+// What follows a Connect command, and the end of start-up, once the connect has an outcome.
+void FinishConnectCommand(Panel& panel);
+void FinishStartUp(Panel& panel);
 void OnTimer(Panel& panel, int timerId);
 void OnWindowShown(Panel& panel);
 
-// Connection control.
+// Connection control: the connection module wired to the panel's timers and widgets.
 void Connect(Panel& panel);
-void PollReceiver(Panel& panel);
-int PollPeriod(const Panel& panel);
+void ConnectAutomatically(Panel& panel);
+void OnPollTick(Panel& panel);
+void OnReconnectTick(Panel& panel);
 void SendKey(Panel& panel, int code);
+int PortNumberShown(const Panel& panel);
+void ToggleAutoReconnect(Panel& panel);
+void InstallConnectionHooks(Panel& panel);
 
 // Layout.
 void CreateKeyButtons(Panel& panel);
@@ -89,6 +96,7 @@ void LoadImages(Panel& panel);
 void ApplyDisplayMode(Panel& panel);
 void CreateBannerImage(Panel& panel);
 void CheckMenuRadioItem(Panel& panel, int first, int last, int commandId);
+void CheckMenuItem(Panel& panel, int commandId, int checked);
 
 // Display.
 void CreateDisplayPanel(Panel& panel);
@@ -99,5 +107,10 @@ void SetUpDisplayFont(Panel& panel, int mode);
 void CreateStatusBar(Panel& panel);
 void ShowDeviceLabel(Panel& panel, const char* text);
 void ShowPortLabel(Panel& panel, const char* text);
+// A text for the message field, on the user-interface thread; kind is a StatusKind.
+void OnStatusText(Panel& panel, const char* text, int kind);
+// The loss text takes the field while the receiver is lost.
+void ShowLinkState(Panel& panel);
+void ShowMessageHistory(Panel& panel);
 
 void ShowMessageBox(Panel& panel, const char* text, const char* caption);

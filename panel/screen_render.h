@@ -6,9 +6,11 @@
 
 // What the display holds and how it blinks, apart from drawing it.
 struct DisplayScreen {
-  ScreenImage held;  // translated, with the cursor mark written into it
+  ScreenImage held;   // translated, with the cursor mark written into it
+  ScreenImage plain;  // translated, without the mark: what a stale screen shows
   int haveScreen = 0;
   int cursorPhase = 0;
+  int stale = 0;  // the receiver is lost: the last screen stands greyed, without a cursor
 };
 
 constexpr uint8_t kCursorMark = '_';
@@ -17,8 +19,14 @@ constexpr uint8_t kCursorMark = '_';
 uint8_t TranslateLcdChar(uint8_t code);
 
 // Takes over `image` if one is given (null: a repaint), flips the blink phase and writes
-// the cursor mark when the phase turns on. true when there is something to draw.
+// the cursor mark when the phase turns on. true when there is something to draw. A new
+// image ends the stale state; a repaint of a stale screen leaves the blink alone.
 bool TakeOverScreen(DisplayScreen& screen, const ScreenImage* image);
+
+void MarkScreenStale(DisplayScreen& screen, bool stale);
+
+// The characters to draw: the held screen, or the plain one while stale.
+const ScreenImage& ShownScreen(const DisplayScreen& screen);
 
 // Unicode for a code page 1252 byte, as the font draws it.
 char16_t Cp1252ToUnicode(uint8_t byte);

@@ -5,8 +5,10 @@
 #include <QMetaObject>
 #include <QTimer>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
+#include "capture/dump_file.h"
 #include "link/status_message.h"
 #include "panel/display_widget.h"
 #include "panel/main_window.h"
@@ -19,13 +21,33 @@ namespace {
 constexpr int kRelayoutMs = 1000;
 const char* const kVersionText = "Tarnex version 1.0.2";
 
+const char* const kUsage =
+    "usage: tarnex [-D device] [-2 | -4] [-S] [-M]\n"
+    "A remote front panel for GPS receivers of the Morwick family on a serial port.\n"
+    "  -D device  the receiver's port: com1 (the default) to com20 name the serial\n"
+    "             ports; any other name is a device path, such as /dev/ttyUSB0 or a\n"
+    "             link in /dev/serial/by-id/\n"
+    "  -2, -4     the two-line or the four-line panel (four lines by default)\n"
+    "  -S         slave mode\n"
+    "  -M         reconnect by hand only: when the receiver is lost, wait for Connect\n"
+    "             instead of reconnecting by itself (Device menu: Automatic reconnect)\n"
+    "Switches may also begin with /. Logging (Logging menu) writes posn.dmp, obsd.dmp,\n"
+    "corr.dmp and nmea.dmp in the current directory; an earlier file that holds data is\n"
+    "kept under its dated name, such as posn-20261207-101530.dmp.\n"
+    "  --help     this text\n"
+    "  --version  the version\n";
+
 void CreateTimers(Panel& panel) {
   panel.pollTimer = new QTimer(panel.window);
   panel.relayoutTimer = new QTimer(panel.window);
+  panel.reconnectTimer = new QTimer(panel.window);
+  panel.reconnectTimer->setSingleShot(true);
   QObject::connect(panel.pollTimer, &QTimer::timeout, panel.window,
                    [&panel] { OnTimer(panel, kPollTimerId); });
   QObject::connect(panel.relayoutTimer, &QTimer::timeout, panel.window,
                    [&panel] { OnTimer(panel, kRelayoutTimerId); });
+  QObject::connect(panel.reconnectTimer, &QTimer::timeout, panel.window,
+                   [&panel] { OnTimer(panel, kReconnectTimerId); });
 }
 
 void ShowAbout(Panel& panel) {
@@ -42,8 +64,17 @@ void ChooseDevice(Panel& panel, int commandId) {
 }
 
 void ChooseLogging(Panel& panel, int commandId) {
-  SetLogging(panel.capture->logging, commandId == kLoggingOnCommand ? 1 : 0);
+  bool on = commandId == kLoggingOnCommand;
+  bool wasOn = LoggingOn(panel.connection.capture->logging) != 0;
+  SetLogging(panel.connection.capture->logging, on ? 1 : 0);
   CheckMenuRadioItem(panel, kLoggingOnCommand, kLoggingOffCommand, commandId);
+  if (!on || wasOn) return;
+  char directory[400];
+  DumpDirectoryText(panel.connection.capture->dumpDirectory.c_str(), directory, sizeof directory);
+  char text[500];
+  std::snprintf(text, sizeof text, "Logging to %s (posn.dmp, obsd.dmp, corr.dmp, nmea.dmp)",
+                directory);
+  ShowStatusMessage(text);
 }
 
 void ChooseMode(Panel& panel, int commandId) {
@@ -53,17 +84,33 @@ void ChooseMode(Panel& panel, int commandId) {
 }
 
 void ShowStartUpText(Panel& panel) {
-  if (!panel.connected) return;  // the reason the connect failed stays visible
+  if (!panel.connection.connected) return;  // the reason the connect failed stays visible
   char text[64];
   std::snprintf(text, sizeof text, "TextDC     :%08xh",
                 static_cast<unsigned>(reinterpret_cast<uintptr_t>(panel.display)));
   ShowStatusMessage(text);
 }
 
+bool HasArgument(int argc, char** argv, const char* wanted) {
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], wanted) == 0) return true;
+  }
+  return false;
+}
+
+std::string JoinArguments(int argc, char** argv) {
+  std::string text;
+  for (int i = 1; i < argc; ++i) {
+    if (i > 1) text += ' ';
+    text += argv[i];
+  }
+  return text;
+}
+
 }  // namespace
 
 Panel::~Panel() {
-  StopReceiveWorker(worker);
+  EndConnection(connection);
   SetStatusSink(nullptr, nullptr);
   statusBarReady = 0;
   delete window;
@@ -85,10 +132,18 @@ void PostCommand(Panel& panel, int commandId) {
       Qt::QueuedConnection);
 }
 
+// The connect runs on the receive worker's thread; the layout run, the mode's key and
+// the relayout follow when it has an outcome (FinishConnectCommand).
 void ConnectCommand(Panel& panel) {
-  if (panel.slaveMode) ShowMessageBox(panel, "Slave communication enabled.", kVersionText);
+  if (panel.connection.slaveMode) {
+    ShowMessageBox(panel, "Slave communication enabled.", kVersionText);
+  }
   ShowDeviceLabel(panel, panel.device.deviceLabel);
+  panel.connectTailPending = 1;
   Connect(panel);
+}
+
+void FinishConnectCommand(Panel& panel) {
   ApplyDisplayMode(panel);
   SendKey(panel, panel.displayMode == kTwoLineMode ? 0x55 : 0x50);
   panel.relayoutTimer->start(kRelayoutMs);
@@ -110,33 +165,43 @@ void DispatchCommand(Panel& panel, int commandId) {
     ChooseLogging(panel, commandId);
   } else if (commandId == kTwoLineMode || commandId == kFourLineMode) {
     ChooseMode(panel, commandId);
+  } else if (commandId == kAutoReconnectCommand) {
+    ToggleAutoReconnect(panel);
+  } else if (commandId == kMessagesCommand) {
+    ShowMessageHistory(panel);
   }
 }
 
 void OnTimer(Panel& panel, int timerId) {
   if (timerId == kPollTimerId) {
-    PollReceiver(panel);
+    OnPollTick(panel);
   } else if (timerId == kRelayoutTimerId && panel.relayoutPending) {
     ApplyDisplayMode(panel);
     panel.relayoutPending = 0;
     panel.relayoutTimer->stop();
+  } else if (timerId == kReconnectTimerId) {
+    OnReconnectTick(panel);
   }
 }
 
 void OnWindowShown(Panel& panel) {
-  ShowPortLabel(panel, PortLabel(panel.link->receiverPortNumber));
+  ShowPortLabel(panel, PortLabel(static_cast<uint32_t>(PortNumberShown(panel))));
   RenderScreen(panel, nullptr);
   ShowDeviceLabel(panel, panel.device.deviceLabel);
 }
 
+// Everything up to the start of the connect; the window is up and answers while the
+// receiver is identified, and FinishStartUp completes it with the connect's outcome.
 bool StartUp(Panel& panel, const char* commandLine) {
   panel.statusBarReady = 0;
   StartOptions options;
   SetDefaults(panel.device, options);
-  panel.link->receiverPortNumber = 0;
+  panel.connection.identity.receiverPortNumber = 0;
   ParseCommandLine(commandLine, panel.device, options);
   panel.displayMode = options.displayMode;
-  panel.slaveMode = options.slaveMode;
+  panel.connection.slaveMode = options.slaveMode;
+  panel.connection.autoReconnect = options.autoReconnect;
+  InstallConnectionHooks(panel);
   if (CreateMainWindow(panel) == nullptr) return false;
   CreateTimers(panel);
   panel.window->show();
@@ -144,28 +209,32 @@ bool StartUp(Panel& panel, const char* commandLine) {
   CreateStatusBar(panel);
   CreateKeyButtons(panel);
   CheckMenuRadioItem(panel, kLoggingOnCommand, kLoggingOffCommand, kLoggingOffCommand);
+  CheckMenuItem(panel, kAutoReconnectCommand, panel.connection.autoReconnect);
   MatchDeviceName(panel.device);
   CheckMenuRadioItem(panel, kFirstDeviceCommand, kLastDeviceCommand, panel.device.deviceItem);
+  panel.startUpPending = 1;
   DispatchCommand(panel, kConnectCommand);
+  return true;
+}
+
+void FinishStartUp(Panel& panel) {
   ShowDeviceLabel(panel, panel.device.deviceLabel);
-  ShowPortLabel(panel, PortLabel(panel.link->receiverPortNumber));
+  ShowPortLabel(panel, PortLabel(static_cast<uint32_t>(PortNumberShown(panel))));
   ShowStartUpText(panel);
   LoadImages(panel);
   ApplyDisplayMode(panel);
   CreateBannerImage(panel);
-  return true;
-}
-
-static std::string JoinArguments(int argc, char** argv) {
-  std::string text;
-  for (int i = 1; i < argc; ++i) {
-    if (i > 1) text += ' ';
-    text += argv[i];
-  }
-  return text;
 }
 
 int RunTarnex(int argc, char** argv) {
+  if (HasArgument(argc, argv, "--help") || HasArgument(argc, argv, "-h")) {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
+  if (HasArgument(argc, argv, "--version")) {
+    std::printf("tarnex %s\n", kVersionText + std::strlen("Tarnex version "));
+    return 0;
+  }
   // The receiver's options are read from the text as given, before Qt takes its own.
   std::string commandLine = JoinArguments(argc, argv);
   QApplication application(argc, argv);

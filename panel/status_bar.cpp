@@ -1,10 +1,18 @@
 #include "panel/status_bar.h"
 
+#include <QByteArray>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QLabel>
 #include <QMetaObject>
+#include <QPlainTextEdit>
 #include <QThread>
+#include <QVBoxLayout>
+#include <ctime>
 
 #include "link/status_message.h"
+#include "link/tick.h"
+#include "panel/main_window.h"
 #include "panel/panel.h"
 #include "panel/status_text.h"
 
@@ -20,21 +28,41 @@ QFont StatusFont(int dpi) {
   return font;
 }
 
-// Texts from the link and the capture code: drawn at once on the user-interface thread,
-// forwarded to it, in order, from the receive worker.
-void StatusSinkForPanel(const char* text, void* context) {
+// The message field's own label, so that a click on it opens the messages so far.
+class MessageLabel : public QLabel {
+ public:
+  using QLabel::QLabel;
+  std::function<void()> clicked;
+
+ protected:
+  void mousePressEvent(QMouseEvent* event) override {
+    QLabel::mousePressEvent(event);
+    if (clicked) clicked();
+  }
+};
+
+// Texts from the link, capture and connection code: handled at once on the user-interface
+// thread, forwarded to it, in order, from the receive worker.
+void StatusSinkForPanel(const char* text, int kind, void* context) {
   auto* panel = static_cast<Panel*>(context);
   if (!panel->statusBarReady || panel->statusBar == nullptr) return;
-  char line[kStatusLineWidth + 1];
-  FormatStatusLine(text, line);
-  QString message = QString::fromLatin1(line);
   StatusBarWidget* bar = panel->statusBar;
   if (QThread::currentThread() == bar->thread()) {
-    bar->SetMessage(message);
+    OnStatusText(*panel, text, kind);
   } else {
+    QByteArray copy(text);
     QMetaObject::invokeMethod(
-        bar, [bar, message] { bar->SetMessage(message); }, Qt::QueuedConnection);
+        bar, [panel, copy, kind] { OnStatusText(*panel, copy.constData(), kind); },
+        Qt::QueuedConnection);
   }
+}
+
+void SetMessageLine(Panel& panel, const char* text, int kind) {
+  char line[kStatusLineWidth + 1];
+  FormatStatusLine(text, line);
+  panel.statusBar->SetMessage(QString::fromLatin1(line));
+  panel.messageField.kind = kind;
+  panel.messageField.shownAt = TickCount();
 }
 
 }  // namespace
@@ -43,13 +71,17 @@ StatusBarWidget::StatusBarWidget(QWidget* parent) : QWidget(parent) {
   font_ = StatusFont(logicalDpiY());
   QFontMetrics metrics(font_);
   fieldHeight_ = metrics.lineSpacing() + 4;
-  device_ = MakeField(kDeviceX, kSmallFieldWidth);
-  port_ = MakeField(kPortX, kSmallFieldWidth);
-  message_ = MakeField(kMessageX, 0);
+  device_ = MakeField(new QLabel(this), kDeviceX, kSmallFieldWidth);
+  port_ = MakeField(new QLabel(this), kPortX, kSmallFieldWidth);
+  message_ = MakeField(new MessageLabel(this), kMessageX, 0);
+  message_->setToolTip("Click to see the messages so far");
 }
 
-QLabel* StatusBarWidget::MakeField(int x, int width) {
-  auto* field = new QLabel(this);
+void StatusBarWidget::OnMessageClicked(std::function<void()> handler) {
+  static_cast<MessageLabel*>(message_)->clicked = std::move(handler);
+}
+
+QLabel* StatusBarWidget::MakeField(QLabel* field, int x, int width) {
   field->setFont(font_);
   field->setFrameStyle(QFrame::Panel | QFrame::Sunken);
   field->setLineWidth(1);
@@ -95,8 +127,51 @@ void CreateStatusBar(Panel& panel) {
   int h = panel.statusBar->FieldHeight();
   panel.statusBar->setGeometry(0, client->height() - h, client->width(), h);
   panel.statusBar->show();
+  panel.statusBar->OnMessageClicked([&panel] { ShowMessageHistory(panel); });
   SetStatusSink(StatusSinkForPanel, &panel);
   panel.statusBarReady = 1;
+}
+
+// Every text goes to the history. The field shows it unless the receiver is lost (the
+// loss text stays until it is back) or it is the poll's clock and what the field holds
+// has not been there long enough to be read.
+void OnStatusText(Panel& panel, const char* text, int kind) {
+  if (!panel.statusBarReady || panel.statusBar == nullptr) return;
+  if (kind != kStatusClock) AddMessage(panel.messages, text, kind, std::time(nullptr));
+  if (panel.connection.lost) {
+    ShowLinkState(panel);
+    return;
+  }
+  if (kind == kStatusClock && !ClockMayReplace(panel.messageField, TickCount())) return;
+  SetMessageLine(panel, text, kind);
+}
+
+void ShowLinkState(Panel& panel) {
+  if (!panel.statusBarReady || panel.statusBar == nullptr) return;
+  char text[kCauseSize + 2 * kPathSize];
+  LossText(panel.connection, text, sizeof text);
+  SetMessageLine(panel, text, kStatusFailure);
+}
+
+void ShowMessageHistory(Panel& panel) {
+  auto* dialog = new QDialog(panel.window);
+  dialog->setAttribute(Qt::WA_DeleteOnClose);
+  dialog->setWindowTitle("Tarnex messages");
+  auto* list = new QPlainTextEdit(dialog);
+  list->setReadOnly(true);
+  list->setLineWrapMode(QPlainTextEdit::NoWrap);
+  for (int i = 0; i < panel.messages.count; ++i) {
+    char line[kStatusLineWidth + 64];
+    FormatMessageEntry(MessageAt(panel.messages, i), line, sizeof line);
+    list->appendPlainText(QString::fromLatin1(line));
+  }
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, dialog);
+  QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::close);
+  auto* layout = new QVBoxLayout(dialog);
+  layout->addWidget(list);
+  layout->addWidget(buttons);
+  dialog->resize(640, 320);
+  dialog->show();
 }
 
 void ShowDeviceLabel(Panel& panel, const char* text) {

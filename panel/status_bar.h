@@ -2,6 +2,7 @@
 
 #include <QFont>
 #include <QWidget>
+#include <functional>
 
 class QLabel;
 
@@ -17,9 +18,11 @@ class StatusBarWidget : public QWidget {
   QString Port() const;
   QString Message() const;
   int FieldHeight() const { return fieldHeight_; }
+  // Called when the user clicks the message field.
+  void OnMessageClicked(std::function<void()> handler);
 
  private:
-  QLabel* MakeField(int x, int width);
+  QLabel* MakeField(QLabel* field, int x, int width);
 
   QFont font_;
   int fieldHeight_ = 0;

@@ -74,6 +74,9 @@ void OnEnqLocked(FakeReceiver& receiver) {
       WriteAllLocked(receiver, &stray, 1);
       WriteAllLocked(receiver, &ack, 1);
       break;
+    case EnqReply::kIdentify:
+      SendIdentificationLocked(receiver);
+      break;
     case EnqReply::kSilent:
       break;
   }
@@ -243,7 +246,7 @@ void ServeLine(FakeReceiver& receiver) {
     // Only this thread closes the master, so the handle stays valid while it polls.
     int master = WatchedMaster(receiver);
     struct pollfd entries[3] = {{master, POLLIN, 0},
-                                {receiver.wake.handle, POLLIN, 0},
+                                {static_cast<int>(receiver.wake.handle), POLLIN, 0},
                                 {master < 0 ? receiver.listenHandle : -1, POLLIN, 0}};
     int ready = poll(entries, 3, MillisecondsUntilDue(receiver));
     if (ready < 0 && errno != EINTR) {

@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "capture/port_wait.h"
+#include "link/wake_signal.h"
 #include "link/packet.h"
 #include "link/rx_ring.h"
 #include "sim/pty_pair.h"
@@ -22,6 +22,7 @@ enum class EnqReply {
   kAck,           // ACK at once
   kSilent,        // nothing: a receiver that must be woken by a break
   kStrayThenAck,  // a stray byte, then ACK
+  kIdentify,      // its identification frame at once, unasked
 };
 
 struct ReceiverScript {

@@ -22,10 +22,6 @@
 
 namespace {
 
-bool NoScreens(void*) {
-  return true;
-}
-
 // The logging side, in a child process that the test kills.
 [[noreturn]] void RunLoggingChild(const char* device, const std::string& directory) {
   auto link = std::make_unique<Link>();
@@ -34,7 +30,7 @@ bool NoScreens(void*) {
   SetLogging(capture->logging, 1);
   if (OpenPort(link->port, device) != 0) _exit(3);
   ReceiveWorker worker;
-  if (!StartReceiveWorker(worker, *link, *capture, NoScreens, nullptr)) _exit(4);
+  if (!StartReceiveWorker(worker, *link, *capture, WorkerHooks{})) _exit(4);
   for (;;) pause();
 }
 

@@ -1,6 +1,5 @@
-#include "panel/panel.h"
+#include "tests/panel_fixture.h"
 
-#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <QAction>
@@ -28,64 +27,6 @@
 
 namespace {
 
-const char* kMorwick = "PRODUCT,MORWICK;PORT,1,0,38400,8,1,N,X;VERSION,2.10";
-const char* kVeltaris = "PRODUCT,VELTARIS;PORT,0,0,38400,8,1,N,X;VERSION,1.50";
-const char* kQz77 = "PRODUCT,QZ77;PORT,0,0,115200,8,1,N,X;VERSION,3.0";
-
-// Runs the event loop for a while: timers fire, queued calls run.
-void Spin(int ms) {
-  QElapsedTimer clock;
-  clock.start();
-  while (clock.elapsed() < ms) {
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  }
-}
-
-struct PanelTest : ::testing::Test {
-  FakeReceiver receiver;
-  std::unique_ptr<Panel> panel = std::make_unique<Panel>();
-  std::vector<std::string> boxes;
-
-  static void Answer(void* context, const char* text, const char* caption) {
-    static_cast<PanelTest*>(context)->boxes.push_back(std::string(caption) + "|" + text);
-  }
-
-  void StartReceiver(const char* identification) {
-    ReceiverScript script;
-    script.identification = identification;
-    receiver.model.twoLine = std::string(identification).rfind("PRODUCT,VELTARIS", 0) == 0;
-    ASSERT_TRUE(StartFakeReceiver(receiver, script));
-  }
-  void Start(const std::string& switches, const char* identification = kMorwick) {
-    StartReceiver(identification);
-    panel->messageBox = Answer;
-    panel->messageBoxContext = this;
-    std::string line = "-D " + std::string(FakeReceiverPath(receiver)) + " " + switches;
-    ASSERT_TRUE(StartUp(*panel, line.c_str()));
-  }
-  std::vector<int> Keys() {
-    std::vector<int> keys;
-    for (const SeenPacket& p : ReceivedPackets(receiver)) {
-      if (p.type == 0x81 && p.data.size() == 1) keys.push_back(p.data[0]);
-    }
-    return keys;
-  }
-  std::vector<SeenPacket> Requests() {
-    std::vector<SeenPacket> polls;
-    for (const SeenPacket& p : ReceivedPackets(receiver)) {
-      if (p.type == 0x82) polls.push_back(p);
-    }
-    return polls;
-  }
-  int Count(uint8_t type) {
-    int n = 0;
-    for (const SeenPacket& p : ReceivedPackets(receiver)) n += p.type == type;
-    return n;
-  }
-  QString Message() { return panel->statusBar->Message().trimmed(); }
-};
-
 void ExpectGeometry(QWidget* widget, int x, int y, int w, int h, const char* what) {
   ASSERT_NE(widget, nullptr) << what;
   EXPECT_EQ(widget->geometry(), QRect(x, y, w, h)) << what;
@@ -93,7 +34,7 @@ void ExpectGeometry(QWidget* widget, int x, int y, int w, int h, const char* wha
 
 TEST_F(PanelTest, FourLineStartUpSendsItsKeysAndPolls) {
   Start("");
-  ASSERT_EQ(panel->connected, 1);
+  ASSERT_EQ(Connected(), 1);
   Spin(100);
   EXPECT_EQ(Keys(), (std::vector<int>{0x50, 0x50, 0x50, 0x50}));
   EXPECT_TRUE(Message().startsWith("TextDC     :"));
@@ -133,7 +74,7 @@ TEST_F(PanelTest, FourLineGeometry) {
 
 TEST_F(PanelTest, TwoLineLayoutWithACapableReceiver) {
   Start("-2", kVeltaris);
-  ASSERT_EQ(panel->connected, 1);
+  ASSERT_EQ(Connected(), 1);
   Spin(100);
   EXPECT_EQ(Keys(), (std::vector<int>{0x50, 0x55, 0x55, 0x55}));
   QPushButton* oldEsc = panel->functionKeys[0];
@@ -168,9 +109,8 @@ TEST_F(PanelTest, TwoLineFallsBackWhenTheReceiverCannot) {
   EXPECT_EQ(boxes[0], "|Two line mode could not be initialised.");
   EXPECT_EQ(panel->displayMode, kFourLineMode);
   EXPECT_TRUE(panel->actions[kFourLineMode]->isChecked());
-  int enqs = EnqCount(receiver);
-  Spin(300);
-  EXPECT_EQ(EnqCount(receiver), enqs + 1) << "the posted Connect command ran";
+  EXPECT_TRUE(SpinUntil([&] { return EnqCount(receiver) == 2; })) << "the posted Connect ran";
+  ASSERT_TRUE(WaitForOutcome());
   EXPECT_EQ(panel->client->size(), QSize(454, 301));
 }
 
@@ -196,6 +136,8 @@ TEST_F(PanelTest, SlaveRequestGoesOutOncePerRun) {
   }
   DispatchCommand(*panel, kConnectCommand);
   EXPECT_EQ(boxes.size(), 2u);
+  ASSERT_TRUE(WaitForOutcome());
+  EXPECT_EQ(Connected(), 1);
   EXPECT_EQ(Count(0x84), 1);
 }
 
@@ -203,8 +145,12 @@ TEST_F(PanelTest, FailedConnectSendsNothing) {
   panel->messageBox = Answer;
   panel->messageBoxContext = this;
   ASSERT_TRUE(StartUp(*panel, "-D /dev/tarnex-no-such-port"));
-  EXPECT_EQ(panel->connected, 0);
-  EXPECT_EQ(Message(), "Could not establish communication with receiver.");
+  ASSERT_TRUE(WaitForOutcome());
+  EXPECT_EQ(Connected(), 0);
+  // The Part's text, with the reason beside it.
+  EXPECT_EQ(Message(),
+            "Could not establish communication with receiver. No such file or directory: "
+            "/dev/tarnex-no-such-port");
   EXPECT_FALSE(panel->pollTimer->isActive());
   EXPECT_EQ(panel->statusBar->Port(), " N/C ");
 }
@@ -212,7 +158,8 @@ TEST_F(PanelTest, FailedConnectSendsNothing) {
 TEST_F(PanelTest, KeysWhileDisconnectedSendNothing) {
   Start("");
   DispatchCommand(*panel, kFirstDeviceCommand + 4);  // COM5: no such port here
-  EXPECT_EQ(panel->connected, 0);
+  ASSERT_TRUE(WaitForOutcome());
+  EXPECT_EQ(Connected(), 0);
   EXPECT_STREQ(panel->device.portPath, "com5");
   EXPECT_EQ(panel->statusBar->Device(), "  com5") << "exactly the last text, no tail";
   ClearReceived(receiver);
@@ -237,18 +184,19 @@ TEST_F(PanelTest, KeysReachTheReceiverAndItsScreenComesBack) {
 TEST_F(PanelTest, LoggingMenuSwitchesTheDumpFiles) {
   char pattern[] = "/tmp/tarnex-panel-XXXXXX";
   ASSERT_NE(mkdtemp(pattern), nullptr);
-  panel->capture->dumpDirectory = pattern;
+  panel->connection.capture->dumpDirectory = pattern;
   Start("");
   std::string posn = std::string(pattern) + "/posn.dmp";
   EXPECT_TRUE(panel->actions[kLoggingOffCommand]->isChecked());
   DispatchCommand(*panel, kLoggingOnCommand);
   EXPECT_TRUE(panel->actions[kLoggingOnCommand]->isChecked());
+  EXPECT_TRUE(Message().startsWith(QString("Logging to %1 (posn.dmp").arg(pattern))) << Message().toStdString();
   Bytes frame = Frame(0x40, {1, 2, 3});
   SendFromReceiver(receiver, frame.data(), static_cast<int>(frame.size()));
   Spin(200);
   EXPECT_EQ(access(posn.c_str(), F_OK), 0);
   DispatchCommand(*panel, kLoggingOffCommand);
-  EXPECT_EQ(LoggingOn(panel->capture->logging), 0);
+  EXPECT_EQ(LoggingOn(panel->connection.capture->logging), 0);
   ASSERT_EQ(std::system(("rm -rf " + std::string(pattern)).c_str()), 0);
 }
 
@@ -275,40 +223,6 @@ TEST_F(PanelTest, Screenshots) {
   Start("-2", kVeltaris);
   Spin(2000);
   EXPECT_TRUE(panel->window->grab().save(QString(dir) + "/panel-two-line.png"));
-}
-
-}  // namespace
-
-namespace {
-
-TEST_F(PanelTest, VanishedDeviceIsReportedOnceAndANewOneConnects) {
-  Start("");
-  HangUpFakeReceiver(receiver);
-  int reports = 0;
-  QElapsedTimer clock;
-  clock.start();
-  unsigned long passes = panel->worker.passes;
-  while (clock.elapsed() < 1500) {
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    if (Message() == "read failure.") ++reports;
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  }
-  EXPECT_GE(reports, 1) << "the user is told";
-  EXPECT_LT(panel->worker.passes - passes, 20u) << "no spinning on the dead line";
-  // Plugged in again, as another device: the Connect command finds it.
-  FakeReceiver second;
-  ReceiverScript script;
-  script.identification = kMorwick;
-  ASSERT_TRUE(StartFakeReceiver(second, script));
-  std::snprintf(panel->device.portPath, sizeof panel->device.portPath, "%s",
-                FakeReceiverPath(second));
-  DispatchCommand(*panel, kConnectCommand);
-  EXPECT_EQ(panel->connected, 1);
-  Spin(1000);
-  int polls = 0;
-  for (const SeenPacket& p : ReceivedPackets(second)) polls += p.type == 0x82;
-  EXPECT_GE(polls, 2);
-  panel.reset();  // before `second` goes
 }
 
 long ResidentKilobytes() {
@@ -348,25 +262,6 @@ TEST_F(PanelTest, FloodOfNoiseWithScreensInsideKeepsScreensAndPolls) {
 #endif
   int polls = static_cast<int>(Requests().size());
   EXPECT_GE(polls, 2) << "polling went on";
-}
-
-TEST_F(PanelTest, ReceiverThatStopsAnsweringIsPolledAndThePanelResponds) {
-  Start("");
-  SetAnswerScreens(receiver, false);
-  ClearReceived(receiver);
-  bool fired = false;
-  QElapsedTimer clock;
-  clock.start();
-  qint64 firedAt = 0;
-  QTimer::singleShot(200, panel->window, [&] {
-    fired = true;
-    firedAt = clock.elapsed();
-  });
-  Spin(2000);
-  EXPECT_TRUE(fired);
-  EXPECT_LT(firedAt, 700) << "the event loop is not blocked";
-  EXPECT_GE(Requests().size(), 4u);
-  EXPECT_EQ(panel->connected, 1);
 }
 
 }  // namespace

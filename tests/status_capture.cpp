@@ -4,10 +4,11 @@
 
 #include "link/status_message.h"
 
-static void Record(const char* text, void* context) {
+static void Record(const char* text, int kind, void* context) {
   auto* capture = static_cast<StatusCapture*>(context);
   std::lock_guard<std::mutex> hold(capture->lock);
   capture->texts.emplace_back(text);
+  if (kind == kStatusFailure) capture->failures.emplace_back(text);
 }
 
 StatusCapture::StatusCapture() {
@@ -29,4 +30,9 @@ bool StatusCapture::Saw(const std::string& text) {
 int StatusCapture::Count(const std::string& text) {
   std::lock_guard<std::mutex> hold(lock);
   return static_cast<int>(std::count(texts.begin(), texts.end(), text));
+}
+
+std::vector<std::string> StatusCapture::Failures() {
+  std::lock_guard<std::mutex> hold(lock);
+  return failures;
 }

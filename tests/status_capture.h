@@ -8,10 +8,12 @@
 struct StatusCapture {
   std::mutex lock;
   std::vector<std::string> texts;
+  std::vector<std::string> failures;  // the texts shown as failures
 
   StatusCapture();
   ~StatusCapture();
   std::vector<std::string> Texts();
+  std::vector<std::string> Failures();
   bool Saw(const std::string& text);
   int Count(const std::string& text);
 };

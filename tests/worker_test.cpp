@@ -2,7 +2,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <ctime>
+#include <filesystem>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
@@ -66,7 +69,13 @@ struct WorkerTest : ::testing::Test {
     capture->dumpDirectory = directory;
     ASSERT_TRUE(StartFakeReceiver(receiver, ReceiverScript{}));
     ASSERT_EQ(OpenPort(link->port, FakeReceiverPath(receiver)), 0);
-    ASSERT_TRUE(StartReceiveWorker(worker, *link, *capture, OnScreen, this));
+    ASSERT_TRUE(Start());
+  }
+  bool Start() {
+    WorkerHooks hooks;
+    hooks.context = this;
+    hooks.screen = OnScreen;
+    return StartReceiveWorker(worker, *link, *capture, hooks);
   }
   void TearDown() override {
     StopReceiveWorker(worker);
@@ -116,38 +125,84 @@ TEST_F(WorkerTest, NothingIsWrittenWhileLoggingIsOff) {
   }
 }
 
-TEST_F(WorkerTest, EachLoggingPeriodStartsTheFilesAfresh) {
+// Files named posn-YYYYMMDD-HHMMSS[-N].dmp, oldest first.
+std::vector<std::string> KeptFiles(const std::string& directory, const std::string& base) {
+  std::vector<std::string> kept;
+  for (const auto& entry : std::filesystem::directory_iterator(directory)) {
+    std::string name = entry.path().filename().string();
+    if (name.rfind(base + "-", 0) == 0 && name.size() >= base.size() + 20) kept.push_back(name);
+  }
+  std::sort(kept.begin(), kept.end(), [](const std::string& a, const std::string& b) {
+    return a.size() != b.size() ? a.size() < b.size() : a < b;
+  });
+  return kept;
+}
+
+TEST_F(WorkerTest, NewLoggingPeriodsKeepEarlierFilesAndNewWorkersWriteOn) {
   auto posn = [](uint8_t n) { return Frame(0x40, {n}); };
+  // A file from an earlier run is not emptied either.
+  std::ofstream(Dump("posn.dmp"), std::ios::binary) << "earlier run";
+  std::ofstream(Dump("obsd.dmp"), std::ios::binary);  // empty: nothing to keep
   SetLogging(capture->logging, 1);
-  Send(Cat({posn(1), posn(2), posn(3)}));
+  Send(Cat({posn(1), posn(2), Frame(0x57, {1})}));
   Settle();
   SetLogging(capture->logging, 0);
-  Send(posn(4));
+  Send(posn(3));  // closes the file; not written
   Settle();
   SetLogging(capture->logging, 1);
-  Send(Cat({posn(5), posn(6)}));
+  Send(posn(4));
   Settle();
-  EXPECT_EQ(ReadFile(Dump("posn.dmp")), Cat({posn(5), posn(6)}));
-
   // Off and on again with no item in between is a new period as well.
   SetLogging(capture->logging, 0);
   SetLogging(capture->logging, 1);
-  Send(posn(7));
+  Send(posn(5));
   Settle();
-  EXPECT_EQ(ReadFile(Dump("posn.dmp")), posn(7));
-
-  // So is a new worker.
+  // A new worker (a reconnect) in the same period writes on.
   StopReceiveWorker(worker);
-  ASSERT_TRUE(StartReceiveWorker(worker, *link, *capture, OnScreen, this));
-  Send(posn(8));
+  ASSERT_TRUE(Start());
+  Send(posn(6));
   Settle();
-  EXPECT_EQ(ReadFile(Dump("posn.dmp")), posn(8));
+
+  EXPECT_EQ(ReadFile(Dump("posn.dmp")), Cat({posn(5), posn(6)}));
+  std::vector<std::string> kept = KeptFiles(directory, "posn");
+  ASSERT_EQ(kept.size(), 3u);
+  EXPECT_EQ(ReadFile(Dump(kept[0].c_str())), Text("earlier run"));
+  EXPECT_EQ(ReadFile(Dump(kept[1].c_str())), Cat({posn(1), posn(2)}));
+  EXPECT_EQ(ReadFile(Dump(kept[2].c_str())), posn(4));
+  EXPECT_TRUE(KeptFiles(directory, "obsd").empty());
+  EXPECT_EQ(ReadFile(Dump("obsd.dmp")), Frame(0x57, {1}));
+  EXPECT_TRUE(status.Saw("Kept the earlier posn.dmp as " + kept[2]));
+}
+
+TEST(KeptDumpName, DatedFromTheLastWriteAndNumberedWhenTaken) {
+  std::tm local = {};
+  local.tm_year = 2026 - 1900;
+  local.tm_mon = 11;
+  local.tm_mday = 7;
+  local.tm_hour = 10;
+  local.tm_min = 15;
+  local.tm_sec = 30;
+  local.tm_isdst = -1;
+  std::time_t when = std::mktime(&local);
+  struct Case {
+    const char* base;
+    int attempt;
+    const char* name;
+  } cases[] = {{"posn", 1, "posn-20261207-101530.dmp"},
+               {"nmea", 1, "nmea-20261207-101530.dmp"},
+               {"corr", 2, "corr-20261207-101530-2.dmp"},
+               {"obsd", 12, "obsd-20261207-101530-12.dmp"}};
+  for (const Case& c : cases) {
+    char name[64];
+    KeptDumpName(c.base, when, c.attempt, name, sizeof name);
+    EXPECT_STREQ(name, c.name);
+  }
 }
 
 TEST_F(WorkerTest, UnwritableDirectoryIsReportedOncePerPeriod) {
   StopReceiveWorker(worker);  // the directory is the worker's to read while it runs
   capture->dumpDirectory = directory + "/missing";
-  ASSERT_TRUE(StartReceiveWorker(worker, *link, *capture, OnScreen, this));
+  ASSERT_TRUE(Start());
   SetLogging(capture->logging, 1);
   Send(Cat({Frame(0x40, {1}), Frame(0x40, {2}), kGga}));
   Settle();
@@ -212,7 +267,7 @@ TEST_F(WorkerTest, StopsPromptlyUnderLoadAndTheNextWorkerContinues) {
 
   // Half a frame read by one worker is completed for the next one.
   Bytes posn = Frame(0x40, Bytes(40, 4));
-  ASSERT_TRUE(StartReceiveWorker(worker, *link, *capture, OnScreen, this));
+  ASSERT_TRUE(Start());
   SetLogging(capture->logging, 1);
   Settle();
   unsigned long passes = worker.passes;
@@ -222,7 +277,7 @@ TEST_F(WorkerTest, StopsPromptlyUnderLoadAndTheNextWorkerContinues) {
   StopReceiveWorker(worker);
   ASSERT_GE(RingFill(link->rx), 20);
   Send(Bytes(posn.begin() + 20, posn.end()));
-  ASSERT_TRUE(StartReceiveWorker(worker, *link, *capture, OnScreen, this));
+  ASSERT_TRUE(Start());
   Settle();
   EXPECT_EQ(ReadFile(Dump("posn.dmp")), posn);
 }

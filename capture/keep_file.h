@@ -1,0 +1,5 @@
+#pragma once
+
+// Renames a file unless the new name is taken. 0 on success, else the platform's error
+// number (EEXIST when the name is taken).
+int RenameWithoutReplacing(const char* from, const char* to);

@@ -1,0 +1,171 @@
+// The connect sequence: identification on the worker's thread, the rest on the owner's.
+
+#include <cstdio>
+#include <cstring>
+
+#include "connection/connection.h"
+#include "link/stable_name.h"
+#include "link/status_message.h"
+
+namespace {
+
+constexpr uint8_t kSlaveRequest = 0x84;
+constexpr uint8_t kConnectKey = 0x50;
+const char* const kConnectFailedText = "Could not establish communication with receiver.";
+
+void CopyText(char* out, int size, const char* text) {
+  std::snprintf(out, static_cast<size_t>(size), "%s", text);
+}
+
+void FillIdentity(const Link& link, const char* path, const char* stableDirectory,
+                  ReceiverIdentity& identity) {
+  identity.receiverPortNumber = link.receiverPortNumber;
+  identity.qz77Class = link.qz77Class;
+  identity.twoLineCapable = link.twoLineCapable;
+  identity.baud = link.port.lineBaud;
+  identity.parity = link.port.lineParity;
+  CopyText(identity.identification, sizeof identity.identification, link.identification);
+  if (!FindStableDeviceName(path, identity.stablePath, sizeof identity.stablePath,
+                            stableDirectory)) {
+    identity.stablePath[0] = '\0';
+  }
+}
+
+// Why an attempt failed, for a failure that showed no reason of its own.
+void FillCause(const Link& link, ConnectReport& report) {
+  CopyText(report.cause, sizeof report.cause, LastThreadFailure());
+  if (report.cause[0] == '\0' && link.identification[0] != '\0') {
+    std::snprintf(report.cause, sizeof report.cause,
+                  "The receiver's identification was not understood: %s", link.identification);
+  }
+}
+
+// The worker's first task: identify the receiver and report how it went. Nothing is
+// reported for an attempt that was told to stop: a newer one has taken its place.
+bool IdentifyOnWorker(void* context) {
+  ConnectAttempt& attempt = *static_cast<ConnectAttempt*>(context);
+  Connection& connection = *attempt.connection;
+  Link& link = *connection.link;
+  ClearThreadFailure();
+  ConnectReport report;
+  report.attempt = attempt.number;
+  report.identified = IdentifyReceiver(link, attempt.path);
+  if (PortStopped(link.port)) return false;
+  FillIdentity(link, attempt.path, connection.stableNameDirectory, report.identity);
+  if (report.identified != 1) FillCause(link, report);
+  connection.hooks.connectDone(connection.hooks.context, report);
+  return report.identified == 1;
+}
+
+bool ScreenOnWorker(void* context) {
+  ConnectAttempt& attempt = *static_cast<ConnectAttempt*>(context);
+  const ConnectionHooks& hooks = attempt.connection->hooks;
+  return hooks.screen == nullptr || hooks.screen(hooks.context, attempt.number);
+}
+
+void LineDownOnWorker(void* context) {
+  ConnectAttempt& attempt = *static_cast<ConnectAttempt*>(context);
+  const ConnectionHooks& hooks = attempt.connection->hooks;
+  if (hooks.lineDown != nullptr) hooks.lineDown(hooks.context, attempt.number);
+}
+
+// While a lost device is being waited for, its stable name finds it under a new name.
+const char* PathToOpen(const Connection& connection, const char* portPath) {
+  bool sameDevice = std::strcmp(portPath, connection.establishedPath) == 0;
+  if (connection.lost && sameDevice && connection.establishedStable[0] != '\0') {
+    return connection.establishedStable;
+  }
+  return portPath;
+}
+
+void SendSlaveRequestOnce(Connection& connection) {
+  if (!connection.slaveMode || connection.slaveRequestSent) return;
+  const uint8_t request[2] = {static_cast<uint8_t>(connection.identity.receiverPortNumber & 0xFF),
+                              4};
+  SendPacket(*connection.link, kSlaveRequest, request, 2);
+  connection.slaveRequestSent = 1;
+}
+
+void ShowConnectFailure(Connection& connection, const char* cause) {
+  CopyText(connection.lastCause, sizeof connection.lastCause, cause);
+  char text[kCauseSize + 64];
+  if (cause[0] != '\0') {
+    std::snprintf(text, sizeof text, "%s %s", kConnectFailedText, cause);
+  } else {
+    CopyText(text, sizeof text, kConnectFailedText);
+  }
+  ShowStatusFailure(text);
+}
+
+void ScheduleReconnect(Connection& connection, uint32_t now) {
+  connection.reconnectArmed = connection.lost && connection.autoReconnect;
+  connection.reconnectAt = now + static_cast<uint32_t>(ReconnectDelayMs(connection.failedReconnects));
+}
+
+}  // namespace
+
+Connection::~Connection() {
+  EndConnection(*this);
+}
+
+void BeginConnect(Connection& connection, const char* portPath, uint32_t now) {
+  StopReceiveWorker(connection.worker);
+  connection.connected = 0;
+  connection.reconnectArmed = 0;
+  if (std::strcmp(portPath, connection.establishedPath) != 0) connection.lost = 0;
+  ResetNmea(connection.capture->nmea);
+  ConnectAttempt& attempt = connection.attempt;
+  attempt.connection = &connection;
+  ++attempt.number;
+  CopyText(attempt.path, sizeof attempt.path, PathToOpen(connection, portPath));
+  CopyText(attempt.userPath, sizeof attempt.userPath, portPath);
+  WorkerHooks hooks;
+  hooks.context = &attempt;
+  hooks.prelude = IdentifyOnWorker;
+  hooks.screen = ScreenOnWorker;
+  hooks.lineDown = LineDownOnWorker;
+  connection.phase = kConnecting;
+  if (!StartReceiveWorker(connection.worker, *connection.link, *connection.capture, hooks)) {
+    connection.phase = kNotConnected;
+    ShowConnectFailure(connection, LastThreadFailure());
+    ScheduleReconnect(connection, now);
+  }
+}
+
+int FinishConnect(Connection& connection, const ConnectReport& report, uint32_t now) {
+  if (report.attempt != connection.attempt.number || connection.phase != kConnecting) {
+    return kOutcomeStale;
+  }
+  connection.identity = report.identity;
+  if (report.identified != 1) {
+    StopReceiveWorker(connection.worker);  // it has ended: this only joins it
+    ClosePort(connection.link->port);      // so that another program may try the device
+    connection.phase = kNotConnected;
+    ShowConnectFailure(connection, report.cause);
+    if (connection.lost) ++connection.failedReconnects;
+    ScheduleReconnect(connection, now);
+    return kOutcomeFailed;
+  }
+  connection.phase = kConnected;
+  connection.connected = 1;
+  CopyText(connection.establishedPath, sizeof connection.establishedPath,
+           connection.attempt.userPath);
+  CopyText(connection.establishedStable, sizeof connection.establishedStable,
+           report.identity.stablePath);
+  connection.lost = 0;
+  connection.failedReconnects = 0;
+  connection.lastCause[0] = '\0';
+  connection.pollsUnanswered = 0;
+  connection.writeFailed = 0;
+  SendKey(connection, kConnectKey);
+  SendSlaveRequestOnce(connection);
+  return kOutcomeConnected;
+}
+
+void EndConnection(Connection& connection) {
+  StopReceiveWorker(connection.worker);
+  ClosePort(connection.link->port);
+  connection.connected = 0;
+  connection.phase = kNotConnected;
+  connection.reconnectArmed = 0;
+}

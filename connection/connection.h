@@ -1,0 +1,145 @@
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <memory>
+
+#include "capture/receive_worker.h"
+#include "link/link.h"
+
+// The connection's life as every front end has it: the connect sequence (identification
+// on the receive worker's thread, then the first key and the slave request), the screen
+// poll and the keys, the link watch that notices a lost receiver, and the schedule of
+// automatic reconnects. Nothing here knows a window system: the owner calls these
+// functions from its own thread, passes the time in, and wires its timers to them.
+
+constexpr int kPathSize = 256;
+constexpr int kCauseSize = 461;  // a whole status line and its terminator
+
+// What the identification learned, as the owner's thread keeps it.
+struct ReceiverIdentity {
+  uint32_t receiverPortNumber = 0;  // the receiver's port number + 1; 0: none known
+  int qz77Class = 0;
+  int twoLineCapable = 0;
+  uint32_t baud = 0;  // the line settings identification switched to
+  int parity = 0;
+  char identification[kMaxDataLength + 1] = {};
+  char stablePath[kPathSize] = {};  // a name of the device that survives replugging; "" if none
+};
+
+// How a connect attempt ended, carried from the worker's thread to the owner's.
+struct ConnectReport {
+  unsigned attempt = 0;
+  int identified = 0;  // 1: identified and the line switched
+  ReceiverIdentity identity;
+  char cause[kCauseSize] = {};  // the last failure shown during the attempt; "" if none
+};
+
+// How the worker's news reaches the owner. Each hook runs on the worker's thread and must
+// only hand the news on to the owner's thread, where the owner calls FinishConnect,
+// NoteScreen or NoteLineDown with it. `attempt` tells news of an earlier connect apart.
+struct ConnectionHooks {
+  void* context = nullptr;
+  void (*connectDone)(void* context, const ConnectReport& report) = nullptr;
+  bool (*screen)(void* context, unsigned attempt) = nullptr;  // false: hand-on failed
+  void (*lineDown)(void* context, unsigned attempt) = nullptr;
+};
+
+enum ConnectPhase {
+  kNotConnected,  // at start, after a failed connect, or while waiting to reconnect
+  kConnecting,    // the worker is identifying the receiver
+  kConnected,
+};
+
+// What the running worker's identification works from; written only while no worker runs.
+struct ConnectAttempt {
+  struct Connection* connection = nullptr;
+  unsigned number = 0;
+  char path[kPathSize] = {};      // what is opened
+  char userPath[kPathSize] = {};  // the user's name for the device
+};
+
+struct Connection {
+  std::unique_ptr<Link> link = std::make_unique<Link>();
+  std::unique_ptr<Capture> capture = std::make_unique<Capture>();
+  ReceiveWorker worker;
+  ConnectionHooks hooks;
+  ConnectAttempt attempt;
+  const char* stableNameDirectory = nullptr;  // where stable names are looked for; null: the system's
+
+  ConnectPhase phase = kNotConnected;
+  int connected = 0;  // keys and polls go out only while this is set
+  ReceiverIdentity identity;
+  int slaveMode = 0;
+  int slaveRequestSent = 0;
+  int autoReconnect = 1;
+
+  // The link watch.
+  int pollsUnanswered = 0;  // polls sent since the last screen came
+  int writeFailed = 0;      // a key or poll could not be written since the last poll
+
+  // The device last connected, lost and reconnecting.
+  char establishedPath[kPathSize] = {};  // the user's name for it; "" before any connect
+  char establishedStable[kPathSize] = {};
+  int lost = 0;  // lost and not regained
+  std::time_t lostAt = 0;
+  int failedReconnects = 0;
+  int reconnectArmed = 0;
+  uint32_t reconnectAt = 0;  // tick of the next attempt while armed
+  char lastCause[kCauseSize] = {};
+
+  Connection() = default;
+  Connection(const Connection&) = delete;
+  Connection& operator=(const Connection&) = delete;
+  ~Connection();
+};
+
+enum ConnectOutcome {
+  kOutcomeStale = 0,  // news of an attempt that has since been replaced: ignore it
+  kOutcomeFailed = 1,
+  kOutcomeConnected = 2,
+};
+
+// The start of a connect: ends any running worker (at once, even in the middle of an
+// identification), forgets what the last connection left in the receive rings, and
+// starts a worker that identifies the receiver on `portPath`. While the receiver is lost
+// and a stable name of its device is known, that name is opened instead. The outcome
+// comes through hooks.connectDone.
+void BeginConnect(Connection& connection, const char* portPath, uint32_t now);
+
+// The rest of a connect, on the owner's thread, once the worker has reported. On success:
+// the first key, the slave request once per run, the watch armed. On failure: the reason
+// shown with its cause, the port closed, and, while the device is lost, the next attempt
+// scheduled.
+int FinishConnect(Connection& connection, const ConnectReport& report, uint32_t now);
+
+// Ends the worker and closes the port: the program is leaving.
+void EndConnection(Connection& connection);
+
+// The screen poll: one tick of the poll timer. It first looks whether the last three
+// polls went unanswered or a write failed; then the link counts as lost (1 is returned
+// and nothing is sent). Otherwise it sends the screen requests and shows the time.
+int PollReceiver(Connection& connection, uint32_t now, std::time_t wallNow);
+int PollPeriod(const Connection& connection);  // milliseconds: 400 for QZ77, else 900
+void SendKey(Connection& connection, int code);
+
+// News from the worker, on the owner's thread. NoteLineDown returns 1 when it means the
+// receiver is lost.
+void NoteScreen(Connection& connection, unsigned attempt);
+int NoteLineDown(Connection& connection, unsigned attempt, uint32_t now, std::time_t wallNow);
+
+// The receiver is gone: the worker ends, the port is closed, and with automatic
+// reconnect on, the first attempt is scheduled.
+void MarkLost(Connection& connection, uint32_t now, std::time_t wallNow);
+
+// The schedule of automatic reconnects: about 1 s after the loss, then 2 s and 5 s after
+// each failed attempt, then every 10 s.
+int ReconnectDelayMs(int failedAttempts);
+// Milliseconds until the next attempt is due (0: now), or -1 when none is scheduled.
+int MsUntilReconnect(const Connection& connection, uint32_t now);
+void SetAutoReconnect(Connection& connection, int on, uint32_t now);
+
+// What the user is told while the receiver is lost: when, and what is waited for.
+void LossText(const Connection& connection, char* out, int size);
+// The clock line of each poll: the local time in the runtime library's ctime form.
+void ClockText(std::time_t when, char* out, int size);

@@ -1,0 +1,66 @@
+// A lost receiver: noticing it, telling the user, and the schedule of reconnects.
+
+#include <cstdio>
+
+#include "connection/connection.h"
+#include "link/local_time.h"
+
+void MarkLost(Connection& connection, uint32_t now, std::time_t wallNow) {
+  StopReceiveWorker(connection.worker);
+  ClosePort(connection.link->port);  // a USB adapter can only come back once it is let go
+  connection.connected = 0;
+  connection.phase = kNotConnected;
+  if (!connection.lost) connection.lostAt = wallNow;
+  connection.lost = 1;
+  connection.failedReconnects = 0;
+  connection.lastCause[0] = '\0';
+  connection.reconnectArmed = connection.autoReconnect;
+  connection.reconnectAt = now + static_cast<uint32_t>(ReconnectDelayMs(0));
+}
+
+int NoteLineDown(Connection& connection, unsigned attempt, uint32_t now, std::time_t wallNow) {
+  if (attempt != connection.attempt.number || connection.phase != kConnected) return 0;
+  MarkLost(connection, now, wallNow);
+  return 1;
+}
+
+int ReconnectDelayMs(int failedAttempts) {
+  static const int kDelays[] = {1000, 2000, 5000, 10000};
+  constexpr int kLast = sizeof kDelays / sizeof kDelays[0] - 1;
+  return kDelays[failedAttempts < 0 ? 0 : failedAttempts > kLast ? kLast : failedAttempts];
+}
+
+int MsUntilReconnect(const Connection& connection, uint32_t now) {
+  if (!connection.reconnectArmed) return -1;
+  int32_t left = static_cast<int32_t>(connection.reconnectAt - now);
+  return left > 0 ? left : 0;
+}
+
+void SetAutoReconnect(Connection& connection, int on, uint32_t now) {
+  connection.autoReconnect = on ? 1 : 0;
+  bool waiting = connection.lost && connection.phase == kNotConnected;
+  connection.reconnectArmed = on && waiting;
+  if (connection.reconnectArmed) {
+    connection.reconnectAt = now + static_cast<uint32_t>(ReconnectDelayMs(0));
+  }
+}
+
+void LossText(const Connection& connection, char* out, int size) {
+  std::tm local = {};
+  char at[16] = "?";
+  if (LocalTime(connection.lostAt, local)) std::strftime(at, sizeof at, "%H:%M:%S", &local);
+  const char* device = connection.establishedStable[0] != '\0' ? connection.establishedStable
+                                                                : connection.establishedPath;
+  int used;
+  if (connection.autoReconnect) {
+    used = std::snprintf(out, static_cast<size_t>(size), "Receiver lost at %s; reconnecting to %s...",
+                         at, device);
+  } else {
+    used = std::snprintf(out, static_cast<size_t>(size),
+                         "Receiver lost at %s; use Connect to reconnect to %s.", at, device);
+  }
+  if (connection.lastCause[0] != '\0' && used > 0 && used < size) {
+    std::snprintf(out + used, static_cast<size_t>(size - used), " Last try: %s",
+                  connection.lastCause);
+  }
+}

@@ -1,0 +1,7 @@
+#pragma once
+
+#include <ctime>
+
+// The local time of day of `when`, safe to call from any thread. false when the platform
+// cannot tell it.
+bool LocalTime(std::time_t when, std::tm& out);

@@ -1,0 +1,37 @@
+// The wake signal on Linux: an eventfd, readable while raised.
+
+#include <errno.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstring>
+
+#include "link/trace.h"
+#include "link/wake_signal.h"
+
+bool OpenWakeSignal(WakeSignal& wake) {
+  wake.handle = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  return wake.handle >= 0;
+}
+
+void CloseWakeSignal(WakeSignal& wake) {
+  if (wake.handle >= 0 && close(static_cast<int>(wake.handle)) != 0) {
+    Trace("closing the wake signal failed: %s", std::strerror(errno));
+  }
+  wake.handle = -1;
+}
+
+void RaiseWakeSignal(WakeSignal& wake) {
+  uint64_t one = 1;
+  if (write(static_cast<int>(wake.handle), &one, sizeof one) < 0 && errno != EAGAIN) {
+    Trace("raising the wake signal failed: %s", std::strerror(errno));
+  }
+}
+
+void ClearWakeSignal(WakeSignal& wake) {
+  uint64_t count;
+  if (read(static_cast<int>(wake.handle), &count, sizeof count) < 0 && errno != EAGAIN) {
+    Trace("clearing the wake signal failed: %s", std::strerror(errno));
+  }
+}

@@ -1,0 +1,59 @@
+#include "panel/message_log.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "link/local_time.h"
+#include "link/status_message.h"
+
+void AddMessage(MessageLog& log, const char* text, int kind, std::time_t at) {
+  if (log.count > 0) {
+    MessageEntry& last = log.entries[(log.first + log.count - 1) % kMessageLogSize];
+    if (std::strncmp(last.text, text, kStatusLineWidth) == 0) {
+      ++last.repeats;
+      last.at = at;
+      return;
+    }
+  }
+  int slot = (log.first + log.count) % kMessageLogSize;
+  if (log.count == kMessageLogSize) {
+    log.first = (log.first + 1) % kMessageLogSize;  // the oldest gives way
+  } else {
+    ++log.count;
+  }
+  MessageEntry& entry = log.entries[slot];
+  entry.at = at;
+  entry.kind = kind;
+  entry.repeats = 0;
+  std::snprintf(entry.text, sizeof entry.text, "%s", text);
+}
+
+const MessageEntry& MessageAt(const MessageLog& log, int index) {
+  return log.entries[(log.first + index) % kMessageLogSize];
+}
+
+void FormatMessageEntry(const MessageEntry& entry, char* out, int size) {
+  std::tm local = {};
+  char at[16] = "--:--:--";
+  if (LocalTime(entry.at, local)) std::strftime(at, sizeof at, "%H:%M:%S", &local);
+  int used = std::snprintf(out, static_cast<size_t>(size), "%s  %s", at, entry.text);
+  // A text's own line ends are not the reader's.
+  for (int i = 0; i < used && i < size - 1; ++i) {
+    if (out[i] == '\r' || out[i] == '\n') out[i] = ' ';
+  }
+  if (entry.repeats > 0 && used > 0 && used < size) {
+    std::snprintf(out + used, static_cast<size_t>(size - used), " (%d times)", entry.repeats + 1);
+  }
+}
+
+bool ClockMayReplace(const MessageField& field, uint32_t now) {
+  int32_t age = static_cast<int32_t>(now - field.shownAt);
+  switch (field.kind) {
+    case kStatusProgress:
+      return age >= kProgressHoldMs;
+    case kStatusFailure:
+      return age >= kFailureHoldMs;
+    default:
+      return true;
+  }
+}

@@ -1,0 +1,105 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <chrono>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "panel/panel.h"
+#include "panel/status_bar.h"
+#include "sim/fake_receiver.h"
+
+inline const char* const kMorwick = "PRODUCT,MORWICK;PORT,1,0,38400,8,1,N,X;VERSION,2.10";
+inline const char* const kVeltaris = "PRODUCT,VELTARIS;PORT,0,0,38400,8,1,N,X;VERSION,1.50";
+inline const char* const kQz77 = "PRODUCT,QZ77;PORT,0,0,115200,8,1,N,X;VERSION,3.0";
+
+// Runs the event loop for a while: timers fire, queued calls run.
+inline void Spin(int ms) {
+  QElapsedTimer clock;
+  clock.start();
+  while (clock.elapsed() < ms) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+}
+
+// Runs the event loop until `done` holds; false when it did not within the limit.
+template <typename Predicate>
+bool SpinUntil(Predicate done, int limitMs = 6000) {
+  QElapsedTimer clock;
+  clock.start();
+  while (!done()) {
+    if (clock.elapsed() > limitMs) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return true;
+}
+
+// A panel connected to a simulated receiver on a pseudo-terminal.
+struct PanelTest : ::testing::Test {
+  FakeReceiver receiver;
+  std::unique_ptr<Panel> panel = std::make_unique<Panel>();
+  std::vector<std::string> boxes;
+
+  static void Answer(void* context, const char* text, const char* caption) {
+    static_cast<PanelTest*>(context)->boxes.push_back(std::string(caption) + "|" + text);
+  }
+
+  ReceiverScript Script(const char* identification) {
+    ReceiverScript script;
+    script.identification = identification;
+    return script;
+  }
+  void StartReceiver(const ReceiverScript& script) {
+    receiver.model.twoLine = script.identification.rfind("PRODUCT,VELTARIS", 0) == 0;
+    ASSERT_TRUE(StartFakeReceiver(receiver, script));
+  }
+  // Starts the panel on `device` and waits until its first connect has an outcome.
+  void StartPanel(const std::string& device, const std::string& switches) {
+    panel->messageBox = Answer;
+    panel->messageBoxContext = this;
+    std::string line = "-D " + device + " " + switches;
+    ASSERT_TRUE(StartUp(*panel, line.c_str()));
+    ASSERT_TRUE(WaitForOutcome());
+  }
+  void Start(const std::string& switches, const char* identification = kMorwick) {
+    StartReceiver(Script(identification));
+    StartPanel(FakeReceiverPath(receiver), switches);
+  }
+  // The connect under way, and what waits for it, has run.
+  bool WaitForOutcome(int limitMs = 6000) {
+    return SpinUntil(
+        [&] {
+          return panel->connection.phase != kConnecting && !panel->startUpPending &&
+                 !panel->connectTailPending;
+        },
+        limitMs);
+  }
+  std::vector<int> Keys() {
+    std::vector<int> keys;
+    for (const SeenPacket& p : ReceivedPackets(receiver)) {
+      if (p.type == 0x81 && p.data.size() == 1) keys.push_back(p.data[0]);
+    }
+    return keys;
+  }
+  std::vector<SeenPacket> Requests() {
+    std::vector<SeenPacket> polls;
+    for (const SeenPacket& p : ReceivedPackets(receiver)) {
+      if (p.type == 0x82) polls.push_back(p);
+    }
+    return polls;
+  }
+  int Count(uint8_t type) {
+    int n = 0;
+    for (const SeenPacket& p : ReceivedPackets(receiver)) n += p.type == type;
+    return n;
+  }
+  QString Message() { return panel->statusBar->Message().trimmed(); }
+  int Connected() { return panel->connection.connected; }
+};
