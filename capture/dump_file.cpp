@@ -52,8 +52,9 @@ bool KeepEarlierDump(const char* directory, DumpStreamId stream, const char* pat
     ShowStatusMessage(text);
     return true;
   }
-  std::snprintf(text, sizeof text, "Could not keep the earlier %s.dmp as %s: %s; logging on at its end",
-                base, keptName, std::strerror(error));
+  std::snprintf(text, sizeof text,
+                "Could not keep the earlier %s.dmp as %s: %s; logging on at its end", base,
+                keptName, std::strerror(error));
   ShowStatusFailure(text);
   return false;
 }
@@ -138,8 +139,7 @@ void WriteDump(const LoggingSwitch& logging, const char* directory, DumpStreamId
   }
 }
 
-void KeptDumpName(const char* baseName, std::time_t written, int attempt, char* out,
-                  size_t size) {
+void KeptDumpName(const char* baseName, std::time_t written, int attempt, char* out, size_t size) {
   std::tm local = {};
   char stamp[32] = "00000000-000000";
   if (LocalTime(written, local)) std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
@@ -152,7 +152,8 @@ void KeptDumpName(const char* baseName, std::time_t written, int attempt, char* 
 
 void DumpDirectoryText(const char* directory, char* out, size_t size) {
   std::error_code error;
-  std::filesystem::path where = std::filesystem::absolute(directory[0] != '\0' ? directory : ".", error);
+  std::filesystem::path where =
+      std::filesystem::absolute(directory[0] != '\0' ? directory : ".", error);
   if (error) {
     std::snprintf(out, size, "%s", directory[0] != '\0' ? directory : "the current directory");
     return;

@@ -52,8 +52,7 @@ void CloseDump(DumpSlot& slot);
 
 // The name an earlier dump file is kept under: "<base>-YYYYMMDD-HHMMSS.dmp" from the
 // local time it was last written, and "-2", "-3"... behind it when `attempt` is above 1.
-void KeptDumpName(const char* baseName, std::time_t written, int attempt, char* out,
-                  size_t size);
+void KeptDumpName(const char* baseName, std::time_t written, int attempt, char* out, size_t size);
 
 // The directory the dump files go to, as a full path, for telling the user.
 void DumpDirectoryText(const char* directory, char* out, size_t size);

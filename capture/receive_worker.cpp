@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "capture/port_wait.h"
 #include "link/status_message.h"
 #include "link/trace.h"
 
@@ -84,8 +83,8 @@ bool RunPass(WorkerContext& context, WorkerLocal& local, int count) {
   return true;
 }
 
-// The identification read ahead into the packet ring only: what came behind its reply
-// is the receiver's data and goes to the sentences as well.
+// The prelude's identification read ahead into the packet ring only: what came behind
+// its reply is the receiver's data and goes to the sentences as well.
 void ShareLeftoverWithSentences(WorkerContext& context, WorkerLocal& local) {
   const RxRing& rx = context.link.rx;
   int left = RingFill(rx);
@@ -97,17 +96,22 @@ void ShareLeftoverWithSentences(WorkerContext& context, WorkerLocal& local) {
   }
 }
 
-// Reads until told to stop. While the device is gone it looks again now and then
-// instead of spinning on its hang-up.
+// As WaitForInput; while the device is gone, it looks again every so often instead of
+// spinning on its hang-up.
+int WaitForMore(SerialPort& port, bool lineDown) {
+  if (!lineDown) return WaitForInput(port, -1);
+  return PauseUnlessStopped(port, kLineDownRetryMs) ? 0 : -2;
+}
+
+// Reads until told to stop.
 void ReadUntilStopped(WorkerContext& context, WorkerLocal& local) {
   ReceiveWorker& worker = context.worker;
   SerialPort& port = context.link.port;
-  ShareLeftoverWithSentences(context, local);
   bool running = RunPass(context, local, 0);
   bool lineDown = false;
   while (running && !StopRaised(&worker.stop)) {
-    int events = WaitForPortOrStop(port, !lineDown, lineDown ? kLineDownRetryMs : -1);
-    if (events & kStopRaised) break;
+    int waited = WaitForMore(port, lineDown);
+    if (waited == -2) break;
     ++worker.passes;
     int count = ReadPort(port, local.chunk, kChunkSize);
     if (count > 0) {
@@ -115,8 +119,8 @@ void ReadUntilStopped(WorkerContext& context, WorkerLocal& local) {
       running = RunPass(context, local, count);
       continue;
     }
-    // Readable yet nothing to read: the device has gone away.
-    if (lineDown || (events & (kPortReadable | kPortDown)) != 0) {
+    // Readable yet nothing to read, or a hang-up: the device has gone away.
+    if (lineDown || waited != 0) {
       NoteReadFailure(port);
       if (!lineDown && context.hooks.lineDown != nullptr) {
         context.hooks.lineDown(context.hooks.context);
@@ -128,8 +132,10 @@ void ReadUntilStopped(WorkerContext& context, WorkerLocal& local) {
 
 void RunWorker(WorkerContext context) {
   LowerOwnPriority();
-  if (context.hooks.prelude == nullptr || context.hooks.prelude(context.hooks.context)) {
+  bool hasPrelude = context.hooks.prelude != nullptr;
+  if (!hasPrelude || context.hooks.prelude(context.hooks.context)) {
     WorkerLocal local;
+    if (hasPrelude) ShareLeftoverWithSentences(context, local);
     ReadUntilStopped(context, local);
   }
   for (DumpSlot& slot : context.capture.dumpSlots) CloseDump(slot);

@@ -29,7 +29,7 @@ struct Capture {
   LoggingSwitch logging;
   SharedScreen screen;
   DumpSlot dumpSlots[kDumpStreamCount];  // the running worker's alone; kept between workers
-  std::string dumpDirectory;         // "" for the current directory
+  std::string dumpDirectory;             // "" for the current directory
 };
 
 // The background thread that reads everything the receiver sends while connected.

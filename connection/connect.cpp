@@ -99,7 +99,8 @@ void ShowConnectFailure(Connection& connection, const char* cause) {
 
 void ScheduleReconnect(Connection& connection, uint32_t now) {
   connection.reconnectArmed = connection.lost && connection.autoReconnect;
-  connection.reconnectAt = now + static_cast<uint32_t>(ReconnectDelayMs(connection.failedReconnects));
+  connection.reconnectAt =
+      now + static_cast<uint32_t>(ReconnectDelayMs(connection.failedReconnects));
 }
 
 }  // namespace

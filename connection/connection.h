@@ -65,7 +65,8 @@ struct Connection {
   ReceiveWorker worker;
   ConnectionHooks hooks;
   ConnectAttempt attempt;
-  const char* stableNameDirectory = nullptr;  // where stable names are looked for; null: the system's
+  const char* stableNameDirectory =
+      nullptr;  // where stable names are looked for; null: the system's
 
   ConnectPhase phase = kNotConnected;
   int connected = 0;  // keys and polls go out only while this is set

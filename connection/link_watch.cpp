@@ -50,11 +50,11 @@ void LossText(const Connection& connection, char* out, int size) {
   char at[16] = "?";
   if (LocalTime(connection.lostAt, local)) std::strftime(at, sizeof at, "%H:%M:%S", &local);
   const char* device = connection.establishedStable[0] != '\0' ? connection.establishedStable
-                                                                : connection.establishedPath;
+                                                               : connection.establishedPath;
   int used;
   if (connection.autoReconnect) {
-    used = std::snprintf(out, static_cast<size_t>(size), "Receiver lost at %s; reconnecting to %s...",
-                         at, device);
+    used = std::snprintf(out, static_cast<size_t>(size),
+                         "Receiver lost at %s; reconnecting to %s...", at, device);
   } else {
     used = std::snprintf(out, static_cast<size_t>(size),
                          "Receiver lost at %s; use Connect to reconnect to %s.", at, device);

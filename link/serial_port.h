@@ -61,6 +61,9 @@ int WritePort(SerialPort& port, const uint8_t* buffer, int n);
 // -2: the port's stop signal is raised.
 int WaitForInput(SerialPort& port, int timeoutMs);
 
+// Sleeps for ms, or less when the port's stop signal is raised; false when it was.
+bool PauseUnlessStopped(SerialPort& port, int ms);
+
 // Whether the port's stop signal has been raised: long operations end early.
 inline bool PortStopped(const SerialPort& port) {
   return StopRaised(port.stop);

@@ -141,18 +141,6 @@ int PollPort(SerialPort& port, short events, int timeoutMs) {
   return ready == 0 ? 0 : entries[0].revents;
 }
 
-// Sleeps for ms, or less when the port's stop signal is raised.
-void WaitForStop(SerialPort& port, int ms) {
-  if (ms <= 0) return;
-  if (port.stop == nullptr) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-    return;
-  }
-  struct pollfd entry = {static_cast<int>(port.stop->wake.handle), POLLIN, 0};
-  while (poll(&entry, 1, ms) < 0 && errno == EINTR) {
-  }
-}
-
 bool MatchPortName(const char* name, unsigned& number) {
   if (std::strncmp(name, "\\\\.\\", 4) == 0) name += 4;
   if (std::strncmp(name, "com", 3) != 0 && std::strncmp(name, "COM", 3) != 0) return false;
@@ -250,7 +238,7 @@ int SetLineSettings(SerialPort& port, uint32_t baud, int parity) {
 
 int SendBreak(SerialPort& port) {
   if (ioctl(port.handle, TIOCSBRK) != 0) Trace("TIOCSBRK ioctl failed: %s", std::strerror(errno));
-  WaitForStop(port, kBreakMs);
+  PauseUnlessStopped(port, kBreakMs);
   if (ioctl(port.handle, TIOCCBRK) != 0) {
     Trace("TIOCCBRK ioctl failed: %s", std::strerror(errno));
     return -1;
@@ -347,8 +335,18 @@ int WaitForInput(SerialPort& port, int timeoutMs) {
   if (ready < 0) return -1;
   if (ready == 0) return 0;
   if (ready & (POLLERR | POLLHUP | POLLNVAL)) {
-    WaitForStop(port, timeoutMs);
-    return PortStopped(port) ? -2 : -1;
+    return PauseUnlessStopped(port, timeoutMs) ? -1 : -2;
   }
   return 1;
+}
+
+bool PauseUnlessStopped(SerialPort& port, int ms) {
+  if (ms > 0 && port.stop == nullptr) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+  } else if (ms > 0) {
+    struct pollfd entry = {static_cast<int>(port.stop->wake.handle), POLLIN, 0};
+    while (poll(&entry, 1, ms) < 0 && errno == EINTR) {
+    }
+  }
+  return !PortStopped(port);
 }

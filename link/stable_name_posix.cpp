@@ -12,8 +12,7 @@
 #include "link/stable_name.h"
 #include "link/trace.h"
 
-bool FindStableDeviceName(const char* portName, char* out, size_t outSize,
-                          const char* directory) {
+bool FindStableDeviceName(const char* portName, char* out, size_t outSize, const char* directory) {
   if (directory == nullptr) directory = "/dev/serial/by-id";
   char device[PATH_MAX];
   MapDevicePath(portName, device, sizeof device);

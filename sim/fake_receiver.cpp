@@ -51,8 +51,12 @@ void SendFrameLocked(FakeReceiver& receiver, uint8_t type, const uint8_t* data, 
 void SendIdentificationLocked(FakeReceiver& receiver) {
   const std::string& text = receiver.script.identification;
   int length = static_cast<int>(text.size() > kMaxDataLength ? kMaxDataLength : text.size());
-  SendFrameLocked(receiver, kIdentificationReply, reinterpret_cast<const uint8_t*>(text.data()),
-                  length);
+  uint8_t frame[kMaxFrameLength];
+  int size = BuildFrame(kIdentificationReply, reinterpret_cast<const uint8_t*>(text.data()), length,
+                        frame);
+  std::vector<uint8_t> bytes(frame, frame + size);
+  bytes.insert(bytes.end(), receiver.script.afterReply.begin(), receiver.script.afterReply.end());
+  WriteAllLocked(receiver, bytes.data(), static_cast<int>(bytes.size()));
 }
 
 void SendScreenLocked(FakeReceiver& receiver) {

@@ -9,9 +9,9 @@
 #include <thread>
 #include <vector>
 
-#include "link/wake_signal.h"
 #include "link/packet.h"
 #include "link/rx_ring.h"
+#include "link/wake_signal.h"
 #include "sim/pty_pair.h"
 #include "sim/receiver_model.h"
 
@@ -28,6 +28,7 @@ enum class EnqReply {
 struct ReceiverScript {
   EnqReply enqReply = EnqReply::kAck;
   std::string identification;  // the text of the 0x6E reply
+  std::string afterReply;      // bytes sent in the same write as the reply, right behind it
   int unaskedReplyMs = -1;     // >= 0: send the identification by itself this long after ENQ
   bool answerScreens = true;   // answer screen requests from the menu model
   double dataRate = 0;         // data bursts a second once the program has spoken; 0: none

@@ -88,6 +88,54 @@ TEST_F(IdentifyTest, OtherPacketsDuringTheWaitAreDropped) {
   early.join();
 }
 
+// What one connection leaves behind is never read as the next one's reply: a frame cut
+// off half way, and a link state out of step that would make the probe's ACK look stray.
+TEST_F(IdentifyTest, LeftoversOfTheLastConnectionDoNotSpoilTheNext) {
+  const uint8_t halfScreen[] = {kStx, 0, 0x82, 161, 'a', 'b', 'c'};
+  PushReceived(link.rx, halfScreen, sizeof halfScreen);
+  link.linkState = kOutOfStep;
+  auto start = Clock::now();
+  ASSERT_EQ(Identify(kMorwick), 1);
+  EXPECT_LT(Clock::now() - start, milliseconds(1000));
+  EXPECT_EQ(CountType(receiver, kIdentificationRequest), 1) << "the ACK was taken as one";
+}
+
+TEST_F(IdentifyTest, AReplySentDuringTheProbeIsTaken) {
+  auto start = Clock::now();
+  ASSERT_EQ(Identify(kExample, EnqReply::kIdentify), 1);
+  EXPECT_LT(Clock::now() - start, milliseconds(300)) << "no break, no wait for a second reply";
+  EXPECT_EQ(CountType(receiver, kIdentificationRequest), 0);
+  EXPECT_EQ(link.receiverPortNumber, 2u);
+  EXPECT_STREQ(link.identification, kExample);
+}
+
+// A stop request ends an identification in any of its waits, and it shows no failure.
+TEST_F(IdentifyTest, AStopEndsItAtOnceAndQuietly) {
+  StopSignal stop;
+  ASSERT_TRUE(OpenStopSignal(stop));
+  link.port.stop = &stop;
+  for (int afterMs : {50, 250, 1000}) {  // in the probe, in the break, in the reply wait
+    StopFakeReceiver(receiver);
+    ReceiverScript script;
+    script.identification = kMorwick;
+    script.enqReply = EnqReply::kSilent;
+    ASSERT_TRUE(StartFakeReceiver(receiver, script));
+    stop.raised = false;
+    ClearWakeSignal(stop.wake);
+    std::thread stopper([&] {
+      std::this_thread::sleep_for(milliseconds(afterMs));
+      RaiseStopSignal(stop);
+    });
+    auto start = Clock::now();
+    EXPECT_EQ(IdentifyReceiver(link, FakeReceiverPath(receiver)), 0);
+    EXPECT_LT(Clock::now() - start, milliseconds(afterMs + 200)) << afterMs;
+    stopper.join();
+  }
+  EXPECT_TRUE(status.Failures().empty());
+  link.port.stop = nullptr;
+  CloseStopSignal(stop);
+}
+
 TEST_F(IdentifyTest, NoReplyWithinThreeSeconds) {
   auto start = Clock::now();
   EXPECT_EQ(Identify(kMorwick, EnqReply::kSilent), 0);

@@ -1,5 +1,3 @@
-#include "tests/panel_fixture.h"
-
 #include <unistd.h>
 
 #include <QAction>
@@ -23,6 +21,7 @@
 #include "panel/main_window.h"
 #include "panel/status_bar.h"
 #include "sim/fake_receiver.h"
+#include "tests/panel_fixture.h"
 #include "tests/test_bytes.h"
 
 namespace {
@@ -190,7 +189,8 @@ TEST_F(PanelTest, LoggingMenuSwitchesTheDumpFiles) {
   EXPECT_TRUE(panel->actions[kLoggingOffCommand]->isChecked());
   DispatchCommand(*panel, kLoggingOnCommand);
   EXPECT_TRUE(panel->actions[kLoggingOnCommand]->isChecked());
-  EXPECT_TRUE(Message().startsWith(QString("Logging to %1 (posn.dmp").arg(pattern))) << Message().toStdString();
+  EXPECT_TRUE(Message().startsWith(QString("Logging to %1 (posn.dmp").arg(pattern)))
+      << Message().toStdString();
   Bytes frame = Frame(0x40, {1, 2, 3});
   SendFromReceiver(receiver, frame.data(), static_cast<int>(frame.size()));
   Spin(200);

@@ -5,6 +5,7 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -12,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "link/stable_name.h"
 #include "sim/pty_pair.h"
 #include "tests/status_capture.h"
 
@@ -158,6 +160,59 @@ TEST_F(PtyFixture, FlushInputDrainsWhatIsWaiting) {
   EXPECT_EQ(PortRead(2), (Bytes{'a', 'b'}));
 }
 
+// Bytes that keep coming without a pause (a receiver at another baud rate) must not hold
+// the flush: each read waits ~10 ms at most, and the whole flush ends on its own.
+TEST_F(PtyFixture, FlushInputEndsWhileBytesKeepComing) {
+  ASSERT_EQ(OpenPort(port, pty.slavePath), 0);
+  std::atomic<bool> streaming{true};
+  std::thread stream([&] {
+    Bytes noise(64, 'N');
+    while (streaming) {
+      if (write(pty.master, noise.data(), noise.size()) < 0) std::this_thread::yield();
+    }
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  auto start = Clock::now();
+  FlushInput(port);
+  auto took = Clock::now() - start;
+  streaming = false;
+  stream.join();
+  EXPECT_LT(took, std::chrono::milliseconds(1000));
+}
+
+// A line that takes nothing (flow control held off) fails the write instead of holding
+// the caller for ever.
+TEST_F(PtyFixture, AWriteTheLineNeverTakesFails) {
+  ASSERT_EQ(OpenPort(port, pty.slavePath), 0);
+  Bytes big(1 << 20, 'w');  // far more than a terminal buffers; nobody reads the master
+  EXPECT_EQ(WritePort(port, big.data(), static_cast<int>(big.size())), 0);
+  EXPECT_TRUE(status.Saw("Write data failed."));
+}
+
+// Raised from another thread, the port's stop signal ends each of its waits at once.
+TEST_F(PtyFixture, AStopEndsEveryWaitOnThePort) {
+  ASSERT_EQ(OpenPort(port, pty.slavePath), 0);
+  StopSignal stop;
+  ASSERT_TRUE(OpenStopSignal(stop));
+  port.stop = &stop;
+  std::thread stopper([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    RaiseStopSignal(stop);
+  });
+  auto start = Clock::now();
+  EXPECT_EQ(WaitForInput(port, 5000), -2);
+  EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(1000));
+  stopper.join();
+  start = Clock::now();
+  SendBreak(port);
+  Bytes big(1 << 20, 'w');
+  EXPECT_EQ(WritePort(port, big.data(), static_cast<int>(big.size())), 0);
+  EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(200)) << "break and write";
+  EXPECT_FALSE(status.Saw("Write data failed.")) << "a stop is no failure of the line";
+  port.stop = nullptr;
+  CloseStopSignal(stop);
+}
+
 TEST_F(PtyFixture, BreakTakes300Milliseconds) {
   ASSERT_EQ(OpenPort(port, pty.slavePath), 0);
   auto start = Clock::now();
@@ -174,6 +229,27 @@ TEST_F(PtyFixture, HangUpShowsOneReadFailureAndWritesFail) {
   EXPECT_EQ(WaitForInput(port, 10), -1);
   EXPECT_EQ(WritePort(port, buffer, 4), 0);
   EXPECT_TRUE(status.Saw("Write data failed."));
+}
+
+TEST_F(PtyFixture, StableNameIsTheLinkThatLeadsToTheDevice) {
+  char pattern[] = "/tmp/tarnex-by-id-XXXXXX";
+  ASSERT_NE(mkdtemp(pattern), nullptr);
+  std::string directory = pattern;
+  std::string adapter = directory + "/usb-FTDI_FT232R_USB_UART_A1-if00-port0";
+  std::string other = directory + "/usb-Other_Device-if00";
+  ASSERT_EQ(symlink("/dev/null", other.c_str()), 0);
+  ASSERT_EQ(symlink(pty.slavePath, adapter.c_str()), 0);
+  char out[256];
+  ASSERT_TRUE(FindStableDeviceName(pty.slavePath, out, sizeof out, pattern));
+  EXPECT_EQ(std::string(out), adapter);
+  ASSERT_TRUE(FindStableDeviceName(adapter.c_str(), out, sizeof out, pattern)) << "given itself";
+  EXPECT_EQ(std::string(out), adapter);
+  EXPECT_FALSE(FindStableDeviceName("/dev/zero", out, sizeof out, pattern));
+  EXPECT_FALSE(FindStableDeviceName("/dev/tarnex-missing", out, sizeof out, pattern));
+  EXPECT_FALSE(FindStableDeviceName(pty.slavePath, out, sizeof out, "/tmp/tarnex-no-such-dir"));
+  unlink(adapter.c_str());
+  unlink(other.c_str());
+  rmdir(pattern);
 }
 
 }  // namespace

@@ -4,10 +4,10 @@
 
 #include <algorithm>
 #include <atomic>
-#include <ctime>
-#include <filesystem>
 #include <chrono>
 #include <cstdlib>
+#include <ctime>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -18,6 +18,7 @@
 
 #include "capture/receive_worker.h"
 #include "sim/fake_receiver.h"
+#include "tests/local_time_at.h"
 #include "tests/status_capture.h"
 #include "tests/test_bytes.h"
 
@@ -175,15 +176,7 @@ TEST_F(WorkerTest, NewLoggingPeriodsKeepEarlierFilesAndNewWorkersWriteOn) {
 }
 
 TEST(KeptDumpName, DatedFromTheLastWriteAndNumberedWhenTaken) {
-  std::tm local = {};
-  local.tm_year = 2026 - 1900;
-  local.tm_mon = 11;
-  local.tm_mday = 7;
-  local.tm_hour = 10;
-  local.tm_min = 15;
-  local.tm_sec = 30;
-  local.tm_isdst = -1;
-  std::time_t when = std::mktime(&local);
+  std::time_t when = LocalTimeAt(2026, 12, 7, 10, 15, 30);
   struct Case {
     const char* base;
     int attempt;

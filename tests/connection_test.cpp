@@ -1,0 +1,296 @@
+// The connection module on its own, without a window: the owner's side is a queue that
+// the worker's hooks fill, as a front end's event loop would.
+
+#include "connection/connection.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "link/tick.h"
+#include "sim/fake_receiver.h"
+#include "tests/local_time_at.h"
+#include "tests/status_capture.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+const char* kMorwick = "PRODUCT,MORWICK;PORT,1,0,38400,8,1,N,X;VERSION,2.10";
+
+struct OwnerQueue {
+  std::mutex lock;
+  std::condition_variable changed;
+  std::vector<ConnectReport> reports;
+  std::vector<unsigned> lineDowns;
+  int screens = 0;
+};
+
+void OnConnectDone(void* context, const ConnectReport& report) {
+  auto* queue = static_cast<OwnerQueue*>(context);
+  std::lock_guard<std::mutex> hold(queue->lock);
+  queue->reports.push_back(report);
+  queue->changed.notify_all();
+}
+
+bool OnScreen(void* context, unsigned) {
+  auto* queue = static_cast<OwnerQueue*>(context);
+  std::lock_guard<std::mutex> hold(queue->lock);
+  ++queue->screens;
+  queue->changed.notify_all();
+  return true;
+}
+
+void OnLineDown(void* context, unsigned attempt) {
+  auto* queue = static_cast<OwnerQueue*>(context);
+  std::lock_guard<std::mutex> hold(queue->lock);
+  queue->lineDowns.push_back(attempt);
+  queue->changed.notify_all();
+}
+
+struct ConnectionTest : ::testing::Test {
+  StatusCapture status;
+  OwnerQueue queue;
+  std::unique_ptr<Connection> connection = std::make_unique<Connection>();
+
+  void SetUp() override {
+    connection->hooks.context = &queue;
+    connection->hooks.connectDone = OnConnectDone;
+    connection->hooks.screen = OnScreen;
+    connection->hooks.lineDown = OnLineDown;
+  }
+  void TearDown() override { connection.reset(); }  // before the receivers go
+  // The next report, handed to FinishConnect as the owner would.
+  int AwaitOutcome() { return AwaitOutcomeAt(0, true); }
+  int AwaitOutcomeAt(uint32_t now, bool realTime = false) {
+    const int limitMs = 6000;
+    std::unique_lock<std::mutex> hold(queue.lock);
+    if (!queue.changed.wait_for(hold, milliseconds(limitMs),
+                                [&] { return !queue.reports.empty(); })) {
+      return -1;
+    }
+    ConnectReport report = queue.reports.front();
+    queue.reports.erase(queue.reports.begin());
+    hold.unlock();
+    return FinishConnect(*connection, report, realTime ? TickCount() : now);
+  }
+  bool AwaitLineDown() {
+    std::unique_lock<std::mutex> hold(queue.lock);
+    return queue.changed.wait_for(hold, milliseconds(3000),
+                                  [&] { return !queue.lineDowns.empty(); });
+  }
+  int Connect(FakeReceiver& receiver) {
+    BeginConnect(*connection, FakeReceiverPath(receiver), TickCount());
+    return AwaitOutcome();
+  }
+};
+
+ReceiverScript Script(const char* identification, EnqReply reply = EnqReply::kAck) {
+  ReceiverScript script;
+  script.identification = identification;
+  script.enqReply = reply;
+  return script;
+}
+
+std::vector<uint8_t> PacketTypes(FakeReceiver& receiver) {
+  std::vector<uint8_t> types;
+  for (const SeenPacket& packet : ReceivedPackets(receiver)) types.push_back(packet.type);
+  return types;
+}
+
+TEST_F(ConnectionTest, IdentifiesOnTheWorkerThenSendsTheFirstKey) {
+  FakeReceiver receiver;
+  ASSERT_TRUE(StartFakeReceiver(receiver, Script(kMorwick)));
+  ASSERT_EQ(Connect(receiver), kOutcomeConnected);
+  EXPECT_EQ(connection->connected, 1);
+  EXPECT_EQ(connection->identity.receiverPortNumber, 2u);
+  EXPECT_EQ(connection->identity.baud, 38400u);
+  EXPECT_STREQ(connection->identity.identification, kMorwick);
+  std::this_thread::sleep_for(milliseconds(50));
+  EXPECT_EQ(PacketTypes(receiver), (std::vector<uint8_t>{0x6F, 0x81}));
+  EXPECT_EQ(ReceivedPackets(receiver)[1].data, std::vector<uint8_t>{0x50});
+}
+
+// Data the receiver sends right behind its reply comes in with the reply's read: it is
+// logged like everything after it.
+TEST_F(ConnectionTest, DataRightBehindTheReplyIsLogged) {
+  char pattern[] = "/tmp/tarnex-behind-XXXXXX";
+  ASSERT_NE(mkdtemp(pattern), nullptr);
+  connection->capture->dumpDirectory = pattern;
+  SetLogging(connection->capture->logging, 1);
+  const std::string sentence = "$GPZDA,101530.00,07,12,2026,00,00*62\r\n";
+  uint8_t posn[kMaxFrameLength];
+  int posnSize = BuildFrame(0x40, reinterpret_cast<const uint8_t*>("ab"), 2, posn);
+  FakeReceiver receiver;
+  ReceiverScript script = Script(kMorwick);
+  script.afterReply =
+      sentence + std::string(reinterpret_cast<char*>(posn), static_cast<size_t>(posnSize));
+  ASSERT_TRUE(StartFakeReceiver(receiver, script));
+  ASSERT_EQ(Connect(receiver), kOutcomeConnected);
+  EndConnection(*connection);  // the worker has handled what it read, and closed the files
+  auto read = [&](const char* name) {
+    std::ifstream in(std::string(pattern) + "/" + name, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  };
+  EXPECT_EQ(read("nmea.dmp"), sentence);
+  EXPECT_EQ(read("posn.dmp"),
+            std::string(reinterpret_cast<char*>(posn), static_cast<size_t>(posnSize)));
+  std::filesystem::remove_all(pattern);
+}
+
+TEST_F(ConnectionTest, ANewConnectEndsTheOneUnderWayAtOnce) {
+  FakeReceiver silent;  // never answers: the first attempt waits in its break and reply wait
+  ASSERT_TRUE(StartFakeReceiver(silent, Script(kMorwick, EnqReply::kSilent)));
+  BeginConnect(*connection, FakeReceiverPath(silent), TickCount());
+  std::this_thread::sleep_for(milliseconds(250));
+  FakeReceiver answering;
+  ASSERT_TRUE(StartFakeReceiver(answering, Script(kMorwick)));
+  auto start = Clock::now();
+  BeginConnect(*connection, FakeReceiverPath(answering), TickCount());
+  EXPECT_LT(Clock::now() - start, milliseconds(1000)) << "the first identification was cut short";
+  ASSERT_EQ(AwaitOutcome(), kOutcomeConnected);
+  std::lock_guard<std::mutex> hold(queue.lock);
+  EXPECT_TRUE(queue.reports.empty()) << "the cancelled attempt reports nothing";
+  EXPECT_TRUE(status.Failures().empty()) << "and shows no failure";
+}
+
+TEST_F(ConnectionTest, ThreeUnansweredPollsLoseTheReceiver) {
+  FakeReceiver receiver;
+  ReceiverScript script = Script(kMorwick);
+  script.answerScreens = false;
+  ASSERT_TRUE(StartFakeReceiver(receiver, script));
+  ASSERT_EQ(Connect(receiver), kOutcomeConnected);
+  uint32_t now = 1000;
+  // An answer between polls keeps the link alive however long it runs.
+  for (int i = 0; i < 6; ++i) {
+    ASSERT_EQ(PollReceiver(*connection, now += 900, 0), 0);
+    NoteScreen(*connection, connection->attempt.number);
+  }
+  NoteScreen(*connection, connection->attempt.number - 1);  // an earlier connection's: no answer
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(PollReceiver(*connection, now += 900, 0), 0) << i;
+  EXPECT_EQ(PollReceiver(*connection, now += 900, 5000), 1);
+  EXPECT_EQ(connection->lost, 1);
+  EXPECT_EQ(connection->connected, 0);
+  EXPECT_EQ(connection->link->port.handle, -1) << "the device is let go";
+  EXPECT_EQ(connection->lostAt, 5000);
+  EXPECT_EQ(MsUntilReconnect(*connection, now), 1000);
+  SendKey(*connection, 0x50);
+  std::this_thread::sleep_for(milliseconds(50));
+  int keys = 0;
+  for (const SeenPacket& packet : ReceivedPackets(receiver)) keys += packet.type == 0x81;
+  EXPECT_EQ(keys, 1) << "only the connect's own key";
+}
+
+TEST_F(ConnectionTest, AHangUpIsALossAndAFailedWriteIsOneToo) {
+  FakeReceiver receiver;
+  ASSERT_TRUE(StartFakeReceiver(receiver, Script(kMorwick)));
+  ASSERT_EQ(Connect(receiver), kOutcomeConnected);
+  unsigned attempt = connection->attempt.number;
+  EXPECT_EQ(NoteLineDown(*connection, attempt - 1, 0, 0), 0) << "an earlier connection's news";
+  HangUpFakeReceiver(receiver);
+  ASSERT_TRUE(AwaitLineDown());
+  EXPECT_EQ(NoteLineDown(*connection, attempt, 0, 0), 1);
+  EXPECT_EQ(connection->lost, 1);
+
+  FakeReceiver second;
+  ASSERT_TRUE(StartFakeReceiver(second, Script(kMorwick)));
+  ASSERT_EQ(Connect(second), kOutcomeConnected);
+  EXPECT_EQ(connection->lost, 0) << "another device ends the wait for the old one";
+  connection->writeFailed = 1;  // as SendKey leaves it when a key cannot be written
+  EXPECT_EQ(PollReceiver(*connection, 100, 0), 1);
+}
+
+TEST_F(ConnectionTest, FailedAttemptsWhileLostComeLaterEachTime) {
+  struct Case {
+    int failed;
+    int delay;
+  } cases[] = {{0, 1000}, {1, 2000}, {2, 5000}, {3, 10000}, {9, 10000}};
+  for (const Case& c : cases) EXPECT_EQ(ReconnectDelayMs(c.failed), c.delay) << c.failed;
+
+  StatusCapture capture;
+  connection->lost = 1;
+  std::snprintf(connection->establishedPath, kPathSize, "/dev/tarnex-gone");
+  uint32_t now = 0xFFFFF000u;  // the schedule survives the wrap of the tick counter
+  for (int expected : {2000, 5000, 10000, 10000}) {
+    BeginConnect(*connection, "/dev/tarnex-gone", now);
+    ASSERT_EQ(AwaitOutcomeAt(now), kOutcomeFailed);
+    EXPECT_EQ(MsUntilReconnect(*connection, now), expected);
+    EXPECT_EQ(MsUntilReconnect(*connection, now + static_cast<uint32_t>(expected)), 0);
+    now += static_cast<uint32_t>(expected);
+  }
+  EXPECT_EQ(capture.Failures().back(),
+            "Could not establish communication with receiver. No such file or directory: "
+            "/dev/tarnex-gone");
+  SetAutoReconnect(*connection, 0, now);
+  EXPECT_EQ(MsUntilReconnect(*connection, now), -1);
+  SetAutoReconnect(*connection, 1, now);
+  EXPECT_EQ(MsUntilReconnect(*connection, now), 1000);
+}
+
+TEST(LossText, SaysWhenAndWhatItWaitsFor) {
+  auto connection = std::make_unique<Connection>();
+  connection->lostAt = LocalTimeAt(2026, 12, 7, 10, 8, 33);
+  std::snprintf(connection->establishedPath, kPathSize, "/dev/ttyUSB0");
+  struct Case {
+    const char* stable;
+    int automatic;
+    const char* cause;
+    const char* text;
+  } cases[] = {
+      {"", 1, "", "Receiver lost at 10:08:33; reconnecting to /dev/ttyUSB0..."},
+      {"/dev/serial/by-id/usb-X", 1, "Could not identify receiver.",
+       "Receiver lost at 10:08:33; reconnecting to /dev/serial/by-id/usb-X... Last try: Could "
+       "not identify receiver."},
+      {"", 0, "", "Receiver lost at 10:08:33; use Connect to reconnect to /dev/ttyUSB0."},
+  };
+  for (const Case& c : cases) {
+    std::snprintf(connection->establishedStable, kPathSize, "%s", c.stable);
+    std::snprintf(connection->lastCause, kCauseSize, "%s", c.cause);
+    connection->autoReconnect = c.automatic;
+    char text[1024];
+    LossText(*connection, text, sizeof text);
+    EXPECT_STREQ(text, c.text);
+  }
+}
+
+// A USB adapter that comes back under another name is found by its stable name.
+TEST_F(ConnectionTest, ALostDeviceIsFoundAgainByItsStableName) {
+  char pattern[] = "/tmp/tarnex-by-id-XXXXXX";
+  ASSERT_NE(mkdtemp(pattern), nullptr);
+  std::string link = std::string(pattern) + "/usb-Tarnex_Test_Adapter-if00-port0";
+  connection->stableNameDirectory = pattern;
+  FakeReceiver first;
+  ASSERT_TRUE(StartFakeReceiver(first, Script(kMorwick)));
+  std::filesystem::create_symlink(FakeReceiverPath(first), link);
+  std::string userPath = FakeReceiverPath(first);
+  BeginConnect(*connection, userPath.c_str(), TickCount());
+  ASSERT_EQ(AwaitOutcome(), kOutcomeConnected);
+  EXPECT_EQ(std::string(connection->identity.stablePath), link);
+
+  MarkLost(*connection, TickCount(), 0);
+  FakeReceiver second;  // the same adapter, back under another name
+  ASSERT_TRUE(StartFakeReceiver(second, Script(kMorwick)));
+  HangUpFakeReceiver(first);
+  ASSERT_STRNE(FakeReceiverPath(second), userPath.c_str());
+  std::filesystem::remove(link);
+  std::filesystem::create_symlink(FakeReceiverPath(second), link);
+  BeginConnect(*connection, userPath.c_str(), TickCount());
+  ASSERT_EQ(AwaitOutcome(), kOutcomeConnected);
+  EXPECT_EQ(connection->lost, 0);
+  EXPECT_EQ(EnqCount(second), 1);
+  std::filesystem::remove_all(pattern);
+}
+
+}  // namespace

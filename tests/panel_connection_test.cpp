@@ -1,0 +1,241 @@
+// The panel's connection as a user meets it: a window that answers while it connects, a
+// connect that can be cancelled, logs that survive reconnects, and a receiver that is
+// lost, shown as lost, and found again by itself.
+
+#include <unistd.h>
+
+#include <QAction>
+#include <QTimer>
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "link/status_message.h"
+#include "panel/display_widget.h"
+#include "panel/main_window.h"
+#include "tests/panel_fixture.h"
+#include "tests/test_bytes.h"
+
+namespace {
+
+Bytes ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+bool Logged(Panel& panel, const std::string& text) {
+  for (int i = 0; i < panel.messages.count; ++i) {
+    if (text == MessageAt(panel.messages, i).text) return true;
+  }
+  return false;
+}
+
+// A scratch directory for dump files, and a link that stands for the device, as a
+// /dev/serial/by-id/ name or tarnex-sim's --link does.
+struct PanelConnectionTest : PanelTest {
+  std::string directory;
+  std::string device;
+
+  void SetUp() override {
+    char pattern[] = "/tmp/tarnex-connection-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    directory = pattern;
+    device = directory + "/receiver";
+    panel->connection.capture->dumpDirectory = directory;
+  }
+  void TearDown() override {
+    panel.reset();
+    std::filesystem::remove_all(directory);
+  }
+  void PointDeviceAt(FakeReceiver& target) {
+    std::filesystem::remove(device);
+    std::filesystem::create_symlink(FakeReceiverPath(target), device);
+  }
+  void Send(FakeReceiver& target, const Bytes& bytes) {
+    SendFromReceiver(target, bytes.data(), static_cast<int>(bytes.size()));
+  }
+  std::string Dump(const char* name) { return directory + "/" + name; }
+  // Everything sent so far has been logged when a marker item is in the file.
+  bool WaitLogged(const char* name, const Bytes& ending) {
+    return SpinUntil([&] {
+      Bytes file = ReadFile(Dump(name));
+      return file.size() >= ending.size() &&
+             std::equal(ending.begin(), ending.end(),
+                        file.end() - static_cast<long>(ending.size()));
+    });
+  }
+  int KeptFiles() {
+    int kept = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(directory)) {
+      kept += entry.path().filename().string().find('-') != std::string::npos;
+    }
+    return kept;
+  }
+};
+
+Bytes Posn(uint8_t n) {
+  return Frame(0x40, {n, n});
+}
+
+Bytes Gga(int n) {
+  return Text(Sentence("GPGGA,1235" + std::to_string(10 + n) +
+                       ",4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,"));
+}
+
+TEST_F(PanelConnectionTest, TheWindowAnswersWhileASlowReceiverIsFound) {
+  ReceiverScript script = Script(kMorwick);
+  script.enqReply = EnqReply::kSilent;  // found by the break path, its reply 1.5 s late
+  script.unaskedReplyMs = 1500;
+  StartReceiver(script);
+  panel->messageBox = Answer;
+  panel->messageBoxContext = this;
+  std::string line = "-D " + std::string(FakeReceiverPath(receiver));
+  ASSERT_TRUE(StartUp(*panel, line.c_str()));
+
+  QElapsedTimer clock;
+  clock.start();
+  qint64 firedAt = -1;
+  QTimer::singleShot(100, panel->window, [&] { firedAt = clock.elapsed(); });
+  int paints = panel->display->Paints();
+  panel->display->update();
+  bool sawChecking = false;
+  ASSERT_TRUE(SpinUntil([&] {
+    sawChecking = sawChecking || Message() == "Checking for GPS receiver...";
+    return firedAt >= 0 && panel->display->Paints() > paints && clock.elapsed() > 300;
+  }));
+  EXPECT_LT(firedAt, 600) << "the event loop turns during the connect";
+  EXPECT_EQ(panel->connection.phase, kConnecting);
+  DispatchCommand(*panel, 2055);  // a key while connecting sends nothing
+  ASSERT_TRUE(WaitForOutcome());
+  EXPECT_TRUE(sawChecking);
+  EXPECT_EQ(Connected(), 1);
+  Spin(100);
+  // On the wire as ever: ENQ, no request (the break path), then the four keys of a
+  // start-up, and no Control key.
+  EXPECT_EQ(ReceivedBytes(receiver)[0], kEnq);
+  EXPECT_EQ(Count(0x6F), 0);
+  EXPECT_EQ(Keys(), (std::vector<int>{0x50, 0x50, 0x50, 0x50}));
+}
+
+TEST_F(PanelConnectionTest, ConnectDuringAConnectStartsAnewAndExitEndsIt) {
+  ReceiverScript script = Script(kMorwick);
+  script.enqReply = EnqReply::kSilent;  // no reply ever: each connect would take 3.4 s
+  StartReceiver(script);
+  std::string line = "-D " + std::string(FakeReceiverPath(receiver));
+  ASSERT_TRUE(StartUp(*panel, line.c_str()));
+  Spin(200);
+  QElapsedTimer clock;
+  clock.start();
+  DispatchCommand(*panel, kConnectCommand);
+  EXPECT_LT(clock.elapsed(), 1000) << "the first connect was ended, not waited for";
+  ASSERT_TRUE(SpinUntil([&] { return EnqCount(receiver) == 2; }));
+  EXPECT_EQ(panel->connection.phase, kConnecting);
+  clock.restart();
+  panel.reset();  // Exit
+  EXPECT_LT(clock.elapsed(), 1000);
+}
+
+TEST_F(PanelConnectionTest, ReconnectsAndModeChangesWriteOnWhileANewPeriodKeepsTheOldFile) {
+  StartReceiver(Script(kMorwick));
+  PointDeviceAt(receiver);
+  StartPanel(device, "");
+  DispatchCommand(*panel, kLoggingOnCommand);
+  Send(receiver, Cat({Posn(1), Gga(1)}));
+  ASSERT_TRUE(WaitLogged("posn.dmp", Posn(1)));
+  DispatchCommand(*panel, kConnectCommand);
+  ASSERT_TRUE(WaitForOutcome());
+  Send(receiver, Cat({Posn(2), Gga(2)}));
+  ASSERT_TRUE(WaitLogged("posn.dmp", Posn(2)));
+  DispatchCommand(*panel, kFourLineMode);  // posts a Connect command
+  ASSERT_TRUE(SpinUntil([&] { return EnqCount(receiver) == 3; }));
+  ASSERT_TRUE(WaitForOutcome());
+  Send(receiver, Cat({Posn(3), Gga(3)}));
+  ASSERT_TRUE(WaitLogged("nmea.dmp", Gga(3)));
+  EXPECT_EQ(ReadFile(Dump("posn.dmp")), Cat({Posn(1), Posn(2), Posn(3)}));
+  EXPECT_EQ(ReadFile(Dump("nmea.dmp")), Cat({Gga(1), Gga(2), Gga(3)}));
+  EXPECT_EQ(KeptFiles(), 0);
+
+  DispatchCommand(*panel, kLoggingOffCommand);
+  DispatchCommand(*panel, kLoggingOnCommand);
+  Send(receiver, Posn(4));
+  ASSERT_TRUE(WaitLogged("posn.dmp", Posn(4)));
+  EXPECT_EQ(ReadFile(Dump("posn.dmp")), Posn(4));
+  EXPECT_EQ(KeptFiles(), 1);
+}
+
+// The adapter is pulled while logging and plugged in again a little later: the loss is
+// shown at once, the panel reconnects by itself, and the logs hold everything sent
+// before the loss and after the reconnect.
+TEST_F(PanelConnectionTest, UnplugAndReturnWhileLogging) {
+  StartReceiver(Script(kMorwick));
+  PointDeviceAt(receiver);
+  StartPanel(device, "");
+  DispatchCommand(*panel, kLoggingOnCommand);
+  Bytes before = Cat({Posn(1), Gga(1), Posn(2), Gga(2)});
+  Send(receiver, before);
+  ASSERT_TRUE(WaitLogged("nmea.dmp", Gga(2)));
+  ASSERT_TRUE(SpinUntil([&] { return panel->screen.haveScreen && !panel->screen.stale; }));
+
+  QElapsedTimer clock;
+  clock.start();
+  HangUpFakeReceiver(receiver);
+  ASSERT_TRUE(SpinUntil([&] { return panel->connection.lost == 1; }, 3000));
+  EXPECT_LT(clock.elapsed(), PollPeriod(panel->connection)) << "within one poll period";
+  EXPECT_TRUE(panel->screen.stale);
+  EXPECT_EQ(panel->statusBar->Port(), " N/C ");
+  EXPECT_TRUE(Message().startsWith("Receiver lost at ")) << Message().toStdString();
+  // Its first attempt, a second after the loss, finds nothing there.
+  ASSERT_TRUE(SpinUntil([&] { return Message().contains("Last try: "); }, 3000));
+  EXPECT_TRUE(Message().startsWith("Receiver lost at ")) << "no clock over it";
+  EXPECT_TRUE(Message().contains(QString("No such file or directory: ") + device.c_str()))
+      << Message().toStdString();
+  EXPECT_EQ(Connected(), 0);
+
+  FakeReceiver back;
+  ASSERT_TRUE(StartFakeReceiver(back, Script(kMorwick)));
+  PointDeviceAt(back);
+  ASSERT_TRUE(SpinUntil([&] { return Connected() == 1; }, 8000));
+  EXPECT_TRUE(Message().startsWith("Receiver back at ")) << Message().toStdString();
+  EXPECT_TRUE(Logged(*panel, "read failure."));
+  Bytes after = Cat({Posn(3), Gga(3)});
+  Send(back, after);
+  ASSERT_TRUE(WaitLogged("nmea.dmp", Gga(3)));
+  EXPECT_EQ(ReadFile(Dump("posn.dmp")), Cat({Posn(1), Posn(2), Posn(3)}));
+  EXPECT_EQ(ReadFile(Dump("nmea.dmp")), Cat({Gga(1), Gga(2), Gga(3)}));
+  ASSERT_TRUE(SpinUntil([&] { return !panel->screen.stale; }, 3000)) << "polls bring screens";
+  panel.reset();  // before `back` goes
+}
+
+TEST_F(PanelConnectionTest, ASilentReceiverIsLostAfterThreeUnansweredPolls) {
+  Start("");
+  ASSERT_TRUE(SpinUntil([&] { return panel->screen.haveScreen; }));
+  SetAnswerScreens(receiver, false);
+  QElapsedTimer clock;
+  clock.start();
+  ASSERT_TRUE(SpinUntil([&] { return panel->connection.lost == 1; }, 6000));
+  EXPECT_GE(clock.elapsed(), 2 * PollPeriod(panel->connection));
+  EXPECT_TRUE(panel->screen.stale);
+  EXPECT_TRUE(Message().startsWith("Receiver lost at ")) << Message().toStdString();
+
+  SetAnswerScreens(receiver, true);
+  ASSERT_TRUE(SpinUntil([&] { return Connected() == 1; }, 4000)) << "reconnected by itself";
+  ASSERT_TRUE(SpinUntil([&] { return !panel->screen.stale; }, 3000));
+}
+
+TEST_F(PanelConnectionTest, WithReconnectOffALostReceiverWaitsForConnect) {
+  StartReceiver(Script(kMorwick));
+  StartPanel(FakeReceiverPath(receiver), "-M");
+  EXPECT_FALSE(panel->actions[kAutoReconnectCommand]->isChecked());
+  HangUpFakeReceiver(receiver);
+  ASSERT_TRUE(SpinUntil([&] { return panel->connection.lost == 1; }, 3000));
+  EXPECT_TRUE(Message().contains("use Connect to reconnect")) << Message().toStdString();
+  EXPECT_FALSE(panel->reconnectTimer->isActive());
+  DispatchCommand(*panel, kAutoReconnectCommand);  // the Device menu's item turns it on
+  EXPECT_TRUE(panel->actions[kAutoReconnectCommand]->isChecked());
+  EXPECT_TRUE(panel->reconnectTimer->isActive());
+  EXPECT_TRUE(Message().contains("reconnecting to")) << Message().toStdString();
+}
+
+}  // namespace
