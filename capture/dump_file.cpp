@@ -67,8 +67,7 @@ bool OpenDump(const char* directory, DumpStreamId stream, unsigned period, DumpS
   char path[kPathSize];
   JoinPath(directory, name, path, sizeof path);
   bool append = slot.period == period || !KeepEarlierDump(directory, stream, path);
-  bool binary = kDumpStreams[stream].binary;
-  slot.file = std::fopen(path, append ? (binary ? "ab" : "a") : (binary ? "wb" : "w"));
+  slot.file = std::fopen(path, append ? "ab" : "wb");
   if (slot.file == nullptr) {
     ReportDumpFailure(slot, period, "open", name, errno);
     return false;
@@ -80,10 +79,10 @@ bool OpenDump(const char* directory, DumpStreamId stream, unsigned period, DumpS
 }  // namespace
 
 const DumpStream kDumpStreams[kDumpStreamCount] = {
-    {"posn", true},
-    {"obsd", true},
-    {"corr", true},
-    {"nmea", false},
+    {"posn"},
+    {"obsd"},
+    {"corr"},
+    {"nmea"},
 };
 
 int DumpStreamForPacketType(uint8_t type) {

@@ -16,9 +16,10 @@
 
 enum DumpStreamId { kPosnStream, kObsdStream, kCorrStream, kNmeaStream, kDumpStreamCount };
 
+// Every stream is written exactly as received, NMEA's CR LF included: in binary mode,
+// so that no platform turns a line end into another.
 struct DumpStream {
   const char* baseName;
-  bool binary;
 };
 
 extern const DumpStream kDumpStreams[kDumpStreamCount];

@@ -1,12 +1,11 @@
 #include "capture/receive_worker.h"
 
 #include <errno.h>
-#include <sys/resource.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
 
+#include "capture/thread_priority.h"
 #include "link/status_message.h"
 #include "link/trace.h"
 
@@ -14,7 +13,6 @@ namespace {
 
 constexpr int kChunkSize = 256;
 constexpr int kLineDownRetryMs = 200;
-constexpr int kBelowNormal = 2;  // nice steps below the user interface
 
 struct WorkerContext {
   ReceiveWorker& worker;
@@ -29,16 +27,6 @@ struct WorkerLocal {
   Packet packet;
   char sentence[kSentenceBufferSize];
 };
-
-void LowerOwnPriority() {
-  int tid = static_cast<int>(gettid());
-  errno = 0;
-  int nice = getpriority(PRIO_PROCESS, static_cast<id_t>(tid));
-  if (errno == 0) nice = nice + kBelowNormal > 19 ? 19 : nice + kBelowNormal;
-  if (errno != 0 || setpriority(PRIO_PROCESS, static_cast<id_t>(tid), nice) != 0) {
-    Trace("lowering the receive worker's priority failed: %s", std::strerror(errno));
-  }
-}
 
 void Dump(WorkerContext& context, DumpStreamId stream, const uint8_t* bytes, int count) {
   WriteDump(context.capture.logging, context.capture.dumpDirectory.c_str(), stream, bytes, count,
@@ -131,7 +119,7 @@ void ReadUntilStopped(WorkerContext& context, WorkerLocal& local) {
 }
 
 void RunWorker(WorkerContext context) {
-  LowerOwnPriority();
+  LowerThreadPriority();
   bool hasPrelude = context.hooks.prelude != nullptr;
   if (!hasPrelude || context.hooks.prelude(context.hooks.context)) {
     WorkerLocal local;

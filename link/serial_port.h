@@ -7,7 +7,8 @@
 #include "link/wake_signal.h"
 
 // The one serial port through which the receiver is reached. The platform's own file
-// (serial_port_posix.cpp) implements these operations; nothing else touches the device.
+// (serial_port_posix.cpp, serial_port_win32.cpp) implements these operations; nothing
+// else touches the device.
 
 enum ParityCode {
   kParityNone = 0,
@@ -16,7 +17,7 @@ enum ParityCode {
 };
 
 struct SerialPort {
-  int handle = -1;  // the platform's descriptor; -1 while no port is held
+  std::intptr_t handle = -1;  // the platform's descriptor or handle; -1 while no port is held
   // Set while reads keep failing, so that "read failure." is shown once per outage.
   std::atomic<bool> readFailing{false};
   // What SetLineSettings last applied (a pseudo-terminal does not report parity back).
@@ -25,6 +26,11 @@ struct SerialPort {
   // While set, every wait on the port (for input, for room to write, the break) also ends
   // as soon as this is raised. Set before the thread that uses the port starts.
   StopSignal* stop = nullptr;
+  // Where a platform reads and writes with overlapped I/O (Windows): its two completion
+  // events, and the byte a wait for input has already taken in (-1: none).
+  std::intptr_t readEvent = -1;
+  std::intptr_t writeEvent = -1;
+  int peeked = -1;
 
   SerialPort() = default;
   SerialPort(const SerialPort&) = delete;
@@ -79,3 +85,6 @@ void ClosePort(SerialPort& port);
 // The device that a user's port name stands for: "comN", "COMN" and "\\.\comN" name the
 // N-th serial port of the platform; any other text is a path used as given.
 void MapDevicePath(const char* name, char* out, size_t outSize);
+
+// The N of "comN", "COMN", "\\.\comN" or "\\.\COMN" (N from 1, no leading zero).
+bool MatchComPortName(const char* name, unsigned& number);

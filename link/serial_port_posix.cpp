@@ -124,11 +124,15 @@ void SetFraming(struct termios2& line, int parity) {
 
 constexpr int kStopped = -2;
 
+int Fd(const SerialPort& port) {
+  return static_cast<int>(port.handle);
+}
+
 // Waits for `events` on the port or for its stop signal. The port's revents when it is
 // ready; 0 when the time ran out; kStopped; -1 when poll itself failed.
 int PollPort(SerialPort& port, short events, int timeoutMs) {
   int stopHandle = port.stop != nullptr ? static_cast<int>(port.stop->wake.handle) : -1;
-  struct pollfd entries[2] = {{port.handle, events, 0}, {stopHandle, POLLIN, 0}};
+  struct pollfd entries[2] = {{Fd(port), events, 0}, {stopHandle, POLLIN, 0}};
   int ready;
   do {
     ready = poll(entries, 2, timeoutMs);
@@ -141,20 +145,6 @@ int PollPort(SerialPort& port, short events, int timeoutMs) {
   return ready == 0 ? 0 : entries[0].revents;
 }
 
-bool MatchPortName(const char* name, unsigned& number) {
-  if (std::strncmp(name, "\\\\.\\", 4) == 0) name += 4;
-  if (std::strncmp(name, "com", 3) != 0 && std::strncmp(name, "COM", 3) != 0) return false;
-  const char* digits = name + 3;
-  if (*digits < '1' || *digits > '9') return false;
-  unsigned value = 0;
-  for (const char* c = digits; *c != '\0'; ++c) {
-    if (*c < '0' || *c > '9' || value > 100000) return false;
-    value = value * 10 + static_cast<unsigned>(*c - '0');
-  }
-  number = value;
-  return true;
-}
-
 }  // namespace
 
 SerialPort::~SerialPort() {
@@ -165,10 +155,10 @@ void ClosePort(SerialPort& port) {
   if (port.handle < 0) return;
   // The exclusive flag stays on the terminal while anyone else holds it open (a
   // pseudo-terminal's other side does): left set, it would refuse our own next open.
-  if (ioctl(port.handle, TIOCNXCL) != 0 && errno != ENOTTY) {
+  if (ioctl(Fd(port), TIOCNXCL) != 0 && errno != ENOTTY) {
     Trace("TIOCNXCL ioctl failed: %s", std::strerror(errno));
   }
-  CloseHandle(port.handle);
+  CloseHandle(Fd(port));
   port.handle = -1;
   port.lineBaud = 0;
   port.lineParity = -1;
@@ -176,7 +166,7 @@ void ClosePort(SerialPort& port) {
 
 void MapDevicePath(const char* name, char* out, size_t outSize) {
   unsigned number = 0;
-  if (MatchPortName(name, number)) {
+  if (MatchComPortName(name, number)) {
     std::snprintf(out, outSize, "/dev/ttyS%u", number - 1);
   } else {
     std::snprintf(out, outSize, "%s", name);
@@ -209,7 +199,7 @@ int OpenPort(SerialPort& port, const char* path) {
 
 int SetLineSettings(SerialPort& port, uint32_t baud, int parity) {
   struct termios2 line;
-  if (port.handle < 0 || ioctl(port.handle, TCGETS2, &line) != 0) {
+  if (port.handle < 0 || ioctl(Fd(port), TCGETS2, &line) != 0) {
     Trace("TCGETS2 ioctl failed: %s", std::strerror(errno));
     ShowStatusFailure("Could not retrieve comm settings.");
     return -1;
@@ -223,7 +213,7 @@ int SetLineSettings(SerialPort& port, uint32_t baud, int parity) {
   if (baud != 0) {
     SetSpeed(line, baud);
     SetFraming(line, parity);
-    applied = ioctl(port.handle, TCSETS2, &line) == 0;
+    applied = ioctl(Fd(port), TCSETS2, &line) == 0;
     if (!applied) Trace("TCSETS2 ioctl failed: %s", std::strerror(errno));
   }
   if (!applied) {
@@ -237,9 +227,9 @@ int SetLineSettings(SerialPort& port, uint32_t baud, int parity) {
 }
 
 int SendBreak(SerialPort& port) {
-  if (ioctl(port.handle, TIOCSBRK) != 0) Trace("TIOCSBRK ioctl failed: %s", std::strerror(errno));
+  if (ioctl(Fd(port), TIOCSBRK) != 0) Trace("TIOCSBRK ioctl failed: %s", std::strerror(errno));
   PauseUnlessStopped(port, kBreakMs);
-  if (ioctl(port.handle, TIOCCBRK) != 0) {
+  if (ioctl(Fd(port), TIOCCBRK) != 0) {
     Trace("TIOCCBRK ioctl failed: %s", std::strerror(errno));
     return -1;
   }
@@ -279,7 +269,7 @@ void FlushInput(SerialPort& port) {
 
 int ReadPort(SerialPort& port, uint8_t* buffer, int n) {
   if (n <= 0) return 0;
-  ssize_t count = port.handle < 0 ? -1 : read(port.handle, buffer, static_cast<size_t>(n));
+  ssize_t count = port.handle < 0 ? -1 : read(Fd(port), buffer, static_cast<size_t>(n));
   if (count > 0) {
     port.readFailing = false;
     TraceBytes("read", buffer, static_cast<int>(count));
@@ -287,7 +277,7 @@ int ReadPort(SerialPort& port, uint8_t* buffer, int n) {
   }
   if (count == 0) {
     // Nothing there, or the device is gone: a hung-up line also reads as 0 bytes.
-    if (!LineHungUp(port.handle)) return 0;
+    if (!LineHungUp(Fd(port))) return 0;
     Trace("read failed: the line is hung up");
     NoteReadFailure(port);
     return 0;
@@ -305,7 +295,7 @@ void NoteReadFailure(SerialPort& port) {
 int WritePort(SerialPort& port, const uint8_t* buffer, int n) {
   int written = 0;
   while (port.handle >= 0 && written < n) {
-    ssize_t count = write(port.handle, buffer + written, static_cast<size_t>(n - written));
+    ssize_t count = write(Fd(port), buffer + written, static_cast<size_t>(n - written));
     if (count > 0) {
       written += static_cast<int>(count);
       continue;

@@ -6,7 +6,6 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
-#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -18,7 +17,6 @@
 
 #include "capture/receive_worker.h"
 #include "sim/fake_receiver.h"
-#include "tests/local_time_at.h"
 #include "tests/status_capture.h"
 #include "tests/test_bytes.h"
 
@@ -173,23 +171,6 @@ TEST_F(WorkerTest, NewLoggingPeriodsKeepEarlierFilesAndNewWorkersWriteOn) {
   EXPECT_TRUE(KeptFiles(directory, "obsd").empty());
   EXPECT_EQ(ReadFile(Dump("obsd.dmp")), Frame(0x57, {1}));
   EXPECT_TRUE(status.Saw("Kept the earlier posn.dmp as " + kept[2]));
-}
-
-TEST(KeptDumpName, DatedFromTheLastWriteAndNumberedWhenTaken) {
-  std::time_t when = LocalTimeAt(2026, 12, 7, 10, 15, 30);
-  struct Case {
-    const char* base;
-    int attempt;
-    const char* name;
-  } cases[] = {{"posn", 1, "posn-20261207-101530.dmp"},
-               {"nmea", 1, "nmea-20261207-101530.dmp"},
-               {"corr", 2, "corr-20261207-101530-2.dmp"},
-               {"obsd", 12, "obsd-20261207-101530-12.dmp"}};
-  for (const Case& c : cases) {
-    char name[64];
-    KeptDumpName(c.base, when, c.attempt, name, sizeof name);
-    EXPECT_STREQ(name, c.name);
-  }
 }
 
 TEST_F(WorkerTest, UnwritableDirectoryIsReportedOncePerPeriod) {

@@ -1,0 +1,10 @@
+#include <windows.h>
+
+#include "capture/thread_priority.h"
+#include "link/trace.h"
+
+void LowerThreadPriority() {
+  if (!SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_LOWEST)) {
+    Trace("lowering the receive worker's priority failed: %lu", GetLastError());
+  }
+}

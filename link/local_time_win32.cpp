@@ -1,0 +1,5 @@
+#include "link/local_time.h"
+
+bool LocalTime(std::time_t when, std::tm& out) {
+  return localtime_s(&out, &when) == 0;
+}

@@ -1,0 +1,139 @@
+// The serial port and the connection on Windows, against the simulated receiver on a
+// pseudo-terminal that Wine shows as a COM port. The port's name is the first argument.
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "capture/nmea_ring.h"
+#include "connection/connection.h"
+#include "link/tick.h"
+#include "tests/status_capture.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+std::string portName = "com7";
+
+struct Owner {
+  std::mutex lock;
+  std::vector<ConnectReport> reports;
+  std::atomic<int> screens{0};
+};
+
+void OnConnectDone(void* context, const ConnectReport& report) {
+  auto* owner = static_cast<Owner*>(context);
+  std::lock_guard<std::mutex> hold(owner->lock);
+  owner->reports.push_back(report);
+}
+
+bool OnScreen(void* context, unsigned) {
+  ++static_cast<Owner*>(context)->screens;
+  return true;
+}
+
+template <typename Predicate>
+bool WaitUntil(Predicate done, milliseconds limit) {
+  auto until = Clock::now() + limit;
+  while (!done()) {
+    if (Clock::now() > until) return false;
+    std::this_thread::sleep_for(milliseconds(5));
+  }
+  return true;
+}
+
+std::string ReadFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+TEST(WineComPort, IdentifiesTheReceiverAndSwitchesTheLine) {
+  StatusCapture status;
+  auto link = std::make_unique<Link>();
+  auto start = Clock::now();
+  ASSERT_EQ(IdentifyReceiver(*link, portName.c_str()), 1);
+  EXPECT_LT(Clock::now() - start, milliseconds(2000)) << "an ACK, not the break path";
+  EXPECT_EQ(link->receiverPortNumber, 1u);
+  EXPECT_EQ(link->port.lineBaud, 38400u);
+  EXPECT_TRUE(status.Saw("Checking for GPS receiver..."));
+  EXPECT_EQ(std::string(link->identification).rfind("PRODUCT,MORWICK;PORT,0", 0), 0u);
+}
+
+TEST(WineComPort, NamesTheSystemsReasonWhenAPortCannotBeOpened) {
+  StatusCapture status;
+  SerialPort port;
+  EXPECT_EQ(OpenPort(port, "com250"), -1);
+  ASSERT_FALSE(status.Failures().empty());
+  std::string text = status.Failures().back();
+  EXPECT_NE(text.find(": \\\\.\\COM250"), std::string::npos) << text;
+}
+
+// Connected and logging: screens come back for polls and the data stream is logged;
+// between items the worker waits instead of spinning.
+TEST(WineComPort, ConnectsPollsAndLogs) {
+  StatusCapture status;
+  Owner owner;
+  auto connection = std::make_unique<Connection>();
+  auto directory = std::filesystem::temp_directory_path() / "tarnex-wine-logs";
+  std::filesystem::remove_all(directory);
+  std::filesystem::create_directories(directory);
+  connection->capture->dumpDirectory = directory.string();
+  connection->hooks.context = &owner;
+  connection->hooks.connectDone = OnConnectDone;
+  connection->hooks.screen = OnScreen;
+  SetLogging(connection->capture->logging, 1);
+  BeginConnect(*connection, portName.c_str(), TickCount());
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        std::lock_guard<std::mutex> hold(owner.lock);
+        return !owner.reports.empty();
+      },
+      milliseconds(5000)));
+  ASSERT_EQ(FinishConnect(*connection, owner.reports[0], TickCount()), kOutcomeConnected);
+  for (int i = 0; i < 3; ++i) {
+    int before = owner.screens;
+    PollReceiver(*connection, TickCount(), 0);
+    EXPECT_TRUE(WaitUntil([&] { return owner.screens > before; }, milliseconds(2000))) << i;
+    NoteScreen(*connection, connection->attempt.number);
+  }
+  std::this_thread::sleep_for(milliseconds(2500));  // two of the simulator's data bursts
+  unsigned long passes = connection->worker.passes;
+  std::this_thread::sleep_for(milliseconds(300));
+  EXPECT_LT(connection->worker.passes - passes, 60u) << "it waits between bursts";
+  EndConnection(*connection);
+
+  std::string nmea = ReadFile(directory / "nmea.dmp");
+  ASSERT_GT(nmea.size(), 100u);
+  size_t lines = 0;
+  for (size_t at = 0; at < nmea.size();) {
+    size_t end = nmea.find("\r\n", at);
+    ASSERT_NE(end, std::string::npos);
+    std::string sentence = nmea.substr(at, end + 2 - at);
+    EXPECT_EQ(CheckSentence(sentence.c_str()), 1) << sentence;
+    at = end + 2;
+    ++lines;
+  }
+  EXPECT_GE(lines, 6u);
+  EXPECT_GT(ReadFile(directory / "posn.dmp").size(), 0u);
+  std::filesystem::remove_all(directory);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  if (argc > 1) portName = argv[1];
+  return RUN_ALL_TESTS();
+}
