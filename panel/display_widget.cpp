@@ -1,5 +1,6 @@
 #include "panel/display_widget.h"
 
+#include <QFontDatabase>
 #include <QFontMetrics>
 #include <QPainter>
 #include <QString>
@@ -14,9 +15,24 @@ const QColor kPanelGreen(0, 255, 0);
 const QColor kStaleGreen(150, 190, 150);  // a lost receiver's last screen, greyed
 const QColor kStaleText(80, 80, 80);
 
+// The display's face travels with the program, so that the 4 x 40 characters have the
+// same cells on every machine, whatever monospace faces it has or lacks.
+QString PanelFontFamily() {
+  static const QString family = [] {
+    int id = QFontDatabase::addApplicationFont(":/res/fonts/DejaVuSansMono-Bold.ttf");
+    QStringList families = QFontDatabase::applicationFontFamilies(id);
+    if (id < 0 || families.isEmpty()) {
+      ShowStatusFailure("Could not load the display font; using the system's monospace face");
+      return QString("Courier");
+    }
+    return families.first();
+  }();
+  return family;
+}
+
 // The largest bold fixed-pitch font whose character cell fits the given cell.
 QFont FitPanelFont(int maxWidth, int maxHeight) {
-  QFont font("Courier");
+  QFont font(PanelFontFamily());
   font.setStyleHint(QFont::TypeWriter);
   font.setFixedPitch(true);
   font.setBold(true);

@@ -97,6 +97,11 @@ void OnPacketLocked(FakeReceiver& receiver, const Packet& packet) {
   seen.data.assign(packet.data, packet.data + packet.length);
   seen.at = SimClock::now();
   receiver.packets.push_back(std::move(seen));
+  if (receiver.script.traffic != nullptr) {
+    uint32_t speed = receiver.script.tcpPort > 0 ? 0 : PtyLineSpeed(receiver.pty);
+    std::fprintf(receiver.script.traffic, "%02x %u %u\n", packet.type, packet.length, speed);
+    std::fflush(receiver.script.traffic);
+  }
   switch (packet.type) {
     case kIdentificationRequest:
       SendIdentificationLocked(receiver);

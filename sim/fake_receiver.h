@@ -3,6 +3,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <mutex>
 #include <random>
 #include <string>
@@ -38,6 +39,9 @@ struct ReceiverScript {
   bool releaseSlaveOnContact = false;
   int peerGoneMs = 2000;
   int tcpPort = 0;  // > 0: serve one client at a time on this loopback port instead of a pty
+  // Where to write a line for each packet received: its type, length and the line speed
+  // in force ("6f 0 9600"); null: nowhere.
+  FILE* traffic = nullptr;
 };
 
 using SimClock = std::chrono::steady_clock;

@@ -27,6 +27,7 @@ struct SimOptions {
   std::string parity = "N";
   std::string version = "2.10";
   std::string link;
+  std::string traffic;
   double rate = 1.0;
   double garbage = 0.0;
   double tcpPort = 0;
@@ -50,6 +51,8 @@ const char* const kUsage =
     "                    receiver that needs a break does\n"
     "  --rate R          data bursts a second: NMEA and data packets (default 1, 0: none)\n"
     "  --garbage P       fraction P (0 to 1) of data items corrupted, with line noise\n"
+    "  --log FILE        a line for each packet the panel sends: type, length and the\n"
+    "                    line speed in force, in hex and decimal (\"82 5 38400\")\n"
     "  --help            this text\n";
 
 bool ReadNumber(const char* text, double low, double high, double& out) {
@@ -65,9 +68,10 @@ bool ParseOptions(int argc, char** argv, SimOptions& options) {
   struct Text {
     const char* name;
     std::string* value;
-  } texts[] = {{"--link", &options.link},     {"--product", &options.product},
-               {"--port", &options.port},     {"--baud", &options.baud},
-               {"--parity", &options.parity}, {"--version", &options.version}};
+  } texts[] = {{"--link", &options.link},       {"--log", &options.traffic},
+               {"--product", &options.product}, {"--port", &options.port},
+               {"--baud", &options.baud},       {"--parity", &options.parity},
+               {"--version", &options.version}};
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
     if (arg == "--help") {
@@ -143,6 +147,14 @@ int main(int argc, char** argv) {
   script.garbage = options.garbage;
   script.releaseSlaveOnContact = true;
   script.tcpPort = static_cast<int>(options.tcpPort);
+  if (!options.traffic.empty()) {
+    script.traffic = std::fopen(options.traffic.c_str(), "w");
+    if (script.traffic == nullptr) {
+      std::fprintf(stderr, "tarnex-sim: cannot write %s: %s\n", options.traffic.c_str(),
+                   std::strerror(errno));
+      return 1;
+    }
+  }
   FakeReceiver receiver;
   receiver.model.twoLine = options.product.rfind("VELTARIS", 0) == 0;
   if (!StartFakeReceiver(receiver, script)) return 1;

@@ -1,6 +1,13 @@
-# A Windows build runs its programs (tests, the smoke test) under Wine through a wrapper
-# that knows where the MinGW runtime DLLs and Qt's lie.
+# A Windows build finds Qt in the prefix that tools/build-qt-mingw.sh made, and runs its
+# programs (tests, the smoke test) under Wine through a wrapper that knows where the
+# MinGW runtime DLLs and Qt's lie.
 set(TARNEX_QT_MINGW "" CACHE PATH "Where Qt 6 for MinGW is installed (tools/build-qt-mingw.sh)")
+if(TARNEX_QT_MINGW)
+  list(APPEND CMAKE_FIND_ROOT_PATH ${TARNEX_QT_MINGW})
+  list(APPEND CMAKE_PREFIX_PATH ${TARNEX_QT_MINGW})
+endif()
+# Qt's own headers draw "redeclared without dllimport" from GCC for MinGW.
+add_compile_options(-Wno-attributes)
 set(TARNEX_WINE_PREFIX ${PROJECT_BINARY_DIR}/wine)
 
 set(wine_dirs "")
