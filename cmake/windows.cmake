@@ -6,8 +6,9 @@ if(TARNEX_QT_MINGW)
   list(APPEND CMAKE_FIND_ROOT_PATH ${TARNEX_QT_MINGW})
   list(APPEND CMAKE_PREFIX_PATH ${TARNEX_QT_MINGW})
 endif()
-# Qt's own headers draw "redeclared without dllimport" from GCC for MinGW.
-add_compile_options(-Wno-attributes)
+# Qt's own headers draw "redeclared without dllimport" from GCC for MinGW, and GCC 12's
+# std::string a false -Wrestrict at -O3.
+add_compile_options(-Wno-attributes -Wno-restrict)
 set(TARNEX_WINE_PREFIX ${PROJECT_BINARY_DIR}/wine)
 
 set(wine_dirs "")

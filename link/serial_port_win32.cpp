@@ -19,6 +19,7 @@ constexpr DWORD kFlushReadMs = 10;  // what one flush read may wait in all
 constexpr int kFlushLimitMs = 100;  // what the whole flush may take
 constexpr int kBreakMs = 300;
 constexpr int kWriteStallMs = 1000;
+constexpr DWORD kFirstTryMs = 50;
 constexpr int kMessageSize = 120;
 
 HANDLE Handle(std::intptr_t value) {
@@ -263,31 +264,46 @@ void NoteReadFailure(SerialPort& port) {
   if (!port.readFailing.exchange(true)) ShowStatusFailure("read failure.");
 }
 
-int WritePort(SerialPort& port, const uint8_t* buffer, int n) {
-  bool written = false;
-  if (PortOpen(port)) {
-    OVERLAPPED operation = {};
-    operation.hEvent = Handle(port.writeEvent);
-    DWORD count = 0;
-    if (WriteFile(PortHandle(port), buffer, static_cast<DWORD>(n), &count, &operation)) {
-      written = static_cast<int>(count) == n;
-    } else if (GetLastError() == ERROR_IO_PENDING) {
-      // The time the bytes take on the wire, and a second more for a line that takes none.
-      uint32_t baud = port.lineBaud > 0 ? port.lineBaud : 9600;
-      DWORD limit = static_cast<DWORD>(kWriteStallMs + static_cast<uint64_t>(n) * 10000 / baud);
-      DWORD waited = WaitForOperation(port, operation.hEvent, limit);
-      if (waited == WAIT_OBJECT_0) {
-        written = GetOverlappedResult(PortHandle(port), &operation, &count, FALSE) &&
-                  static_cast<int>(count) == n;
-      } else {
-        count = CancelOperation(port, operation);
-        Trace("write cut short after %lu of %d bytes", static_cast<unsigned long>(count), n);
-      }
-    } else {
-      Trace("WriteFile failed: %lu", GetLastError());
-    }
+// One overlapped write, waited for: the bytes it moved, or -1 when it failed outright.
+// A first try waits only as long as the bytes take on the wire and a little more.
+int WriteOnce(SerialPort& port, const uint8_t* buffer, int n, bool firstTry) {
+  OVERLAPPED operation = {};
+  operation.hEvent = Handle(port.writeEvent);
+  DWORD count = 0;
+  if (WriteFile(PortHandle(port), buffer, static_cast<DWORD>(n), &count, &operation)) {
+    return static_cast<int>(count);
   }
-  if (!written) {
+  if (GetLastError() != ERROR_IO_PENDING) {
+    Trace("WriteFile failed: %lu", GetLastError());
+    return -1;
+  }
+  // The time the bytes take on the wire, and a second more for a line that takes none.
+  uint32_t baud = port.lineBaud > 0 ? port.lineBaud : 9600;
+  DWORD limit = static_cast<DWORD>(kWriteStallMs + static_cast<uint64_t>(n) * 10000 / baud);
+  if (firstTry) limit = kFirstTryMs + static_cast<DWORD>(static_cast<uint64_t>(n) * 10000 / baud);
+  if (WaitForOperation(port, operation.hEvent, limit) == WAIT_OBJECT_0) {
+    if (GetOverlappedResult(PortHandle(port), &operation, &count, FALSE)) {
+      return static_cast<int>(count);
+    }
+    Trace("WriteFile failed: %lu", GetLastError());
+    return -1;
+  }
+  count = CancelOperation(port, operation);
+  Trace("write cut short after %lu of %d bytes", static_cast<unsigned long>(count), n);
+  return static_cast<int>(count);
+}
+
+// A write that has not finished in the time its bytes take is cancelled and the rest
+// issued again, with the full limit: Wine now and then leaves an overlapped write on a
+// serial port pending until something else happens on the line.
+int WritePort(SerialPort& port, const uint8_t* buffer, int n) {
+  int written = 0;
+  for (int tries = 0; PortOpen(port) && written < n && tries < 2 && !PortStopped(port); ++tries) {
+    int moved = WriteOnce(port, buffer + written, n - written, tries == 0);
+    if (moved < 0) break;
+    written += moved;
+  }
+  if (written < n) {
     // A write cut short by a stop request is no failure of the line.
     if (!PortStopped(port)) ShowStatusFailure("Write data failed.");
     return 0;

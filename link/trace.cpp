@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "link/tick.h"
+
 bool TraceEnabled() {
   static const bool enabled = [] {
     const char* value = std::getenv("TARNEX_TRACE");
@@ -17,7 +19,7 @@ void Trace(const char* format, ...) {
   if (!TraceEnabled()) return;
   std::va_list args;
   va_start(args, format);
-  std::fputs("tarnex: ", stderr);
+  std::fprintf(stderr, "tarnex %u: ", static_cast<unsigned>(TickCount()));
   std::vfprintf(stderr, format, args);
   std::fputc('\n', stderr);
   va_end(args);
@@ -25,7 +27,7 @@ void Trace(const char* format, ...) {
 
 void TraceBytes(const char* what, const unsigned char* bytes, int count) {
   if (!TraceEnabled()) return;
-  std::fprintf(stderr, "tarnex: %s %d:", what, count);
+  std::fprintf(stderr, "tarnex %u: %s %d:", static_cast<unsigned>(TickCount()), what, count);
   for (int i = 0; i < count; ++i) std::fprintf(stderr, " %02x", bytes[i]);
   std::fputc('\n', stderr);
 }
