@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <random>
 #include <string>
@@ -99,7 +100,8 @@ struct SimProcess {
 
   bool Start(const std::vector<std::string>& args, bool waitForLink = true) {
     link = "/tmp/tarnex-sim-test-" + std::to_string(getpid());
-    std::vector<std::string> all = {TARNEX_SIM_PATH, "--link", link};
+    const char* sim = std::getenv("TARNEX_SIM_PATH");  // a copy elsewhere, for another user
+    std::vector<std::string> all = {sim != nullptr ? sim : TARNEX_SIM_PATH, "--link", link};
     all.insert(all.end(), args.begin(), args.end());
     pid = fork();
     if (pid == 0) {
