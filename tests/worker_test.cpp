@@ -2,11 +2,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -122,55 +120,6 @@ TEST_F(WorkerTest, NothingIsWrittenWhileLoggingIsOff) {
   for (const char* name : {"posn.dmp", "obsd.dmp", "corr.dmp", "nmea.dmp"}) {
     EXPECT_FALSE(Exists(Dump(name))) << name;
   }
-}
-
-// Files named posn-YYYYMMDD-HHMMSS[-N].dmp, oldest first.
-std::vector<std::string> KeptFiles(const std::string& directory, const std::string& base) {
-  std::vector<std::string> kept;
-  for (const auto& entry : std::filesystem::directory_iterator(directory)) {
-    std::string name = entry.path().filename().string();
-    if (name.rfind(base + "-", 0) == 0 && name.size() >= base.size() + 20) kept.push_back(name);
-  }
-  std::sort(kept.begin(), kept.end(), [](const std::string& a, const std::string& b) {
-    return a.size() != b.size() ? a.size() < b.size() : a < b;
-  });
-  return kept;
-}
-
-TEST_F(WorkerTest, NewLoggingPeriodsKeepEarlierFilesAndNewWorkersWriteOn) {
-  auto posn = [](uint8_t n) { return Frame(0x40, {n}); };
-  // A file from an earlier run is not emptied either.
-  std::ofstream(Dump("posn.dmp"), std::ios::binary) << "earlier run";
-  std::ofstream(Dump("obsd.dmp"), std::ios::binary);  // empty: nothing to keep
-  SetLogging(capture->logging, 1);
-  Send(Cat({posn(1), posn(2), Frame(0x57, {1})}));
-  Settle();
-  SetLogging(capture->logging, 0);
-  Send(posn(3));  // closes the file; not written
-  Settle();
-  SetLogging(capture->logging, 1);
-  Send(posn(4));
-  Settle();
-  // Off and on again with no item in between is a new period as well.
-  SetLogging(capture->logging, 0);
-  SetLogging(capture->logging, 1);
-  Send(posn(5));
-  Settle();
-  // A new worker (a reconnect) in the same period writes on.
-  StopReceiveWorker(worker);
-  ASSERT_TRUE(Start());
-  Send(posn(6));
-  Settle();
-
-  EXPECT_EQ(ReadFile(Dump("posn.dmp")), Cat({posn(5), posn(6)}));
-  std::vector<std::string> kept = KeptFiles(directory, "posn");
-  ASSERT_EQ(kept.size(), 3u);
-  EXPECT_EQ(ReadFile(Dump(kept[0].c_str())), Text("earlier run"));
-  EXPECT_EQ(ReadFile(Dump(kept[1].c_str())), Cat({posn(1), posn(2)}));
-  EXPECT_EQ(ReadFile(Dump(kept[2].c_str())), posn(4));
-  EXPECT_TRUE(KeptFiles(directory, "obsd").empty());
-  EXPECT_EQ(ReadFile(Dump("obsd.dmp")), Frame(0x57, {1}));
-  EXPECT_TRUE(status.Saw("Kept the earlier posn.dmp as " + kept[2]));
 }
 
 TEST_F(WorkerTest, UnwritableDirectoryIsReportedOncePerPeriod) {
