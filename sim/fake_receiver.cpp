@@ -362,6 +362,11 @@ int EnqCount(FakeReceiver& receiver) {
   return receiver.enqCount;
 }
 
+bool HadContact(FakeReceiver& receiver) {
+  std::lock_guard<std::mutex> hold(receiver.lock);
+  return receiver.contact;
+}
+
 void ClearReceived(FakeReceiver& receiver) {
   std::lock_guard<std::mutex> hold(receiver.lock);
   receiver.received.clear();

@@ -102,6 +102,7 @@ void HangUpFakeReceiver(FakeReceiver& receiver);
 std::vector<uint8_t> ReceivedBytes(FakeReceiver& receiver);
 std::vector<SeenPacket> ReceivedPackets(FakeReceiver& receiver);
 int EnqCount(FakeReceiver& receiver);
+bool HadContact(FakeReceiver& receiver);  // the program has sent something
 void ClearReceived(FakeReceiver& receiver);
 
 // A copy of the menu model's state.

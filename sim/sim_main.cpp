@@ -5,10 +5,13 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
+#include <thread>
 
 #include "sim/fake_receiver.h"
 
@@ -31,6 +34,7 @@ struct SimOptions {
   double rate = 1.0;
   double garbage = 0.0;
   double tcpPort = 0;
+  double unplugAfter = 0;  // seconds; 0: never
   bool ack = true;
 };
 
@@ -51,6 +55,9 @@ const char* const kUsage =
     "                    receiver that needs a break does\n"
     "  --rate R          data bursts a second: NMEA and data packets (default 1, 0: none)\n"
     "  --garbage P       fraction P (0 to 1) of data items corrupted, with line noise\n"
+    "  --unplug-after S  S seconds after the panel first speaks, the device vanishes (as a\n"
+    "                    pulled USB adapter does) and comes back 2 s later as a new\n"
+    "                    pseudo-terminal behind the same --link\n"
     "  --log FILE        a line for each packet the panel sends: type, length and the\n"
     "                    line speed in force, in hex and decimal (\"82 5 38400\")\n"
     "  --help            this text\n";
@@ -101,7 +108,8 @@ bool ParseOptions(int argc, char** argv, SimOptions& options) {
       double low, high;
     } numbers[] = {{"--rate", &options.rate, 0.0, 10000.0},
                    {"--garbage", &options.garbage, 0.0, 1.0},
-                   {"--tcp", &options.tcpPort, 1.0, 65535.0}};
+                   {"--tcp", &options.tcpPort, 1.0, 65535.0},
+                   {"--unplug-after", &options.unplugAfter, 0.0, 86400.0}};
     for (const Number& number : numbers) {
       if (arg != number.name) continue;
       if (!ReadNumber(value, number.low, number.high, *number.value)) {
@@ -134,6 +142,22 @@ bool MakeLink(const std::string& link, const char* path) {
   return false;
 }
 
+// Starts the receiver on a new line and tells where it is.
+bool StartReceiver(FakeReceiver& receiver, const ReceiverScript& script,
+                   const SimOptions& options) {
+  receiver.model.twoLine = options.product.rfind("VELTARIS", 0) == 0;
+  if (!StartFakeReceiver(receiver, script)) return false;
+  if (script.tcpPort > 0) {
+    std::printf("127.0.0.1:%d\n", script.tcpPort);
+  } else {
+    const char* path = FakeReceiverPath(receiver);
+    if (!MakeLink(options.link, path)) return false;
+    std::printf("%s\n", path);
+  }
+  std::fflush(stdout);
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -155,23 +179,31 @@ int main(int argc, char** argv) {
       return 1;
     }
   }
-  FakeReceiver receiver;
-  receiver.model.twoLine = options.product.rfind("VELTARIS", 0) == 0;
-  if (!StartFakeReceiver(receiver, script)) return 1;
-  if (script.tcpPort > 0) {
-    std::printf("127.0.0.1:%d\n", script.tcpPort);
-  } else {
-    const char* path = FakeReceiverPath(receiver);
-    if (!MakeLink(options.link, path)) return 1;
-    std::printf("%s\n", path);
-  }
-  std::fflush(stdout);
+  auto receiver = std::make_unique<FakeReceiver>();
+  if (!StartReceiver(*receiver, script, options)) return 1;
   struct sigaction action = {};
   action.sa_handler = OnSignal;
   sigaction(SIGINT, &action, nullptr);
   sigaction(SIGTERM, &action, nullptr);
-  while (!stopSignal && !receiver.peerGone) poll(nullptr, 0, 200);
-  StopFakeReceiver(receiver);
+  auto unplugAt = std::chrono::steady_clock::time_point::max();
+  while (!stopSignal && !receiver->peerGone) {
+    poll(nullptr, 0, 200);
+    if (options.unplugAfter <= 0) continue;
+    if (unplugAt == std::chrono::steady_clock::time_point::max() && HadContact(*receiver)) {
+      unplugAt = std::chrono::steady_clock::now() +
+                 std::chrono::milliseconds(static_cast<long>(options.unplugAfter * 1000));
+    }
+    if (std::chrono::steady_clock::now() < unplugAt) continue;
+    options.unplugAfter = 0;
+    HangUpFakeReceiver(*receiver);
+    if (!options.link.empty()) unlink(options.link.c_str());
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    StopFakeReceiver(*receiver);
+    auto back = std::make_unique<FakeReceiver>();
+    if (!StartReceiver(*back, script, options)) return 1;
+    receiver = std::move(back);
+  }
+  StopFakeReceiver(*receiver);
   if (!options.link.empty()) unlink(options.link.c_str());
   return 0;
 }
