@@ -78,6 +78,10 @@ inline bool PortStopped(const SerialPort& port) {
 // Shows "read failure." unless the current outage has been reported already.
 void NoteReadFailure(SerialPort& port);
 
+// The end of every platform's WritePort: n when all `written` of n bytes went out, else
+// 0 and "Write data failed." (not for a write cut short by a stop request).
+int FinishWrite(SerialPort& port, const uint8_t* buffer, int n, int written);
+
 // Closes the port if one is held, giving up exclusive use first so that the next open,
 // by this program or another, is not refused.
 void ClosePort(SerialPort& port);

@@ -288,10 +288,6 @@ int ReadPort(SerialPort& port, uint8_t* buffer, int n) {
   return 0;
 }
 
-void NoteReadFailure(SerialPort& port) {
-  if (!port.readFailing.exchange(true)) ShowStatusFailure("read failure.");
-}
-
 int WritePort(SerialPort& port, const uint8_t* buffer, int n) {
   int written = 0;
   while (port.handle >= 0 && written < n) {
@@ -309,13 +305,7 @@ int WritePort(SerialPort& port, const uint8_t* buffer, int n) {
     if (ready == 0) Trace("write failed: the line took nothing for %d ms", kWriteStallMs);
     if (ready <= 0 || (ready & (POLLERR | POLLHUP | POLLNVAL)) != 0) break;
   }
-  if (written < n || port.handle < 0) {
-    // A write cut short by a stop request is no failure of the line.
-    if (!PortStopped(port)) ShowStatusFailure("Write data failed.");
-    return 0;
-  }
-  TraceBytes("wrote", buffer, n);
-  return n;
+  return FinishWrite(port, buffer, n, port.handle < 0 ? 0 : written);
 }
 
 int WaitForInput(SerialPort& port, int timeoutMs) {

@@ -260,10 +260,6 @@ int ReadPort(SerialPort& port, uint8_t* buffer, int n) {
   return got;
 }
 
-void NoteReadFailure(SerialPort& port) {
-  if (!port.readFailing.exchange(true)) ShowStatusFailure("read failure.");
-}
-
 // One overlapped write, waited for: the bytes it moved, or -1 when it failed outright.
 // A first try waits only as long as the bytes take on the wire and a little more.
 int WriteOnce(SerialPort& port, const uint8_t* buffer, int n, bool firstTry) {
@@ -303,13 +299,7 @@ int WritePort(SerialPort& port, const uint8_t* buffer, int n) {
     if (moved < 0) break;
     written += moved;
   }
-  if (written < n) {
-    // A write cut short by a stop request is no failure of the line.
-    if (!PortStopped(port)) ShowStatusFailure("Write data failed.");
-    return 0;
-  }
-  TraceBytes("wrote", buffer, n);
-  return n;
+  return FinishWrite(port, buffer, n, written);
 }
 
 // A wait for input is a read of one byte that waits for it: the byte is kept for the

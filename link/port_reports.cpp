@@ -1,0 +1,19 @@
+// What the serial port tells the user, the same on every platform.
+
+#include "link/serial_port.h"
+#include "link/status_message.h"
+#include "link/trace.h"
+
+void NoteReadFailure(SerialPort& port) {
+  if (!port.readFailing.exchange(true)) ShowStatusFailure("read failure.");
+}
+
+int FinishWrite(SerialPort& port, const uint8_t* buffer, int n, int written) {
+  if (written < n) {
+    // A write cut short by a stop request is no failure of the line.
+    if (!PortStopped(port)) ShowStatusFailure("Write data failed.");
+    return 0;
+  }
+  TraceBytes("wrote", buffer, n);
+  return n;
+}
