@@ -97,12 +97,6 @@ void ShowConnectFailure(Connection& connection, const char* cause) {
   ShowStatusFailure(text);
 }
 
-void ScheduleReconnect(Connection& connection, uint32_t now) {
-  connection.reconnectArmed = connection.lost && connection.autoReconnect;
-  connection.reconnectAt =
-      now + static_cast<uint32_t>(ReconnectDelayMs(connection.failedReconnects));
-}
-
 }  // namespace
 
 Connection::~Connection() {

@@ -136,6 +136,8 @@ void MarkLost(Connection& connection, uint32_t now, std::time_t wallNow);
 // The schedule of automatic reconnects: about 1 s after the loss, then 2 s and 5 s after
 // each failed attempt, then every 10 s.
 int ReconnectDelayMs(int failedAttempts);
+// Arms the next attempt by that schedule while the receiver is lost and reconnect is on.
+void ScheduleReconnect(Connection& connection, uint32_t now);
 // Milliseconds until the next attempt is due (0: now), or -1 when none is scheduled.
 int MsUntilReconnect(const Connection& connection, uint32_t now);
 void SetAutoReconnect(Connection& connection, int on, uint32_t now);

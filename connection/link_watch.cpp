@@ -14,8 +14,13 @@ void MarkLost(Connection& connection, uint32_t now, std::time_t wallNow) {
   connection.lost = 1;
   connection.failedReconnects = 0;
   connection.lastCause[0] = '\0';
-  connection.reconnectArmed = connection.autoReconnect;
-  connection.reconnectAt = now + static_cast<uint32_t>(ReconnectDelayMs(0));
+  ScheduleReconnect(connection, now);
+}
+
+void ScheduleReconnect(Connection& connection, uint32_t now) {
+  connection.reconnectArmed = connection.lost && connection.autoReconnect;
+  connection.reconnectAt =
+      now + static_cast<uint32_t>(ReconnectDelayMs(connection.failedReconnects));
 }
 
 int NoteLineDown(Connection& connection, unsigned attempt, uint32_t now, std::time_t wallNow) {
@@ -46,9 +51,8 @@ void SetAutoReconnect(Connection& connection, int on, uint32_t now) {
 }
 
 void LossText(const Connection& connection, char* out, int size) {
-  std::tm local = {};
-  char at[16] = "?";
-  if (LocalTime(connection.lostAt, local)) std::strftime(at, sizeof at, "%H:%M:%S", &local);
+  char at[16];
+  TimeOfDayText(connection.lostAt, at, sizeof at);
   const char* device = connection.establishedStable[0] != '\0' ? connection.establishedStable
                                                                : connection.establishedPath;
   int used;

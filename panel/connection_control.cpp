@@ -55,9 +55,8 @@ void OnLost(Panel& panel) {
 }
 
 void ShowBackAgain() {
-  std::tm local = {};
-  char at[16] = "?";
-  if (LocalTime(std::time(nullptr), local)) std::strftime(at, sizeof at, "%H:%M:%S", &local);
+  char at[16];
+  TimeOfDayText(std::time(nullptr), at, sizeof at);
   char text[64];
   std::snprintf(text, sizeof text, "Receiver back at %s.", at);
   ShowStatusMessage(text);

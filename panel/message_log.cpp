@@ -33,9 +33,8 @@ const MessageEntry& MessageAt(const MessageLog& log, int index) {
 }
 
 void FormatMessageEntry(const MessageEntry& entry, char* out, int size) {
-  std::tm local = {};
-  char at[16] = "--:--:--";
-  if (LocalTime(entry.at, local)) std::strftime(at, sizeof at, "%H:%M:%S", &local);
+  char at[16];
+  TimeOfDayText(entry.at, at, sizeof at);
   int used = std::snprintf(out, static_cast<size_t>(size), "%s  %s", at, entry.text);
   // A text's own line ends are not the reader's.
   for (int i = 0; i < used && i < size - 1; ++i) {
