@@ -235,9 +235,10 @@ int RunTarnex(int argc, char** argv) {
     std::printf("tarnex %s\n", kVersionText + std::strlen("Tarnex version "));
     return 0;
   }
-  // The receiver's options are read from the text as given, before Qt takes its own.
-  std::string commandLine = JoinArguments(argc, argv);
+  // Qt takes the options it knows (-style, -display, -platform...) out of argv; the
+  // rest is Tarnex's.
   QApplication application(argc, argv);
+  std::string commandLine = JoinArguments(argc, argv);
   Panel panel;
   if (!StartUp(panel, commandLine.c_str())) return 0;
   return application.exec();
