@@ -4,6 +4,7 @@
 #include <QFontMetrics>
 #include <QPainter>
 #include <QString>
+#include <cmath>
 
 #include "link/status_message.h"
 #include "panel/panel.h"
@@ -30,20 +31,34 @@ QString PanelFontFamily() {
   return family;
 }
 
-// The largest bold fixed-pitch font whose character cell fits the given cell.
-QFont FitPanelFont(int maxWidth, int maxHeight) {
+constexpr int kFrame = 1;  // the black frame round the field
+// What the receiver's screens are made of: the size of the font is chosen so that all of
+// these fit a cell whole, the cursor mark and the descenders included.
+const char* const kInkSample =
+    "!\"#$%&'()*+,-./0123456789:;<=>?@ABCDEFGHIJKLMNOPQRSTUVWXYZ[\\]^_`"
+    "abcdefghijklmnopqrstuvwxyz{|}~";
+
+// The largest bold fixed-pitch font whose characters fit a cell of the given size.
+QFont FitPanelFont(double cellWidth, double cellHeight, double& inkTop, double& inkHeight) {
   QFont font(PanelFontFamily());
   font.setStyleHint(QFont::TypeWriter);
   font.setFixedPitch(true);
   font.setBold(true);
-  for (int size = maxHeight; size > 4; --size) {
+  QString sample = QString::fromLatin1(kInkSample) + QChar(0xAB) + QChar(0xBA) + QChar(0xB0);
+  for (int size = static_cast<int>(cellHeight) + 4; size > 4; --size) {
     font.setPixelSize(size);
-    QFontMetrics metrics(font);
-    if (metrics.horizontalAdvance(QLatin1Char('M')) <= maxWidth &&
-        metrics.lineSpacing() <= maxHeight) {
+    QFontMetricsF metrics(font);
+    QRectF ink = metrics.tightBoundingRect(sample);
+    // A pixel spare each way: antialiasing reaches into the pixel beyond the outline.
+    if (metrics.horizontalAdvance(QLatin1Char('M')) <= cellWidth &&
+        std::ceil(ink.height()) <= cellHeight) {
+      inkTop = ink.top();  // above the baseline: negative
+      inkHeight = ink.height();
       return font;
     }
   }
+  inkTop = -4;
+  inkHeight = 4;
   return font;
 }
 
@@ -52,41 +67,59 @@ QFont FitPanelFont(int maxWidth, int maxHeight) {
 DisplayWidget::DisplayWidget(QWidget* parent, const DisplayScreen& screen)
     : QWidget(parent), screen_(screen) {}
 
-void DisplayWidget::SetPanelFont(const QFont& font) {
-  font_ = font;
-  QFontMetrics metrics(font_);
-  charWidth_ = metrics.horizontalAdvance(QLatin1Char('M'));
-  lineHeight_ = metrics.lineSpacing();
+void DisplayWidget::SetVisibleCells(int columns, int lines) {
+  columns_ = columns;
+  lines_ = lines;
+  FitFont();
+}
+
+void DisplayWidget::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  FitFont();
+}
+
+void DisplayWidget::FitFont() {
+  cellWidth_ = static_cast<double>(width() - 2 * kFrame) / columns_;
+  linePitch_ = static_cast<double>(height() - 2 * kFrame) / lines_;
+  double inkTop = 0, inkHeight = 0;
+  font_ = FitPanelFont(cellWidth_, linePitch_, inkTop, inkHeight);
+  baseline_ = (linePitch_ - inkHeight) / 2 - inkTop;  // the ink centred in the pitch
+  glyphLeft_ = (cellWidth_ - QFontMetricsF(font_).horizontalAdvance(QLatin1Char('M'))) / 2;
   update();
+}
+
+QPointF DisplayWidget::CellOrigin(int column, int line) const {
+  return QPointF(kFrame + column * cellWidth_ + glyphLeft_, kFrame + line * linePitch_ + baseline_);
 }
 
 void DisplayWidget::paintEvent(QPaintEvent*) {
   ++paints_;
   QPainter painter(this);
   painter.fillRect(rect(), screen_.stale ? kStaleGreen : kPanelGreen);
-  painter.setFont(font_);
-  painter.setPen(screen_.stale ? kStaleText : Qt::black);
-  QFontMetrics metrics(font_);
-  const ScreenImage& shown = ShownScreen(screen_);
-  for (int line = 0; line < kScreenLines; ++line) {
-    QString text(kScreenColumns, QLatin1Char(' '));
-    if (screen_.haveScreen) {  // four blank lines until a screen is held
-      for (int column = 0; column < kScreenColumns; ++column) {
-        uint8_t code = shown.bytes[line * kScreenColumns + column];
-        text[column] = QChar(Cp1252ToUnicode(code));
-      }
-    }
-    painter.drawText(1, 1 + line * lineHeight_ + metrics.ascent(), text);
-  }
   painter.setPen(Qt::black);
   painter.drawRect(rect().adjusted(0, 0, -1, -1));  // the black frame
+  if (!screen_.haveScreen) return;                  // blank until a screen is held
+  painter.setClipRect(rect().adjusted(kFrame, kFrame, -kFrame, -kFrame));
+  painter.setFont(font_);
+  painter.setPen(screen_.stale ? kStaleText : Qt::black);
+  const ScreenImage& shown = ShownScreen(screen_);
+  // Each character in its own cell, so that the cells share the width evenly whatever
+  // the font's advance.
+  for (int line = 0; line < kScreenLines; ++line) {
+    for (int column = 0; column < kScreenColumns; ++column) {
+      uint8_t code = shown.bytes[line * kScreenColumns + column];
+      if (code == ' ') continue;
+      painter.drawText(CellOrigin(column, line), QString(QChar(Cp1252ToUnicode(code))));
+    }
+  }
 }
 
 void SetUpDisplayFont(Panel& panel, int mode) {
-  int dpi = panel.display->logicalDpiY();
-  QFont font =
-      mode == kFourLineMode ? FitPanelFont(10 * dpi / 96, 16 * dpi / 96) : FitPanelFont(1000, 36);
-  panel.display->SetPanelFont(font);
+  if (mode == kFourLineMode) {
+    panel.display->SetVisibleCells(kScreenColumns, kScreenLines);
+  } else {
+    panel.display->SetVisibleCells(kScreenColumns / 2, kScreenLines / 2);
+  }
 }
 
 void CreateDisplayPanel(Panel& panel) {
@@ -98,9 +131,9 @@ void CreateDisplayPanel(Panel& panel) {
                 static_cast<unsigned>(reinterpret_cast<uintptr_t>(&panel.screen)),
                 static_cast<unsigned>(reinterpret_cast<uintptr_t>(panel.display)));
   ShowStatusMessage(text);
+  // Cells of 10 x 16 pixels, as the four-line layout has them.
+  panel.display->setGeometry(kPanelX, kPanelY, kScreenColumns * 10 + 2, kScreenLines * 16 + 1);
   SetUpDisplayFont(panel, kFourLineMode);
-  panel.display->setGeometry(kPanelX, kPanelY, 40 * panel.display->CharWidth() + 2,
-                             4 * panel.display->LineHeight() + 1);
 }
 
 void RenderScreen(Panel& panel, const ScreenImage* image) {

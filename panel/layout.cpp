@@ -17,7 +17,6 @@ struct ModeGeometry {
 };
 constexpr ModeGeometry kFourLine = {454, 301, 10, 30, 402, 65};
 constexpr ModeGeometry kTwoLine = {479, 176, 120, 20, 310, 65};
-constexpr int kStripHeight = 15;
 
 QPushButton* MakeButton(Panel& panel, const char* caption, int commandId, int x, int y, int width,
                         int height) {
@@ -136,7 +135,8 @@ void ApplyDisplayMode(Panel& panel) {
   }
   SendKey(panel, InitialKeyFor(panel.displayMode));
   QWidget* client = panel.client;
-  panel.statusBar->setGeometry(0, client->height() - kStripHeight, client->width(), kStripHeight);
+  int strip = panel.statusBar->FieldHeight();  // 15 at 96 dpi, more where the text needs it
+  panel.statusBar->setGeometry(0, client->height() - strip, client->width(), strip);
   panel.statusBar->raise();
 }
 

@@ -8,6 +8,7 @@
 #include <QPlainTextEdit>
 #include <QThread>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <ctime>
 
 #include "link/status_message.h"
@@ -19,13 +20,34 @@
 namespace {
 
 const QColor kStatusColour(0xD2, 0xD2, 0xD2);
-constexpr int kDeviceX = 0, kPortX = 34, kMessageX = 68, kSmallFieldWidth = 30;
+constexpr int kFieldGap = 4;     // between two fields
+constexpr int kFrameAndPad = 6;  // a field's sunken frame and a little room, left and right
+constexpr int kStripHeight = 15;
 
+// The labels each small field shows; a field is as wide as the widest of them.
+const char* const kDeviceSamples[] = {"   com1", "com20", "ttyUSB0", "ttyACM0", "ttyAMA0"};
+const char* const kPortSamples[] = {" N/C ", "  A  ", "B-1  ", "B-2  ", "Port4", "??   "};
+
+// The font's character cell (ascent and descent together) is 80/600 of an inch high, so
+// that the fields' text fits the 15-pixel strip at 96 dpi.
 QFont StatusFont(int dpi) {
   QFont font("Times New Roman");
   font.setStyleHint(QFont::Serif);
-  font.setPixelSize(dpi * 80 / 600);
+  int cell = dpi * 80 / 600;
+  for (int size = cell; size > 4; --size) {
+    font.setPixelSize(size);
+    if (QFontMetrics(font).height() <= cell) break;
+  }
   return font;
+}
+
+template <size_t N>
+int WidestLabel(const QFontMetrics& metrics, const char* const (&labels)[N]) {
+  int widest = 0;
+  for (const char* label : labels) {
+    widest = std::max(widest, metrics.horizontalAdvance(QString::fromLatin1(label)));
+  }
+  return widest + kFrameAndPad;
 }
 
 // The message field's own label, so that a click on it opens the messages so far.
@@ -70,10 +92,14 @@ void SetMessageLine(Panel& panel, const char* text, int kind) {
 StatusBarWidget::StatusBarWidget(QWidget* parent) : QWidget(parent) {
   font_ = StatusFont(logicalDpiY());
   QFontMetrics metrics(font_);
-  fieldHeight_ = metrics.lineSpacing() + 4;
-  device_ = MakeField(new QLabel(this), kDeviceX, kSmallFieldWidth);
-  port_ = MakeField(new QLabel(this), kPortX, kSmallFieldWidth);
-  message_ = MakeField(new MessageLabel(this), kMessageX, 0);
+  // A one-pixel frame above and below the text, and one pixel to spare.
+  fieldHeight_ = std::max(kStripHeight, metrics.height() + 3);
+  int deviceWidth = WidestLabel(metrics, kDeviceSamples);
+  int portWidth = WidestLabel(metrics, kPortSamples);
+  device_ = MakeField(new QLabel(this), 0, deviceWidth);
+  port_ = MakeField(new QLabel(this), deviceWidth + kFieldGap, portWidth);
+  messageX_ = deviceWidth + kFieldGap + portWidth + kFieldGap;
+  message_ = MakeField(new MessageLabel(this), messageX_, parent->width() - messageX_);
   message_->setToolTip("Click to see the messages so far");
 }
 
@@ -90,10 +116,18 @@ QLabel* StatusBarWidget::MakeField(QLabel* field, int x, int width) {
   palette.setColor(QPalette::Window, kStatusColour);
   palette.setColor(QPalette::WindowText, Qt::black);
   field->setPalette(palette);
-  field->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  field->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   field->setTextFormat(Qt::PlainText);
-  field->setGeometry(x, 0, width > 0 ? width : parentWidget()->width() - kMessageX, fieldHeight_);
+  field->setGeometry(x, 0, width, fieldHeight_);
   return field;
+}
+
+// The message field takes the rest of the strip, whichever layout the window has.
+void StatusBarWidget::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  message_->setGeometry(messageX_, 0, std::max(0, width() - messageX_), height());
+  device_->resize(device_->width(), height());
+  port_->resize(port_->width(), height());
 }
 
 void StatusBarWidget::SetDevice(const QString& text) {

@@ -17,15 +17,19 @@ class StatusBarWidget : public QWidget {
   QString Device() const;
   QString Port() const;
   QString Message() const;
-  int FieldHeight() const { return fieldHeight_; }
+  QLabel* DeviceField() const { return device_; }
+  QLabel* PortField() const { return port_; }
+  int FieldHeight() const { return fieldHeight_; }  // the strip's height too
   // Called when the user clicks the message field.
   void OnMessageClicked(std::function<void()> handler);
 
  private:
   QLabel* MakeField(QLabel* field, int x, int width);
+  void resizeEvent(QResizeEvent* event) override;
 
   QFont font_;
   int fieldHeight_ = 0;
+  int messageX_ = 0;
   QLabel* device_ = nullptr;
   QLabel* port_ = nullptr;
   QLabel* message_ = nullptr;
