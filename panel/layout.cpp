@@ -5,6 +5,7 @@
 #include <QPushButton>
 
 #include "panel/display_widget.h"
+#include "panel/key_map.h"
 #include "panel/main_window.h"
 #include "panel/panel.h"
 #include "panel/status_bar.h"
@@ -18,10 +19,14 @@ struct ModeGeometry {
 constexpr ModeGeometry kFourLine = {454, 301, 10, 30, 402, 65};
 constexpr ModeGeometry kTwoLine = {479, 176, 120, 20, 310, 65};
 
+// A key of the panel, for a display mode; its tooltip names the keyboard's key for it.
 QPushButton* MakeButton(Panel& panel, const char* caption, int commandId, int x, int y, int width,
-                        int height) {
+                        int height, int mode) {
   auto* button = new QPushButton(QString::fromLatin1(caption), panel.client);
   button->setGeometry(x, y, width, height);
+  if (const char* key = KeyboardNameFor(commandId, mode)) {
+    button->setToolTip(QString("Keyboard: %1").arg(QString::fromLatin1(key)));
+  }
   button->setProperty("commandId", commandId);
   button->setFocusPolicy(Qt::NoFocus);
   QObject::connect(button, &QPushButton::clicked, button,
@@ -45,15 +50,15 @@ void DestroyFunctionKeys(Panel& panel) {
 void CreateTextFunctionKeys(Panel& panel) {
   for (int i = 0; i < kFunctionKeyCount; ++i) {
     const KeySpec& key = kKeys[i];
-    FunctionKey(panel, key.commandId) =
-        MakeButton(panel, key.caption, key.commandId, key.x, key.y, key.width, key.height);
+    FunctionKey(panel, key.commandId) = MakeButton(panel, key.caption, key.commandId, key.x, key.y,
+                                                   key.width, key.height, kFourLineMode);
   }
 }
 
 void CreateImageFunctionKeys(Panel& panel) {
   for (const ImageKeySpec& key : kImageKeys) {
-    QPushButton* button =
-        MakeButton(panel, "", key.commandId, key.x, kImageKeyY, kImageKeyWidth, kImageKeyHeight);
+    QPushButton* button = MakeButton(panel, "", key.commandId, key.x, kImageKeyY, kImageKeyWidth,
+                                     kImageKeyHeight, kTwoLineMode);
     button->setFlat(true);
     auto image = panel.images.find(key.imageId);
     if (image != panel.images.end()) {
@@ -110,8 +115,8 @@ bool LayOutTwoLine(Panel& panel) {
 void CreateKeyButtons(Panel& panel) {
   for (int i = 0; i < kKeyCount; ++i) {
     const KeySpec& key = kKeys[i];
-    QPushButton* button =
-        MakeButton(panel, key.caption, key.commandId, key.x, key.y, key.width, key.height);
+    QPushButton* button = MakeButton(panel, key.caption, key.commandId, key.x, key.y, key.width,
+                                     key.height, kFourLineMode);
     if (i < kFunctionKeyCount) {
       FunctionKey(panel, key.commandId) = button;
     } else {

@@ -3,9 +3,11 @@
 #include <QActionGroup>
 #include <QEvent>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QMenuBar>
 #include <QStyle>
 
+#include "panel/key_map.h"
 #include "panel/panel.h"
 
 namespace {
@@ -108,6 +110,20 @@ void MainWindow::focusInEvent(QFocusEvent* event) {
 void MainWindow::changeEvent(QEvent* event) {
   QMainWindow::changeEvent(event);
   if (event->type() == QEvent::ActivationChange && isActiveWindow()) OnWindowShown(panel_);
+}
+
+// The keyboard's keys as the receiver's. Only keys the window itself gets arrive here:
+// while a menu or a dialog is open, the keys go there.
+void MainWindow::keyPressEvent(QKeyEvent* event) {
+  int command = 0;
+  if ((event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) == 0) {
+    command = CommandForKey(event->key(), panel_.displayMode);
+  }
+  if (command == 0) {
+    QMainWindow::keyPressEvent(event);
+    return;
+  }
+  DispatchCommand(panel_, command);
 }
 
 MainWindow* CreateMainWindow(Panel& panel) {

@@ -18,6 +18,7 @@ class MainWindow : public QMainWindow {
   void moveEvent(QMoveEvent* event) override;
   void focusInEvent(QFocusEvent* event) override;
   void changeEvent(QEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   void BuildMenus();

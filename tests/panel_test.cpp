@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QThread>
@@ -180,6 +181,43 @@ TEST_F(PanelTest, KeysReachTheReceiverAndItsScreenComesBack) {
   std::string line;
   for (int c = 0; c < 40; ++c) line += static_cast<char>(panel->screen.held.bytes[40 + c]);
   EXPECT_NE(line.find("[123"), std::string::npos) << line;
+}
+
+void Press(QWidget* window, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+  QKeyEvent press(QEvent::KeyPress, key, modifiers);
+  QCoreApplication::sendEvent(window, &press);
+}
+
+// The keyboard sends what the buttons send, by the display mode; keys with Ctrl or Alt
+// and keys without a meaning send nothing.
+TEST_F(PanelTest, TheKeyboardDrivesTheKeys) {
+  Start("");
+  panel->relayoutTimer->stop();  // its key would come in between
+  ClearReceived(receiver);
+  const struct {
+    int key;
+    int code;
+  } fourLine[] = {{Qt::Key_7, '7'},       {Qt::Key_0, '0'},     {Qt::Key_Up, 253},
+                  {Qt::Key_Left, 29},     {Qt::Key_Return, 13}, {Qt::Key_Backspace, 127},
+                  {Qt::Key_PageDown, 80}, {Qt::Key_F2, 'B'},    {Qt::Key_F5, 76},
+                  {Qt::Key_F9, 75},       {Qt::Key_Escape, -1}, {Qt::Key_A, -1}};
+  std::vector<int> expected;
+  for (const auto& press : fourLine) {
+    Press(panel->window, press.key);
+    if (press.code >= 0) expected.push_back(press.code);
+  }
+  Press(panel->window, Qt::Key_1, Qt::ControlModifier);
+  Spin(100);
+  EXPECT_EQ(Keys(), expected);
+  EXPECT_EQ(panel->keypadButtons[1]->toolTip(), "Keyboard: Up arrow");
+  panel->displayMode = kTwoLineMode;  // the mapping follows the mode
+  ClearReceived(receiver);
+  for (int key : {Qt::Key_Escape, Qt::Key_Return, Qt::Key_Up, Qt::Key_Down, Qt::Key_Right,
+                  Qt::Key_Left, Qt::Key_5}) {
+    Press(panel->window, key);
+  }
+  Spin(100);
+  EXPECT_EQ(Keys(), (std::vector<int>{85, 81, 82, 83, 84}));
 }
 
 TEST_F(PanelTest, LoggingMenuSwitchesTheDumpFiles) {
