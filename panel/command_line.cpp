@@ -92,7 +92,7 @@ void ParseCommandLine(const char* text, DeviceChoice& device, StartOptions& opti
 void MatchDeviceName(DeviceChoice& device) {
   std::snprintf(device.portPath, sizeof device.portPath, "%s", device.deviceName);
   int n = StartupPortNumber(device.deviceName);
-  device.deviceItem = kFirstDeviceCommand + (n > 0 ? n - 1 : 0);
+  device.deviceItem = n > 0 ? kFirstDeviceCommand + n - 1 : 0;  // other names: no COM item
   if (n >= 1 && n <= 9) {
     std::snprintf(device.deviceLabel, sizeof device.deviceLabel, "   com%d", n);
   } else if (n >= 10) {
@@ -114,4 +114,10 @@ void SelectDeviceItem(DeviceChoice& device, int commandId) {
     std::snprintf(device.portPath, sizeof device.portPath, "\\\\.\\com%2d", n);
     std::snprintf(device.deviceLabel, sizeof device.deviceLabel, "com%2d", n);
   }
+}
+
+void SelectDevicePath(DeviceChoice& device, const char* path) {
+  std::snprintf(device.portPath, sizeof device.portPath, "%s", path);
+  device.deviceItem = 0;
+  LabelForPath(device.portPath, device.deviceLabel);
 }

@@ -10,7 +10,7 @@ struct DeviceChoice {
   char deviceName[kDeviceNameSize] = {};
   char portPath[kDeviceNameSize] = {};
   char deviceLabel[kDeviceLabelSize] = {};
-  int deviceItem = 0;  // the Device menu item marked, 2080..2099
+  int deviceItem = 0;  // the COM item marked, 2080..2099; 0 for a device by its path
 };
 
 struct StartOptions {
@@ -25,8 +25,12 @@ void SetDefaults(DeviceChoice& device, StartOptions& options);
 // Switches "-" or "/" followed by 2, 4, S/s, M/m, or D/d and a device name.
 void ParseCommandLine(const char* text, DeviceChoice& device, StartOptions& options);
 
-// Sets the port path, the label and the menu item for the device name at start-up.
+// Sets the port path, the label and the COM item for a device name given at start-up or
+// by "Other device...".
 void MatchDeviceName(DeviceChoice& device);
 
 // The path and label for the Device menu item with id 2080..2099.
 void SelectDeviceItem(DeviceChoice& device, int commandId);
+
+// A device chosen by its path from the ports this machine has.
+void SelectDevicePath(DeviceChoice& device, const char* path);

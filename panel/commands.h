@@ -12,8 +12,12 @@ enum CommandId {
   kLastDeviceCommand = 2099,
   kLoggingOnCommand = 2102,
   kLoggingOffCommand = 2103,
-  kAutoReconnectCommand = 2104,  // Device menu: reconnect by itself when the receiver is lost
-  kMessagesCommand = 2105,       // File menu: the messages shown so far
+  kAutoReconnectCommand = 2104,   // Device menu: reconnect by itself when the receiver is lost
+  kMessagesCommand = 2105,        // File menu: the messages shown so far
+  kOtherDeviceCommand = 2106,     // Device menu: any path, asked for
+  kDeviceInUseCommand = 2109,     // Device menu: the device in use, when no other item is it
+  kFirstFoundPortCommand = 2110,  // Device menu: the serial devices found, 2110..2141
+  kLastFoundPortCommand = 2141,
   kTwoLineMode = 40001,
   kFourLineMode = 40002,
 };

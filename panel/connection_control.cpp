@@ -51,6 +51,7 @@ void OnLost(Panel& panel) {
   if (panel.display != nullptr) panel.display->update();
   ShowPortLabel(panel, PortLabel(0));
   ShowLinkState(panel);
+  ShowWindowTitle(panel);
   ArmReconnectTimer(panel);
 }
 
@@ -71,6 +72,7 @@ void OnConnectDone(Panel& panel, const ConnectReport& report) {
     panel.pollTimer->start(PollPeriod(panel.connection));
     if (wasLost) ShowBackAgain();
   }
+  ShowWindowTitle(panel);
   ArmReconnectTimer(panel);
   if (panel.connectTailPending) {
     panel.connectTailPending = 0;
@@ -112,6 +114,7 @@ void StartConnect(Panel& panel, bool automatic) {
     RenderScreen(panel, &blank);
   }
   BeginConnect(panel.connection, panel.device.portPath, TickCount());
+  ShowWindowTitle(panel);
   ArmReconnectTimer(panel);
 }
 

@@ -61,17 +61,7 @@ void MainWindow::BuildMenus() {
   QMenuBar* bar = menuBar();
   static const MenuItem kFile[] = {{"&Messages...", kMessagesCommand}, {"E&xit", kExitCommand}};
   AddMenu(panel_, bar, "&File", kFile, 2, false);
-  MenuItem devices[kDeviceMenuItems];
-  static char captions[kDeviceMenuItems][8];
-  for (int n = 1; n <= kDeviceMenuItems; ++n) {
-    std::snprintf(captions[n - 1], sizeof captions[n - 1], "COM&%d", n);
-    devices[n - 1] = {captions[n - 1], kFirstDeviceCommand + n - 1};
-  }
-  QMenu* deviceMenu = AddMenu(panel_, bar, "&Device", devices, kDeviceMenuItems, true);
-  deviceMenu->addSeparator();
-  static const MenuItem kReconnect[] = {{"&Automatic reconnect", kAutoReconnectCommand}};
-  AddItems(panel_, deviceMenu, kReconnect, 1, nullptr);
-  panel_.actions[kAutoReconnectCommand]->setCheckable(true);
+  BuildDeviceMenu(bar);
   QAction* connect = bar->addAction("&Connect");
   QObject::connect(connect, &QAction::triggered, this,
                    [this] { DispatchCommand(panel_, kConnectCommand); });
@@ -82,6 +72,29 @@ void MainWindow::BuildMenus() {
   AddMenu(panel_, bar, "&Mode", kMode, 2, true);
   static const MenuItem kHelp[] = {{"&About Tarnex...", kAboutCommand}};
   AddMenu(panel_, bar, "&Help", kHelp, 1, false);
+}
+
+// The serial devices found are listed above COM1 each time the menu opens.
+void MainWindow::BuildDeviceMenu(QMenuBar* bar) {
+  static char captions[kDeviceMenuItems][8];
+  MenuItem devices[kDeviceMenuItems];
+  for (int n = 1; n <= kDeviceMenuItems; ++n) {
+    std::snprintf(captions[n - 1], sizeof captions[n - 1], "COM&%d", n);
+    devices[n - 1] = {captions[n - 1], kFirstDeviceCommand + n - 1};
+  }
+  QMenu* menu = bar->addMenu("&Device");
+  panel_.deviceMenu = menu;
+  panel_.deviceGroup = new QActionGroup(menu);
+  panel_.deviceGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
+  AddItems(panel_, menu, devices, kDeviceMenuItems, panel_.deviceGroup);
+  panel_.firstComItem = panel_.actions[kFirstDeviceCommand];
+  menu->insertSeparator(panel_.firstComItem);
+  menu->addSeparator();
+  static const MenuItem kMore[] = {{"&Other device...", kOtherDeviceCommand},
+                                   {"&Automatic reconnect", kAutoReconnectCommand}};
+  AddItems(panel_, menu, kMore, 2, nullptr);
+  panel_.actions[kAutoReconnectCommand]->setCheckable(true);
+  QObject::connect(menu, &QMenu::aboutToShow, this, [this] { RefreshDeviceMenu(panel_); });
 }
 
 void MainWindow::SetClientSize(int width, int height) {

@@ -22,6 +22,7 @@ class MainWindow : public QMainWindow {
 
  private:
   void BuildMenus();
+  void BuildDeviceMenu(class QMenuBar* bar);
 
   Panel& panel_;
 };

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "connection/connection.h"
+#include "link/serial_ports.h"
 #include "panel/command_line.h"
 #include "panel/commands.h"
 #include "panel/keypad.h"
@@ -14,6 +15,8 @@
 #include "panel/screen_render.h"
 
 class QAction;
+class QActionGroup;
+class QMenu;
 class QLabel;
 class QPushButton;
 class QTimer;
@@ -54,6 +57,10 @@ struct Panel {
   QTimer* relayoutTimer = nullptr;
   QTimer* reconnectTimer = nullptr;
   std::map<int, QAction*> actions;  // menu items by command id
+  QMenu* deviceMenu = nullptr;
+  QActionGroup* deviceGroup = nullptr;
+  QAction* firstComItem = nullptr;  // the found ports are listed above it
+  PortList foundPorts;              // as the Device menu last listed them
 
   MessageBoxHook messageBox = nullptr;
   void* messageBoxContext = nullptr;
@@ -89,6 +96,18 @@ void SendKey(Panel& panel, int code);
 int PortNumberShown(const Panel& panel);
 void ToggleAutoReconnect(Panel& panel);
 void InstallConnectionHooks(Panel& panel);
+
+// The Device menu.
+void ChooseComDevice(Panel& panel, int commandId);
+void ChooseFoundPort(Panel& panel, int commandId);
+// A device name typed by the user: "com3" as at start-up, anything else as a path.
+void ChooseOtherDevice(Panel& panel, const char* name);
+void AskForOtherDevice(Panel& panel);
+// Lists the serial devices of this machine afresh and marks the device in use.
+void RefreshDeviceMenu(Panel& panel);
+void MarkDeviceInUse(Panel& panel);
+// The title names the receiver and its device while connected.
+void ShowWindowTitle(Panel& panel);
 
 // Layout.
 void CreateKeyButtons(Panel& panel);

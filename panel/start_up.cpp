@@ -56,13 +56,6 @@ void ShowAbout(Panel& panel) {
   ShowMessageBox(panel, text.c_str(), "About Tarnex");
 }
 
-void ChooseDevice(Panel& panel, int commandId) {
-  SelectDeviceItem(panel.device, commandId);
-  CheckMenuRadioItem(panel, kFirstDeviceCommand, kLastDeviceCommand, commandId);
-  ShowDeviceLabel(panel, panel.device.deviceLabel);
-  Connect(panel);
-}
-
 void ChooseLogging(Panel& panel, int commandId) {
   bool on = commandId == kLoggingOnCommand;
   bool wasOn = LoggingOn(panel.connection.capture->logging) != 0;
@@ -154,7 +147,12 @@ void DispatchCommand(Panel& panel, int commandId) {
   if (commandId >= kFirstKeyCommand && commandId <= kLastKeyCommand) {
     SendKey(panel, KeyCodeFor(commandId, panel.displayMode));
   } else if (commandId >= kFirstDeviceCommand && commandId <= kLastDeviceCommand) {
-    ChooseDevice(panel, commandId);
+    ChooseComDevice(panel, commandId);
+  } else if (commandId == kDeviceInUseCommand ||
+             (commandId >= kFirstFoundPortCommand && commandId <= kLastFoundPortCommand)) {
+    ChooseFoundPort(panel, commandId);
+  } else if (commandId == kOtherDeviceCommand) {
+    AskForOtherDevice(panel);
   } else if (commandId == kConnectCommand) {
     ConnectCommand(panel);
   } else if (commandId == kAboutCommand) {
@@ -211,7 +209,7 @@ bool StartUp(Panel& panel, const char* commandLine) {
   CheckMenuRadioItem(panel, kLoggingOnCommand, kLoggingOffCommand, kLoggingOffCommand);
   CheckMenuItem(panel, kAutoReconnectCommand, panel.connection.autoReconnect);
   MatchDeviceName(panel.device);
-  CheckMenuRadioItem(panel, kFirstDeviceCommand, kLastDeviceCommand, panel.device.deviceItem);
+  MarkDeviceInUse(panel);
   panel.startUpPending = 1;
   DispatchCommand(panel, kConnectCommand);
   return true;

@@ -8,6 +8,7 @@
 #include "panel/keypad.h"
 #include "panel/screen_render.h"
 #include "panel/status_text.h"
+#include "panel/window_title.h"
 
 namespace {
 
@@ -39,12 +40,12 @@ TEST(CommandLine, SwitchesAndDeviceNames) {
       {"/D COM3", "COM3", "   com3", 2082, kFourLineMode, 0},
       {"-d COM3", "COM3", "   com3", 2082, kFourLineMode, 0},
       {"-D COM12", "\\\\.\\com12", "com12", 2091, kFourLineMode, 0},
-      {"-D Com3", "Com3", "Com3", 2080, kFourLineMode, 0},
-      {"-D COM21", "COM21", "COM21", 2080, kFourLineMode, 0},
-      {"-D /dev/x", "/dev/x", "x", 2080, kFourLineMode, 0},
-      {"-D /dev/serial/by-id/usb-FTDI", "/dev/serial/by-id/usb-FTDI", "usb-FTD", 2080,
+      {"-D Com3", "Com3", "Com3", 0, kFourLineMode, 0},
+      {"-D COM21", "COM21", "COM21", 0, kFourLineMode, 0},
+      {"-D /dev/x", "/dev/x", "x", 0, kFourLineMode, 0},
+      {"-D /dev/serial/by-id/usb-FTDI", "/dev/serial/by-id/usb-FTDI", "usb-FTD", 0,
        kFourLineMode, 0},
-      {"-D /dev/ttyUSB0 -2", "/dev/ttyUSB0", "ttyUSB0", 2080, kTwoLineMode, 0},
+      {"-D /dev/ttyUSB0 -2", "/dev/ttyUSB0", "ttyUSB0", 0, kTwoLineMode, 0},
       {"-D COM3 -D COM5", "COM5", "   com5", 2084, kFourLineMode, 0},
       {"-2 -4", "com1", "   com1", 2080, kFourLineMode, 0},
       {"-2S", "com1", "   com1", 2080, kTwoLineMode, 0},
@@ -177,6 +178,31 @@ TEST(StatusText, PortLabelsAndTheMessageLine) {
   std::string longText(500, 'q');
   FormatStatusLine(longText.c_str(), line);
   EXPECT_EQ(std::string(line), std::string(460, 'q'));
+}
+
+TEST(WindowTitle, NamesTheReceiverAndItsDevice) {
+  const char* const id = "PRODUCT,VELTARIS;PORT,0,0,38400,8,1,N,X;VERSION,1.50";
+  const struct {
+    int state;
+    const char* identification;
+    const char* path;
+    const char* title;
+  } cases[] = {
+      {kTitleConnected, id, "/dev/ttyUSB0", "Tarnex - VELTARIS on ttyUSB0"},
+      {kTitleLost, id, "/dev/ttyUSB0", "Tarnex - VELTARIS on ttyUSB0 (lost)"},
+      {kTitleConnected, id, "\\\\.\\com12", "Tarnex - VELTARIS on com12"},
+      {kTitleConnected, id, "/dev/pts/3", "Tarnex - VELTARIS on pts/3"},
+      {kTitleConnected, id, "/dev/serial/by-id/usb-FTDI_FT232R-if00-port0",
+       "Tarnex - VELTARIS on usb-FTDI_FT232R-if00-port0"},
+      {kTitleConnected, "PRODUCT,QZ77,X", "COM3", "Tarnex - QZ77 on COM3"},
+      {kTitleNotConnected, id, "/dev/ttyUSB0", "Tarnex"},
+      {kTitleConnected, "garbage", "/dev/ttyUSB0", "Tarnex"},
+  };
+  for (const auto& c : cases) {
+    char title[200];
+    WindowTitleText(c.state, c.identification, c.path, title, sizeof title);
+    EXPECT_STREQ(title, c.title) << c.path;
+  }
 }
 
 }  // namespace

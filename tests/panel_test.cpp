@@ -170,6 +170,33 @@ TEST_F(PanelTest, KeysWhileDisconnectedSendNothing) {
   EXPECT_TRUE(ReceivedBytes(receiver).empty());
 }
 
+// A device given by its path is marked in the Device menu, not COM1; "Other device..."
+// takes COM names as the command line does; the title names receiver and device.
+TEST_F(PanelTest, TheDeviceMenuMarksTheDeviceInUse) {
+  Start("");
+  QString path = FakeReceiverPath(receiver);
+  EXPECT_EQ(panel->window->windowTitle(), "Tarnex - MORWICK on " + path.mid(5));
+  RefreshDeviceMenu(*panel);
+  ASSERT_EQ(panel->actions.count(kDeviceInUseCommand), 1u);
+  EXPECT_TRUE(panel->actions[kDeviceInUseCommand]->isChecked());
+  EXPECT_EQ(panel->actions[kDeviceInUseCommand]->text(), path);
+  EXPECT_FALSE(panel->actions[kFirstDeviceCommand]->isChecked());
+
+  ChooseOtherDevice(*panel, "COM5");
+  ASSERT_TRUE(WaitForOutcome());
+  EXPECT_EQ(Connected(), 0);
+  EXPECT_STREQ(panel->device.portPath, "COM5");
+  EXPECT_TRUE(panel->actions[kFirstDeviceCommand + 4]->isChecked());
+  EXPECT_EQ(panel->window->windowTitle(), "Tarnex");
+
+  ChooseOtherDevice(*panel, path.toLatin1().constData());
+  ASSERT_TRUE(WaitForOutcome());
+  EXPECT_EQ(Connected(), 1);
+  RefreshDeviceMenu(*panel);
+  EXPECT_TRUE(panel->actions[kDeviceInUseCommand]->isChecked());
+  EXPECT_FALSE(panel->actions[kFirstDeviceCommand + 4]->isChecked());
+}
+
 TEST_F(PanelTest, KeysReachTheReceiverAndItsScreenComesBack) {
   Start("");
   DispatchCommand(*panel, 2055);  // Control

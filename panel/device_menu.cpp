@@ -1,0 +1,127 @@
+// The Device menu: the serial devices this machine has, COM1 to COM20, and any other
+// device by its path. Choosing one connects to it.
+
+#include <QAction>
+#include <QActionGroup>
+#include <QInputDialog>
+#include <QMenu>
+#include <cstring>
+
+#include "panel/main_window.h"
+#include "panel/panel.h"
+#include "panel/window_title.h"
+
+namespace {
+
+void ConnectToChosenDevice(Panel& panel) {
+  MarkDeviceInUse(panel);
+  ShowDeviceLabel(panel, panel.device.deviceLabel);
+  Connect(panel);
+}
+
+QAction* AddPortItem(Panel& panel, const QString& caption, int commandId) {
+  auto* action = new QAction(caption, panel.deviceMenu);
+  action->setCheckable(true);
+  panel.deviceGroup->addAction(action);
+  panel.deviceMenu->insertAction(panel.firstComItem, action);
+  QObject::connect(action, &QAction::triggered, panel.deviceMenu,
+                   [&panel, commandId] { DispatchCommand(panel, commandId); });
+  panel.actions[commandId] = action;
+  return action;
+}
+
+void RemovePortItems(Panel& panel) {
+  for (int id = kDeviceInUseCommand; id <= kLastFoundPortCommand; ++id) {
+    auto found = panel.actions.find(id);
+    if (found == panel.actions.end()) continue;
+    delete found->second;
+    panel.actions.erase(found);
+  }
+}
+
+// A menu caption shows "&" as a mnemonic mark unless doubled.
+QString MenuText(const char* text) {
+  return QString::fromLocal8Bit(text).replace('&', "&&");
+}
+
+bool PortIsListed(const Panel& panel, const char* path) {
+  for (int i = 0; i < panel.foundPorts.count; ++i) {
+    if (std::strcmp(panel.foundPorts.ports[i].path, path) == 0) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+void ChooseComDevice(Panel& panel, int commandId) {
+  SelectDeviceItem(panel.device, commandId);
+  ConnectToChosenDevice(panel);
+}
+
+void ChooseFoundPort(Panel& panel, int commandId) {
+  int index = commandId - kFirstFoundPortCommand;
+  if (commandId != kDeviceInUseCommand) {
+    if (index < 0 || index >= panel.foundPorts.count) return;
+    SelectDevicePath(panel.device, panel.foundPorts.ports[index].path);
+  }
+  ConnectToChosenDevice(panel);
+}
+
+void ChooseOtherDevice(Panel& panel, const char* name) {
+  std::snprintf(panel.device.deviceName, sizeof panel.device.deviceName, "%s", name);
+  MatchDeviceName(panel.device);
+  ConnectToChosenDevice(panel);
+}
+
+void AskForOtherDevice(Panel& panel) {
+  bool accepted = false;
+  QString name = QInputDialog::getText(
+      panel.window, "Other device",
+      "Serial device (a path such as /dev/ttyUSB0, or COM5):", QLineEdit::Normal,
+      QString::fromLocal8Bit(panel.device.portPath), &accepted);
+  name = name.trimmed();
+  if (!accepted || name.isEmpty()) return;
+  ChooseOtherDevice(panel, name.toLocal8Bit().constData());
+}
+
+void RefreshDeviceMenu(Panel& panel) {
+  RemovePortItems(panel);
+  ListSerialPorts(panel.foundPorts);
+  for (int i = 0; i < panel.foundPorts.count; ++i) {
+    AddPortItem(panel, MenuText(panel.foundPorts.ports[i].name), kFirstFoundPortCommand + i);
+  }
+  // A device given by its path that is not among them still shows, marked.
+  if (panel.device.deviceItem == 0 && !PortIsListed(panel, panel.device.portPath)) {
+    AddPortItem(panel, MenuText(panel.device.portPath), kDeviceInUseCommand);
+  }
+  MarkDeviceInUse(panel);
+}
+
+void MarkDeviceInUse(Panel& panel) {
+  int marked = panel.device.deviceItem;
+  if (marked == 0) {
+    marked = kDeviceInUseCommand;
+    for (int i = 0; i < panel.foundPorts.count; ++i) {
+      if (std::strcmp(panel.foundPorts.ports[i].path, panel.device.portPath) == 0) {
+        marked = kFirstFoundPortCommand + i;
+      }
+    }
+  }
+  auto found = panel.actions.find(marked);
+  if (found != panel.actions.end()) {
+    found->second->setChecked(true);
+  } else if (QAction* checked = panel.deviceGroup->checkedAction()) {
+    checked->setChecked(false);  // listed at the next opening of the menu
+  }
+}
+
+void ShowWindowTitle(Panel& panel) {
+  const Connection& connection = panel.connection;
+  int state = connection.lost        ? kTitleLost
+              : connection.connected ? kTitleConnected
+                                     : kTitleNotConnected;
+  const char* path = connection.lost ? connection.establishedPath : connection.attempt.userPath;
+  char title[256];
+  WindowTitleText(state, connection.identity.identification, path, title, sizeof title);
+  panel.window->setWindowTitle(QString::fromLocal8Bit(title));
+}
