@@ -152,7 +152,9 @@ int FinishConnect(Connection& connection, const ConnectReport& report, uint32_t 
   connection.lastCause[0] = '\0';
   connection.pollsUnanswered = 0;
   connection.writeFailed = 0;
-  SendKey(connection, kConnectKey);
+  connection.followUpPending = 0;
+  connection.lastPollAt = now - 60000;  // no request yet on this connection
+  SendKey(connection, kConnectKey, now);
   SendSlaveRequestOnce(connection);
   return kOutcomeConnected;
 }

@@ -79,6 +79,11 @@ struct Connection {
   int pollsUnanswered = 0;  // polls sent since the last screen came
   int writeFailed = 0;      // a key or poll could not be written since the last poll
 
+  // The follow-up poll: a key's effect is asked for shortly after the key.
+  int followUpPending = 0;
+  uint32_t followUpAt = 0;  // tick at which it is due at the earliest
+  uint32_t lastPollAt = 0;  // tick of the last request pair
+
   // The device last connected, lost and reconnecting.
   char establishedPath[kPathSize] = {};  // the user's name for it; "" before any connect
   char establishedStable[kPathSize] = {};
@@ -122,7 +127,19 @@ void EndConnection(Connection& connection);
 // and nothing is sent). Otherwise it sends the screen requests and shows the time.
 int PollReceiver(Connection& connection, uint32_t now, std::time_t wallNow);
 int PollPeriod(const Connection& connection);  // milliseconds: 400 for QZ77, else 900
-void SendKey(Connection& connection, int code);
+
+// Sends a key while connected, and asks for a follow-up poll: the screen is requested
+// about 100 ms later (once the receiver has handled the key) instead of at the next tick.
+// A burst of keys gets one follow-up, after its last key.
+void SendKey(Connection& connection, int code, uint32_t now);
+// Milliseconds until the follow-up poll may go out (0: now), or -1 when none waits. It
+// waits while the answer to the last request pair is still due, and leaves the line
+// time for the replies: never more than one pair awaiting its answer.
+int MsUntilFollowUp(const Connection& connection, uint32_t now);
+// The least time between two request pairs at the line's speed, and how long the answer
+// to one is due: each a few times the request's and the screen's time on the line.
+int PollGapMs(const Connection& connection);
+int AnswerDueMs(const Connection& connection);
 
 // News from the worker, on the owner's thread. NoteLineDown returns 1 when it means the
 // receiver is lost.

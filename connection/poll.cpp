@@ -13,6 +13,21 @@ constexpr uint8_t kScreenRequest = 0x82;
 const uint8_t kScreenRequestLong[5] = {0x00, 0x00, 0x78, 0x30, 0x38};
 const uint8_t kScreenRequestShort[1] = {0x01};
 constexpr int kUnansweredPollsForLoss = 3;
+constexpr int kFollowUpDelayMs = 100;  // the receiver has handled a key by then
+// A request pair (5 + 1 data bytes, framed) and the screen that answers it (161 data
+// bytes, framed).
+constexpr int kRequestPairBytes = 11 + 7;
+constexpr int kScreenBytes = 161 + 6;
+constexpr int kBitsPerByte = 10;  // start bit, 8 data bits, stop bit
+
+int WireMs(const Connection& connection, int bytes) {
+  uint32_t baud = connection.identity.baud > 0 ? connection.identity.baud : 9600;
+  return static_cast<int>((static_cast<uint64_t>(bytes) * kBitsPerByte * 1000 + baud - 1) / baud);
+}
+
+int32_t Since(uint32_t now, uint32_t then) {
+  return static_cast<int32_t>(now - then);
+}
 
 bool Send(Connection& connection, uint8_t type, const uint8_t* data, int length) {
   if (SendPacket(*connection.link, type, data, length) != 0) return true;
@@ -32,6 +47,11 @@ int PollReceiver(Connection& connection, uint32_t now, std::time_t wallNow) {
     return 1;
   }
   ++connection.pollsUnanswered;
+  connection.lastPollAt = now;
+  // A tick at or after the follow-up's time asks for the key's effect as well.
+  if (connection.followUpPending && Since(now, connection.followUpAt) >= 0) {
+    connection.followUpPending = 0;
+  }
   bool sent = Send(connection, kScreenRequest, kScreenRequestLong, 5);
   if (sent && !connection.identity.qz77Class) {
     Send(connection, kScreenRequest, kScreenRequestShort, 1);
@@ -42,10 +62,29 @@ int PollReceiver(Connection& connection, uint32_t now, std::time_t wallNow) {
   return 0;
 }
 
-void SendKey(Connection& connection, int code) {
+void SendKey(Connection& connection, int code, uint32_t now) {
   if (!connection.connected) return;
   const uint8_t key = static_cast<uint8_t>(code & 0xFF);
-  Send(connection, kKeyPacket, &key, 1);
+  if (!Send(connection, kKeyPacket, &key, 1)) return;
+  connection.followUpPending = 1;
+  connection.followUpAt = now + kFollowUpDelayMs;
+}
+
+int PollGapMs(const Connection& connection) {
+  return 2 * WireMs(connection, kRequestPairBytes + kScreenBytes);
+}
+
+int AnswerDueMs(const Connection& connection) {
+  return 3 * WireMs(connection, kRequestPairBytes + kScreenBytes) + 100;
+}
+
+int MsUntilFollowUp(const Connection& connection, uint32_t now) {
+  if (!connection.followUpPending || !connection.connected) return -1;
+  int32_t wait = Since(connection.followUpAt, now);
+  int gap = connection.pollsUnanswered > 0 ? AnswerDueMs(connection) : PollGapMs(connection);
+  int32_t lineFree = Since(connection.lastPollAt + static_cast<uint32_t>(gap), now);
+  if (lineFree > wait) wait = lineFree;
+  return wait > 0 ? static_cast<int>(wait) : 0;
 }
 
 void NoteScreen(Connection& connection, unsigned attempt) {

@@ -26,6 +26,7 @@ enum TimerId {
   kPollTimerId = 2048,
   kRelayoutTimerId = 76,
   kReconnectTimerId = 77,
+  kFollowUpTimerId = 78,  // the poll that asks for a key's effect
 };
 
 constexpr int kDeviceMenuItems = kLastDeviceCommand - kFirstDeviceCommand + 1;

@@ -15,9 +15,19 @@
 
 namespace {
 
+void ArmFollowUpTimer(Panel& panel) {
+  int wait = MsUntilFollowUp(panel.connection, TickCount());
+  if (wait < 0) {
+    panel.followUpTimer->stop();
+  } else {
+    panel.followUpTimer->start(wait);
+  }
+}
+
 void OnScreenNotification(Panel& panel, unsigned attempt) {
   panel.screenQueued = false;
   NoteScreen(panel.connection, attempt);
+  ArmFollowUpTimer(panel);  // the answer came: a follow-up need not wait for it any longer
   if (attempt != panel.connection.attempt.number) return;  // an earlier connection's
   ScreenImage image;
   CopySharedScreen(panel.connection.capture->screen, image);
@@ -47,6 +57,7 @@ void ArmReconnectTimer(Panel& panel) {
 // field say so until it is back.
 void OnLost(Panel& panel) {
   panel.pollTimer->stop();
+  panel.followUpTimer->stop();
   MarkScreenStale(panel.screen, true);
   if (panel.display != nullptr) panel.display->update();
   ShowPortLabel(panel, PortLabel(0));
@@ -70,6 +81,7 @@ void OnConnectDone(Panel& panel, const ConnectReport& report) {
   if (outcome == kOutcomeConnected) {
     ShowPortLabel(panel, PortLabel(panel.connection.identity.receiverPortNumber));
     panel.pollTimer->start(PollPeriod(panel.connection));
+    ArmFollowUpTimer(panel);  // the first screen comes at once, not a period later
     if (wasLost) ShowBackAgain();
   }
   ShowWindowTitle(panel);
@@ -108,6 +120,7 @@ void NotifyLineDown(void* context, unsigned attempt) {
 void StartConnect(Panel& panel, bool automatic) {
   panel.pollTimer->stop();
   panel.reconnectTimer->stop();
+  panel.followUpTimer->stop();
   ShowPortLabel(panel, PortLabel(0));
   if (!automatic) {
     ScreenImage blank = BlankScreen();
@@ -150,7 +163,19 @@ void OnReconnectTick(Panel& panel) {
 }
 
 void SendKey(Panel& panel, int code) {
-  SendKey(panel.connection, code);
+  SendKey(panel.connection, code, TickCount());
+  ArmFollowUpTimer(panel);
+}
+
+// The follow-up poll; the regular period runs on from it.
+void OnFollowUpTick(Panel& panel) {
+  int wait = MsUntilFollowUp(panel.connection, TickCount());
+  if (wait != 0) {
+    ArmFollowUpTimer(panel);
+    return;
+  }
+  OnPollTick(panel);
+  if (panel.connection.connected) panel.pollTimer->start(PollPeriod(panel.connection));
 }
 
 int PortNumberShown(const Panel& panel) {

@@ -56,6 +56,7 @@ struct Panel {
   QTimer* pollTimer = nullptr;
   QTimer* relayoutTimer = nullptr;
   QTimer* reconnectTimer = nullptr;
+  QTimer* followUpTimer = nullptr;
   std::map<int, QAction*> actions;  // menu items by command id
   QMenu* deviceMenu = nullptr;
   QActionGroup* deviceGroup = nullptr;
@@ -92,6 +93,7 @@ void Connect(Panel& panel);
 void ConnectAutomatically(Panel& panel);
 void OnPollTick(Panel& panel);
 void OnReconnectTick(Panel& panel);
+void OnFollowUpTick(Panel& panel);
 void SendKey(Panel& panel, int code);
 int PortNumberShown(const Panel& panel);
 void ToggleAutoReconnect(Panel& panel);

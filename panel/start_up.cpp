@@ -42,6 +42,10 @@ void CreateTimers(Panel& panel) {
   panel.relayoutTimer = new QTimer(panel.window);
   panel.reconnectTimer = new QTimer(panel.window);
   panel.reconnectTimer->setSingleShot(true);
+  panel.followUpTimer = new QTimer(panel.window);
+  panel.followUpTimer->setSingleShot(true);
+  QObject::connect(panel.followUpTimer, &QTimer::timeout, panel.window,
+                   [&panel] { OnTimer(panel, kFollowUpTimerId); });
   QObject::connect(panel.pollTimer, &QTimer::timeout, panel.window,
                    [&panel] { OnTimer(panel, kPollTimerId); });
   QObject::connect(panel.relayoutTimer, &QTimer::timeout, panel.window,
@@ -179,6 +183,8 @@ void OnTimer(Panel& panel, int timerId) {
     panel.relayoutTimer->stop();
   } else if (timerId == kReconnectTimerId) {
     OnReconnectTick(panel);
+  } else if (timerId == kFollowUpTimerId) {
+    OnFollowUpTick(panel);
   }
 }
 

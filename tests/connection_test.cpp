@@ -186,11 +186,39 @@ TEST_F(ConnectionTest, ThreeUnansweredPollsLoseTheReceiver) {
   EXPECT_EQ(connection->link->port.handle, -1) << "the device is let go";
   EXPECT_EQ(connection->lostAt, 5000);
   EXPECT_EQ(MsUntilReconnect(*connection, now), 1000);
-  SendKey(*connection, 0x50);
+  SendKey(*connection, 0x50, 0);
   std::this_thread::sleep_for(milliseconds(50));
   int keys = 0;
   for (const SeenPacket& packet : ReceivedPackets(receiver)) keys += packet.type == 0x81;
   EXPECT_EQ(keys, 1) << "only the connect's own key";
+}
+
+// A key's effect is asked for 100 ms after the last key of a burst, no sooner than the
+// line's speed allows, and not while the answer to a request pair is still due.
+TEST_F(ConnectionTest, AKeysFollowUpPollWaitsForTheLineAndTheLastAnswer) {
+  FakeReceiver receiver;
+  ASSERT_TRUE(StartFakeReceiver(receiver, Script(kMorwick)));
+  ASSERT_EQ(Connect(receiver), kOutcomeConnected);
+  EXPECT_EQ(PollGapMs(*connection), 98) << "185 bytes at 38400 baud, twice";
+  EXPECT_EQ(AnswerDueMs(*connection), 247);
+  uint32_t t = TickCount() + 1000;
+  EXPECT_EQ(MsUntilFollowUp(*connection, t), 0) << "the connect's key asks for the first screen";
+  PollReceiver(*connection, t, 0);
+  NoteScreen(*connection, connection->attempt.number);
+  EXPECT_EQ(MsUntilFollowUp(*connection, t), -1);
+
+  SendKey(*connection, '1', t + 10);
+  SendKey(*connection, '2', t + 60);
+  EXPECT_EQ(MsUntilFollowUp(*connection, t + 60), 100) << "one follow-up, after the burst";
+  PollReceiver(*connection, t + 100, 0);  // a tick comes first: too early for the key
+  EXPECT_EQ(MsUntilFollowUp(*connection, t + 160), 187) << "its answer is still due";
+  NoteScreen(*connection, connection->attempt.number);
+  EXPECT_EQ(MsUntilFollowUp(*connection, t + 160), 38) << "answered: the line's gap is left";
+  PollReceiver(*connection, t + 198, 0);
+  EXPECT_EQ(MsUntilFollowUp(*connection, t + 198), -1);
+
+  connection->identity.baud = 9600;
+  EXPECT_EQ(PollGapMs(*connection), 386);
 }
 
 TEST_F(ConnectionTest, AHangUpIsALossAndAFailedWriteIsOneToo) {
