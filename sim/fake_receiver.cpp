@@ -6,6 +6,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -20,8 +21,11 @@ constexpr uint8_t kKeyPacketType = 0x81;
 constexpr uint8_t kScreenRequestType = 0x82;  // the request and the screen that answers it
 constexpr uint8_t kSlaveRequestType = 0x84;
 
+constexpr size_t kMaxPendingKeys = 64;
+constexpr size_t kMaxOnTheLine = 256;
+
 // Writes everything, waiting (briefly) while the pty's buffer is full. Caller holds lock.
-void WriteAllLocked(FakeReceiver& receiver, const uint8_t* bytes, int count) {
+void WriteNowLocked(FakeReceiver& receiver, const uint8_t* bytes, int count) {
   int written = 0;
   while (written < count && receiver.pty.master >= 0) {
     ssize_t n = write(receiver.pty.master, bytes + written, static_cast<size_t>(count - written));
@@ -40,6 +44,48 @@ void WriteAllLocked(FakeReceiver& receiver, const uint8_t* bytes, int count) {
       return;
     }
   }
+}
+
+void DeliverDueLocked(FakeReceiver& receiver, bool all) {
+  while (!receiver.onTheLine.empty() && (all || receiver.onTheLine.front().at <= SimClock::now())) {
+    const std::vector<uint8_t>& bytes = receiver.onTheLine.front().bytes;
+    WriteNowLocked(receiver, bytes.data(), static_cast<int>(bytes.size()));
+    receiver.onTheLine.pop_front();
+  }
+}
+
+// With line time on, bytes arrive when a real line at the pty's speed would have carried
+// them: after what is already on its way, 10 bits a byte.
+void WriteAllLocked(FakeReceiver& receiver, const uint8_t* bytes, int count) {
+  if (!receiver.script.lineTime || receiver.script.tcpPort > 0) {
+    WriteNowLocked(receiver, bytes, count);
+    return;
+  }
+  if (receiver.onTheLine.size() >= kMaxOnTheLine) DeliverDueLocked(receiver, true);
+  uint32_t baud = PtyLineSpeed(receiver.pty);
+  if (baud == 0) baud = 9600;
+  auto start = std::max(SimClock::now(), receiver.lineFreeAt);
+  auto carried = std::chrono::microseconds(static_cast<int64_t>(count) * 10 * 1000000 / baud);
+  receiver.lineFreeAt = start + carried;
+  receiver.onTheLine.push_back({std::vector<uint8_t>(bytes, bytes + count), receiver.lineFreeAt});
+}
+
+void ApplyDueKeysLocked(FakeReceiver& receiver, bool all) {
+  while (!receiver.pendingKeys.empty() &&
+         (all || receiver.pendingKeys.front().at <= SimClock::now())) {
+    ApplyKey(receiver.model, receiver.pendingKeys.front().code);
+    receiver.pendingKeys.pop_front();
+  }
+}
+
+void OnKeyLocked(FakeReceiver& receiver, uint8_t code) {
+  if (receiver.script.keyDelayMs <= 0) {
+    ApplyKey(receiver.model, code);
+    return;
+  }
+  if (receiver.pendingKeys.size() >= kMaxPendingKeys) ApplyDueKeysLocked(receiver, true);
+  auto at = SimClock::now() + std::chrono::milliseconds(receiver.script.keyDelayMs);
+  receiver.pendingKeys.push_back({code, at});
 }
 
 void SendFrameLocked(FakeReceiver& receiver, uint8_t type, const uint8_t* data, int length) {
@@ -107,7 +153,7 @@ void OnPacketLocked(FakeReceiver& receiver, const Packet& packet) {
       SendIdentificationLocked(receiver);
       break;
     case kKeyPacketType:
-      if (packet.length == 1) ApplyKey(receiver.model, packet.data[0]);
+      if (packet.length == 1) OnKeyLocked(receiver, packet.data[0]);
       break;
     case kScreenRequestType:
       if (packet.length == 5 && receiver.script.answerScreens) SendScreenLocked(receiver);
@@ -164,6 +210,14 @@ int MillisecondsUntilDue(FakeReceiver& receiver) {
     int data = MillisecondsUntil(receiver.nextDataAt);
     wait = wait < 0 || data < wait ? data : wait;
   }
+  for (SimClock::time_point at :
+       {receiver.pendingKeys.empty() ? SimClock::time_point::max()
+                                     : receiver.pendingKeys.front().at,
+        receiver.onTheLine.empty() ? SimClock::time_point::max() : receiver.onTheLine.front().at}) {
+    if (at == SimClock::time_point::max()) continue;
+    int due = MillisecondsUntil(at);
+    wait = wait < 0 || due < wait ? due : wait;
+  }
   if (receiver.lineHungUp) wait = wait < 0 || wait > 100 ? 100 : wait;  // look again soon
   return wait;
 }
@@ -179,6 +233,8 @@ void SendDataLocked(FakeReceiver& receiver) {
 }
 
 void SendDueLocked(FakeReceiver& receiver) {
+  ApplyDueKeysLocked(receiver, false);
+  DeliverDueLocked(receiver, false);
   if (receiver.unaskedPending && SimClock::now() >= receiver.unaskedAt) {
     receiver.unaskedPending = false;
     SendIdentificationLocked(receiver);

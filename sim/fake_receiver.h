@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <deque>
 #include <mutex>
 #include <random>
 #include <string>
@@ -38,7 +39,9 @@ struct ReceiverScript {
   // seen: after peerGoneMs of hang-up the peer counts as gone.
   bool releaseSlaveOnContact = false;
   int peerGoneMs = 2000;
-  int tcpPort = 0;  // > 0: serve one client at a time on this loopback port instead of a pty
+  int tcpPort = 0;        // > 0: serve one client at a time on this loopback port instead of a pty
+  int keyDelayMs = 0;     // a key changes the receiver's screen this long after it arrives
+  bool lineTime = false;  // what the receiver sends takes its time on the line at its speed
   // Where to write a line for each packet received: its type, length and the line speed
   // in force ("6f 0 9600"); null: nowhere.
   FILE* traffic = nullptr;
@@ -74,6 +77,19 @@ struct FakeReceiver {
   std::mt19937 random{1994};
   bool unaskedPending = false;
   SimClock::time_point unaskedAt;
+
+  // Keys the receiver has yet to handle, and bytes still on their way down the line.
+  struct PendingKey {
+    uint8_t code;
+    SimClock::time_point at;
+  };
+  struct OnTheLine {
+    std::vector<uint8_t> bytes;
+    SimClock::time_point at;  // when the last of them has arrived
+  };
+  std::deque<PendingKey> pendingKeys;
+  std::deque<OnTheLine> onTheLine;
+  SimClock::time_point lineFreeAt;
 
   ReceiverModel model;
   RxRing ring;  // the receiver's own receive side, cut into frames by the link's code

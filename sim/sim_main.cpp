@@ -35,7 +35,9 @@ struct SimOptions {
   double garbage = 0.0;
   double tcpPort = 0;
   double unplugAfter = 0;  // seconds; 0: never
+  double keyDelay = 0;     // milliseconds
   bool ack = true;
+  bool lineTime = false;
 };
 
 const char* const kUsage =
@@ -58,6 +60,10 @@ const char* const kUsage =
     "  --unplug-after S  S seconds after the panel first speaks, the device vanishes (as a\n"
     "                    pulled USB adapter does) and comes back 2 s later as a new\n"
     "                    pseudo-terminal behind the same --link\n"
+    "  --key-delay MS    a key changes the screen MS milliseconds after it arrives\n"
+    "                    (default 0), as a receiver that takes its time over a key\n"
+    "  --line-time       what the receiver sends takes its time on the line at the\n"
+    "                    speed the panel set, 10 bits a byte, as on a real cable\n"
     "  --log FILE        a line for each packet the panel sends: type, length and the\n"
     "                    line speed in force, in hex and decimal (\"82 5 38400\")\n"
     "  --help            this text\n";
@@ -89,6 +95,10 @@ bool ParseOptions(int argc, char** argv, SimOptions& options) {
       options.ack = false;
       continue;
     }
+    if (arg == "--line-time") {
+      options.lineTime = true;
+      continue;
+    }
     if (i + 1 >= argc) {
       std::fprintf(stderr, "tarnex-sim: %s: unknown option, or its value is missing\n",
                    arg.c_str());
@@ -109,7 +119,8 @@ bool ParseOptions(int argc, char** argv, SimOptions& options) {
     } numbers[] = {{"--rate", &options.rate, 0.0, 10000.0},
                    {"--garbage", &options.garbage, 0.0, 1.0},
                    {"--tcp", &options.tcpPort, 1.0, 65535.0},
-                   {"--unplug-after", &options.unplugAfter, 0.0, 86400.0}};
+                   {"--unplug-after", &options.unplugAfter, 0.0, 86400.0},
+                   {"--key-delay", &options.keyDelay, 0.0, 10000.0}};
     for (const Number& number : numbers) {
       if (arg != number.name) continue;
       if (!ReadNumber(value, number.low, number.high, *number.value)) {
@@ -171,6 +182,8 @@ int main(int argc, char** argv) {
   script.garbage = options.garbage;
   script.releaseSlaveOnContact = true;
   script.tcpPort = static_cast<int>(options.tcpPort);
+  script.keyDelayMs = static_cast<int>(options.keyDelay);
+  script.lineTime = options.lineTime;
   if (!options.traffic.empty()) {
     script.traffic = std::fopen(options.traffic.c_str(), "w");
     if (script.traffic == nullptr) {
