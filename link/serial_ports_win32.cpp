@@ -15,6 +15,11 @@
 
 namespace {
 
+// The device setup class "Ports (COM & LPT)", GUID_DEVCLASS_PORTS, spelled out so that no
+// GUID library is needed.
+const GUID kPortsClass = {
+    0x4d36e978, 0xe325, 0x11ce, {0xbf, 0xc1, 0x08, 0x00, 0x2b, 0xe1, 0x03, 0x18}};
+
 // The COM name the device was given; false for a device of the class that is no COM port
 // (a printer port).
 bool ComPortName(HDEVINFO set, SP_DEVINFO_DATA& device, char* out, DWORD size) {
@@ -33,7 +38,7 @@ bool ComPortName(HDEVINFO set, SP_DEVINFO_DATA& device, char* out, DWORD size) {
 
 void ListSerialPorts(PortList& list, const char*) {
   list.count = 0;
-  HDEVINFO set = SetupDiGetClassDevsA(&GUID_DEVCLASS_PORTS, nullptr, nullptr, DIGCF_PRESENT);
+  HDEVINFO set = SetupDiGetClassDevsA(&kPortsClass, nullptr, nullptr, DIGCF_PRESENT);
   if (set == INVALID_HANDLE_VALUE) {
     Trace("SetupDiGetClassDevs failed: error %lu", GetLastError());
     return;
