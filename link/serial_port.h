@@ -3,17 +3,43 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <mutex>
 
+#include "link/telnet.h"
 #include "link/wake_signal.h"
 
-// The one serial port through which the receiver is reached. The platform's own file
-// (serial_port_posix.cpp, serial_port_win32.cpp) implements these operations; nothing
-// else touches the device.
+// The one serial port through which the receiver is reached: a serial device of the
+// platform (serial_port_posix.cpp, serial_port_win32.cpp), or a serial port that a server
+// on the network serves (net_port.cpp: "rfc2217://HOST:PORT" or "tcp://HOST:PORT").
+// serial_port.cpp chooses by the name; nothing else touches the device.
 
 enum ParityCode {
   kParityNone = 0,
   kParityOdd = 1,
   kParityEven = 2,
+};
+
+enum NetKind {
+  kNotNetwork = 0,
+  kRawTcp = 1,   // tcp://: a plain byte stream; nothing can be set remotely
+  kRfc2217 = 2,  // rfc2217://: Telnet with the COM-PORT-OPTION
+};
+
+constexpr int kNetChunk = 512;
+constexpr int kNetNameSize = 256;
+
+// A receiver on the network: the connection's coding, and what has been received and
+// decoded but not yet read.
+struct NetLink {
+  int kind = kNotNetwork;
+  TelnetDecoder decoder;
+  std::mutex sendLock;  // the reader answers negotiation while another thread writes
+  uint8_t decoded[kNetChunk] = {};
+  int decodedStart = 0;
+  int decodedEnd = 0;
+  bool closed = false;           // the server has ended the connection
+  bool switchRefused = false;    // tcp:// has said once that it cannot switch the line
+  char name[kNetNameSize] = {};  // as the user gave it, for messages
 };
 
 struct SerialPort {
@@ -31,6 +57,7 @@ struct SerialPort {
   std::intptr_t readEvent = -1;
   std::intptr_t writeEvent = -1;
   int peeked = -1;
+  NetLink net;
 
   SerialPort() = default;
   SerialPort(const SerialPort&) = delete;
@@ -39,7 +66,8 @@ struct SerialPort {
 };
 
 // Opens the device exclusively, raw, with reads that never wait, at 9600 baud and no
-// parity. Any port held before is closed first. 0 = open, -1 = failed (shown).
+// parity; or connects to the server that a network name points at. Any port held before
+// is closed first. 0 = open, -1 = failed (shown).
 int OpenPort(SerialPort& port, const char* path);
 
 // Baud rate (any value the device accepts), 8 data bits, parity, 1 stop bit.
@@ -85,6 +113,9 @@ int FinishWrite(SerialPort& port, const uint8_t* buffer, int n, int written);
 // Closes the port if one is held, giving up exclusive use first so that the next open,
 // by this program or another, is not refused.
 void ClosePort(SerialPort& port);
+
+// Whether a name is a receiver on the network: "rfc2217://..." or "tcp://...".
+bool IsNetworkName(const char* name);
 
 // The device that a user's port name stands for: "comN", "COMN" and "\\.\comN" name the
 // N-th serial port of the platform; any other text is a path used as given.

@@ -16,6 +16,7 @@
 #include <cstring>
 #include <thread>
 
+#include "link/device_port.h"
 #include "link/serial_port.h"
 #include "link/status_message.h"
 #include "link/tick.h"
@@ -23,9 +24,6 @@
 
 namespace {
 
-constexpr int kFlushChunk = 300;
-constexpr int kFlushReadMs = 10;    // what one flush read may wait in all
-constexpr int kFlushLimitMs = 100;  // what the whole flush may take
 constexpr int kBreakMs = 300;
 constexpr int kWriteStallMs = 1000;
 
@@ -147,11 +145,7 @@ int PollPort(SerialPort& port, short events, int timeoutMs) {
 
 }  // namespace
 
-SerialPort::~SerialPort() {
-  ClosePort(*this);
-}
-
-void ClosePort(SerialPort& port) {
+void CloseDevice(SerialPort& port) {
   if (port.handle < 0) return;
   // The exclusive flag stays on the terminal while anyone else holds it open (a
   // pseudo-terminal's other side does): left set, it would refuse our own next open.
@@ -173,8 +167,8 @@ void MapDevicePath(const char* name, char* out, size_t outSize) {
   }
 }
 
-int OpenPort(SerialPort& port, const char* path) {
-  ClosePort(port);
+int OpenDevice(SerialPort& port, const char* path) {
+  CloseDevice(port);
   port.readFailing = false;
   char device[256];
   MapDevicePath(path, device, sizeof device);
@@ -194,10 +188,10 @@ int OpenPort(SerialPort& port, const char* path) {
     return -1;
   }
   ShowStatusMessage("Communications opened.");
-  return SetLineSettings(port, 9600, kParityNone);
+  return SetDeviceLine(port, 9600, kParityNone);
 }
 
-int SetLineSettings(SerialPort& port, uint32_t baud, int parity) {
+int SetDeviceLine(SerialPort& port, uint32_t baud, int parity) {
   struct termios2 line;
   if (port.handle < 0 || ioctl(Fd(port), TCGETS2, &line) != 0) {
     Trace("TCGETS2 ioctl failed: %s", std::strerror(errno));
@@ -226,7 +220,7 @@ int SetLineSettings(SerialPort& port, uint32_t baud, int parity) {
   return 0;
 }
 
-int SendBreak(SerialPort& port) {
+int SendDeviceBreak(SerialPort& port) {
   if (ioctl(Fd(port), TIOCSBRK) != 0) Trace("TIOCSBRK ioctl failed: %s", std::strerror(errno));
   PauseUnlessStopped(port, kBreakMs);
   if (ioctl(Fd(port), TIOCCBRK) != 0) {
@@ -241,33 +235,11 @@ static bool LineHungUp(int handle) {
   return poll(&entry, 1, 0) > 0 && (entry.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0;
 }
 
-// Reads up to n bytes, waiting for more for at most withinMs in all.
-static int ReadWithin(SerialPort& port, uint8_t* buffer, int n, int withinMs) {
-  Deadline deadline;
-  SetDeadline(deadline, withinMs / 1000.0);
-  int got = 0;
-  while (got < n) {
-    got += ReadPort(port, buffer + got, n - got);
-    int left = DeadlineRemainingMs(deadline);
-    if (got == n || left <= 0 || WaitForInput(port, left) != 1) break;
-  }
-  return got;
+void FlushDevice(SerialPort& port) {
+  DrainInput(port);
 }
 
-void FlushInput(SerialPort& port) {
-  uint8_t scratch[kFlushChunk];
-  Deadline limit;
-  SetDeadline(limit, kFlushLimitMs / 1000.0);
-  int drained = 0;
-  int count;
-  do {
-    count = ReadWithin(port, scratch, kFlushChunk, kFlushReadMs);
-    drained += count;
-  } while (count == kFlushChunk && DeadlinePassed(limit) == 0 && !PortStopped(port));
-  Trace("flushed %d bytes", drained);
-}
-
-int ReadPort(SerialPort& port, uint8_t* buffer, int n) {
+int ReadDevice(SerialPort& port, uint8_t* buffer, int n) {
   if (n <= 0) return 0;
   ssize_t count = port.handle < 0 ? -1 : read(Fd(port), buffer, static_cast<size_t>(n));
   if (count > 0) {
@@ -288,7 +260,7 @@ int ReadPort(SerialPort& port, uint8_t* buffer, int n) {
   return 0;
 }
 
-int WritePort(SerialPort& port, const uint8_t* buffer, int n) {
+int WriteDevice(SerialPort& port, const uint8_t* buffer, int n) {
   int written = 0;
   while (port.handle >= 0 && written < n) {
     ssize_t count = write(Fd(port), buffer + written, static_cast<size_t>(n - written));
@@ -308,7 +280,7 @@ int WritePort(SerialPort& port, const uint8_t* buffer, int n) {
   return FinishWrite(port, buffer, n, port.handle < 0 ? 0 : written);
 }
 
-int WaitForInput(SerialPort& port, int timeoutMs) {
+int WaitForDevice(SerialPort& port, int timeoutMs) {
   if (PortStopped(port)) return -2;
   int ready = port.handle < 0 ? POLLNVAL : PollPort(port, POLLIN, timeoutMs);
   if (ready == kStopped) return -2;

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "link/device_port.h"
 #include "link/serial_port.h"
 #include "link/status_message.h"
 #include "link/tick.h"
@@ -14,9 +15,6 @@
 
 namespace {
 
-constexpr int kFlushChunk = 300;
-constexpr DWORD kFlushReadMs = 10;  // what one flush read may wait in all
-constexpr int kFlushLimitMs = 100;  // what the whole flush may take
 constexpr int kBreakMs = 300;
 constexpr int kWriteStallMs = 1000;
 constexpr DWORD kFirstTryMs = 50;
@@ -119,11 +117,7 @@ bool MakeEvent(std::intptr_t& event) {
 
 }  // namespace
 
-SerialPort::~SerialPort() {
-  ClosePort(*this);
-}
-
-void ClosePort(SerialPort& port) {
+void CloseDevice(SerialPort& port) {
   if (PortOpen(port) && !CloseHandle(PortHandle(port))) {
     Trace("CloseHandle failed: %lu", GetLastError());
   }
@@ -144,8 +138,8 @@ void MapDevicePath(const char* name, char* out, size_t outSize) {
   }
 }
 
-int OpenPort(SerialPort& port, const char* path) {
-  ClosePort(port);
+int OpenDevice(SerialPort& port, const char* path) {
+  CloseDevice(port);
   port.readFailing = false;
   char device[256];
   MapDevicePath(path, device, sizeof device);
@@ -158,7 +152,7 @@ int OpenPort(SerialPort& port, const char* path) {
   port.handle = reinterpret_cast<std::intptr_t>(handle);
   if (!MakeEvent(port.readEvent) || !MakeEvent(port.writeEvent)) {
     ShowOpenFailure(GetLastError(), device);
-    ClosePort(port);
+    CloseDevice(port);
     return -1;
   }
   Trace("opened %s", device);
@@ -167,10 +161,10 @@ int OpenPort(SerialPort& port, const char* path) {
     return -1;
   }
   ShowStatusMessage("Communications opened.");
-  return SetLineSettings(port, 9600, kParityNone);
+  return SetDeviceLine(port, 9600, kParityNone);
 }
 
-int SetLineSettings(SerialPort& port, uint32_t baud, int parity) {
+int SetDeviceLine(SerialPort& port, uint32_t baud, int parity) {
   DCB line = {};
   line.DCBlength = sizeof line;
   if (!PortOpen(port) || !GetCommState(PortHandle(port), &line)) {
@@ -205,7 +199,7 @@ int SetLineSettings(SerialPort& port, uint32_t baud, int parity) {
   return 0;
 }
 
-int SendBreak(SerialPort& port) {
+int SendDeviceBreak(SerialPort& port) {
   if (!SetCommBreak(PortHandle(port))) Trace("SetCommBreak failed: %lu", GetLastError());
   PauseUnlessStopped(port, kBreakMs);
   if (!ClearCommBreak(PortHandle(port))) {
@@ -217,7 +211,7 @@ int SendBreak(SerialPort& port) {
 
 // As the platform's own flush: reads of 300 bytes that wait 10 ms in all, until one
 // brings fewer; and never longer than the flush's limit, whatever keeps arriving.
-void FlushInput(SerialPort& port) {
+void FlushDevice(SerialPort& port) {
   if (!PortOpen(port)) return;
   port.peeked = -1;
   COMMTIMEOUTS saved = {};
@@ -236,7 +230,7 @@ void FlushInput(SerialPort& port) {
   Trace("flushed %d bytes", drained);
 }
 
-int ReadPort(SerialPort& port, uint8_t* buffer, int n) {
+int ReadDevice(SerialPort& port, uint8_t* buffer, int n) {
   if (n <= 0) return 0;
   if (!PortOpen(port)) {
     NoteReadFailure(port);
@@ -292,7 +286,7 @@ int WriteOnce(SerialPort& port, const uint8_t* buffer, int n, bool firstTry) {
 // A write that has not finished in the time its bytes take is cancelled and the rest
 // issued again, with the full limit: Wine now and then leaves an overlapped write on a
 // serial port pending until something else happens on the line.
-int WritePort(SerialPort& port, const uint8_t* buffer, int n) {
+int WriteDevice(SerialPort& port, const uint8_t* buffer, int n) {
   int written = 0;
   for (int tries = 0; PortOpen(port) && written < n && tries < 2 && !PortStopped(port); ++tries) {
     int moved = WriteOnce(port, buffer + written, n - written, tries == 0);
@@ -304,7 +298,7 @@ int WritePort(SerialPort& port, const uint8_t* buffer, int n) {
 
 // A wait for input is a read of one byte that waits for it: the byte is kept for the
 // next ReadPort.
-int WaitForInput(SerialPort& port, int timeoutMs) {
+int WaitForDevice(SerialPort& port, int timeoutMs) {
   if (PortStopped(port)) return -2;
   if (port.peeked >= 0) return 1;
   if (!PortOpen(port) || !SetReadTimeouts(port, 0, 0)) {

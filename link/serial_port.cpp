@@ -1,0 +1,94 @@
+// The serial port's operations, for a device of the platform or a receiver on the
+// network, chosen by the name the port was opened with.
+
+#include "link/serial_port.h"
+
+#include <cstring>
+
+#include "link/device_port.h"
+#include "link/net_port.h"
+#include "link/tick.h"
+#include "link/trace.h"
+
+namespace {
+
+bool OnNetwork(const SerialPort& port) {
+  return port.net.kind != kNotNetwork;
+}
+
+// Reads up to n bytes, waiting for more for at most withinMs in all.
+int ReadWithin(SerialPort& port, uint8_t* buffer, int n, int withinMs) {
+  Deadline deadline;
+  SetDeadline(deadline, withinMs / 1000.0);
+  int got = 0;
+  while (got < n) {
+    got += ReadPort(port, buffer + got, n - got);
+    int left = DeadlineRemainingMs(deadline);
+    if (got == n || left <= 0 || WaitForInput(port, left) != 1) break;
+  }
+  return got;
+}
+
+}  // namespace
+
+SerialPort::~SerialPort() {
+  ClosePort(*this);
+}
+
+bool IsNetworkName(const char* name) {
+  return std::strncmp(name, "rfc2217://", 10) == 0 || std::strncmp(name, "tcp://", 6) == 0;
+}
+
+int OpenPort(SerialPort& port, const char* path) {
+  ClosePort(port);
+  return IsNetworkName(path) ? OpenNetPort(port, path) : OpenDevice(port, path);
+}
+
+int SetLineSettings(SerialPort& port, uint32_t baud, int parity) {
+  return OnNetwork(port) ? SetNetLine(port, baud, parity) : SetDeviceLine(port, baud, parity);
+}
+
+int SendBreak(SerialPort& port) {
+  return OnNetwork(port) ? SendNetBreak(port) : SendDeviceBreak(port);
+}
+
+void FlushInput(SerialPort& port) {
+  if (OnNetwork(port)) {
+    FlushNetPort(port);
+  } else {
+    FlushDevice(port);
+  }
+}
+
+int ReadPort(SerialPort& port, uint8_t* buffer, int n) {
+  return OnNetwork(port) ? ReadNetPort(port, buffer, n) : ReadDevice(port, buffer, n);
+}
+
+int WritePort(SerialPort& port, const uint8_t* buffer, int n) {
+  return OnNetwork(port) ? WriteNetPort(port, buffer, n) : WriteDevice(port, buffer, n);
+}
+
+int WaitForInput(SerialPort& port, int timeoutMs) {
+  return OnNetwork(port) ? WaitForNetInput(port, timeoutMs) : WaitForDevice(port, timeoutMs);
+}
+
+void ClosePort(SerialPort& port) {
+  if (OnNetwork(port)) {
+    CloseNetPort(port);
+  } else {
+    CloseDevice(port);
+  }
+}
+
+void DrainInput(SerialPort& port) {
+  uint8_t scratch[kFlushChunk];
+  Deadline limit;
+  SetDeadline(limit, kFlushLimitMs / 1000.0);
+  int drained = 0;
+  int count;
+  do {
+    count = ReadWithin(port, scratch, kFlushChunk, kFlushReadMs);
+    drained += count;
+  } while (count == kFlushChunk && DeadlinePassed(limit) == 0 && !PortStopped(port));
+  Trace("flushed %d bytes", drained);
+}

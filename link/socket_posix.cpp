@@ -1,0 +1,146 @@
+// TCP connections on Linux: non-blocking sockets waited on with poll, beside the port's
+// stop signal.
+
+#include <errno.h>
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+
+#include "link/socket_port.h"
+#include "link/tick.h"
+#include "link/trace.h"
+
+namespace {
+
+constexpr int kStopped = -2;
+
+int Fd(const SerialPort& port) {
+  return static_cast<int>(port.handle);
+}
+
+// Waits for `events` on the socket or for the stop signal: the socket's revents, 0 when
+// the time ran out, kStopped, or -1 when poll failed.
+int PollSocket(int fd, StopSignal* stop, short events, int timeoutMs) {
+  int stopHandle = stop != nullptr ? static_cast<int>(stop->wake.handle) : -1;
+  struct pollfd entries[2] = {{fd, events, 0}, {stopHandle, POLLIN, 0}};
+  int ready;
+  do {
+    ready = poll(entries, 2, timeoutMs);
+  } while (ready < 0 && errno == EINTR);
+  if (ready < 0) {
+    Trace("poll failed: %s", std::strerror(errno));
+    return -1;
+  }
+  if (StopRaised(stop)) return kStopped;
+  return ready == 0 ? 0 : entries[0].revents;
+}
+
+// One address: connected within the time left, or the reason it was not.
+int TryAddress(const struct addrinfo* address, StopSignal* stop, const Deadline& deadline,
+               int& error) {
+  int fd = socket(address->ai_family, address->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
+                  address->ai_protocol);
+  if (fd < 0) {
+    error = errno;
+    return -1;
+  }
+  if (connect(fd, address->ai_addr, address->ai_addrlen) == 0) return fd;
+  if (errno == EINPROGRESS) {
+    int ready = PollSocket(fd, stop, POLLOUT, DeadlineRemainingMs(deadline));
+    socklen_t size = sizeof error;
+    if (ready > 0 && getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) == 0 && error == 0) {
+      return fd;
+    }
+    if (ready == 0) error = ETIMEDOUT;
+    if (ready == kStopped) error = ECANCELED;
+  } else {
+    error = errno;
+  }
+  close(fd);
+  return -1;
+}
+
+}  // namespace
+
+int ConnectSocket(SerialPort& port, const char* host, const char* service, int timeoutMs,
+                  char* failure, int failureSize) {
+  struct addrinfo hints = {};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  struct addrinfo* addresses = nullptr;
+  int looked = getaddrinfo(host, service, &hints, &addresses);
+  if (looked != 0) {
+    std::snprintf(failure, static_cast<size_t>(failureSize), "Host not found (%s)",
+                  gai_strerror(looked));
+    return -1;
+  }
+  Deadline deadline;
+  SetDeadline(deadline, timeoutMs / 1000.0);
+  int error = 0;
+  int fd = -1;
+  for (const struct addrinfo* a = addresses; a != nullptr && fd < 0; a = a->ai_next) {
+    fd = TryAddress(a, port.stop, deadline, error);
+    if (error == ECANCELED || DeadlinePassed(deadline)) break;
+  }
+  freeaddrinfo(addresses);
+  if (fd < 0) {
+    std::snprintf(failure, static_cast<size_t>(failureSize), "%s", std::strerror(error));
+    failure[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(failure[0])));
+    return -1;
+  }
+  int on = 1;  // keys and polls are small: no waiting to fill a segment
+  if (setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on) != 0) {
+    Trace("TCP_NODELAY failed: %s", std::strerror(errno));
+  }
+  port.handle = fd;
+  return 0;
+}
+
+int SendSocket(SerialPort& port, const uint8_t* bytes, int n, int stallMs) {
+  int sent = 0;
+  while (port.handle >= 0 && sent < n) {
+    ssize_t count = send(Fd(port), bytes + sent, static_cast<size_t>(n - sent), MSG_NOSIGNAL);
+    if (count > 0) {
+      sent += static_cast<int>(count);
+      continue;
+    }
+    if (count < 0 && errno == EINTR) continue;
+    if (count < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+      Trace("send failed: %s", std::strerror(errno));
+      break;
+    }
+    int ready = PollSocket(Fd(port), port.stop, POLLOUT, stallMs);
+    if (ready <= 0 || (ready & (POLLERR | POLLHUP | POLLNVAL)) != 0) break;
+  }
+  return sent;
+}
+
+int ReceiveSocket(SerialPort& port, uint8_t* buffer, int n) {
+  if (port.handle < 0) return -1;
+  ssize_t count = recv(Fd(port), buffer, static_cast<size_t>(n), 0);
+  if (count > 0) return static_cast<int>(count);
+  if (count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) return 0;
+  if (count < 0) Trace("recv failed: %s", std::strerror(errno));
+  return -1;  // 0 bytes: the peer has closed the connection
+}
+
+int WaitForSocket(SerialPort& port, int timeoutMs) {
+  if (port.handle < 0) return -1;
+  int ready = PollSocket(Fd(port), port.stop, POLLIN, timeoutMs);
+  if (ready == kStopped || ready == 0 || ready == -1) return ready;
+  return 1;  // data, or the end of the connection, which the receive then finds
+}
+
+void CloseSocket(SerialPort& port) {
+  if (port.handle < 0) return;
+  if (close(Fd(port)) != 0) Trace("close failed: %s", std::strerror(errno));
+  port.handle = -1;
+}
