@@ -43,8 +43,16 @@ int StartupPortNumber(const char* name) {
 }
 
 // A name the menus do not know is shown without "/dev/" when that fits the field, else
-// by its last part, as much of it as the field holds.
+// by its last part, as much of it as the field holds; a network name by its host.
 void LabelForPath(const char* path, char* label) {
+  const char* scheme = std::strstr(path, "://");
+  if (scheme != nullptr) {  // a receiver on the network: its host
+    const char* host = scheme + 3;
+    size_t length = std::strcspn(host, ":");
+    if (*host == '[') length = std::strcspn(host, "]") + 1;
+    std::snprintf(label, kDeviceLabelSize, "%.*s", static_cast<int>(length), host);
+    return;
+  }
   const char* shown = path;
   if (std::strncmp(shown, "/dev/", 5) == 0) shown += 5;
   const char* slash = std::strrchr(shown, '/');

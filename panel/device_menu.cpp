@@ -75,10 +75,11 @@ void ChooseOtherDevice(Panel& panel, const char* name) {
 
 void AskForOtherDevice(Panel& panel) {
   bool accepted = false;
-  QString name = QInputDialog::getText(
-      panel.window, "Other device",
-      "Serial device (a path such as /dev/ttyUSB0, or COM5):", QLineEdit::Normal,
-      QString::fromLocal8Bit(panel.device.portPath), &accepted);
+  QString name = QInputDialog::getText(panel.window, "Other device",
+                                       "Serial device: a path such as /dev/ttyUSB0, COM5,\nor a "
+                                       "server: rfc2217://HOST:PORT or tcp://HOST:PORT",
+                                       QLineEdit::Normal,
+                                       QString::fromLocal8Bit(panel.device.portPath), &accepted);
   name = name.trimmed();
   if (!accepted || name.isEmpty()) return;
   ChooseOtherDevice(panel, name.toLocal8Bit().constData());

@@ -46,6 +46,8 @@ TEST(CommandLine, SwitchesAndDeviceNames) {
       {"-D /dev/serial/by-id/usb-FTDI", "/dev/serial/by-id/usb-FTDI", "usb-FTD", 0,
        kFourLineMode, 0},
       {"-D /dev/ttyUSB0 -2", "/dev/ttyUSB0", "ttyUSB0", 0, kTwoLineMode, 0},
+      {"-D rfc2217://base1:2001", "rfc2217://base1:2001", "base1", 0, kFourLineMode, 0},
+      {"-D tcp://[fe80::1]:4001", "tcp://[fe80::1]:4001", "[fe80::", 0, kFourLineMode, 0},
       {"-D COM3 -D COM5", "COM5", "   com5", 2084, kFourLineMode, 0},
       {"-2 -4", "com1", "   com1", 2080, kFourLineMode, 0},
       {"-2S", "com1", "   com1", 2080, kTwoLineMode, 0},

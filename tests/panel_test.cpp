@@ -25,6 +25,7 @@
 #include "panel/status_bar.h"
 #include "sim/fake_receiver.h"
 #include "tests/panel_fixture.h"
+#include "tests/ser2net_fixture.h"
 #include "tests/test_bytes.h"
 
 namespace {
@@ -195,6 +196,21 @@ TEST_F(PanelTest, TheDeviceMenuMarksTheDeviceInUse) {
   RefreshDeviceMenu(*panel);
   EXPECT_TRUE(panel->actions[kDeviceInUseCommand]->isChecked());
   EXPECT_FALSE(panel->actions[kFirstDeviceCommand + 4]->isChecked());
+}
+
+// The panel through ser2net's RFC 2217 accepter, as a user would name it.
+TEST_F(PanelTest, ConnectsThroughSer2net) {
+  if (!HaveSer2net()) GTEST_SKIP() << "ser2net is not installed (./run installs it)";
+  StartReceiver(Script(kMorwick));
+  Ser2net server;
+  ASSERT_TRUE(server.Start(FakeReceiverPath(receiver), true, "9600n81"));
+  StartPanel(server.Name("rfc2217"), "");
+  ASSERT_EQ(Connected(), 1);
+  EXPECT_EQ(panel->window->windowTitle(),
+            QString("Tarnex - MORWICK on 127.0.0.1:%1").arg(server.port));
+  EXPECT_EQ(panel->statusBar->Device(), "127.0.0");
+  EXPECT_TRUE(SpinUntil([&] { return panel->screen.haveScreen != 0; })) << "a screen came";
+  panel = std::make_unique<Panel>();  // before the server goes
 }
 
 TEST_F(PanelTest, KeysReachTheReceiverAndItsScreenComesBack) {

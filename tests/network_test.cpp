@@ -1,0 +1,166 @@
+// The connection through a real serial-to-network server: ser2net serves the simulated
+// receiver's pseudo-terminal to the panel's rfc2217:// and tcp:// names.
+
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <thread>
+
+#include "capture/dump_file.h"
+#include "link/net_port.h"
+#include "tests/connection_fixture.h"
+#include "tests/ser2net_fixture.h"
+#include "tests/test_bytes.h"
+
+namespace {
+
+using std::chrono::milliseconds;
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+struct NetworkTest : ConnectionTest {
+  FakeReceiver receiver;
+  Ser2net server;
+  std::string traffic;
+  FILE* trafficFile = nullptr;
+
+  void SetUp() override {
+    ConnectionTest::SetUp();
+    if (!HaveSer2net()) GTEST_SKIP() << "ser2net is not installed (./run installs it)";
+  }
+  void TearDown() override {
+    ConnectionTest::TearDown();
+    server.Stop();
+    StopFakeReceiver(receiver);
+    if (trafficFile != nullptr) std::fclose(trafficFile);
+  }
+  void StartAll(bool rfc2217, const char* lineSettings) {
+    ReceiverScript script = Script(kMorwick);
+    char name[] = "/tmp/tarnex-traffic-XXXXXX";
+    int fd = mkstemp(name);
+    ASSERT_GE(fd, 0);
+    close(fd);
+    traffic = name;
+    trafficFile = std::fopen(name, "w");
+    script.traffic = trafficFile;
+    ASSERT_TRUE(StartFakeReceiver(receiver, script));
+    ASSERT_TRUE(server.Start(FakeReceiverPath(receiver), rfc2217, lineSettings));
+  }
+  int ConnectTo(const std::string& name) {
+    BeginConnect(*connection, name.c_str(), TickCount());
+    return AwaitOutcome();
+  }
+  std::string Traffic() {
+    std::fflush(trafficFile);
+    std::string text = ReadFile(traffic);
+    std::remove(traffic.c_str());
+    return text;
+  }
+};
+
+// Through RFC 2217 the whole connect works: identification at 9600 baud, the switch to
+// the receiver's 38400 (the simulator reads both back from its pseudo-terminal), and then
+// keys and frames holding 0xFF both ways, logged byte for byte.
+TEST_F(NetworkTest, Rfc2217CarriesTheLineSwitchAndEveryByte) {
+  StartAll(true, "9600n81");
+  char dir[] = "/tmp/tarnex-netlog-XXXXXX";
+  ASSERT_NE(mkdtemp(dir), nullptr);
+  connection->capture->dumpDirectory = dir;
+  SetLogging(connection->capture->logging, 1);
+  ASSERT_EQ(ConnectTo(server.Name("rfc2217")), kOutcomeConnected) << status.Failures().size();
+  EXPECT_EQ(connection->identity.baud, 38400u);
+  SendKey(*connection, 0xFF, TickCount());
+  Bytes frame = Frame(0x40, {0xFF, 0x01, 0xFF, 0xFF});
+  const std::string sentence =
+      "$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47\r\n";
+  for (int i = 0; i < 3; ++i) {
+    SendFromReceiver(receiver, frame.data(), static_cast<int>(frame.size()));
+    SendFromReceiver(receiver, reinterpret_cast<const uint8_t*>(sentence.data()),
+                     static_cast<int>(sentence.size()));
+  }
+  std::string posn = std::string(dir) + "/posn.dmp";
+  std::string expected;
+  for (int i = 0; i < 3; ++i) expected.append(frame.begin(), frame.end());
+  for (int i = 0; i < 100 && ReadFile(posn).size() < expected.size(); ++i) {
+    std::this_thread::sleep_for(milliseconds(20));
+  }
+  EXPECT_EQ(ReadFile(posn), expected);
+  EXPECT_EQ(ReadFile(std::string(dir) + "/nmea.dmp"), sentence + sentence + sentence);
+  std::string seen = Traffic();
+  EXPECT_NE(seen.find("6f 0 9600\n"), std::string::npos) << seen;
+  EXPECT_NE(seen.find("81 1 38400\n"), std::string::npos) << seen;
+  bool keyArrived = false;
+  for (const SeenPacket& packet : ReceivedPackets(receiver)) {
+    keyArrived = keyArrived || (packet.type == 0x81 && packet.data == Bytes{0xFF});
+  }
+  EXPECT_TRUE(keyArrived) << "the key 0xFF, doubled on the way, arrives once";
+  connection.reset();
+  EXPECT_EQ(std::system(("rm -rf " + std::string(dir)).c_str()), 0);
+}
+
+// A raw TCP accepter: identification works at whatever speed the server's port has, the
+// line cannot be switched, and that is said once.
+TEST_F(NetworkTest, RawTcpIdentifiesAndSaysItCannotSwitch) {
+  StartAll(false, "38400n81");
+  ASSERT_EQ(ConnectTo(server.Name("tcp")), kOutcomeConnected);
+  EXPECT_EQ(status.Count("The line cannot be switched over " + server.Name("tcp") +
+                         ": the remote port must be at 38400 baud, parity none already"),
+            1);
+}
+
+// A server that goes away is a lost receiver, as an unplugged adapter is; one that is
+// not there is named like a port that is not.
+TEST_F(NetworkTest, ADroppedConnectionIsALostReceiver) {
+  StartAll(true, "9600n81");
+  ASSERT_EQ(ConnectTo(server.Name("rfc2217")), kOutcomeConnected);
+  server.Stop();
+  ASSERT_TRUE(AwaitLineDown());
+  EXPECT_EQ(NoteLineDown(*connection, connection->attempt.number, TickCount(), 0), 1);
+  EXPECT_EQ(ConnectTo(server.Name("rfc2217")), kOutcomeFailed);
+  EXPECT_TRUE(status.Saw("Connection refused: " + server.Name("rfc2217"))) << status.Texts().size();
+}
+
+TEST(NetName, Parts) {
+  const struct {
+    const char* name;
+    bool ok;
+    int kind;
+    const char* host;
+    const char* service;
+  } cases[] = {
+      {"rfc2217://base1:2001", true, kRfc2217, "base1", "2001"},
+      {"tcp://10.0.0.7:4001", true, kRawTcp, "10.0.0.7", "4001"},
+      {"rfc2217://[::1]:2001", true, kRfc2217, "::1", "2001"},
+      {"rfc2217://base1", false, 0, "", ""},
+      {"tcp://:2001", false, 0, "", ""},
+      {"tcp://base1:20x1", false, 0, "", ""},
+      {"tcp://base1:200000", false, 0, "", ""},
+      {"/dev/ttyUSB0", false, 0, "", ""},
+  };
+  for (const auto& c : cases) {
+    int kind = 0;
+    char host[64] = {};
+    char service[8] = {};
+    EXPECT_EQ(ParseNetName(c.name, kind, host, sizeof host, service, sizeof service), c.ok)
+        << c.name;
+    if (!c.ok) continue;
+    EXPECT_EQ(kind, c.kind);
+    EXPECT_STREQ(host, c.host);
+    EXPECT_STREQ(service, c.service);
+  }
+}
+
+}  // namespace

@@ -1,0 +1,99 @@
+#pragma once
+
+// ser2net started by a test with a configuration of its own, serving a device (the
+// simulated receiver's pseudo-terminal) on a loopback port.
+
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <thread>
+
+// A loopback port that nobody listens on just now.
+inline int FreePort() {
+  int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address = {};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t size = sizeof address;
+  int port = 0;
+  if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+      getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) == 0) {
+    port = ntohs(address.sin_port);
+  }
+  close(fd);
+  return port;
+}
+
+inline bool Listening(int port) {
+  int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address = {};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<uint16_t>(port));
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  bool connected = connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+  close(fd);
+  return connected;
+}
+
+// ser2net with a configuration of its own: one accepter on a loopback port serving the
+// simulated receiver's pseudo-terminal, as RFC 2217 (telnet) or as raw TCP.
+struct Ser2net {
+  pid_t pid = -1;
+  int port = 0;
+  std::string dir;
+
+  bool Start(const char* device, bool rfc2217, const char* lineSettings) {
+    char pattern[] = "/tmp/tarnex-ser2net-XXXXXX";
+    if (mkdtemp(pattern) == nullptr) return false;
+    dir = pattern;
+    port = FreePort();
+    std::ofstream(dir + "/ser2net.yaml")
+        << "%YAML 1.1\n---\n"
+        << "connection: &receiver\n"
+        << "  accepter: " << (rfc2217 ? "telnet(rfc2217),tcp," : "tcp,") << "127.0.0.1," << port
+        << "\n  connector: serialdev," << device << "," << lineSettings << ",local\n"
+        << "  options:\n    kickolduser: true\n";
+    pid = fork();
+    if (pid == 0) {
+      std::string config = dir + "/ser2net.yaml";
+      std::freopen((dir + "/ser2net.log").c_str(), "w", stderr);
+      execlp("ser2net", "ser2net", "-n", "-u", "-c", config.c_str(), "-P",
+             (dir + "/ser2net.pid").c_str(), static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    for (int i = 0; i < 100 && pid > 0; ++i) {
+      if (Listening(port)) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return false;
+  }
+  void Stop() {
+    if (pid <= 0) return;
+    kill(pid, SIGTERM);
+    waitpid(pid, nullptr, 0);
+    pid = -1;
+  }
+  ~Ser2net() {
+    Stop();
+    if (!dir.empty()) {
+      EXPECT_EQ(std::system(("rm -rf " + dir).c_str()), 0);
+    }
+  }
+  std::string Name(const char* scheme) const {
+    return std::string(scheme) + "://127.0.0.1:" + std::to_string(port);
+  }
+};
+
+inline bool HaveSer2net() {
+  return std::system("command -v ser2net >/dev/null 2>&1") == 0;
+}
