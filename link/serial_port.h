@@ -37,9 +37,9 @@ struct NetLink {
   uint8_t decoded[kNetChunk] = {};
   int decodedStart = 0;
   int decodedEnd = 0;
-  bool closed = false;           // the server has ended the connection
-  bool switchRefused = false;    // tcp:// has said once that it cannot switch the line
-  char name[kNetNameSize] = {};  // as the user gave it, for messages
+  std::atomic<bool> closed{false};  // the server has ended the connection
+  bool switchRefused = false;       // tcp:// has said once that it cannot switch the line
+  char name[kNetNameSize] = {};     // as the user gave it, for messages
 };
 
 struct SerialPort {
