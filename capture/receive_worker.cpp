@@ -7,6 +7,7 @@
 
 #include "capture/thread_priority.h"
 #include "link/status_message.h"
+#include "link/tick.h"
 #include "link/trace.h"
 
 namespace {
@@ -31,6 +32,11 @@ struct WorkerLocal {
 void Dump(WorkerContext& context, DumpStreamId stream, const uint8_t* bytes, int count) {
   WriteDump(context.capture.logging, context.capture.dumpDirectory.c_str(), stream, bytes, count,
             context.capture.dumpSlots[stream]);
+  if (!LoggingOn(context.capture.logging)) return;
+  DumpCount& counted = context.capture.counts[stream];
+  counted.bytes += static_cast<unsigned long long>(count);
+  counted.lastItemTick = TickCount();
+  ++counted.items;
 }
 
 // All complete packets, in order. false when a screen could not be handed on.

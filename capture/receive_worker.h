@@ -23,6 +23,13 @@ struct WorkerHooks {
   void (*lineDown)(void* context) = nullptr;
 };
 
+// What one dump stream has logged so far: written by the worker, read by anyone.
+struct DumpCount {
+  std::atomic<unsigned long> items{0};
+  std::atomic<unsigned long long> bytes{0};
+  std::atomic<uint32_t> lastItemTick{0};  // TickCount of the last item; valid once items > 0
+};
+
 // What data capture keeps for the whole run, across connections.
 struct Capture {
   NmeaRing nmea;
@@ -30,6 +37,7 @@ struct Capture {
   SharedScreen screen;
   DumpSlot dumpSlots[kDumpStreamCount];  // the running worker's alone; kept between workers
   std::string dumpDirectory;             // "" for the current directory
+  DumpCount counts[kDumpStreamCount];    // items logged while logging was on
 };
 
 // The background thread that reads everything the receiver sends while connected.

@@ -154,7 +154,7 @@ int FinishConnect(Connection& connection, const ConnectReport& report, uint32_t 
   connection.writeFailed = 0;
   connection.followUpPending = 0;
   connection.lastPollAt = now - 60000;  // no request yet on this connection
-  SendKey(connection, kConnectKey, now);
+  if (connection.sendsKeys) SendKey(connection, kConnectKey, now);
   SendSlaveRequestOnce(connection);
   return kOutcomeConnected;
 }

@@ -73,6 +73,7 @@ struct Connection {
   ReceiverIdentity identity;
   int slaveMode = 0;
   int slaveRequestSent = 0;
+  int sendsKeys = 1;  // 0: a logger that sends nothing beyond the identification
   int autoReconnect = 1;
 
   // The link watch.

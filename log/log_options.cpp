@@ -1,0 +1,102 @@
+#include "log/log_options.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+const char* const kLogUsage =
+    "usage: tarnex-log -D DEVICE [-o DIR] [--for DURATION] [--quiet] [--wait]\n"
+    "       tarnex-log --check DEVICE\n"
+    "Logs a GPS receiver of the Morwick family without a window: identifies it as the\n"
+    "panel does, switches the line to its settings, and writes posn.dmp, obsd.dmp,\n"
+    "corr.dmp and nmea.dmp until stopped (SIGINT, SIGTERM) or for the time given. It sends\n"
+    "the receiver nothing beyond the identification, and reconnects by itself when the\n"
+    "receiver is lost. An earlier file that holds data is kept under its dated name.\n"
+    "  -D DEVICE        /dev/ttyUSB0, com1..com20, rfc2217://HOST:PORT, tcp://HOST:PORT\n"
+    "  -o DIR           where the dump files go (default: the current directory)\n"
+    "  --for DURATION   stop after 90s, 15m, 2h or 1d (a bare number is seconds)\n"
+    "  --quiet          show failures only\n"
+    "  --wait           when the receiver cannot be reached at start, keep trying\n"
+    "  --check DEVICE   look for the common reasons a port does not work; changes\n"
+    "                   nothing on the receiver\n"
+    "  --help, --version\n"
+    "Exit status: 0 after a clean stop, 1 when the device cannot be opened or the receiver\n"
+    "not identified at start (without --wait), 2 for a wrong command line.\n";
+
+namespace {
+
+bool CopyValue(const char* value, char* out, const char* what, char* error, int errorSize) {
+  if (std::strlen(value) >= kLogPathSize) {
+    std::snprintf(error, static_cast<size_t>(errorSize), "%s is too long", what);
+    return false;
+  }
+  std::snprintf(out, kLogPathSize, "%s", value);
+  return true;
+}
+
+}  // namespace
+
+long ParseDuration(const char* text) {
+  char* end = nullptr;
+  long value = std::strtol(text, &end, 10);
+  if (end == text || value <= 0) return -1;
+  long scale = 1;
+  if (*end == 'm') scale = 60;
+  if (*end == 'h') scale = 3600;
+  if (*end == 'd') scale = 86400;
+  if (*end != '\0' && (std::strchr("smhd", *end) == nullptr || end[1] != '\0')) return -1;
+  if (value > 366L * 86400 / scale) return -1;
+  return value * scale;
+}
+
+bool ParseLogOptions(int argc, const char* const* argv, LogOptions& options, char* error,
+                     int errorSize) {
+  for (int i = 1; i < argc; ++i) {
+    const char* arg = argv[i];
+    if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
+      options.help = true;
+      continue;
+    }
+    if (std::strcmp(arg, "--version") == 0) {
+      options.version = true;
+      continue;
+    }
+    if (std::strcmp(arg, "--quiet") == 0 || std::strcmp(arg, "-q") == 0) {
+      options.quiet = true;
+      continue;
+    }
+    if (std::strcmp(arg, "--wait") == 0) {
+      options.wait = true;
+      continue;
+    }
+    bool takesValue = std::strcmp(arg, "-D") == 0 || std::strcmp(arg, "-o") == 0 ||
+                      std::strcmp(arg, "--for") == 0 || std::strcmp(arg, "--check") == 0;
+    if (!takesValue) {
+      std::snprintf(error, static_cast<size_t>(errorSize), "unknown option: %s", arg);
+      return false;
+    }
+    if (i + 1 >= argc) {
+      std::snprintf(error, static_cast<size_t>(errorSize), "%s needs a value", arg);
+      return false;
+    }
+    const char* value = argv[++i];
+    if (std::strcmp(arg, "--for") == 0) {
+      options.forSeconds = ParseDuration(value);
+      if (options.forSeconds < 0) {
+        std::snprintf(error, static_cast<size_t>(errorSize),
+                      "--for %.40s: not a duration such as 90s, 15m, 2h or 1d", value);
+        return false;
+      }
+    } else if (std::strcmp(arg, "-o") == 0) {
+      if (!CopyValue(value, options.directory, "the directory", error, errorSize)) return false;
+    } else {
+      options.check = options.check || std::strcmp(arg, "--check") == 0;
+      if (!CopyValue(value, options.device, "the device name", error, errorSize)) return false;
+    }
+  }
+  if (!options.help && !options.version && options.device[0] == '\0') {
+    std::snprintf(error, static_cast<size_t>(errorSize), "no device: give -D DEVICE");
+    return false;
+  }
+  return true;
+}

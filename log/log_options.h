@@ -1,0 +1,25 @@
+#pragma once
+
+// tarnex-log's command line.
+
+constexpr int kLogPathSize = 256;
+
+struct LogOptions {
+  char device[kLogPathSize] = {};
+  char directory[kLogPathSize] = {};  // where the dump files go; "" for the current one
+  long forSeconds = 0;                // 0: until stopped
+  bool quiet = false;
+  bool wait = false;   // keep trying when the receiver cannot be reached at start
+  bool check = false;  // --check: look at the device instead of logging
+  bool help = false;
+  bool version = false;
+};
+
+// Reads the arguments (argv[1] on). false with `error` holding what is wrong.
+bool ParseLogOptions(int argc, const char* const* argv, LogOptions& options, char* error,
+                     int errorSize);
+
+// "90", "90s", "15m", "2h", "1d" in seconds; -1 when it is none of these.
+long ParseDuration(const char* text);
+
+extern const char* const kLogUsage;

@@ -1,0 +1,15 @@
+#pragma once
+
+// tarnex-log --check: the commonest reasons a serial port does not work in the field, each
+// as one line that says what was found and what to do. It changes nothing on the
+// receiver: the only byte it sends is the ENQ that identification sends first.
+
+// Where the system shows its processes and devices; tests may point elsewhere.
+struct CheckPlaces {
+  const char* proc = "/proc";
+  const char* sys = nullptr;  // null: the system's own
+};
+
+// Prints each finding through `print`. Returns the number of problems found.
+int CheckPort(const char* device, void (*print)(void* context, const char* line), void* context,
+              const CheckPlaces& places = CheckPlaces());
