@@ -1,0 +1,330 @@
+// tarnex-log as its users run it: the program against the simulated receiver, and its
+// connection check.
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "capture/nmea_ring.h"
+#include "link/rx_ring.h"
+#include "log/log_options.h"
+#include "log/log_report.h"
+#include "log/port_check.h"
+#include "sim/fake_receiver.h"
+#include "tests/test_bytes.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+const char* const kMorwick = "PRODUCT,MORWICK;PORT,1,0,38400,8,1,N,X;VERSION,2.10";
+
+std::string Program(const char* variable, const char* built) {
+  const char* path = std::getenv(variable);  // a copy elsewhere, for another user
+  return path != nullptr ? path : built;
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+template <typename Predicate>
+bool WaitUntil(Predicate done, int limitMs) {
+  auto until = Clock::now() + milliseconds(limitMs);
+  while (!done()) {
+    if (Clock::now() > until) return false;
+    std::this_thread::sleep_for(milliseconds(20));
+  }
+  return true;
+}
+
+// tarnex-log started with the given arguments, its output going to a file.
+struct LogRun {
+  pid_t pid = -1;
+  std::string dir;  // where its dump files and its output go
+
+  LogRun() {
+    char pattern[] = "/tmp/tarnex-log-test-XXXXXX";
+    dir = mkdtemp(pattern);
+  }
+  ~LogRun() {
+    if (pid > 0) Signal(SIGKILL);
+    EXPECT_EQ(std::system(("rm -rf " + dir).c_str()), 0);
+  }
+  void Start(std::vector<std::string> args) {
+    pid = fork();
+    if (pid == 0) {
+      int out = open((dir + "/output.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      dup2(out, STDOUT_FILENO);
+      dup2(out, STDERR_FILENO);
+      std::string program = Program("TARNEX_LOG_PATH", TARNEX_LOG_PATH);
+      std::vector<char*> argv = {const_cast<char*>(program.c_str())};
+      for (std::string& arg : args) argv.push_back(arg.data());
+      argv.push_back(nullptr);
+      execv(program.c_str(), argv.data());
+      _exit(127);
+    }
+  }
+  // Its exit status, or -1 when it was killed by a signal or did not end in time.
+  int Signal(int signal) {
+    kill(pid, signal);
+    return Wait();
+  }
+  int Wait(int limitMs = 10000) {
+    int status = 0;
+    bool ended = WaitUntil([&] { return waitpid(pid, &status, WNOHANG) == pid; }, limitMs);
+    pid = -1;
+    return ended && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+  std::string Output() { return ReadFile(dir + "/output.txt"); }
+  std::string Dump(const char* name) { return ReadFile(dir + "/" + name); }
+  bool Said(const std::string& text) { return Output().find(text) != std::string::npos; }
+};
+
+TEST(TarnexLog, ExitStatuses) {
+  const struct {
+    std::vector<std::string> args;
+    int status;
+    const char* says;
+  } cases[] = {
+      {{}, 2, "no device"},
+      {{"-D", "/dev/x", "--for", "5x"}, 2, "not a duration"},
+      {{"-D", "/dev/x", "--bogus"}, 2, "unknown option"},
+      {{"--help"}, 0, "usage: tarnex-log"},
+      {{"--version"}, 0, "tarnex-log 1.0.2"},
+      {{"-D", "/dev/tarnex-no-such-port"}, 1, "No such file or directory: /dev/tarnex-no-such"},
+      {{"-D", "/dev/x", "-o", "/tarnex-no-such-dir"}, 1, "cannot write the dump files"},
+  };
+  for (const auto& c : cases) {
+    LogRun run;
+    run.Start(c.args);
+    EXPECT_EQ(run.Wait(), c.status) << c.says;
+    EXPECT_TRUE(run.Said(c.says)) << run.Output();
+  }
+}
+
+TEST(TarnexLog, OptionsAndDurations) {
+  const struct {
+    const char* text;
+    long seconds;
+  } durations[] = {{"90", 90}, {"90s", 90}, {"15m", 900}, {"2h", 7200}, {"1d", 86400},
+                   {"0", -1},  {"5x", -1},  {"m", -1},    {"2hh", -1},  {"99999d", -1}};
+  for (const auto& d : durations) EXPECT_EQ(ParseDuration(d.text), d.seconds) << d.text;
+  LogOptions options;
+  char error[100];
+  const char* argv[] = {"tarnex-log", "-D",        "rfc2217://base1:2001",
+                        "-o",         "/srv/logs", "--for",
+                        "2h",         "--quiet",   "--wait"};
+  ASSERT_TRUE(ParseLogOptions(9, argv, options, error, sizeof error));
+  EXPECT_STREQ(options.device, "rfc2217://base1:2001");
+  EXPECT_STREQ(options.directory, "/srv/logs");
+  EXPECT_EQ(options.forSeconds, 7200);
+  EXPECT_TRUE(options.quiet && options.wait && !options.check);
+  LogView view;
+  view.state = kLogLogging;
+  view.product = "MORWICK";
+  view.baud = 38400;
+  view.items[0] = 12;
+  view.bytes[0] = 3400;
+  view.msSinceLastItem = 400;
+  view.reconnects = 1;
+  char line[200];
+  LogStatusLine(view, line, sizeof line);
+  EXPECT_STREQ(line,
+               "logging MORWICK 38400 baud | posn 12 (3.4 kB) obsd 0 corr 0 nmea 0 | last item "
+               "0.4 s ago | reconnects 1");
+}
+
+// The recorded session through the simulator gives the golden dump files byte for byte;
+// nothing but the identification goes to the receiver; SIGTERM ends it cleanly.
+TEST(TarnexLog, LogsTheGoldenSessionAndStopsCleanly) {
+  const char* source = std::getenv("TARNEX_SOURCE_DIR");
+  std::string golden =
+      std::string(source != nullptr ? source : TARNEX_SOURCE_DIR) + "/tests/golden/session1/";
+  std::string session = ReadFile(golden + "input.bin");
+  ASSERT_GT(session.size(), 1000u);
+  FakeReceiver receiver;
+  ReceiverScript script;
+  script.identification = kMorwick;
+  ASSERT_TRUE(StartFakeReceiver(receiver, script));
+  LogRun run;
+  run.Start({"-D", FakeReceiverPath(receiver), "-o", run.dir});
+  ASSERT_TRUE(WaitUntil([&] { return run.Said("connected to MORWICK"); }, 8000)) << run.Output();
+  for (size_t at = 0; at < session.size(); at += 200) {
+    std::string part = session.substr(at, 200);
+    SendFromReceiver(receiver, reinterpret_cast<const uint8_t*>(part.data()),
+                     static_cast<int>(part.size()));
+  }
+  const char* const names[] = {"posn.dmp", "obsd.dmp", "corr.dmp", "nmea.dmp"};
+  WaitUntil(
+      [&] {
+        for (const char* name : names) {
+          if (run.Dump(name).size() < ReadFile(golden + name).size()) return false;
+        }
+        return true;
+      },
+      5000);
+  EXPECT_EQ(run.Signal(SIGTERM), 0);
+  for (const char* name : names) EXPECT_EQ(run.Dump(name), ReadFile(golden + name)) << name;
+  EXPECT_TRUE(run.Said("stopped; every item is on disk"));
+  for (const SeenPacket& packet : ReceivedPackets(receiver)) {
+    EXPECT_EQ(packet.type, 0x6F) << "only the identification request";
+  }
+}
+
+// Every whole frame in the file is a valid frame; only the last may be cut.
+void ExpectWholeFramesUpToTheEnd(const std::string& file) {
+  auto ring = std::make_unique<RxRing>();
+  int linkState = kNothingReceived;
+  Packet packet;
+  size_t consumed = 0;
+  for (size_t at = 0; at < file.size(); at += 1000) {
+    std::string part = file.substr(at, 1000);
+    PushReceived(*ring, reinterpret_cast<const uint8_t*>(part.data()),
+                 static_cast<int>(part.size()));
+    int pulled;
+    while ((pulled = PullPacket(*ring, linkState, packet)) != -1) {
+      EXPECT_EQ(pulled, 0);
+      consumed += static_cast<size_t>(packet.length + kFrameOverhead);
+    }
+  }
+  EXPECT_LT(file.size() - consumed, static_cast<size_t>(kMaxFrameLength)) << "only a cut frame";
+}
+
+// Killed while logging a busy line: what is on disk is whole items, the last perhaps cut.
+TEST(TarnexLog, SigkillLeavesTheLogsWholeUpToTheCut) {
+  FakeReceiver receiver;
+  ReceiverScript script;
+  script.identification = kMorwick;
+  script.dataRate = 40;
+  ASSERT_TRUE(StartFakeReceiver(receiver, script));
+  LogRun run;
+  run.Start({"-D", FakeReceiverPath(receiver), "-o", run.dir});
+  ASSERT_TRUE(WaitUntil([&] { return run.Dump("obsd.dmp").size() > 5000; }, 8000));
+  EXPECT_EQ(run.Signal(SIGKILL), -1);
+  ExpectWholeFramesUpToTheEnd(run.Dump("obsd.dmp"));
+  std::string nmea = run.Dump("nmea.dmp");
+  size_t lines = 0;
+  for (size_t at = 0, end; (end = nmea.find("\r\n", at)) != std::string::npos; at = end + 2) {
+    EXPECT_EQ(CheckSentence(nmea.substr(at, end + 2 - at).c_str()), 1);
+    ++lines;
+  }
+  EXPECT_GT(lines, 10u);
+}
+
+// The simulator's device vanishes and comes back behind the same link: tarnex-log says
+// so, reconnects by itself and logs on at the end of the same files.
+TEST(TarnexLog, AReceiverThatReturnsIsLoggedOn) {
+  LogRun run;
+  std::string link = run.dir + "/receiver";
+  pid_t sim = fork();
+  if (sim == 0) {
+    std::string program = Program("TARNEX_SIM_PATH", TARNEX_SIM_PATH);
+    int devNull = open("/dev/null", O_WRONLY);
+    dup2(devNull, STDOUT_FILENO);
+    execl(program.c_str(), program.c_str(), "--link", link.c_str(), "--rate", "10",
+          "--unplug-after", "1", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  ASSERT_TRUE(WaitUntil([&] { return access(link.c_str(), F_OK) == 0; }, 3000));
+  run.Start({"-D", link, "-o", run.dir});
+  ASSERT_TRUE(WaitUntil([&] { return run.Said("reconnected to MORWICK"); }, 15000)) << run.Output();
+  size_t atReturn = run.Dump("nmea.dmp").size();
+  EXPECT_TRUE(WaitUntil([&] { return run.Dump("nmea.dmp").size() > atReturn + 500; }, 5000));
+  EXPECT_EQ(run.Signal(SIGTERM), 0);
+  kill(sim, SIGTERM);
+  waitpid(sim, nullptr, 0);
+  EXPECT_TRUE(run.Said("lost the receiver on " + link)) << run.Output();
+  ExpectWholeFramesUpToTheEnd(run.Dump("posn.dmp"));
+}
+
+struct CheckRun {
+  std::vector<std::string> lines;
+  int problems = 0;
+  static void Print(void* context, const char* line) {
+    static_cast<CheckRun*>(context)->lines.push_back(line);
+  }
+  explicit CheckRun(const std::string& device) {
+    problems = CheckPort(device.c_str(), Print, this);
+  }
+  bool Saw(const std::string& start) {
+    for (const std::string& line : lines) {
+      if (line.rfind(start, 0) == 0) return true;
+    }
+    return false;
+  }
+};
+
+TEST(TarnexLogCheck, AMissingDeviceAndAGoodReceiver) {
+  CheckRun missing("/dev/tarnex-no-such-port");
+  EXPECT_EQ(missing.problems, 1);
+  EXPECT_TRUE(missing.Saw("PROBLEM: /dev/tarnex-no-such-port does not exist."));
+  EXPECT_TRUE(missing.Saw("note: the serial devices here:") ||
+              missing.Saw("note: no serial devices are found here"));
+
+  FakeReceiver receiver;
+  ReceiverScript script;
+  script.identification = kMorwick;
+  ASSERT_TRUE(StartFakeReceiver(receiver, script));
+  CheckRun good(FakeReceiverPath(receiver));
+  EXPECT_EQ(good.problems, 0);
+  EXPECT_TRUE(good.Saw("ok: a receiver answers on"));
+  EXPECT_TRUE(ReceivedPackets(receiver).empty()) << "nothing but the ENQ";
+}
+
+TEST(TarnexLogCheck, ABusyDeviceAndOneWithoutPermission) {
+  FakeReceiver receiver;
+  ReceiverScript script;
+  script.identification = kMorwick;
+  ASSERT_TRUE(StartFakeReceiver(receiver, script));
+  pid_t holder = fork();
+  if (holder == 0) {
+    int fd = open(FakeReceiverPath(receiver), O_RDWR | O_NOCTTY);
+    pause();
+    _exit(fd >= 0 ? 0 : 1);
+  }
+  std::this_thread::sleep_for(milliseconds(200));
+  CheckRun busy(FakeReceiverPath(receiver));
+  kill(holder, SIGKILL);
+  waitpid(holder, nullptr, 0);
+  EXPECT_TRUE(busy.Saw("PROBLEM: process " + std::to_string(holder))) << busy.lines.size();
+
+  if (geteuid() == 0) return;  // root opens anything: this part runs in the pass as nobody
+  char path[] = "/tmp/tarnex-locked-XXXXXX";
+  int fd = mkstemp(path);
+  ASSERT_GE(fd, 0);
+  close(fd);
+  chmod(path, 0);
+  CheckRun locked(path);
+  unlink(path);
+  EXPECT_TRUE(locked.Saw(std::string("PROBLEM: ")) && locked.lines.size() >= 2);
+  EXPECT_NE(locked.lines[1].find("may not open " + std::string(path)), std::string::npos)
+      << locked.lines[1];
+}
+
+// A receiver that never answers: the probe says so and the common rates are listened to.
+TEST(TarnexLogCheck, ASilentDevice) {
+  FakeReceiver receiver;
+  ReceiverScript script;
+  script.identification = kMorwick;
+  script.enqReply = EnqReply::kSilent;
+  ASSERT_TRUE(StartFakeReceiver(receiver, script));
+  CheckRun silent(FakeReceiverPath(receiver));
+  EXPECT_TRUE(silent.Saw("PROBLEM: no answer to the probe at 9600 baud"));
+  EXPECT_TRUE(silent.Saw("note: nothing came at any common rate"));
+}
+
+}  // namespace
