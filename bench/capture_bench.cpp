@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Throughput of the extractors, and what the receive worker costs when the line is idle.
 
 #include <benchmark/benchmark.h>

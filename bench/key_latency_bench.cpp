@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Key press to the changed screen drawn: the panel against the simulated receiver on a
 // pseudo-terminal, with the receiver's replies taking their time on the line and a
 // receiver that takes a while over each key. Prints the median and the 95th percentile.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: BSD-2-Clause
 # tarnex-log's cost: resident memory and CPU while it logs a 115200-baud line that is
 # nearly full (tarnex-sim --line-time paces the stream as a real line would), its CPU
 # when the receiver sends nothing, and the time from identification to the first item

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 #pragma once
 
 // Renames a file unless the new name is taken. 0 on success, else the platform's error

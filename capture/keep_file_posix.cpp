@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 #include <errno.h>
 #include <fcntl.h>
 #include <stdio.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 #include "capture/nmea_ring.h"
 
 int PushNmea(NmeaRing& nmea, const uint8_t* bytes, int count) {

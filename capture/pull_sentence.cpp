@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 #include <cstring>
 
 #include "capture/nmea_ring.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 #include "capture/receive_worker.h"
 
 #include <errno.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 #include "capture/shared_screen.h"
 
 #include <cstring>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 #include <errno.h>
 #include <sys/resource.h>
 #include <unistd.h>

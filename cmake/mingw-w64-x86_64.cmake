@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: BSD-2-Clause
 # Cross-building for 64-bit Windows with MinGW-w64, posix thread model (the win32 one has
 # no std::thread or std::mutex). Programs run under Wine when ctest starts them.
 set(CMAKE_SYSTEM_NAME Windows)

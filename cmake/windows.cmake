@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: BSD-2-Clause
 # A Windows build finds Qt in the prefix that tools/build-qt-mingw.sh made, and runs its
 # programs (tests, the smoke test) under Wine through a wrapper that knows where the
 # MinGW runtime DLLs and Qt's lie.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: BSD-2-Clause
 # The zip a Windows user unpacks and runs: tarnex.exe with Qt's DLLs beside it (Qt is
 # linked dynamically, so that its LGPL lets the user swap them), the MinGW runtime DLLs,
 # the Windows platform plugin, and the notices for what it ships.
@@ -6,6 +7,7 @@ set(stage ${PROJECT_BINARY_DIR}/${zip_name})
 set(qt_bin ${TARNEX_QT_MINGW}/bin)
 set(qt_dlls ${qt_bin}/Qt6Core.dll ${qt_bin}/Qt6Gui.dll ${qt_bin}/Qt6Widgets.dll)
 set(notices
+  ${PROJECT_SOURCE_DIR}/LICENSE
   ${PROJECT_SOURCE_DIR}/res/fonts/DejaVu-LICENSE.txt
   ${PROJECT_SOURCE_DIR}/docs/windows/README.txt
   ${PROJECT_SOURCE_DIR}/docs/windows/THIRD-PARTY.txt)

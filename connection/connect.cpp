@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The connect sequence: identification on the worker's thread, the rest on the owner's.
 
 #include <cstdio>

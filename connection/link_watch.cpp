@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // A lost receiver: noticing it, telling the user, and the schedule of reconnects.
 
 #include <cstdio>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The screen poll and the keys: everything the owner sends while connected.
 
 #include <cstdio>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The command-line parser and the device matching on any text.
 #include <cassert>
 #include <cstdint>

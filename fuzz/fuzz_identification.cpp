@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The identification text scans on any text a receiver could send (up to 249 bytes).
 #include <cassert>
 #include <cstdint>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The packet extractor fed any byte stream in chunks of any size.
 #include <cassert>
 #include <cstdint>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The Telnet / RFC 2217 decoder fed whatever a hostile server might send, in reads of any
 // size: the data never outgrows what came in, the answers and the subnegotiation buffer
 // stay bounded, and a doubled 0xFF stays one byte.

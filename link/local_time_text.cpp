@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 #include <cstdio>
 
 #include "link/local_time.h"

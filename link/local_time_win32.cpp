@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 #include "link/local_time.h"
 
 bool LocalTime(std::time_t when, std::tm& out) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // What the serial port tells the user, the same on every platform.
 
 #include "link/serial_port.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 #include "link/rx_ring.h"
 
 static void CopyOut(const RxRing& ring, int count, uint8_t* out) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 #include "link/link.h"
 
 // Waits for one byte; false when the gap before it reached the time-out, the whole

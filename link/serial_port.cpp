@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The serial port's operations, for a device of the platform or a receiver on the
 // network, chosen by the name the port was opened with.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The serial port on Linux: termios2 for any baud rate, TIOCEXCL and flock for exclusive
 // use, non-waiting reads, and poll for the waits.
 

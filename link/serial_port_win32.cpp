@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The serial port on Windows: CreateFileA on \\.\COMn, the line through GetCommState and
 // SetCommState, and overlapped reads and writes, so that a wait for input or for room to
 // write can also watch the stop signal instead of spinning.

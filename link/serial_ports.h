@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 #pragma once
 
 // The serial devices this machine has now, each under a name a person recognises, for

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Serial devices on Linux: the tty class in sysfs, where each device that stands for
 // hardware has a "device" link; a USB adapter's maker and product are found above it.
 

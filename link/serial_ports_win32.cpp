@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Serial devices on Windows: the Ports class of the device manager, each with the COM
 // name it was given and its friendly name, such as "USB Serial Port (COM3)".
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // TCP connections on Linux: non-blocking sockets waited on with poll, beside the port's
 // stop signal.
 

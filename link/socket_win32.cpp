@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // TCP connections on Windows: a non-blocking socket whose network events set an event
 // object (WSAEventSelect), waited on beside the port's stop signal.
 

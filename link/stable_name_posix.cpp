@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Stable device names on Linux: udev's links in /dev/serial/by-id/.
 
 #include <dirent.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // A COM port keeps its name when its adapter is plugged in again: there is nothing
 // steadier to look for.
 

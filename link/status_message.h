@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 #pragma once
 
 // The one channel for progress and error texts. The link, capture and connection code

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 #pragma once
 
 // A developer's trace of what the link does, on standard error. Switched on by setting

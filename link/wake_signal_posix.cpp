@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The wake signal on Linux: an eventfd, readable while raised.
 
 #include <errno.h>

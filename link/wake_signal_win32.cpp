@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The wake signal on Windows: a manual-reset event, signalled while raised.
 
 #include <windows.h>

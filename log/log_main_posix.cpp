@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // tarnex-log: unattended logging without a window. The connection module does the
 // connecting, the link watch and the reconnects; this program owns it from its main
 // thread, shows what happens and stops cleanly on SIGINT, SIGTERM or the end of --for.
@@ -25,7 +26,7 @@
 
 namespace {
 
-const char* const kVersion = "tarnex-log 1.0.2";
+const char* const kVersion = "tarnex-log " TARNEX_VERSION;
 constexpr int kStatusRefreshMs = 1000;
 
 // Set by the signal handlers; the wake signal's descriptor lets them end the main wait.

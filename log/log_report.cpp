@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 #include "log/log_report.h"
 
 #include <cstdio>

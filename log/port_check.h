@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 #pragma once
 
 // tarnex-log --check: the commonest reasons a serial port does not work in the field, each

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The connection check on Linux: the device node, its permissions and group, other
 // processes that hold it (from /proc), ModemManager, then a probe of the line.
 

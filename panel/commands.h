@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 #pragma once
 
 // Command ids: menu items and key buttons send these numbers; timers and notifications

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The connection as the front panel sees it: the connection module's news brought to the
 // user-interface thread, its timers, and what the widgets show of it.
 

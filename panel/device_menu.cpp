@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The Device menu: the serial devices this machine has, COM1 to COM20, and any other
 // device by its path. Choosing one connects to it.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 #include "panel/key_map.h"
 
 #include <Qt>

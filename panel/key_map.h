@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 #pragma once
 
 // The computer's keyboard as the receiver's keys: which key command a key on the keyboard

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 #include "panel/keypad.h"
 
 #include "panel/commands.h"

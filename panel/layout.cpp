@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The two panel layouts and the keys that make them.
 
 #include <QIcon>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 #include "panel/panel.h"
 
 int main(int argc, char** argv) {

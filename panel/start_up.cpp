@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The top of the program: start-up in its order, the commands, the timers.
 
 #include <QApplication>
@@ -19,7 +20,7 @@
 namespace {
 
 constexpr int kRelayoutMs = 1000;
-const char* const kVersionText = "Tarnex version 1.0.2";
+const char* const kVersionText = "Tarnex version " TARNEX_VERSION;
 
 const char* const kUsage =
     "usage: tarnex [-D device] [-2 | -4] [-S] [-M]\n"

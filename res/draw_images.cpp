@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Draws the panel's pictures: the five two-line key faces, the banner and the icon.
 // Run once after changing a drawing; its output PNG files are committed beside it.
 //   build/res/tarnex-draw-images res/
@@ -85,11 +86,13 @@ QImage Banner() {
   return image.convertToFormat(QImage::Format_Indexed8);
 }
 
-QImage Icon() {
-  QImage image(32, 32, QImage::Format_ARGB32);
+// The program's icon at any size: drawn on a 32 x 32 grid, scaled.
+QImage Icon(int size = 32) {
+  QImage image(size, size, QImage::Format_ARGB32);
   image.fill(Qt::transparent);
   QPainter p(&image);
   p.setRenderHint(QPainter::Antialiasing);
+  p.scale(size / 32.0, size / 32.0);
   p.setPen(QPen(Qt::black, 2));
   p.setBrush(kYellow);
   p.drawRoundedRect(QRectF(2, 4, 28, 24), 4, 4);
@@ -118,5 +121,9 @@ int main(int argc, char** argv) {
             Save(KeyFace(Symbol::kRight), dir + "109.png") &&
             Save(KeyFace(Symbol::kUp), dir + "112.png") && Save(Banner(), dir + "116.png") &&
             Save(Icon(), dir + "Tarnex.png");
+  // The desktop's icon theme sizes, for installing.
+  for (int size : {16, 24, 32, 48, 64, 128, 256}) {
+    ok = ok && Save(Icon(size), dir + QString("icons/tarnex-%1.png").arg(size));
+  }
   return ok ? 0 : 1;
 }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 #include "sim/data_stream.h"
 
 #include <cstdio>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 #include "sim/receiver_model.h"
 
 #include <cstdio>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // tarnex-sim: a simulated receiver of the Morwick family on a pseudo-terminal.
 
 #include <poll.h>
@@ -52,7 +53,7 @@ const char* const kUsage =
     "  --port N          the receiver port the cable is on, 0 to 3 (default 0)\n"
     "  --baud N          the baud rate that port reports (default 38400)\n"
     "  --parity N|E|O    the parity it reports (default N)\n"
-    "  --version V       firmware version (default 2.10; VELTARIS needs 1.4 for two lines)\n"
+    "  --firmware V      firmware version (default 2.10; VELTARIS needs 1.4 for two lines)\n"
     "  --no-ack          do not answer ENQ; send the identification unasked, as a\n"
     "                    receiver that needs a break does\n"
     "  --rate R          data bursts a second: NMEA and data packets (default 1, 0: none)\n"
@@ -66,7 +67,8 @@ const char* const kUsage =
     "                    speed the panel set, 10 bits a byte, as on a real cable\n"
     "  --log FILE        a line for each packet the panel sends: type, length and the\n"
     "                    line speed in force, in hex and decimal (\"82 5 38400\")\n"
-    "  --help            this text\n";
+    "  --help            this text\n"
+    "  --version         the program's version\n";
 
 bool ReadNumber(const char* text, double low, double high, double& out) {
   char* end = nullptr;
@@ -84,11 +86,15 @@ bool ParseOptions(int argc, char** argv, SimOptions& options) {
   } texts[] = {{"--link", &options.link},       {"--log", &options.traffic},
                {"--product", &options.product}, {"--port", &options.port},
                {"--baud", &options.baud},       {"--parity", &options.parity},
-               {"--version", &options.version}};
+               {"--firmware", &options.version}};
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
     if (arg == "--help") {
       std::fputs(kUsage, stdout);
+      std::exit(0);
+    }
+    if (arg == "--version") {
+      std::puts("tarnex-sim " TARNEX_VERSION);
       std::exit(0);
     }
     if (arg == "--no-ack") {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 #pragma once
 
 // A connection owned by a test: the owner's side is a queue that the worker's hooks fill,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The connection module on its own, without a window: the owner's side is a queue that
 // the worker's hooks fill, as a front end's event loop would.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The dump files without a worker: what each item does to the files on disk, on every
 // platform (renaming and text modes are where they differ).
 

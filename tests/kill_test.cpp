@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The process killed while logging at a high data rate: every dump file is a byte-exact
 // prefix of what was sent, at most its last item cut short.
 

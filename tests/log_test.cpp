@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // tarnex-log as its users run it: the program against the simulated receiver, and its
 // connection check.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The connection through a real serial-to-network server: ser2net serves the simulated
 // receiver's pseudo-terminal to the panel's rfc2217:// and tcp:// names.
 

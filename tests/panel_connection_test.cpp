@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The panel's connection as a user meets it: a window that answers while it connects, a
 // connect that can be cancelled, logs that survive reconnects, and a receiver that is
 // lost, shown as lost, and found again by itself.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 #pragma once
 
 // ser2net started by a test with a configuration of its own, serving a device (the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 #include "link/serial_ports.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -148,7 +149,7 @@ TEST(TarnexSim, IdentifiesAsAskedAndEndsWhenThePanelCloses) {
     int qz77, twoLine;
   } cases[] = {
       {{}, 1, 38400, 0, 0},
-      {{"--product", "VELTARIS", "--version", "1.5", "--port", "2", "--baud", "19200"},
+      {{"--product", "VELTARIS", "--firmware", "1.5", "--port", "2", "--baud", "19200"},
        3,
        19200,
        0,

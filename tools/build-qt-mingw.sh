@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: BSD-2-Clause
 # Builds Qt 6 (Core, Gui, Widgets and the platform plugins) for 64-bit Windows with
 # MinGW-w64, from Debian's own qt6-base source package, as shared libraries so that the
 # Windows zip ships Qt's DLLs (LGPL). The result is cached outside any build tree:

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: BSD-2-Clause
 """Writes a recorded receiver session and the dump files it must produce.
 
 The session mixes screens, the four logged packet types, packets that are not logged,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The serial port and the connection on Windows, against the simulated receiver on a
 // pseudo-terminal that Wine shows as a COM port. The port's name is the first argument.
 

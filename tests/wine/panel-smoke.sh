@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: BSD-2-Clause
 # The Windows panel under Wine on an X display, against the native simulated receiver on
 # COM8: on the wire it must identify the receiver, switch the line to the receiver's
 # 38400 baud, send its keys and poll. Leaves a screenshot: windows-panel.png.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: BSD-2-Clause
 # Runs a Windows test program under Wine against the native simulated receiver, whose
 # pseudo-terminal is mapped to a COM port of the build's Wine prefix.
 #   with-sim.sh WINE_RUN SIM COM [SIM OPTIONS...] -- PROGRAM [ARGS...]

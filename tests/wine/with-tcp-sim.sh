@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: BSD-2-Clause
 # Runs a Windows test program under Wine against the native simulated receiver served on
 # a loopback TCP port; the program gets the name tcp://127.0.0.1:PORT in place of @NAME@.
 #   with-tcp-sim.sh WINE_RUN SIM -- PROGRAM [ARGS...]

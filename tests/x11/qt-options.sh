@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: BSD-2-Clause
 # Qt's own options are Qt's: the panel started with -style Fusion and -display on a real
 # X display must neither ask for slave mode nor read "isplay" as its device. On the wire
 # (tarnex-sim --log) it identifies the receiver named by -D and polls, and sends no 0x84.
