@@ -135,7 +135,7 @@ void TakeProduct(Logger& logger) {
 void OnConnected(Logger& logger, bool wasLost) {
   TakeProduct(logger);
   logger.connection.hooks.screen = OnScreen;
-  char text[400];
+  char text[2 * kLogPathSize + 128];
   const ReceiverIdentity& identity = logger.connection.identity;
   std::snprintf(text, sizeof text, "%s %s on %s at %u baud; logging to %s",
                 wasLost ? "reconnected to" : "connected to", logger.product, logger.options.device,
