@@ -8,6 +8,7 @@
 // on the network by the name given to OpenPort; each has the meaning of its public
 // counterpart in serial_port.h.
 
+constexpr int kBreakMs = 300;  // how long a break holds the line
 constexpr int kFlushChunk = 300;
 constexpr int kFlushReadMs = 10;    // what one flush read may wait in all
 constexpr int kFlushLimitMs = 100;  // what the whole flush may take

@@ -14,7 +14,6 @@ namespace {
 
 constexpr int kConnectLimitMs = 5000;
 constexpr int kSendStallMs = 1000;  // as a serial line that takes no byte for a second
-constexpr int kBreakMs = 300;
 
 // Sends bytes that are already coded for the wire; the lock keeps a negotiation answer
 // from the reading thread out of the middle of a write.

@@ -4,10 +4,12 @@
 
 #include "link/serial_port.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "link/device_port.h"
 #include "link/net_port.h"
+#include "link/recording.h"
 #include "link/tick.h"
 #include "link/trace.h"
 
@@ -42,14 +44,27 @@ bool IsNetworkName(const char* name) {
 
 int OpenPort(SerialPort& port, const char* path) {
   ClosePort(port);
-  return IsNetworkName(path) ? OpenNetPort(port, path) : OpenDevice(port, path);
+  if (Recorder* recorder = port.recorder) {
+    char note[300];
+    std::snprintf(note, sizeof note, "open %.280s", path);
+    RecordNote(*recorder, note);
+  }
+  int result = IsNetworkName(path) ? OpenNetPort(port, path) : OpenDevice(port, path);
+  // Both open at 9600 baud, no parity.
+  Recorder* recorder = port.recorder;
+  if (recorder != nullptr && result == 0) RecordLineSettings(*recorder, 9600, kParityNone);
+  return result;
 }
 
 int SetLineSettings(SerialPort& port, uint32_t baud, int parity) {
-  return OnNetwork(port) ? SetNetLine(port, baud, parity) : SetDeviceLine(port, baud, parity);
+  int result = OnNetwork(port) ? SetNetLine(port, baud, parity) : SetDeviceLine(port, baud, parity);
+  Recorder* recorder = port.recorder;
+  if (recorder != nullptr && result == 0) RecordLineSettings(*recorder, baud, parity);
+  return result;
 }
 
 int SendBreak(SerialPort& port) {
+  if (Recorder* recorder = port.recorder) RecordBreak(*recorder, kBreakMs);
   return OnNetwork(port) ? SendNetBreak(port) : SendDeviceBreak(port);
 }
 
@@ -62,10 +77,15 @@ void FlushInput(SerialPort& port) {
 }
 
 int ReadPort(SerialPort& port, uint8_t* buffer, int n) {
-  return OnNetwork(port) ? ReadNetPort(port, buffer, n) : ReadDevice(port, buffer, n);
+  int count = OnNetwork(port) ? ReadNetPort(port, buffer, n) : ReadDevice(port, buffer, n);
+  Recorder* recorder = port.recorder;
+  if (recorder != nullptr && count > 0) RecordBytes(*recorder, kRecordReceived, buffer, count);
+  return count;
 }
 
 int WritePort(SerialPort& port, const uint8_t* buffer, int n) {
+  Recorder* recorder = port.recorder;
+  if (recorder != nullptr) RecordBytes(*recorder, kRecordSent, buffer, n);
   return OnNetwork(port) ? WriteNetPort(port, buffer, n) : WriteDevice(port, buffer, n);
 }
 

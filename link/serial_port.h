@@ -43,6 +43,8 @@ struct NetLink {
   char name[kNetNameSize] = {};     // as the user gave it, for messages
 };
 
+struct Recorder;
+
 struct SerialPort {
   std::intptr_t handle = -1;  // the platform's descriptor or handle; -1 while no port is held
   // Set while reads keep failing, so that "read failure." is shown once per outage.
@@ -59,6 +61,8 @@ struct SerialPort {
   std::intptr_t writeEvent = -1;
   int peeked = -1;
   NetLink net;
+  // While set, every byte read and written, each line setting and each break is recorded.
+  std::atomic<Recorder*> recorder{nullptr};
 
   SerialPort() = default;
   SerialPort(const SerialPort&) = delete;

@@ -25,7 +25,6 @@
 
 namespace {
 
-constexpr int kBreakMs = 300;
 constexpr int kWriteStallMs = 1000;
 
 void ShowOpenFailure(int error, const char* path) {

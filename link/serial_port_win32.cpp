@@ -16,7 +16,6 @@
 
 namespace {
 
-constexpr int kBreakMs = 300;
 constexpr int kWriteStallMs = 1000;
 constexpr DWORD kFirstTryMs = 50;
 constexpr int kMessageSize = 120;

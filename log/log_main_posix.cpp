@@ -12,12 +12,14 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
 #include "connection/connection.h"
 #include "link/identification.h"
+#include "link/recording.h"
 #include "link/status_message.h"
 #include "link/tick.h"
 #include "log/log_options.h"
@@ -28,6 +30,7 @@ namespace {
 
 const char* const kVersion = "tarnex-log " TARNEX_VERSION;
 constexpr int kStatusRefreshMs = 1000;
+constexpr int kRecordingDrainMs = 200;
 
 // Set by the signal handlers; the wake signal's descriptor lets them end the main wait.
 volatile sig_atomic_t stopRequested = 0;
@@ -113,6 +116,7 @@ void StatusToOutput(const char* text, int kind, void* context) {
 
 struct Logger {
   LogOptions options;
+  std::unique_ptr<Recorder> recorder;  // with --record
   Connection connection;
   Owner owner;
   Output output;
@@ -220,6 +224,7 @@ int NextWakeMs(const Logger& logger, const Deadline& end) {
     sooner(left > 0 ? left : 0);
   }
   if (logger.options.forSeconds > 0) sooner(DeadlineRemainingMs(end));
+  if (logger.recorder) sooner(kRecordingDrainMs);
   return wait;
 }
 
@@ -236,6 +241,7 @@ void Run(Logger& logger) {
     struct pollfd entry = {static_cast<int>(logger.owner.wake.handle), POLLIN, 0};
     if (poll(&entry, 1, NextWakeMs(logger, end)) < 0 && errno != EINTR) break;
     HandleNews(logger);
+    if (logger.recorder) DrainRecording(*logger.recorder);
     if (logger.options.forSeconds > 0 && DeadlinePassed(end)) break;
     if (MsUntilReconnect(logger.connection, TickCount()) == 0 ||
         (logger.retryArmed && static_cast<int32_t>(logger.retryAt - TickCount()) <= 0)) {
@@ -299,8 +305,17 @@ int main(int argc, char** argv) {
   connection.hooks.lineDown = OnLineDown;
   connection.hooks.screen = OnScreen;
   SetLogging(connection.capture->logging, 1);
+  if (options.record[0] != '\0') {
+    logger->recorder = std::make_unique<Recorder>();
+    if (!StartRecording(*logger->recorder, options.record)) return 1;
+    connection.link->port.recorder = logger->recorder.get();
+  }
   Run(*logger);
   EndConnection(connection);  // the worker finishes its item and closes the files
+  if (logger->recorder) {
+    connection.link->port.recorder = nullptr;
+    StopRecording(*logger->recorder);
+  }
   SetLogging(connection.capture->logging, 0);
   SetStatusSink(nullptr, nullptr);
   if (logger->output.terminal && !options.quiet) std::fputs("\n", stdout);

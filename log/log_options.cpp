@@ -7,6 +7,7 @@
 
 const char* const kLogUsage =
     "usage: tarnex-log -D DEVICE [-o DIR] [--for DURATION] [--quiet] [--wait]\n"
+    "                  [--record FILE]\n"
     "       tarnex-log --check DEVICE\n"
     "Logs a GPS receiver of the Morwick family without a window: identifies it as the\n"
     "panel does, switches the line to its settings, and writes posn.dmp, obsd.dmp,\n"
@@ -18,6 +19,8 @@ const char* const kLogUsage =
     "  --for DURATION   stop after 90s, 15m, 2h or 1d (a bare number is seconds)\n"
     "  --quiet          show failures only\n"
     "  --wait           when the receiver cannot be reached at start, keep trying\n"
+    "  --record FILE    also record every byte on the line both ways, with its time\n"
+    "                   (docs/recording-format.md)\n"
     "  --check DEVICE   look for the common reasons a port does not work; changes\n"
     "                   nothing on the receiver\n"
     "  --help, --version\n"
@@ -71,7 +74,8 @@ bool ParseLogOptions(int argc, const char* const* argv, LogOptions& options, cha
       continue;
     }
     bool takesValue = std::strcmp(arg, "-D") == 0 || std::strcmp(arg, "-o") == 0 ||
-                      std::strcmp(arg, "--for") == 0 || std::strcmp(arg, "--check") == 0;
+                      std::strcmp(arg, "--for") == 0 || std::strcmp(arg, "--check") == 0 ||
+                      std::strcmp(arg, "--record") == 0;
     if (!takesValue) {
       std::snprintf(error, static_cast<size_t>(errorSize), "unknown option: %s", arg);
       return false;
@@ -90,6 +94,8 @@ bool ParseLogOptions(int argc, const char* const* argv, LogOptions& options, cha
       }
     } else if (std::strcmp(arg, "-o") == 0) {
       if (!CopyValue(value, options.directory, "the directory", error, errorSize)) return false;
+    } else if (std::strcmp(arg, "--record") == 0) {
+      if (!CopyValue(value, options.record, "the recording's name", error, errorSize)) return false;
     } else {
       options.check = options.check || std::strcmp(arg, "--check") == 0;
       if (!CopyValue(value, options.device, "the device name", error, errorSize)) return false;

@@ -8,6 +8,7 @@ constexpr int kLogPathSize = 256;
 struct LogOptions {
   char device[kLogPathSize] = {};
   char directory[kLogPathSize] = {};  // where the dump files go; "" for the current one
+  char record[kLogPathSize] = {};     // --record: the flight recorder's file; "" for none
   long forSeconds = 0;                // 0: until stopped
   bool quiet = false;
   bool wait = false;   // keep trying when the receiver cannot be reached at start

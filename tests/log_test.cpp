@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "capture/nmea_ring.h"
+#include "link/recording.h"
 #include "link/rx_ring.h"
 #include "log/log_options.h"
 #include "log/log_report.h"
@@ -95,6 +96,25 @@ struct LogRun {
   bool Said(const std::string& text) { return Output().find(text) != std::string::npos; }
 };
 
+// A recording's records of one kind, their payloads joined; `count` gets how many there
+// were of every kind, up to the end or a record cut short.
+std::string Recorded(const std::string& path, RecordKind kind, int* count = nullptr) {
+  RecordingReader reader;
+  std::string joined;
+  if (!OpenRecording(reader, path.c_str())) return joined;
+  auto record = std::make_unique<Record>();
+  int records = 0;
+  while (ReadRecord(reader, *record)) {
+    ++records;
+    if (record->kind != kind) continue;
+    joined.append(reinterpret_cast<const char*>(record->payload),
+                  static_cast<size_t>(record->length));
+  }
+  CloseRecording(reader);
+  if (count != nullptr) *count = records;
+  return joined;
+}
+
 TEST(TarnexLog, ExitStatuses) {
   const struct {
     std::vector<std::string> args;
@@ -162,7 +182,8 @@ TEST(TarnexLog, LogsTheGoldenSessionAndStopsCleanly) {
   script.identification = kMorwick;
   ASSERT_TRUE(StartFakeReceiver(receiver, script));
   LogRun run;
-  run.Start({"-D", FakeReceiverPath(receiver), "-o", run.dir});
+  std::string recording = run.dir + "/session.rec";
+  run.Start({"-D", FakeReceiverPath(receiver), "-o", run.dir, "--record", recording});
   ASSERT_TRUE(WaitUntil([&] { return run.Said("connected to MORWICK"); }, 8000)) << run.Output();
   for (size_t at = 0; at < session.size(); at += 200) {
     std::string part = session.substr(at, 200);
@@ -184,6 +205,12 @@ TEST(TarnexLog, LogsTheGoldenSessionAndStopsCleanly) {
   for (const SeenPacket& packet : ReceivedPackets(receiver)) {
     EXPECT_EQ(packet.type, 0x6F) << "only the identification request";
   }
+  // The flight recorder has both directions and the line's settings as they changed.
+  EXPECT_NE(Recorded(recording, kRecordReceived).find(session), std::string::npos);
+  EXPECT_EQ(Recorded(recording, kRecordSent).substr(0, 1), "\x05") << "the ENQ first";
+  EXPECT_EQ(Recorded(recording, kRecordLine),
+            std::string("\x80\x25\x00\x00\x00\x00\x96\x00\x00\x00", 10))
+      << "9600, then 38400 baud, no parity";
 }
 
 // Every whole frame in the file is a valid frame; only the last may be cut.
@@ -213,9 +240,14 @@ TEST(TarnexLog, SigkillLeavesTheLogsWholeUpToTheCut) {
   script.dataRate = 40;
   ASSERT_TRUE(StartFakeReceiver(receiver, script));
   LogRun run;
-  run.Start({"-D", FakeReceiverPath(receiver), "-o", run.dir});
+  std::string recording = run.dir + "/busy.rec";
+  run.Start({"-D", FakeReceiverPath(receiver), "-o", run.dir, "--record", recording});
   ASSERT_TRUE(WaitUntil([&] { return run.Dump("obsd.dmp").size() > 5000; }, 8000));
   EXPECT_EQ(run.Signal(SIGKILL), -1);
+  int records = 0;
+  EXPECT_GT(Recorded(recording, kRecordReceived, &records).size(), 5000u)
+      << "the recording reads up to its last whole record";
+  EXPECT_GT(records, 10);
   ExpectWholeFramesUpToTheEnd(run.Dump("obsd.dmp"));
   std::string nmea = run.Dump("nmea.dmp");
   size_t lines = 0;
