@@ -60,8 +60,11 @@ MainWindow::MainWindow(Panel& panel)
 
 void MainWindow::BuildMenus() {
   QMenuBar* bar = menuBar();
-  static const MenuItem kFile[] = {{"&Messages...", kMessagesCommand}, {"E&xit", kExitCommand}};
-  AddMenu(panel_, bar, "&File", kFile, 2, false);
+  static const MenuItem kFile[] = {{"&Messages...", kMessagesCommand},
+                                   {"&Record session...", kRecordCommand},
+                                   {"E&xit", kExitCommand}};
+  AddMenu(panel_, bar, "&File", kFile, 3, false);
+  panel_.actions[kRecordCommand]->setCheckable(true);
   BuildDeviceMenu(bar);
   QAction* connect = bar->addAction("&Connect");
   QObject::connect(connect, &QAction::triggered, this,

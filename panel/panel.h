@@ -6,8 +6,10 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <string>
 
 #include "connection/connection.h"
+#include "link/recording.h"
 #include "link/serial_ports.h"
 #include "panel/command_line.h"
 #include "panel/commands.h"
@@ -58,7 +60,10 @@ struct Panel {
   QTimer* relayoutTimer = nullptr;
   QTimer* reconnectTimer = nullptr;
   QTimer* followUpTimer = nullptr;
-  std::map<int, QAction*> actions;  // menu items by command id
+  QTimer* recordingTimer = nullptr;
+  std::unique_ptr<Recorder> recorder;  // made at the first recording, kept for the run
+  std::string recordingPath;           // "" while not recording
+  std::map<int, QAction*> actions;     // menu items by command id
   QMenu* deviceMenu = nullptr;
   QActionGroup* deviceGroup = nullptr;
   QAction* firstComItem = nullptr;  // the found ports are listed above it
@@ -136,3 +141,10 @@ void ShowLinkState(Panel& panel);
 void ShowMessageHistory(Panel& panel);
 
 void ShowMessageBox(Panel& panel, const char* text, const char* caption);
+
+// The flight recorder: File > Record session... starts it (asking for the file) and
+// stops it. StartSessionRecording is the part after the question.
+void ToggleRecording(Panel& panel);
+bool StartSessionRecording(Panel& panel, const char* path);
+void StopSessionRecording(Panel& panel);
+void DrainSessionRecording(Panel& panel);

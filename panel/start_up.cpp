@@ -10,6 +10,7 @@
 #include <string>
 
 #include "capture/dump_file.h"
+#include "link/recording.h"
 #include "link/status_message.h"
 #include "panel/display_widget.h"
 #include "panel/main_window.h"
@@ -110,6 +111,7 @@ std::string JoinArguments(int argc, char** argv) {
 
 Panel::~Panel() {
   EndConnection(connection);
+  StopSessionRecording(*this);
   SetStatusSink(nullptr, nullptr);
   statusBarReady = 0;
   delete window;
@@ -171,6 +173,8 @@ void DispatchCommand(Panel& panel, int commandId) {
     ChooseMode(panel, commandId);
   } else if (commandId == kAutoReconnectCommand) {
     ToggleAutoReconnect(panel);
+  } else if (commandId == kRecordCommand) {
+    ToggleRecording(panel);
   } else if (commandId == kMessagesCommand) {
     ShowMessageHistory(panel);
   }
@@ -187,6 +191,8 @@ void OnTimer(Panel& panel, int timerId) {
     OnReconnectTick(panel);
   } else if (timerId == kFollowUpTimerId) {
     OnFollowUpTick(panel);
+  } else if (timerId == kRecordingTimerId) {
+    DrainSessionRecording(panel);
   }
 }
 

@@ -20,6 +20,7 @@
 #include <thread>
 #include <vector>
 
+#include "link/recording.h"
 #include "link/status_message.h"
 #include "panel/display_widget.h"
 #include "panel/main_window.h"
@@ -262,6 +263,36 @@ TEST_F(PanelTest, TheKeyboardDrivesTheKeys) {
   }
   Spin(100);
   EXPECT_EQ(Keys(), (std::vector<int>{85, 81, 82, 83, 84}));
+}
+
+// File > Record session...: the keys going out and the screens coming back are in the
+// recording, which is whole once recording stops.
+TEST_F(PanelTest, RecordsTheSession) {
+  Start("");
+  char path[] = "/tmp/tarnex-panel-rec-XXXXXX";
+  close(mkstemp(path));
+  ASSERT_TRUE(StartSessionRecording(*panel, path));
+  EXPECT_TRUE(panel->actions[kRecordCommand]->isChecked());
+  DispatchCommand(*panel, 2064);  // the key 1
+  int before = panel->display->Paints();
+  ASSERT_TRUE(SpinUntil([&] { return panel->display->Paints() > before + 1; }));
+  StopSessionRecording(*panel);
+  EXPECT_FALSE(panel->actions[kRecordCommand]->isChecked());
+  EXPECT_EQ(Message(), QString("Recording saved: %1").arg(path));
+  std::string sent, received;
+  RecordingReader reader;
+  ASSERT_TRUE(OpenRecording(reader, path));
+  auto record = std::make_unique<Record>();
+  while (ReadRecord(reader, *record)) {
+    std::string bytes(reinterpret_cast<const char*>(record->payload),
+                      static_cast<size_t>(record->length));
+    if (record->kind == kRecordSent) sent += bytes;
+    if (record->kind == kRecordReceived) received += bytes;
+  }
+  CloseRecording(reader);
+  unlink(path);
+  EXPECT_NE(sent.find(std::string("\x02\x00\x81\x01\x31", 5)), std::string::npos) << "the key";
+  EXPECT_NE(received.find(std::string("\x02\x00\x82\xa1", 4)), std::string::npos) << "a screen";
 }
 
 TEST_F(PanelTest, LoggingMenuSwitchesTheDumpFiles) {
