@@ -104,9 +104,43 @@ void SendIdentificationLocked(FakeReceiver& receiver) {
   std::vector<uint8_t> bytes(frame, frame + size);
   bytes.insert(bytes.end(), receiver.script.afterReply.begin(), receiver.script.afterReply.end());
   WriteAllLocked(receiver, bytes.data(), static_cast<int>(bytes.size()));
+  if (receiver.script.replay != nullptr) {  // the recording's stream starts over from here
+    receiver.replaying = true;
+    receiver.replayStart = SimClock::now();
+    receiver.replayChunk = 0;
+  }
+}
+
+// When the next chunk of a recording's stream is due.
+SimClock::time_point ReplayDueAt(const FakeReceiver& receiver) {
+  const ReplayChunk& next = receiver.script.replay->stream[receiver.replayChunk];
+  auto after = std::chrono::microseconds(
+      static_cast<int64_t>(static_cast<double>(next.microseconds) / receiver.script.speedUp));
+  return receiver.replayStart + after;
+}
+
+bool ReplayPendingLocked(const FakeReceiver& receiver) {
+  return receiver.replaying && receiver.replayChunk < receiver.script.replay->stream.size();
+}
+
+void SendReplayDueLocked(FakeReceiver& receiver) {
+  while (ReplayPendingLocked(receiver) && ReplayDueAt(receiver) <= SimClock::now()) {
+    const std::vector<uint8_t>& bytes = receiver.script.replay->stream[receiver.replayChunk].bytes;
+    WriteAllLocked(receiver, bytes.data(), static_cast<int>(bytes.size()));
+    ++receiver.replayChunk;
+  }
+  if (receiver.replaying && !ReplayPendingLocked(receiver)) receiver.replayDone = true;
 }
 
 void SendScreenLocked(FakeReceiver& receiver) {
+  const Replay* replay = receiver.script.replay;
+  if (replay != nullptr && !replay->screens.empty()) {  // the recorded screens in order
+    size_t index = receiver.replayScreen < replay->screens.size() ? receiver.replayScreen++
+                                                                  : replay->screens.size() - 1;
+    const std::vector<uint8_t>& frame = replay->screens[index];
+    WriteAllLocked(receiver, frame.data(), static_cast<int>(frame.size()));
+    return;
+  }
   receiver.model.seconds = static_cast<uint32_t>(std::time(nullptr));
   uint8_t screen[161];
   RenderModelScreen(receiver.model, screen);
@@ -211,6 +245,10 @@ int MillisecondsUntilDue(FakeReceiver& receiver) {
     int data = MillisecondsUntil(receiver.nextDataAt);
     wait = wait < 0 || data < wait ? data : wait;
   }
+  if (ReplayPendingLocked(receiver)) {
+    int due = MillisecondsUntil(ReplayDueAt(receiver));
+    wait = wait < 0 || due < wait ? due : wait;
+  }
   for (SimClock::time_point at :
        {receiver.pendingKeys.empty() ? SimClock::time_point::max()
                                      : receiver.pendingKeys.front().at,
@@ -234,6 +272,7 @@ void SendDataLocked(FakeReceiver& receiver) {
 }
 
 void SendDueLocked(FakeReceiver& receiver) {
+  if (receiver.script.replay != nullptr) SendReplayDueLocked(receiver);
   ApplyDueKeysLocked(receiver, false);
   DeliverDueLocked(receiver, false);
   if (receiver.unaskedPending && SimClock::now() >= receiver.unaskedAt) {

@@ -17,6 +17,7 @@
 #include "link/wake_signal.h"
 #include "sim/pty_pair.h"
 #include "sim/receiver_model.h"
+#include "sim/replay.h"
 
 // The receiver's end of the wire, on the master side of a pseudo-terminal. It records
 // everything the program writes and answers the way a receiver of the family does.
@@ -40,7 +41,11 @@ struct ReceiverScript {
   // seen: after peerGoneMs of hang-up the peer counts as gone.
   bool releaseSlaveOnContact = false;
   int peerGoneMs = 2000;
-  int tcpPort = 0;        // > 0: serve one client at a time on this loopback port instead of a pty
+  int tcpPort = 0;  // > 0: serve one client at a time on this loopback port instead of a pty
+  // A recording played again: its identification and screens answer the requests, its
+  // stream follows the identification with its original timing, speedUp times faster.
+  const Replay* replay = nullptr;
+  double speedUp = 1;
   int keyDelayMs = 0;     // a key changes the receiver's screen this long after it arrives
   bool lineTime = false;  // what the receiver sends takes its time on the line at its speed
   // Where to write a line for each packet received: its type, length and the line speed
@@ -91,6 +96,12 @@ struct FakeReceiver {
   std::deque<PendingKey> pendingKeys;
   std::deque<OnTheLine> onTheLine;
   SimClock::time_point lineFreeAt;
+
+  bool replaying = false;  // the recording's stream is under way
+  SimClock::time_point replayStart;
+  size_t replayChunk = 0;
+  size_t replayScreen = 0;
+  std::atomic<bool> replayDone{false};  // all of the recording's stream has been sent
 
   ReceiverModel model;
   RxRing ring;  // the receiver's own receive side, cut into frames by the link's code

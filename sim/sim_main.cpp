@@ -32,6 +32,8 @@ struct SimOptions {
   std::string version = "2.10";
   std::string link;
   std::string traffic;
+  std::string replay;
+  double speed = 1;
   double rate = 1.0;
   double garbage = 0.0;
   double tcpPort = 0;
@@ -65,6 +67,10 @@ const char* const kUsage =
     "                    (default 0), as a receiver that takes its time over a key\n"
     "  --line-time       what the receiver sends takes its time on the line at the\n"
     "                    speed the panel set, 10 bits a byte, as on a real cable\n"
+    "  --replay FILE     play the receiver's side of a recording (tarnex-log --record,\n"
+    "                    File > Record session...): its identification, its screens\n"
+    "                    in answer to requests, its data with the original timing\n"
+    "  --speed N         the recording's timing N times faster (default 1)\n"
     "  --log FILE        a line for each packet the panel sends: type, length and the\n"
     "                    line speed in force, in hex and decimal (\"82 5 38400\")\n"
     "  --help            this text\n"
@@ -83,10 +89,10 @@ bool ParseOptions(int argc, char** argv, SimOptions& options) {
   struct Text {
     const char* name;
     std::string* value;
-  } texts[] = {{"--link", &options.link},       {"--log", &options.traffic},
-               {"--product", &options.product}, {"--port", &options.port},
-               {"--baud", &options.baud},       {"--parity", &options.parity},
-               {"--firmware", &options.version}};
+  } texts[] = {{"--link", &options.link},     {"--log", &options.traffic},
+               {"--replay", &options.replay}, {"--product", &options.product},
+               {"--port", &options.port},     {"--baud", &options.baud},
+               {"--parity", &options.parity}, {"--firmware", &options.version}};
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
     if (arg == "--help") {
@@ -126,7 +132,8 @@ bool ParseOptions(int argc, char** argv, SimOptions& options) {
                    {"--garbage", &options.garbage, 0.0, 1.0},
                    {"--tcp", &options.tcpPort, 1.0, 65535.0},
                    {"--unplug-after", &options.unplugAfter, 0.0, 86400.0},
-                   {"--key-delay", &options.keyDelay, 0.0, 10000.0}};
+                   {"--key-delay", &options.keyDelay, 0.0, 10000.0},
+                   {"--speed", &options.speed, 0.01, 1000.0}};
     for (const Number& number : numbers) {
       if (arg != number.name) continue;
       if (!ReadNumber(value, number.low, number.high, *number.value)) {
@@ -197,6 +204,19 @@ int main(int argc, char** argv) {
                    std::strerror(errno));
       return 1;
     }
+  }
+  Replay replay;
+  if (!options.replay.empty()) {
+    std::string error;
+    if (!LoadReplay(options.replay.c_str(), replay, error)) {
+      std::fprintf(stderr, "tarnex-sim: %s: %s\n", options.replay.c_str(), error.c_str());
+      return 1;
+    }
+    script.identification = replay.identification;
+    script.dataRate = 0;
+    script.replay = &replay;
+    script.speedUp = options.speed;
+    options.product = replay.identification.rfind("PRODUCT,VELTARIS", 0) == 0 ? "VELTARIS" : "";
   }
   auto receiver = std::make_unique<FakeReceiver>();
   if (!StartReceiver(*receiver, script, options)) return 1;
