@@ -33,11 +33,11 @@ constexpr int kStatusRefreshMs = 1000;
 constexpr int kRecordingDrainMs = 200;
 
 // Set by the signal handlers; the wake signal's descriptor lets them end the main wait.
-volatile sig_atomic_t stopRequested = 0;
+std::atomic<bool> stopRequested{false};  // lock-free: safe in a handler, on any thread
 int wakeFd = -1;
 
 void OnStopSignal(int) {
-  stopRequested = 1;
+  stopRequested = true;
   uint64_t one = 1;
   if (wakeFd >= 0 && write(wakeFd, &one, sizeof one) < 0) {
     // nothing to do in a handler: the main wait ends within its next time-out anyway
@@ -138,7 +138,6 @@ void TakeProduct(Logger& logger) {
 
 void OnConnected(Logger& logger, bool wasLost) {
   TakeProduct(logger);
-  logger.connection.hooks.screen = OnScreen;
   char text[2 * kLogPathSize + 128];
   const ReceiverIdentity& identity = logger.connection.identity;
   std::snprintf(text, sizeof text, "%s %s on %s at %u baud; logging to %s",
@@ -147,7 +146,10 @@ void OnConnected(Logger& logger, bool wasLost) {
                 logger.options.directory[0] != '\0' ? logger.options.directory : ".");
   if (wasLost) ++logger.reconnects;
   logger.everConnected = 1;
-  logger.output.lastFailure.clear();
+  {
+    std::lock_guard<std::mutex> hold(logger.output.lock);
+    logger.output.lastFailure.clear();  // a failure after this one is news again
+  }
   PrintEvent(logger.output, text, false);
 }
 
@@ -155,7 +157,7 @@ void OnConnected(Logger& logger, bool wasLost) {
 void OnFirstConnectFailed(Logger& logger, uint32_t now) {
   if (!logger.options.wait) {
     logger.exitCode = 1;
-    stopRequested = 1;
+    stopRequested = true;
     return;
   }
   logger.retryAt = now + static_cast<uint32_t>(ReconnectDelayMs(logger.failedStarts++));

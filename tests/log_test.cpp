@@ -199,7 +199,7 @@ TEST(TarnexLog, LogsTheGoldenSessionAndStopsCleanly) {
         return true;
       },
       5000);
-  EXPECT_EQ(run.Signal(SIGTERM), 0);
+  EXPECT_EQ(run.Signal(SIGTERM), 0) << run.Output();
   for (const char* name : names) EXPECT_EQ(run.Dump(name), ReadFile(golden + name)) << name;
   EXPECT_TRUE(run.Said("stopped; every item is on disk"));
   for (const SeenPacket& packet : ReceivedPackets(receiver)) {
@@ -277,7 +277,7 @@ TEST(TarnexLog, AReceiverThatReturnsIsLoggedOn) {
   ASSERT_TRUE(WaitUntil([&] { return run.Said("reconnected to MORWICK"); }, 15000)) << run.Output();
   size_t atReturn = run.Dump("nmea.dmp").size();
   EXPECT_TRUE(WaitUntil([&] { return run.Dump("nmea.dmp").size() > atReturn + 500; }, 5000));
-  EXPECT_EQ(run.Signal(SIGTERM), 0);
+  EXPECT_EQ(run.Signal(SIGTERM), 0) << run.Output();
   kill(sim, SIGTERM);
   waitpid(sim, nullptr, 0);
   EXPECT_TRUE(run.Said("lost the receiver on " + link)) << run.Output();
