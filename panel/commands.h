@@ -16,6 +16,8 @@ enum CommandId {
   kAutoReconnectCommand = 2104,  // Device menu: reconnect by itself when the receiver is lost
   kMessagesCommand = 2105,       // File menu: the messages shown so far
   kOtherDeviceCommand = 2106,
+  kHistoryCommand = 2108,     // View menu: the screens received so far
+  kCopyScreenCommand = 2101,  // View menu: the current screen to the clipboard, as text
   kRecordCommand = 2107,  // File menu: record the session, or stop recording it     // Device menu:
                           // any path, asked for
   kDeviceInUseCommand = 2109,     // Device menu: the device in use, when no other item is it

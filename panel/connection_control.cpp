@@ -4,12 +4,14 @@
 
 #include <QMetaObject>
 #include <QTimer>
+#include <chrono>
 #include <ctime>
 
 #include "link/local_time.h"
 #include "link/status_message.h"
 #include "link/tick.h"
 #include "panel/display_widget.h"
+#include "panel/history_window.h"
 #include "panel/main_window.h"
 #include "panel/panel.h"
 #include "panel/status_text.h"
@@ -25,6 +27,16 @@ void ArmFollowUpTimer(Panel& panel) {
   }
 }
 
+void KeepInHistory(Panel& panel, const ScreenImage& image) {
+  auto now = std::chrono::system_clock::now();
+  auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch());
+  AddToHistory(panel.history, image, std::chrono::system_clock::to_time_t(now),
+               static_cast<int>(ms.count() % 1000));
+  if (panel.historyWindow != nullptr && panel.historyWindow->isVisible()) {
+    panel.historyWindow->Refresh();
+  }
+}
+
 void OnScreenNotification(Panel& panel, unsigned attempt) {
   panel.screenQueued = false;
   NoteScreen(panel.connection, attempt);
@@ -33,6 +45,7 @@ void OnScreenNotification(Panel& panel, unsigned attempt) {
   ScreenImage image;
   CopySharedScreen(panel.connection.capture->screen, image);
   RenderScreen(panel, &image);
+  KeepInHistory(panel, image);
 }
 
 // Runs on the worker's thread. While one hand-on is still queued, it will show this

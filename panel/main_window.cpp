@@ -5,6 +5,7 @@
 #include <QEvent>
 #include <QIcon>
 #include <QKeyEvent>
+#include <QKeySequence>
 #include <QMenuBar>
 #include <QStyle>
 
@@ -74,6 +75,11 @@ void MainWindow::BuildMenus() {
   AddMenu(panel_, bar, "&Logging", kLogging, 2, true);
   static const MenuItem kMode[] = {{"&2 Line", kTwoLineMode}, {"&4 Line", kFourLineMode}};
   AddMenu(panel_, bar, "&Mode", kMode, 2, true);
+  static const MenuItem kView[] = {{"&History...", kHistoryCommand},
+                                   {"&Copy screen", kCopyScreenCommand}};
+  AddMenu(panel_, bar, "&View", kView, 2, false);
+  panel_.actions[kHistoryCommand]->setShortcut(QKeySequence("Ctrl+H"));
+  panel_.actions[kCopyScreenCommand]->setShortcut(QKeySequence::Copy);
   static const MenuItem kHelp[] = {{"&About Tarnex...", kAboutCommand}};
   AddMenu(panel_, bar, "&Help", kHelp, 1, false);
 }

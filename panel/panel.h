@@ -15,9 +15,11 @@
 #include "panel/commands.h"
 #include "panel/keypad.h"
 #include "panel/message_log.h"
+#include "panel/screen_history.h"
 #include "panel/screen_render.h"
 
 class QAction;
+class HistoryWindow;
 class QActionGroup;
 class QMenu;
 class QLabel;
@@ -45,6 +47,8 @@ struct Panel {
   std::atomic<bool> screenQueued{false};  // a screen hand-on is waiting in the event queue
 
   DisplayScreen screen;
+  ScreenHistory history;
+  HistoryWindow* historyWindow = nullptr;
   MessageLog messages;
   MessageField messageField;
   MainWindow* window = nullptr;
@@ -139,6 +143,8 @@ void OnStatusText(Panel& panel, const char* text, int kind);
 // The loss text takes the field while the receiver is lost.
 void ShowLinkState(Panel& panel);
 void ShowMessageHistory(Panel& panel);
+void ShowScreenHistory(Panel& panel);
+void CopyCurrentScreen(Panel& panel);
 
 void ShowMessageBox(Panel& panel, const char* text, const char* caption);
 

@@ -13,6 +13,7 @@
 #include "link/recording.h"
 #include "link/status_message.h"
 #include "panel/display_widget.h"
+#include "panel/history_window.h"
 #include "panel/main_window.h"
 #include "panel/panel.h"
 #include "panel/status_bar.h"
@@ -112,6 +113,7 @@ std::string JoinArguments(int argc, char** argv) {
 Panel::~Panel() {
   EndConnection(connection);
   StopSessionRecording(*this);
+  delete historyWindow;
   SetStatusSink(nullptr, nullptr);
   statusBarReady = 0;
   delete window;
@@ -173,6 +175,10 @@ void DispatchCommand(Panel& panel, int commandId) {
     ChooseMode(panel, commandId);
   } else if (commandId == kAutoReconnectCommand) {
     ToggleAutoReconnect(panel);
+  } else if (commandId == kHistoryCommand) {
+    ShowScreenHistory(panel);
+  } else if (commandId == kCopyScreenCommand) {
+    CopyCurrentScreen(panel);
   } else if (commandId == kRecordCommand) {
     ToggleRecording(panel);
   } else if (commandId == kMessagesCommand) {

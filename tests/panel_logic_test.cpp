@@ -7,6 +7,7 @@
 #include "panel/command_line.h"
 #include "panel/commands.h"
 #include "panel/keypad.h"
+#include "panel/screen_history.h"
 #include "panel/screen_render.h"
 #include "panel/status_text.h"
 #include "panel/window_title.h"
@@ -44,8 +45,8 @@ TEST(CommandLine, SwitchesAndDeviceNames) {
       {"-D Com3", "Com3", "Com3", 0, kFourLineMode, 0},
       {"-D COM21", "COM21", "COM21", 0, kFourLineMode, 0},
       {"-D /dev/x", "/dev/x", "x", 0, kFourLineMode, 0},
-      {"-D /dev/serial/by-id/usb-FTDI", "/dev/serial/by-id/usb-FTDI", "usb-FTD", 0,
-       kFourLineMode, 0},
+      {"-D /dev/serial/by-id/usb-FTDI", "/dev/serial/by-id/usb-FTDI", "usb-FTD", 0, kFourLineMode,
+       0},
       {"-D /dev/ttyUSB0 -2", "/dev/ttyUSB0", "ttyUSB0", 0, kTwoLineMode, 0},
       {"-D rfc2217://base1:2001", "rfc2217://base1:2001", "base1", 0, kFourLineMode, 0},
       {"-D tcp://[fe80::1]:4001", "tcp://[fe80::1]:4001", "[fe80::", 0, kFourLineMode, 0},
@@ -206,6 +207,34 @@ TEST(WindowTitle, NamesTheReceiverAndItsDevice) {
     WindowTitleText(c.state, c.identification, c.path, title, sizeof title);
     EXPECT_STREQ(title, c.title) << c.path;
   }
+}
+
+// The history keeps the newest kHistorySize screens, oldest first; the text of a screen is
+// what the display draws, translation and (when asked) the cursor mark included.
+TEST(ScreenHistory, KeepsTheNewestAndGivesTheDisplaysText) {
+  ScreenHistory history;
+  ScreenImage image = BlankScreen();
+  for (int i = 0; i < kHistorySize + 5; ++i) {
+    image.bytes[0] = static_cast<uint8_t>('0' + i % 10);
+    AddToHistory(history, image, 1000 + i, i % 1000);
+  }
+  EXPECT_EQ(history.count, kHistorySize);
+  EXPECT_EQ(history.total, static_cast<unsigned long>(kHistorySize + 5));
+  EXPECT_EQ(HistoryAt(history, 0).when, 1005);
+  EXPECT_EQ(HistoryAt(history, kHistorySize - 1).when, 1000 + kHistorySize + 4);
+  EXPECT_EQ(HistoryAt(history, kHistorySize - 1).image.bytes[0], '0' + (kHistorySize + 4) % 10);
+
+  image = BlankScreen();
+  const uint8_t codes[] = {0x00, 0x02, 0x05, 0x60, 0xDF, 'Z'};
+  for (int i = 0; i < 6; ++i) image.bytes[40 + i] = codes[i];
+  image.bytes[kScreenCells] = 159;
+  char text[kScreenTextSize];
+  ScreenText(image, true, text);
+  EXPECT_EQ(std::string(text).size(), 164u);
+  EXPECT_EQ(std::string(text + 41, 7), "A\xBA=\\\xBAZ ");
+  EXPECT_EQ(text[163 - 1], '_') << "the cursor mark on the last cell";
+  ScreenText(image, false, text);
+  EXPECT_EQ(text[162], ' ');
 }
 
 }  // namespace

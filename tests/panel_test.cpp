@@ -2,11 +2,14 @@
 #include <unistd.h>
 
 #include <QAction>
+#include <QClipboard>
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QListWidget>
 #include <QPushButton>
 #include <QThread>
 #include <QTimer>
@@ -23,6 +26,7 @@
 #include "link/recording.h"
 #include "link/status_message.h"
 #include "panel/display_widget.h"
+#include "panel/history_window.h"
 #include "panel/main_window.h"
 #include "panel/status_bar.h"
 #include "sim/fake_receiver.h"
@@ -295,6 +299,35 @@ TEST_F(PanelTest, RecordsTheSession) {
   EXPECT_NE(received.find(std::string("\x02\x00\x82\xa1", 4)), std::string::npos) << "a screen";
 }
 
+// View > History...: every screen received is listed; the one shown, and its text, are
+// the display's characters; Ctrl+C copies the current screen as four lines of text.
+TEST_F(PanelTest, TheHistoryHoldsTheScreensAsTheDisplayDrawsThem) {
+  Start("");
+  DispatchCommand(*panel, 2055);  // Control: a page with the digits typed
+  DispatchCommand(*panel, 2064);
+  ASSERT_TRUE(SpinUntil([&] { return panel->history.count >= 3; }));
+  DispatchCommand(*panel, kHistoryCommand);
+  HistoryWindow* history = panel->historyWindow;
+  ASSERT_NE(history, nullptr);
+  EXPECT_TRUE(history->isVisible());
+  EXPECT_EQ(history->findChild<QListWidget*>()->count(), panel->history.count);
+  EXPECT_EQ(history->Shown(), panel->history.count - 1) << "the newest, followed";
+  panel->pollTimer->stop();
+  Spin(300);  // the last screen asked for has come
+  history->ShowEntry(panel->history.count - 1);
+  QString display;
+  for (int line = 0; line < 4; ++line) {
+    for (int c = 0; c < 40; ++c)
+      display += QChar(Cp1252ToUnicode(panel->screen.plain.bytes[line * 40 + c]));
+    display += '\n';
+  }
+  EXPECT_EQ(history->ShownText(), display);
+  DispatchCommand(*panel, kCopyScreenCommand);
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), display);
+  history->ShowEntry(0);
+  EXPECT_NE(history->ShownText(), display) << "an earlier page";
+}
+
 TEST_F(PanelTest, LoggingMenuSwitchesTheDumpFiles) {
   char pattern[] = "/tmp/tarnex-panel-XXXXXX";
   ASSERT_NE(mkdtemp(pattern), nullptr);
@@ -334,6 +367,10 @@ TEST_F(PanelTest, Screenshots) {
   QString four = QString(dir != nullptr ? dir : QDir::tempPath()) + "/panel-four-line.png";
   EXPECT_TRUE(panel->window->grab().save(four));
   if (dir == nullptr) return;
+  DispatchCommand(*panel, kHistoryCommand);
+  Spin(300);
+  panel->historyWindow->ShowEntry(panel->history.count / 2);
+  EXPECT_TRUE(panel->historyWindow->grab().save(QString(dir) + "/history-window.png"));
   panel = std::make_unique<Panel>();
   StopFakeReceiver(receiver);
   Start("-2", kVeltaris);
