@@ -15,14 +15,15 @@ cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
 # One run: the simulator at a data rate, tarnex-log on it, measured over 10 s.
 # The start-up figure is taken on a run without the line's pace.
 measure() {
-  local rate=$1 label=$2 pacing=${3:-}
-  rm -f "$work"/*.dmp "$work/receiver"
+  local rate=$1 label=$2 pacing=${3:-} extra=${4:-}
+  rm -f "$work"/*.dmp "$work/receiver" "$work/session.rec"
   "$build/tarnex-sim" --link "$work/receiver" --baud 115200 --rate "$rate" $pacing >/dev/null &
   local sim=$!
   for _ in $(seq 100); do [ -e "$work/receiver" ] && break; sleep 0.05; done
   local started
   started=$(date +%s%N)
-  "$build/tarnex-log" -D "$work/receiver" -o "$work" >"$work/out.txt" 2>&1 &
+  # shellcheck disable=SC2086
+  "$build/tarnex-log" -D "$work/receiver" -o "$work" $extra >"$work/out.txt" 2>&1 &
   local logger=$!
   for _ in $(seq 400); do grep -q "connected to" "$work/out.txt" && break; sleep 0.01; done
   local connected
@@ -54,4 +55,5 @@ measure() {
 # burst would otherwise still be crawling along at the 9600 baud of identification.
 measure 12 "115200 baud, 12 data bursts a second at once" ""
 measure 12 "115200 baud line nearly full (12 data bursts a second)" --line-time
+measure 12 "the same, recording the session (--record)" --line-time "--record $work/session.rec"
 measure 0 "connected and idle"
