@@ -18,6 +18,7 @@
 #include <thread>
 
 #include "link/device_port.h"
+#include "link/poll_posix.h"
 #include "link/serial_port.h"
 #include "link/status_message.h"
 #include "link/tick.h"
@@ -120,27 +121,15 @@ void SetFraming(struct termios2& line, int parity) {
   if (parity == kParityEven) line.c_cflag |= PARENB;
 }
 
-constexpr int kStopped = -2;
+constexpr int kStopped = kPollStopped;
 
 int Fd(const SerialPort& port) {
   return static_cast<int>(port.handle);
 }
 
-// Waits for `events` on the port or for its stop signal. The port's revents when it is
-// ready; 0 when the time ran out; kStopped; -1 when poll itself failed.
+// Waits for `events` on the port or for its stop signal (see PollWithStop).
 int PollPort(SerialPort& port, short events, int timeoutMs) {
-  int stopHandle = port.stop != nullptr ? static_cast<int>(port.stop->wake.handle) : -1;
-  struct pollfd entries[2] = {{Fd(port), events, 0}, {stopHandle, POLLIN, 0}};
-  int ready;
-  do {
-    ready = poll(entries, 2, timeoutMs);
-  } while (ready < 0 && errno == EINTR);
-  if (ready < 0) {
-    Trace("poll failed: %s", std::strerror(errno));
-    return -1;
-  }
-  if (PortStopped(port)) return kStopped;
-  return ready == 0 ? 0 : entries[0].revents;
+  return PollWithStop(Fd(port), port.stop, events, timeoutMs);
 }
 
 }  // namespace

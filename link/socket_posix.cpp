@@ -15,33 +15,17 @@
 #include <cstdio>
 #include <cstring>
 
+#include "link/poll_posix.h"
 #include "link/socket_port.h"
 #include "link/tick.h"
 #include "link/trace.h"
 
 namespace {
 
-constexpr int kStopped = -2;
+constexpr int kStopped = kPollStopped;
 
 int Fd(const SerialPort& port) {
   return static_cast<int>(port.handle);
-}
-
-// Waits for `events` on the socket or for the stop signal: the socket's revents, 0 when
-// the time ran out, kStopped, or -1 when poll failed.
-int PollSocket(int fd, StopSignal* stop, short events, int timeoutMs) {
-  int stopHandle = stop != nullptr ? static_cast<int>(stop->wake.handle) : -1;
-  struct pollfd entries[2] = {{fd, events, 0}, {stopHandle, POLLIN, 0}};
-  int ready;
-  do {
-    ready = poll(entries, 2, timeoutMs);
-  } while (ready < 0 && errno == EINTR);
-  if (ready < 0) {
-    Trace("poll failed: %s", std::strerror(errno));
-    return -1;
-  }
-  if (StopRaised(stop)) return kStopped;
-  return ready == 0 ? 0 : entries[0].revents;
 }
 
 // One address: connected within the time left, or the reason it was not.
@@ -55,7 +39,7 @@ int TryAddress(const struct addrinfo* address, StopSignal* stop, const Deadline&
   }
   if (connect(fd, address->ai_addr, address->ai_addrlen) == 0) return fd;
   if (errno == EINPROGRESS) {
-    int ready = PollSocket(fd, stop, POLLOUT, DeadlineRemainingMs(deadline));
+    int ready = PollWithStop(fd, stop, POLLOUT, DeadlineRemainingMs(deadline));
     socklen_t size = sizeof error;
     if (ready > 0 && getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) == 0 && error == 0) {
       return fd;
@@ -118,7 +102,7 @@ int SendSocket(SerialPort& port, const uint8_t* bytes, int n, int stallMs) {
       Trace("send failed: %s", std::strerror(errno));
       break;
     }
-    int ready = PollSocket(Fd(port), port.stop, POLLOUT, stallMs);
+    int ready = PollWithStop(Fd(port), port.stop, POLLOUT, stallMs);
     if (ready <= 0 || (ready & (POLLERR | POLLHUP | POLLNVAL)) != 0) break;
   }
   return sent;
@@ -135,7 +119,7 @@ int ReceiveSocket(SerialPort& port, uint8_t* buffer, int n) {
 
 int WaitForSocket(SerialPort& port, int timeoutMs) {
   if (port.handle < 0) return -1;
-  int ready = PollSocket(Fd(port), port.stop, POLLIN, timeoutMs);
+  int ready = PollWithStop(Fd(port), port.stop, POLLIN, timeoutMs);
   if (ready == kStopped || ready == 0 || ready == -1) return ready;
   return 1;  // data, or the end of the connection, which the receive then finds
 }

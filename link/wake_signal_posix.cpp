@@ -2,12 +2,14 @@
 // The wake signal on Linux: an eventfd, readable while raised.
 
 #include <errno.h>
+#include <poll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
 #include <cstdint>
 #include <cstring>
 
+#include "link/poll_posix.h"
 #include "link/trace.h"
 #include "link/wake_signal.h"
 
@@ -35,4 +37,19 @@ void ClearWakeSignal(WakeSignal& wake) {
   if (read(static_cast<int>(wake.handle), &count, sizeof count) < 0 && errno != EAGAIN) {
     Trace("clearing the wake signal failed: %s", std::strerror(errno));
   }
+}
+
+int PollWithStop(int fd, const StopSignal* stop, short events, int timeoutMs) {
+  int stopHandle = stop != nullptr ? static_cast<int>(stop->wake.handle) : -1;
+  struct pollfd entries[2] = {{fd, events, 0}, {stopHandle, POLLIN, 0}};
+  int ready;
+  do {
+    ready = poll(entries, 2, timeoutMs);
+  } while (ready < 0 && errno == EINTR);
+  if (ready < 0) {
+    Trace("poll failed: %s", std::strerror(errno));
+    return -1;
+  }
+  if (StopRaised(stop)) return kPollStopped;
+  return ready == 0 ? 0 : entries[0].revents;
 }
