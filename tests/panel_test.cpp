@@ -137,7 +137,7 @@ TEST_F(PanelTest, Qz77IsPolledEvery400Milliseconds) {
 TEST_F(PanelTest, SlaveRequestGoesOutOncePerRun) {
   Start("-S");
   EXPECT_EQ(boxes, (std::vector<std::string>{"Tarnex version 1.0.2|Slave communication enabled."}));
-  ASSERT_EQ(Count(0x84), 1);
+  ASSERT_TRUE(SpinUntil([&] { return Count(0x84) == 1; })) << "on the wire by now";
   for (const SeenPacket& p : ReceivedPackets(receiver)) {
     if (p.type == 0x84) {
       EXPECT_EQ(p.data, (Bytes{2, 4}));
@@ -147,6 +147,7 @@ TEST_F(PanelTest, SlaveRequestGoesOutOncePerRun) {
   EXPECT_EQ(boxes.size(), 2u);
   ASSERT_TRUE(WaitForOutcome());
   EXPECT_EQ(Connected(), 1);
+  Spin(100);  // what the second connect sent has arrived
   EXPECT_EQ(Count(0x84), 1);
 }
 
