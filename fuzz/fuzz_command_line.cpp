@@ -19,6 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   assert(std::strlen(device.portPath) < kDeviceNameSize);
   assert(std::strlen(device.deviceLabel) < kDeviceLabelSize);
   assert(options.displayMode == kTwoLineMode || options.displayMode == kFourLineMode);
-  assert(device.deviceItem >= kFirstDeviceCommand && device.deviceItem <= kLastDeviceCommand);
+  // A device by its path marks no COM item.
+  assert(device.deviceItem == 0 ||
+         (device.deviceItem >= kFirstDeviceCommand && device.deviceItem <= kLastDeviceCommand));
   return 0;
 }
