@@ -152,6 +152,11 @@ int NoteLineDown(Connection& connection, unsigned attempt, uint32_t now, std::ti
 // reconnect on, the first attempt is scheduled.
 void MarkLost(Connection& connection, uint32_t now, std::time_t wallNow);
 
+struct Recorder;
+// Puts the flight recorder on the connection's port (null takes it off). On a connected
+// line the recording first notes the device, the receiver and the line's settings.
+void AttachRecorder(Connection& connection, Recorder* recorder);
+
 // The schedule of automatic reconnects: about 1 s after the loss, then 2 s and 5 s after
 // each failed attempt, then every 10 s.
 int ReconnectDelayMs(int failedAttempts);

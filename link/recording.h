@@ -30,6 +30,10 @@ enum RecordKind : uint8_t {
   kRecordNote = 'N',      // a text: the device opened, events dropped
 };
 
+// The note that names the receiver already identified when a recording begins on a
+// connected line: this text, then the identification.
+inline constexpr char kReceiverNote[] = "receiver ";
+
 struct Recorder {
   std::mutex lock;  // held only to append or to swap the two buffers
   uint8_t first[kRecorderBufferSize];

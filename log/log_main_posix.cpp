@@ -310,12 +310,12 @@ int main(int argc, char** argv) {
   if (options.record[0] != '\0') {
     logger->recorder = std::make_unique<Recorder>();
     if (!StartRecording(*logger->recorder, options.record)) return 1;
-    connection.link->port.recorder = logger->recorder.get();
+    AttachRecorder(connection, logger->recorder.get());
   }
   Run(*logger);
   EndConnection(connection);  // the worker finishes its item and closes the files
   if (logger->recorder) {
-    connection.link->port.recorder = nullptr;
+    AttachRecorder(connection, nullptr);
     StopRecording(*logger->recorder);
   }
   SetLogging(connection.capture->logging, 0);

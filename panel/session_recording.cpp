@@ -31,7 +31,7 @@ bool StartSessionRecording(Panel& panel, const char* path) {
     return false;
   }
   panel.recordingPath = path;
-  panel.connection.link->port.recorder = panel.recorder.get();
+  AttachRecorder(panel.connection, panel.recorder.get());
   if (panel.recordingTimer == nullptr) {
     panel.recordingTimer = new QTimer(panel.window);
     QObject::connect(panel.recordingTimer, &QTimer::timeout, panel.window,
@@ -49,7 +49,7 @@ bool StartSessionRecording(Panel& panel, const char* path) {
 // pointer for a moment ago; that event lands in a buffer the next start empties.
 void StopSessionRecording(Panel& panel) {
   if (panel.recordingPath.empty()) return;
-  panel.connection.link->port.recorder = nullptr;
+  AttachRecorder(panel.connection, nullptr);
   if (panel.recordingTimer != nullptr) panel.recordingTimer->stop();
   unsigned long dropped = panel.recorder->droppedTotal;
   StopRecording(*panel.recorder);

@@ -123,18 +123,11 @@ bool ReplayPendingLocked(const FakeReceiver& receiver) {
   return receiver.replaying && receiver.replayChunk < receiver.script.replay->stream.size();
 }
 
-void SendReplayDueLocked(FakeReceiver& receiver) {
-  while (ReplayPendingLocked(receiver) && ReplayDueAt(receiver) <= SimClock::now()) {
-    const std::vector<uint8_t>& bytes = receiver.script.replay->stream[receiver.replayChunk].bytes;
-    WriteAllLocked(receiver, bytes.data(), static_cast<int>(bytes.size()));
-    ++receiver.replayChunk;
-  }
-  if (receiver.replaying && !ReplayPendingLocked(receiver)) receiver.replayDone = true;
-}
-
-void SendScreenLocked(FakeReceiver& receiver) {
+// The recorded screens in order, the last again when they run out; without any, the
+// model's screen.
+void SendScreenNowLocked(FakeReceiver& receiver) {
   const Replay* replay = receiver.script.replay;
-  if (replay != nullptr && !replay->screens.empty()) {  // the recorded screens in order
+  if (replay != nullptr && !replay->screens.empty()) {
     size_t index = receiver.replayScreen < replay->screens.size() ? receiver.replayScreen++
                                                                   : replay->screens.size() - 1;
     const std::vector<uint8_t>& frame = replay->screens[index];
@@ -145,6 +138,34 @@ void SendScreenLocked(FakeReceiver& receiver) {
   uint8_t screen[161];
   RenderModelScreen(receiver.model, screen);
   SendFrameLocked(receiver, kScreenRequestType, screen, sizeof screen);
+}
+
+// Whether the recording's stream sent so far ends between two items, where a screen cuts
+// nothing.
+bool ReplayAtCleanPointLocked(const FakeReceiver& receiver) {
+  if (!ReplayPendingLocked(receiver) || receiver.replayChunk == 0) return true;
+  return receiver.script.replay->stream[receiver.replayChunk - 1].cleanEnd;
+}
+
+void SendReplayDueLocked(FakeReceiver& receiver) {
+  while (ReplayPendingLocked(receiver) && ReplayDueAt(receiver) <= SimClock::now()) {
+    const std::vector<uint8_t>& bytes = receiver.script.replay->stream[receiver.replayChunk].bytes;
+    WriteAllLocked(receiver, bytes.data(), static_cast<int>(bytes.size()));
+    ++receiver.replayChunk;
+    if (receiver.screenOwed && ReplayAtCleanPointLocked(receiver)) {
+      receiver.screenOwed = false;
+      SendScreenNowLocked(receiver);
+    }
+  }
+  if (receiver.replaying && !ReplayPendingLocked(receiver)) receiver.replayDone = true;
+}
+
+void SendScreenLocked(FakeReceiver& receiver) {
+  if (ReplayAtCleanPointLocked(receiver)) {
+    SendScreenNowLocked(receiver);
+  } else {
+    receiver.screenOwed = true;  // after the item under way, as a receiver sends it
+  }
 }
 
 void OnEnqLocked(FakeReceiver& receiver) {

@@ -101,6 +101,7 @@ struct FakeReceiver {
   SimClock::time_point replayStart;
   size_t replayChunk = 0;
   size_t replayScreen = 0;
+  bool screenOwed = false;              // asked for while the stream is in the middle of an item
   std::atomic<bool> replayDone{false};  // all of the recording's stream has been sent
 
   ReceiverModel model;

@@ -2,7 +2,8 @@
 // Recorded sessions as regression tests: each tests/sessions/NAME.rec is played by the
 // simulated receiver (ten times faster) to the connection and capture code that the
 // panel and tarnex-log run, and the dump files must equal those in tests/sessions/NAME/
-// byte for byte. A new case is a recording and the folder of its dump files.
+// byte for byte (a stream that wrote nothing has no file there). A new case is a
+// recording and the folder of its dump files.
 
 #include <gtest/gtest.h>
 
@@ -13,6 +14,7 @@
 #include <thread>
 
 #include "link/packet.h"
+#include "link/recording.h"
 #include "sim/replay.h"
 #include "tests/connection_fixture.h"
 
@@ -30,7 +32,60 @@ fs::path SessionsDir() {
   return fs::path(source != nullptr ? source : TARNEX_SOURCE_DIR) / "tests" / "sessions";
 }
 
-TEST_F(ConnectionTest, RecordedSessionsGiveTheirDumpFiles) {
+// What the receiver sent after identifying itself, as a replay would play it: the
+// screens, and every other byte joined in order.
+struct ReceiverSide {
+  std::string identification;
+  std::vector<std::vector<uint8_t>> screens;
+  std::vector<size_t> screenOffsets;
+  std::vector<uint8_t> stream;
+};
+
+ReceiverSide LoadReceiverSide(const fs::path& path) {
+  Replay replay;
+  std::string error;
+  EXPECT_TRUE(LoadReplay(path.c_str(), replay, error)) << path << ": " << error;
+  ReceiverSide side{replay.identification, replay.screens, replay.screenOffsets, {}};
+  for (const ReplayChunk& chunk : replay.stream) {
+    side.stream.insert(side.stream.end(), chunk.bytes.begin(), chunk.bytes.end());
+  }
+  return side;
+}
+
+struct SessionTest : ConnectionTest {
+  fs::path out = fs::temp_directory_path() / ("tarnex-session-" + std::to_string(getpid()));
+  Recorder recorder;
+
+  void SetUp() override {
+    ConnectionTest::SetUp();
+    fs::create_directories(out);
+  }
+  void TearDown() override {
+    ConnectionTest::TearDown();
+    fs::remove_all(out);
+  }
+  // Asks for the screen as the panel's timer does, and waits for the answer.
+  bool PollAndAwaitScreen() {
+    int before;
+    {
+      std::lock_guard<std::mutex> hold(queue.lock);
+      before = queue.screens;
+    }
+    if (PollReceiver(*connection, TickCount(), 0) != 0) return false;
+    std::unique_lock<std::mutex> hold(queue.lock);
+    bool came = queue.changed.wait_for(hold, std::chrono::seconds(2),
+                                       [&] { return queue.screens > before; });
+    hold.unlock();
+    NoteScreen(*connection, connection->attempt.number);
+    return came;
+  }
+};
+
+// Each recording is played ten times faster to a connection that logs, polls as the panel
+// does and is itself recorded: the dump files equal the expected ones byte for byte, and
+// the new recording holds the same receiver, the same screens in the same order, each
+// between two items, and the same stream of everything else.
+TEST_F(SessionTest, RecordedSessionsGiveTheirDumpFilesAndReplayInOrder) {
   int cases = 0;
   for (const fs::directory_entry& entry : fs::directory_iterator(SessionsDir())) {
     if (entry.path().extension() != ".rec") continue;
@@ -44,26 +99,58 @@ TEST_F(ConnectionTest, RecordedSessionsGiveTheirDumpFiles) {
     script.replay = &replay;
     script.speedUp = 10;
     ASSERT_TRUE(StartFakeReceiver(receiver, script));
-    fs::path out = fs::temp_directory_path() / ("tarnex-session-" + std::to_string(getpid()));
-    fs::create_directories(out);
     connection = std::make_unique<Connection>();
     SetUp();
     connection->capture->dumpDirectory = out.string();
     SetLogging(connection->capture->logging, 1);
+    const fs::path again = out / "again.rec";
+    ASSERT_TRUE(StartRecording(recorder, again.c_str()));
+    AttachRecorder(*connection, &recorder);
     ASSERT_EQ(Connect(receiver), kOutcomeConnected);
-    for (int i = 0; i < 300 && !receiver.replayDone; ++i) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    size_t polls = 0;
+    while (!receiver.replayDone || polls < replay.screens.size()) {
+      ASSERT_TRUE(PollAndAwaitScreen()) << "poll " << polls;
+      ++polls;
+      ASSERT_LT(polls, 1000u);
+      DrainRecording(recorder);
+      std::this_thread::sleep_for(std::chrono::milliseconds(90));  // 900 ms, ten times faster
     }
-    ASSERT_TRUE(receiver.replayDone);
     std::this_thread::sleep_for(std::chrono::milliseconds(300));  // the last bytes are read
     EndConnection(*connection);
+    AttachRecorder(*connection, nullptr);
+    StopRecording(recorder);
     fs::path expected = entry.path().parent_path() / entry.path().stem();
     for (const char* name : {"posn.dmp", "obsd.dmp", "corr.dmp", "nmea.dmp"}) {
       EXPECT_EQ(ReadFile(out / name), ReadFile(expected / name)) << name;
+      fs::remove(out / name);
     }
-    fs::remove_all(out);
+    ReceiverSide original = LoadReceiverSide(entry.path());
+    ReceiverSide replayed = LoadReceiverSide(again);
+    EXPECT_EQ(replayed.identification, original.identification);
+    EXPECT_TRUE(replayed.stream == original.stream);
+    std::vector<bool> between = ItemBoundaries(original.stream);  // no screen cuts an item
+    for (size_t offset : replayed.screenOffsets) EXPECT_TRUE(between[offset]) << offset;
+    ASSERT_GE(replayed.screens.size(), original.screens.size());
+    replayed.screens.resize(original.screens.size());  // the last repeats once they run out
+    EXPECT_TRUE(replayed.screens == original.screens);
   }
-  EXPECT_GE(cases, 1) << "no recordings in " << SessionsDir();
+  EXPECT_GE(cases, 2) << "recordings in " << SessionsDir();
+}
+
+// A recording begun on a connected line names the receiver, so it replays on its own.
+TEST_F(SessionTest, ARecordingBegunWhileConnectedReplays) {
+  FakeReceiver receiver;
+  ASSERT_TRUE(StartFakeReceiver(receiver, Script(kMorwick)));
+  ASSERT_EQ(Connect(receiver), kOutcomeConnected);
+  const fs::path path = out / "late.rec";
+  ASSERT_TRUE(StartRecording(recorder, path.c_str()));
+  AttachRecorder(*connection, &recorder);
+  ASSERT_TRUE(PollAndAwaitScreen());
+  AttachRecorder(*connection, nullptr);
+  StopRecording(recorder);
+  ReceiverSide side = LoadReceiverSide(path);
+  EXPECT_EQ(side.identification, kMorwick);
+  EXPECT_EQ(side.screens.size(), 1u);
 }
 
 // Screens are cut out of the stream wherever the reads split them; every other byte stays,
@@ -86,6 +173,25 @@ TEST(Replay, ScreensAreCutOutOfTheStream) {
   EXPECT_EQ(stream[0].bytes, (std::vector<uint8_t>{'$', 'G'}));
   EXPECT_EQ(stream[1].bytes, (std::vector<uint8_t>{0x02, 0x00, 0x82, 0x05, 'x'}));
   EXPECT_EQ(stream[1].microseconds, 20u);
+}
+
+// A screen may follow a chunk only where the chunk ends between two items: after a whole
+// frame or a line's end, not inside a sentence or a frame.
+TEST(Replay, ChunksEndingBetweenItemsAreMarked) {
+  uint8_t frame[kMaxFrameLength];
+  uint8_t data[3] = {1, 2, 3};
+  int size = BuildFrame(0x88, data, 3, frame);
+  std::vector<uint8_t> head(frame, frame + 3);
+  std::vector<uint8_t> tail(frame + 3, frame + size);
+  std::vector<ReplayChunk> stream = {{0, {'$', 'G', 'P'}},
+                                     {1, {'A', '*', '0', '\r', '\n'}},
+                                     {2, head},
+                                     {3, tail},
+                                     {4, std::vector<uint8_t>(frame, frame + size)}};
+  MarkCleanEnds(stream);
+  std::vector<bool> clean;
+  for (const ReplayChunk& chunk : stream) clean.push_back(chunk.cleanEnd);
+  EXPECT_EQ(clean, (std::vector<bool>{false, true, false, true, true}));
 }
 
 }  // namespace
