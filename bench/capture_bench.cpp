@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <new>
@@ -19,6 +20,7 @@
 
 #include "capture/nmea_ring.h"
 #include "capture/receive_worker.h"
+#include "link/recording.h"
 #include "link/rx_ring.h"
 #include "sim/data_stream.h"
 #include "sim/fake_receiver.h"
@@ -198,9 +200,16 @@ double ThreadCpuSeconds(std::thread& thread) {
   return static_cast<double>(used.tv_sec) + used.tv_nsec / 1e9;
 }
 
-// A full 115200-baud stream of mixed data with logging on: the worker's own CPU time.
+// A full 115200-baud stream of mixed data with logging on: the worker's own CPU time,
+// without (0) and with (1) the session recorded; the recording is written out every
+// 200 ms by this thread, as the panel's timer does.
 void BM_WorkerCpuAt115200(benchmark::State& state) {
   ConnectedWorker connected(true);
+  auto recorder = std::make_unique<Recorder>();
+  const bool recording = state.range(0) == 1;
+  if (recording && StartRecording(*recorder, "/tmp/tarnex-bench.rec")) {
+    connected.link->port.recorder = recorder.get();
+  }
   std::vector<uint8_t> stream;
   ReceiverModel model;
   std::mt19937 random(2);
@@ -210,15 +219,53 @@ void BM_WorkerCpuAt115200(benchmark::State& state) {
   for (auto _ : state) {
     double before = ThreadCpuSeconds(connected.worker.thread);
     // 11520 bytes a second, in 10 ms slices, as the line would deliver them.
-    for (size_t at = 0; at < 11520 * 10; at += 115) {
+    for (size_t at = 0, slice = 0; at < 11520 * 10; at += 115, ++slice) {
       SendFromReceiver(connected.receiver, stream.data() + at, 115);
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      if (recording && slice % 20 == 0) DrainRecording(*recorder);
     }
     state.counters["worker_cpu_percent"] =
         (ThreadCpuSeconds(connected.worker.thread) - before) / 10.0 * 100;
   }
+  connected.link->port.recorder = nullptr;
+  StopReceiveWorker(connected.worker);
+  if (recording) {
+    StopRecording(*recorder);
+    std::remove("/tmp/tarnex-bench.rec");
+  }
 }
-BENCHMARK(BM_WorkerCpuAt115200)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+BENCHMARK(BM_WorkerCpuAt115200)
+    ->Arg(0)
+    ->Arg(1)
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond)
+    ->UseRealTime();
+
+// What recording adds to each read of the worker: one event of 115 bytes (10 ms of a
+// 115200-baud line), appended under the recorder's lock.
+void BM_RecordRead(benchmark::State& state) {
+  auto recorder = std::make_unique<Recorder>();
+  StartRecording(*recorder, "/tmp/tarnex-bench.rec");
+  const std::vector<uint8_t>& stream = MixedStream();
+  size_t at = 0;
+  long events = 0;
+  for (auto _ : state) {
+    RecordBytes(*recorder, kRecordReceived, stream.data() + at, 115);
+    at = at + 230 < stream.size() ? at + 115 : 0;
+    if (++events % 8000 == 0) {  // before the buffer fills; the owner's work, not timed
+      state.PauseTiming();
+      DrainRecording(*recorder);
+      state.ResumeTiming();
+    }
+  }
+  StopRecording(*recorder);
+  std::remove("/tmp/tarnex-bench.rec");
+  // 100 reads a second at 115200 baud: seconds per event x 100 x 100 is the share of one
+  // core, in percent, that recording adds.
+  state.counters["cpu_percent_at_115200"] = benchmark::Counter(
+      1e-4, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_RecordRead);
 
 }  // namespace
 
