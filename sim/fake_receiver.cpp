@@ -414,6 +414,16 @@ FakeReceiver::~FakeReceiver() {
   StopFakeReceiver(*this);
 }
 
+void ScriptReplay(ReceiverScript& script, const Replay& replay, double speedUp) {
+  script.identification = replay.identification;
+  script.enqReply = replay.answersProbe ? EnqReply::kAck : EnqReply::kSilent;
+  script.unaskedReplyMs = replay.unaskedReplyMs;
+  script.dataRate = 0;
+  script.garbage = 0;
+  script.replay = &replay;
+  script.speedUp = speedUp;
+}
+
 bool StartFakeReceiver(FakeReceiver& receiver, const ReceiverScript& script) {
   receiver.script = script;
   bool lineReady =

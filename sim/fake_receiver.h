@@ -114,6 +114,11 @@ struct FakeReceiver {
   ~FakeReceiver();
 };
 
+// A script that plays `replay` (kept by the caller) `speedUp` times faster: its receiver
+// answers the probe and the identification as the recorded one did, and sends nothing else
+// of its own.
+void ScriptReplay(ReceiverScript& script, const Replay& replay, double speedUp);
+
 bool StartFakeReceiver(FakeReceiver& receiver, const ReceiverScript& script);
 void StopFakeReceiver(FakeReceiver& receiver);
 

@@ -27,6 +27,11 @@ struct Received {
   std::vector<uint8_t> bytes;
   std::vector<size_t> starts;
   std::vector<uint64_t> times;
+  std::vector<uint64_t> enqTimes;      // when each probe was sent
+  std::vector<uint64_t> breakTimes;    // each break
+  std::vector<uint64_t> requestTimes;  // each identification request
+  std::string noted;                   // the receiver named by a note, if any
+  uint64_t notedTime = 0;
 };
 
 }  // namespace
@@ -87,53 +92,87 @@ void MarkCleanEnds(std::vector<ReplayChunk>& stream) {
   }
 }
 
-bool LoadReplay(const char* path, Replay& replay, std::string& error) {
+namespace {
+
+// Everything the receiver sent, with what the recording says besides: the probes sent
+// and the receiver a recording begun on a connected line names.
+bool ReadReceived(const char* path, Received& received, std::string& error) {
   RecordingReader reader;
   if (!OpenRecording(reader, path)) {
     error = reader.file == nullptr ? "cannot open it" : "not a Tarnex recording";
     CloseRecording(reader);
     return false;
   }
-  Received received;
   auto record = std::make_unique<Record>();
-  std::string noted;  // the receiver a recording begun on a connected line names
-  uint64_t notedTime = 0;
   const size_t prefix = sizeof kReceiverNote - 1;
   while (ReadRecord(reader, *record)) {
     const char* text = reinterpret_cast<const char*>(record->payload);
     if (record->kind == kRecordNote && static_cast<size_t>(record->length) > prefix &&
         std::string(text, prefix) == kReceiverNote) {
-      noted.assign(text + prefix, static_cast<size_t>(record->length) - prefix);
-      notedTime = record->microseconds;
+      received.noted.assign(text + prefix, static_cast<size_t>(record->length) - prefix);
+      received.notedTime = record->microseconds;
     }
+    const uint8_t* payload = record->payload;
+    if (record->kind == kRecordSent && record->length == 1 && payload[0] == kEnq) {
+      received.enqTimes.push_back(record->microseconds);
+    }
+    if (record->kind == kRecordSent && record->length >= 3 && payload[0] == kStx &&
+        payload[2] == kIdentificationRequest) {
+      received.requestTimes.push_back(record->microseconds);
+    }
+    if (record->kind == kRecordBreak) received.breakTimes.push_back(record->microseconds);
     if (record->kind != kRecordReceived) continue;
     received.starts.push_back(received.bytes.size());
     received.times.push_back(record->microseconds);
     received.bytes.insert(received.bytes.end(), record->payload, record->payload + record->length);
   }
   CloseRecording(reader);
-  // The last identification reply: what follows it is the connection's stream. A recording
-  // begun on a connected line may have none; then its note names the receiver.
-  size_t after = 0;
-  uint64_t replyTime = 0;
+  return true;
+}
+
+// The last identification reply: where it starts (or the end, without one) and its time.
+size_t FindLastReply(const Received& received, Replay& replay, uint64_t& replyTime) {
+  size_t found = received.bytes.size();
   for (size_t at = 0; at < received.bytes.size(); ++at) {
     int size = FrameAt(received.bytes, at, kIdentificationReply);
     if (size == 0) continue;
     const uint8_t* text = received.bytes.data() + at + 4;
     replay.identification.assign(reinterpret_cast<const char*>(text), received.bytes[at + 3]);
-    after = at + static_cast<size_t>(size);
+    found = at;
     for (size_t c = 0; c < received.starts.size() && received.starts[c] <= at; ++c) {
       replyTime = received.times[c];
     }
   }
-  if (replay.identification.empty()) {
-    replay.identification = noted;
-    replyTime = notedTime;
+  return found;
+}
+
+bool AnyBetween(const std::vector<uint64_t>& times, uint64_t from, uint64_t to) {
+  for (uint64_t time : times) {
+    if (time >= from && time <= to) return true;
   }
-  if (replay.identification.empty()) {
-    error = "no identification of a receiver in it";
-    return false;
+  return false;
+}
+
+// How the receiver met the last probe before its reply, as the program saw it: a probe
+// followed by a break went unanswered. Such a receiver then answered the identification
+// request, or, when none was sent, sent its identification by itself.
+void ReadProbeAnswer(const Received& received, uint64_t replyTime, Replay& replay) {
+  uint64_t enqTime = 0;
+  bool probed = false;
+  for (uint64_t time : received.enqTimes) {
+    if (time > replyTime) break;
+    enqTime = time;
+    probed = true;
   }
+  if (!probed || !AnyBetween(received.breakTimes, enqTime, replyTime)) return;
+  replay.answersProbe = false;
+  if (!AnyBetween(received.requestTimes, enqTime, replyTime)) {
+    replay.unaskedReplyMs = static_cast<int>((replyTime - enqTime) / 1000);
+  }
+}
+
+// What the receiver sent from `after` on, in its chunks, timed from the reply.
+void CutStream(const Received& received, size_t after, uint64_t replyTime, Replay& replay) {
   for (size_t c = 0; c < received.starts.size(); ++c) {
     size_t begin = received.starts[c];
     size_t end = c + 1 < received.starts.size() ? received.starts[c + 1] : received.bytes.size();
@@ -144,6 +183,30 @@ bool LoadReplay(const char* path, Replay& replay, std::string& error) {
         {time, std::vector<uint8_t>(received.bytes.begin() + static_cast<long>(begin),
                                     received.bytes.begin() + static_cast<long>(end))});
   }
+}
+
+}  // namespace
+
+bool LoadReplay(const char* path, Replay& replay, std::string& error) {
+  Received received;
+  if (!ReadReceived(path, received, error)) return false;
+  // What follows the last identification reply is the connection's stream. A recording
+  // begun on a connected line may have none; then its note names the receiver.
+  uint64_t replyTime = 0;
+  size_t replyAt = FindLastReply(received, replay, replyTime);
+  size_t after = 0;
+  if (replyAt < received.bytes.size()) {
+    after = replyAt + static_cast<size_t>(FrameAt(received.bytes, replyAt, kIdentificationReply));
+    ReadProbeAnswer(received, replyTime, replay);
+  } else {
+    replay.identification = received.noted;
+    replyTime = received.notedTime;
+  }
+  if (replay.identification.empty()) {
+    error = "no identification of a receiver in it";
+    return false;
+  }
+  CutStream(received, after, replyTime, replay);
   SplitScreens(replay.stream, replay.screens, &replay.screenOffsets);
   MarkCleanEnds(replay.stream);
   return true;

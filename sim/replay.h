@@ -22,6 +22,11 @@ struct Replay {
   std::vector<std::vector<uint8_t>> screens;  // whole frames of type 0x82
   std::vector<size_t> screenOffsets;          // each one's place in the stream, in bytes
   std::vector<ReplayChunk> stream;
+  // Whether the receiver answered the probe; one that must be woken by a break does not.
+  bool answersProbe = true;
+  // Such a receiver sent its identification by itself this long after the probe; -1: it
+  // answered the identification request.
+  int unaskedReplyMs = -1;
 };
 
 // false with `error` saying why (no such file, not a recording, no identification in it).

@@ -212,10 +212,7 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "tarnex-sim: %s: %s\n", options.replay.c_str(), error.c_str());
       return 1;
     }
-    script.identification = replay.identification;
-    script.dataRate = 0;
-    script.replay = &replay;
-    script.speedUp = options.speed;
+    ScriptReplay(script, replay, options.speed);
     options.product = replay.identification.rfind("PRODUCT,VELTARIS", 0) == 0 ? "VELTARIS" : "";
   }
   auto receiver = std::make_unique<FakeReceiver>();

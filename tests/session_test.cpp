@@ -27,6 +27,15 @@ std::string ReadFile(const fs::path& path) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+// "" when equal; otherwise the sizes and the first byte that differs.
+std::string Difference(const std::string& got, const std::string& expected) {
+  if (got == expected) return "";
+  size_t at = 0;
+  while (at < got.size() && at < expected.size() && got[at] == expected[at]) ++at;
+  return std::to_string(got.size()) + " bytes, expected " + std::to_string(expected.size()) +
+         "; the first difference at byte " + std::to_string(at);
+}
+
 fs::path SessionsDir() {
   const char* source = std::getenv("TARNEX_SOURCE_DIR");  // a copy elsewhere, for another user
   return fs::path(source != nullptr ? source : TARNEX_SOURCE_DIR) / "tests" / "sessions";
@@ -39,13 +48,15 @@ struct ReceiverSide {
   std::vector<std::vector<uint8_t>> screens;
   std::vector<size_t> screenOffsets;
   std::vector<uint8_t> stream;
+  bool answersProbe = true;
 };
 
 ReceiverSide LoadReceiverSide(const fs::path& path) {
   Replay replay;
   std::string error;
   EXPECT_TRUE(LoadReplay(path.c_str(), replay, error)) << path << ": " << error;
-  ReceiverSide side{replay.identification, replay.screens, replay.screenOffsets, {}};
+  ReceiverSide side{
+      replay.identification, replay.screens, replay.screenOffsets, {}, replay.answersProbe};
   for (const ReplayChunk& chunk : replay.stream) {
     side.stream.insert(side.stream.end(), chunk.bytes.begin(), chunk.bytes.end());
   }
@@ -83,8 +94,8 @@ struct SessionTest : ConnectionTest {
 
 // Each recording is played ten times faster to a connection that logs, polls as the panel
 // does and is itself recorded: the dump files equal the expected ones byte for byte, and
-// the new recording holds the same receiver, the same screens in the same order, each
-// between two items, and the same stream of everything else.
+// the new recording holds the same receiver (answering the probe or not), the same screens in the
+// same order, each between two items, and the same stream of everything else.
 TEST_F(SessionTest, RecordedSessionsGiveTheirDumpFilesAndReplayInOrder) {
   int cases = 0;
   for (const fs::directory_entry& entry : fs::directory_iterator(SessionsDir())) {
@@ -95,9 +106,8 @@ TEST_F(SessionTest, RecordedSessionsGiveTheirDumpFilesAndReplayInOrder) {
     std::string error;
     ASSERT_TRUE(LoadReplay(entry.path().c_str(), replay, error)) << error;
     FakeReceiver receiver;
-    ReceiverScript script = Script(replay.identification.c_str());
-    script.replay = &replay;
-    script.speedUp = 10;
+    ReceiverScript script;
+    ScriptReplay(script, replay, 10);
     ASSERT_TRUE(StartFakeReceiver(receiver, script));
     connection = std::make_unique<Connection>();
     SetUp();
@@ -121,12 +131,13 @@ TEST_F(SessionTest, RecordedSessionsGiveTheirDumpFilesAndReplayInOrder) {
     StopRecording(recorder);
     fs::path expected = entry.path().parent_path() / entry.path().stem();
     for (const char* name : {"posn.dmp", "obsd.dmp", "corr.dmp", "nmea.dmp"}) {
-      EXPECT_EQ(ReadFile(out / name), ReadFile(expected / name)) << name;
+      EXPECT_EQ(Difference(ReadFile(out / name), ReadFile(expected / name)), "") << name;
       fs::remove(out / name);
     }
     ReceiverSide original = LoadReceiverSide(entry.path());
     ReceiverSide replayed = LoadReceiverSide(again);
     EXPECT_EQ(replayed.identification, original.identification);
+    EXPECT_EQ(replayed.answersProbe, original.answersProbe);
     EXPECT_TRUE(replayed.stream == original.stream);
     std::vector<bool> between = ItemBoundaries(original.stream);  // no screen cuts an item
     for (size_t offset : replayed.screenOffsets) EXPECT_TRUE(between[offset]) << offset;
@@ -151,6 +162,25 @@ TEST_F(SessionTest, ARecordingBegunWhileConnectedReplays) {
   ReceiverSide side = LoadReceiverSide(path);
   EXPECT_EQ(side.identification, kMorwick);
   EXPECT_EQ(side.screens.size(), 1u);
+}
+
+// The probe is answered as the recorded receiver did: at once, or not at all and the
+// identification sent by itself after as long as it took (tarnex-sim --no-ack: 500 ms).
+TEST(Replay, TheProbeIsAnsweredAsRecorded) {
+  struct Case {
+    const char* recording;
+    bool answers;
+    int leastMs, mostMs;
+  };
+  for (const Case& c :
+       {Case{"sim-garbage.rec", true, -1, -1}, Case{"no-ack.rec", false, 450, 600}}) {
+    Replay replay;
+    std::string error;
+    ASSERT_TRUE(LoadReplay((SessionsDir() / c.recording).c_str(), replay, error)) << error;
+    EXPECT_EQ(replay.answersProbe, c.answers) << c.recording;
+    EXPECT_GE(replay.unaskedReplyMs, c.leastMs) << c.recording;
+    EXPECT_LE(replay.unaskedReplyMs, c.mostMs) << c.recording;
+  }
 }
 
 // Screens are cut out of the stream wherever the reads split them; every other byte stays,
