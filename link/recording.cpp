@@ -63,6 +63,7 @@ bool StartRecording(Recorder& recorder, const char* path) {
     recorder.droppedEvents = recorder.droppedTotal = 0;
     recorder.start = std::chrono::steady_clock::now();
     recorder.failed = false;
+    recorder.dropping = false;
   }
   if (std::fwrite(kRecordingHeader, 1, kRecordingHeaderSize, recorder.file) !=
           static_cast<size_t>(kRecordingHeaderSize) ||
@@ -89,6 +90,12 @@ bool DrainRecording(Recorder& recorder) {
     std::snprintf(note, sizeof note, "%lu events dropped: the disk did not keep up", dropped);
     RecordNote(recorder, note);
   }
+  if (dropped > 0 && !recorder.dropping) {  // once for each spell of losses, not each drain
+    ShowStatusFailure(
+        "The recording is losing events: the disk does not keep up with the line (the "
+        "recording notes where)");
+  }
+  recorder.dropping = dropped > 0;
   if (count == 0 || recorder.failed) return !recorder.failed;
   if (std::fwrite(recorder.writing, 1, static_cast<size_t>(count), recorder.file) !=
           static_cast<size_t>(count) ||

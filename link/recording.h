@@ -44,8 +44,9 @@ struct Recorder {
   unsigned long droppedEvents = 0;  // since the last drain
   unsigned long droppedTotal = 0;
   std::chrono::steady_clock::time_point start;
-  FILE* file = nullptr;  // the owner's alone
-  bool failed = false;   // writing failed (shown once); events are still dropped
+  FILE* file = nullptr;   // the owner's alone
+  bool failed = false;    // writing failed (shown once); events are still dropped
+  bool dropping = false;  // the last drain found events dropped (shown once a spell)
 };
 
 // Starts recording into `path` (replaced). false when it cannot be written (shown).

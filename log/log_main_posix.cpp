@@ -317,6 +317,13 @@ int main(int argc, char** argv) {
   if (logger->recorder) {
     AttachRecorder(connection, nullptr);
     StopRecording(*logger->recorder);
+    if (logger->recorder->droppedTotal > 0) {
+      char text[120];
+      std::snprintf(text, sizeof text,
+                    "the recording lost %lu events: the disk did not keep up with the line",
+                    logger->recorder->droppedTotal);
+      PrintEvent(logger->output, text, true);
+    }
   }
   SetLogging(connection.capture->logging, 0);
   SetStatusSink(nullptr, nullptr);

@@ -10,6 +10,8 @@
 #include <thread>
 #include <vector>
 
+#include "tests/status_capture.h"
+
 namespace {
 
 struct TempFile {
@@ -89,6 +91,7 @@ TEST(Recording, EventsFromTwoThreadsReadBackInOrder) {
 // A disk that does not keep up: what does not fit is dropped and counted, never waited
 // for, and the recording says so.
 TEST(Recording, AFullBufferDropsAndSaysSo) {
+  StatusCapture status;
   TempFile file;
   auto recorder = std::make_unique<Recorder>();
   ASSERT_TRUE(StartRecording(*recorder, file.path.c_str()));
@@ -97,9 +100,16 @@ TEST(Recording, AFullBufferDropsAndSaysSo) {
     RecordBytes(*recorder, kRecordReceived, chunk.data(), static_cast<int>(chunk.size()));
   }
   EXPECT_EQ(recorder->droppedTotal, 3u) << "17 chunks fit in 1 MiB";
+  DrainRecording(*recorder);
+  for (int i = 0; i < 20; ++i) {  // the same spell of losses goes on
+    RecordBytes(*recorder, kRecordReceived, chunk.data(), static_cast<int>(chunk.size()));
+  }
+  EXPECT_EQ(recorder->droppedTotal, 6u);
   StopRecording(*recorder);
+  EXPECT_EQ(status.Failures().size(), 1u) << "shown once, not at each drain";
   std::vector<Read> records = ReadAll(file.path);
-  ASSERT_EQ(records.size(), 18u);
+  ASSERT_EQ(records.size(), 36u);  // 17 chunks and the note, twice
+  EXPECT_EQ(records[17].payload, "3 events dropped: the disk did not keep up");
   EXPECT_EQ(records.back().kind, kRecordNote);
   EXPECT_EQ(records.back().payload, "3 events dropped: the disk did not keep up");
 }
