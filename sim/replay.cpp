@@ -106,13 +106,13 @@ bool ReadReceived(const char* path, Received& received, std::string& error) {
   auto record = std::make_unique<Record>();
   const size_t prefix = sizeof kReceiverNote - 1;
   while (ReadRecord(reader, *record)) {
-    const char* text = reinterpret_cast<const char*>(record->payload);
+    const uint8_t* payload = record->payload;
+    const char* text = reinterpret_cast<const char*>(payload);
     if (record->kind == kRecordNote && static_cast<size_t>(record->length) > prefix &&
         std::string(text, prefix) == kReceiverNote) {
       received.noted.assign(text + prefix, static_cast<size_t>(record->length) - prefix);
       received.notedTime = record->microseconds;
     }
-    const uint8_t* payload = record->payload;
     if (record->kind == kRecordSent && record->length == 1 && payload[0] == kEnq) {
       received.enqTimes.push_back(record->microseconds);
     }
@@ -130,20 +130,21 @@ bool ReadReceived(const char* path, Received& received, std::string& error) {
   return true;
 }
 
-// The last identification reply: where it starts (or the end, without one) and its time.
+// The last identification reply: its text, its time, and where what follows it starts
+// (0 without one).
 size_t FindLastReply(const Received& received, Replay& replay, uint64_t& replyTime) {
-  size_t found = received.bytes.size();
+  size_t after = 0;
   for (size_t at = 0; at < received.bytes.size(); ++at) {
     int size = FrameAt(received.bytes, at, kIdentificationReply);
     if (size == 0) continue;
     const uint8_t* text = received.bytes.data() + at + 4;
     replay.identification.assign(reinterpret_cast<const char*>(text), received.bytes[at + 3]);
-    found = at;
+    after = at + static_cast<size_t>(size);
     for (size_t c = 0; c < received.starts.size() && received.starts[c] <= at; ++c) {
       replyTime = received.times[c];
     }
   }
-  return found;
+  return after;
 }
 
 bool AnyBetween(const std::vector<uint64_t>& times, uint64_t from, uint64_t to) {
@@ -193,10 +194,8 @@ bool LoadReplay(const char* path, Replay& replay, std::string& error) {
   // What follows the last identification reply is the connection's stream. A recording
   // begun on a connected line may have none; then its note names the receiver.
   uint64_t replyTime = 0;
-  size_t replyAt = FindLastReply(received, replay, replyTime);
-  size_t after = 0;
-  if (replyAt < received.bytes.size()) {
-    after = replyAt + static_cast<size_t>(FrameAt(received.bytes, replyAt, kIdentificationReply));
+  size_t after = FindLastReply(received, replay, replyTime);
+  if (after > 0) {
     ReadProbeAnswer(received, replyTime, replay);
   } else {
     replay.identification = received.noted;
