@@ -24,6 +24,7 @@
 #include "link/rx_ring.h"
 #include "sim/data_stream.h"
 #include "sim/fake_receiver.h"
+#include "tests/scratch_dir.h"
 
 namespace {
 
@@ -83,6 +84,12 @@ void BM_PullSentence(benchmark::State& state) {
 }
 BENCHMARK(BM_PullSentence)->Unit(benchmark::kMillisecond);
 
+// Where the benchmarks' dump files and recordings go: a fresh folder, removed at exit.
+const ScratchDir& BenchDir() {
+  static ScratchDir dir;
+  return dir;
+}
+
 bool IgnoreScreen(void*) {
   return true;
 }
@@ -97,7 +104,7 @@ struct ConnectedWorker {
   explicit ConnectedWorker(bool logging, bool (*notify)(void*) = IgnoreScreen,
                            void* context = nullptr) {
     StartFakeReceiver(receiver, ReceiverScript{});
-    capture->dumpDirectory = "/tmp";
+    capture->dumpDirectory = BenchDir().Str();
     SetLogging(capture->logging, logging ? 1 : 0);
     OpenPort(link->port, FakeReceiverPath(receiver));
     WorkerHooks hooks;
@@ -207,7 +214,7 @@ void BM_WorkerCpuAt115200(benchmark::State& state) {
   ConnectedWorker connected(true);
   auto recorder = std::make_unique<Recorder>();
   const bool recording = state.range(0) == 1;
-  if (recording && StartRecording(*recorder, "/tmp/tarnex-bench.rec")) {
+  if (recording && StartRecording(*recorder, (BenchDir() / "bench.rec").c_str())) {
     connected.link->port.recorder = recorder.get();
   }
   std::vector<uint8_t> stream;
@@ -231,7 +238,7 @@ void BM_WorkerCpuAt115200(benchmark::State& state) {
   StopReceiveWorker(connected.worker);
   if (recording) {
     StopRecording(*recorder);
-    std::remove("/tmp/tarnex-bench.rec");
+    std::remove((BenchDir() / "bench.rec").c_str());
   }
 }
 BENCHMARK(BM_WorkerCpuAt115200)
@@ -245,7 +252,7 @@ BENCHMARK(BM_WorkerCpuAt115200)
 // 115200-baud line), appended under the recorder's lock.
 void BM_RecordRead(benchmark::State& state) {
   auto recorder = std::make_unique<Recorder>();
-  StartRecording(*recorder, "/tmp/tarnex-bench.rec");
+  StartRecording(*recorder, (BenchDir() / "bench.rec").c_str());
   const std::vector<uint8_t>& stream = MixedStream();
   size_t at = 0;
   long events = 0;
@@ -259,7 +266,7 @@ void BM_RecordRead(benchmark::State& state) {
     }
   }
   StopRecording(*recorder);
-  std::remove("/tmp/tarnex-bench.rec");
+  std::remove((BenchDir() / "bench.rec").c_str());
   // 100 reads a second at 115200 baud: seconds per event x 100 x 100 is the share of one
   // core, in percent, that recording adds.
   state.counters["cpu_percent_at_115200"] = benchmark::Counter(

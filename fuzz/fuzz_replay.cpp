@@ -16,7 +16,9 @@
 namespace {
 
 const std::string& InputPath() {
-  static const std::string path = "/tmp/fuzz-replay-" + std::to_string(getpid()) + ".rec";
+  const char* tmp = std::getenv("TMPDIR");
+  static const std::string path = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") +
+                                  "/fuzz-replay-" + std::to_string(getpid()) + ".rec";
   static const int removed = std::atexit([] { std::remove(InputPath().c_str()); });
   (void)removed;
   return path;

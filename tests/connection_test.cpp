@@ -23,6 +23,7 @@
 #include "sim/fake_receiver.h"
 #include "tests/connection_fixture.h"
 #include "tests/local_time_at.h"
+#include "tests/scratch_dir.h"
 #include "tests/status_capture.h"
 
 namespace {
@@ -52,9 +53,8 @@ TEST_F(ConnectionTest, IdentifiesOnTheWorkerThenSendsTheFirstKey) {
 // Data the receiver sends right behind its reply comes in with the reply's read: it is
 // logged like everything after it.
 TEST_F(ConnectionTest, DataRightBehindTheReplyIsLogged) {
-  char pattern[] = "/tmp/tarnex-behind-XXXXXX";
-  ASSERT_NE(mkdtemp(pattern), nullptr);
-  connection->capture->dumpDirectory = pattern;
+  ScratchDir scratch;
+  connection->capture->dumpDirectory = scratch.Str();
   SetLogging(connection->capture->logging, 1);
   const std::string sentence = "$GPZDA,101530.00,07,12,2026,00,00*62\r\n";
   uint8_t posn[kMaxFrameLength];
@@ -67,13 +67,12 @@ TEST_F(ConnectionTest, DataRightBehindTheReplyIsLogged) {
   ASSERT_EQ(Connect(receiver), kOutcomeConnected);
   EndConnection(*connection);  // the worker has handled what it read, and closed the files
   auto read = [&](const char* name) {
-    std::ifstream in(std::string(pattern) + "/" + name, std::ios::binary);
+    std::ifstream in(scratch / name, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   };
   EXPECT_EQ(read("nmea.dmp"), sentence);
   EXPECT_EQ(read("posn.dmp"),
             std::string(reinterpret_cast<char*>(posn), static_cast<size_t>(posnSize)));
-  std::filesystem::remove_all(pattern);
 }
 
 TEST_F(ConnectionTest, ANewConnectEndsTheOneUnderWayAtOnce) {
@@ -221,10 +220,10 @@ TEST(LossText, SaysWhenAndWhatItWaitsFor) {
 
 // A USB adapter that comes back under another name is found by its stable name.
 TEST_F(ConnectionTest, ALostDeviceIsFoundAgainByItsStableName) {
-  char pattern[] = "/tmp/tarnex-by-id-XXXXXX";
-  ASSERT_NE(mkdtemp(pattern), nullptr);
-  std::string link = std::string(pattern) + "/usb-Tarnex_Test_Adapter-if00-port0";
-  connection->stableNameDirectory = pattern;
+  ScratchDir scratch;
+  std::string folder = scratch.Str();
+  std::string link = scratch / "usb-Tarnex_Test_Adapter-if00-port0";
+  connection->stableNameDirectory = folder.c_str();
   FakeReceiver first;
   ASSERT_TRUE(StartFakeReceiver(first, Script(kMorwick)));
   std::filesystem::create_symlink(FakeReceiverPath(first), link);
@@ -244,7 +243,6 @@ TEST_F(ConnectionTest, ALostDeviceIsFoundAgainByItsStableName) {
   ASSERT_EQ(AwaitOutcome(), kOutcomeConnected);
   EXPECT_EQ(connection->lost, 0);
   EXPECT_EQ(EnqCount(second), 1);
-  std::filesystem::remove_all(pattern);
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "tests/local_time_at.h"
+#include "tests/scratch_dir.h"
 #include "tests/status_capture.h"
 #include "tests/test_bytes.h"
 
@@ -26,17 +27,10 @@ struct DumpFileTest : ::testing::Test {
   StatusCapture status;
   LoggingSwitch logging;
   DumpSlot slot;
-  fs::path directory;
+  ScratchDir scratch;
+  fs::path directory = scratch.path;
 
-  void SetUp() override {
-    auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-    directory = fs::temp_directory_path() / ("tarnex-dumps-" + std::to_string(stamp));
-    fs::create_directories(directory);
-  }
-  void TearDown() override {
-    CloseDump(slot);
-    fs::remove_all(directory);
-  }
+  void TearDown() override { CloseDump(slot); }
   void Write(DumpStreamId stream, const Bytes& item) {
     WriteDump(logging, directory.string().c_str(), stream, item.data(),
               static_cast<int>(item.size()), slot);

@@ -19,6 +19,7 @@
 #include "capture/receive_worker.h"
 #include "sim/data_stream.h"
 #include "sim/pty_pair.h"
+#include "tests/scratch_dir.h"
 #include "tests/test_bytes.h"
 
 namespace {
@@ -65,9 +66,8 @@ Expected Split(const Bytes& stream) {
 }
 
 TEST(KilledWhileLogging, EachDumpIsAPrefixOfWhatWasSent) {
-  char pattern[] = "/tmp/tarnex-kill-XXXXXX";
-  ASSERT_NE(mkdtemp(pattern), nullptr);
-  std::string directory = pattern;
+  ScratchDir scratch;
+  std::string directory = scratch.Str();
   PtyPair pty;
   ASSERT_TRUE(OpenPtyPair(pty));
   pid_t child = fork();  // before any thread exists in this process
@@ -105,7 +105,6 @@ TEST(KilledWhileLogging, EachDumpIsAPrefixOfWhatWasSent) {
     ASSERT_LE(written.size(), file.items.size()) << file.name;
     EXPECT_TRUE(std::equal(written.begin(), written.end(), file.items.begin())) << file.name;
   }
-  ASSERT_EQ(std::system(("rm -rf " + directory).c_str()), 0);
 }
 
 }  // namespace

@@ -24,6 +24,7 @@
 #include "log/log_report.h"
 #include "log/port_check.h"
 #include "sim/fake_receiver.h"
+#include "tests/scratch_dir.h"
 #include "tests/test_bytes.h"
 
 namespace {
@@ -56,15 +57,11 @@ bool WaitUntil(Predicate done, int limitMs) {
 // tarnex-log started with the given arguments, its output going to a file.
 struct LogRun {
   pid_t pid = -1;
-  std::string dir;  // where its dump files and its output go
+  ScratchDir scratch;
+  std::string dir = scratch.Str();  // where its dump files and its output go
 
-  LogRun() {
-    char pattern[] = "/tmp/tarnex-log-test-XXXXXX";
-    dir = mkdtemp(pattern);
-  }
   ~LogRun() {
     if (pid > 0) Signal(SIGKILL);
-    EXPECT_EQ(std::system(("rm -rf " + dir).c_str()), 0);
   }
   void Start(std::vector<std::string> args) {
     pid = fork();
@@ -336,13 +333,11 @@ TEST(TarnexLogCheck, ABusyDeviceAndOneWithoutPermission) {
   EXPECT_TRUE(busy.Saw("PROBLEM: process " + std::to_string(holder))) << busy.lines.size();
 
   if (geteuid() == 0) return;  // root opens anything: this part runs in the pass as nobody
-  char path[] = "/tmp/tarnex-locked-XXXXXX";
-  int fd = mkstemp(path);
-  ASSERT_GE(fd, 0);
-  close(fd);
-  chmod(path, 0);
+  ScratchDir scratch;
+  std::string path = scratch / "locked";
+  std::ofstream(path).put('x');
+  chmod(path.c_str(), 0);
   CheckRun locked(path);
-  unlink(path);
   EXPECT_TRUE(locked.Saw(std::string("PROBLEM: ")) && locked.lines.size() >= 2);
   EXPECT_NE(locked.lines[1].find("may not open " + std::string(path)), std::string::npos)
       << locked.lines[1];

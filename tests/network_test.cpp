@@ -19,6 +19,7 @@
 
 #include "capture/dump_file.h"
 #include "link/net_port.h"
+#include "tests/scratch_dir.h"
 #include "tests/connection_fixture.h"
 #include "tests/ser2net_fixture.h"
 #include "tests/test_bytes.h"
@@ -35,6 +36,7 @@ std::string ReadFile(const std::string& path) {
 struct NetworkTest : ConnectionTest {
   FakeReceiver receiver;
   Ser2net server;
+  ScratchDir scratch;
   std::string traffic;
   FILE* trafficFile = nullptr;
 
@@ -50,12 +52,9 @@ struct NetworkTest : ConnectionTest {
   }
   void StartAll(bool rfc2217, const char* lineSettings) {
     ReceiverScript script = Script(kMorwick);
-    char name[] = "/tmp/tarnex-traffic-XXXXXX";
-    int fd = mkstemp(name);
-    ASSERT_GE(fd, 0);
-    close(fd);
-    traffic = name;
-    trafficFile = std::fopen(name, "w");
+    traffic = scratch / "traffic.txt";
+    trafficFile = std::fopen(traffic.c_str(), "w");
+    ASSERT_NE(trafficFile, nullptr) << traffic;
     script.traffic = trafficFile;
     ASSERT_TRUE(StartFakeReceiver(receiver, script));
     ASSERT_TRUE(server.Start(FakeReceiverPath(receiver), rfc2217, lineSettings));
@@ -66,9 +65,7 @@ struct NetworkTest : ConnectionTest {
   }
   std::string Traffic() {
     std::fflush(trafficFile);
-    std::string text = ReadFile(traffic);
-    std::remove(traffic.c_str());
-    return text;
+    return ReadFile(traffic);
   }
 };
 
@@ -77,9 +74,7 @@ struct NetworkTest : ConnectionTest {
 // keys and frames holding 0xFF both ways, logged byte for byte.
 TEST_F(NetworkTest, Rfc2217CarriesTheLineSwitchAndEveryByte) {
   StartAll(true, "9600n81");
-  char dir[] = "/tmp/tarnex-netlog-XXXXXX";
-  ASSERT_NE(mkdtemp(dir), nullptr);
-  connection->capture->dumpDirectory = dir;
+  connection->capture->dumpDirectory = scratch.Str();
   SetLogging(connection->capture->logging, 1);
   ASSERT_EQ(ConnectTo(server.Name("rfc2217")), kOutcomeConnected) << status.Failures().size();
   EXPECT_EQ(connection->identity.baud, 38400u);
@@ -92,14 +87,14 @@ TEST_F(NetworkTest, Rfc2217CarriesTheLineSwitchAndEveryByte) {
     SendFromReceiver(receiver, reinterpret_cast<const uint8_t*>(sentence.data()),
                      static_cast<int>(sentence.size()));
   }
-  std::string posn = std::string(dir) + "/posn.dmp";
+  std::string posn = scratch / "posn.dmp";
   std::string expected;
   for (int i = 0; i < 3; ++i) expected.append(frame.begin(), frame.end());
   for (int i = 0; i < 100 && ReadFile(posn).size() < expected.size(); ++i) {
     std::this_thread::sleep_for(milliseconds(20));
   }
   EXPECT_EQ(ReadFile(posn), expected);
-  EXPECT_EQ(ReadFile(std::string(dir) + "/nmea.dmp"), sentence + sentence + sentence);
+  EXPECT_EQ(ReadFile(scratch / "nmea.dmp"), sentence + sentence + sentence);
   std::string seen = Traffic();
   EXPECT_NE(seen.find("6f 0 9600\n"), std::string::npos) << seen;
   EXPECT_NE(seen.find("81 1 38400\n"), std::string::npos) << seen;
@@ -109,7 +104,6 @@ TEST_F(NetworkTest, Rfc2217CarriesTheLineSwitchAndEveryByte) {
   }
   EXPECT_TRUE(keyArrived) << "the key 0xFF, doubled on the way, arrives once";
   connection.reset();
-  EXPECT_EQ(std::system(("rm -rf " + std::string(dir)).c_str()), 0);
 }
 
 // A raw TCP accepter: identification works at whatever speed the server's port has, the

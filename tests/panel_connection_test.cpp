@@ -17,6 +17,7 @@
 #include "panel/display_widget.h"
 #include "panel/main_window.h"
 #include "tests/panel_fixture.h"
+#include "tests/scratch_dir.h"
 #include "tests/test_bytes.h"
 
 namespace {
@@ -36,20 +37,14 @@ bool Logged(Panel& panel, const std::string& text) {
 // A scratch directory for dump files, and a link that stands for the device, as a
 // /dev/serial/by-id/ name or tarnex-sim's --link does.
 struct PanelConnectionTest : PanelTest {
-  std::string directory;
-  std::string device;
+  ScratchDir scratch;
+  std::string directory = scratch.Str();
+  std::string device = scratch / "receiver";
 
   void SetUp() override {
-    char pattern[] = "/tmp/tarnex-connection-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    directory = pattern;
-    device = directory + "/receiver";
     panel->connection.capture->dumpDirectory = directory;
   }
-  void TearDown() override {
-    panel.reset();
-    std::filesystem::remove_all(directory);
-  }
+  void TearDown() override { panel.reset(); }
   void PointDeviceAt(FakeReceiver& target) {
     std::filesystem::remove(device);
     std::filesystem::create_symlink(FakeReceiverPath(target), device);

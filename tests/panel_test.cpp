@@ -31,6 +31,7 @@
 #include "panel/status_bar.h"
 #include "sim/fake_receiver.h"
 #include "tests/panel_fixture.h"
+#include "tests/scratch_dir.h"
 #include "tests/ser2net_fixture.h"
 #include "tests/test_bytes.h"
 
@@ -274,19 +275,19 @@ TEST_F(PanelTest, TheKeyboardDrivesTheKeys) {
 // recording, which is whole once recording stops.
 TEST_F(PanelTest, RecordsTheSession) {
   Start("");
-  char path[] = "/tmp/tarnex-panel-rec-XXXXXX";
-  close(mkstemp(path));
-  ASSERT_TRUE(StartSessionRecording(*panel, path));
+  ScratchDir scratch;
+  std::string path = scratch / "session.rec";
+  ASSERT_TRUE(StartSessionRecording(*panel, path.c_str()));
   EXPECT_TRUE(panel->actions[kRecordCommand]->isChecked());
   DispatchCommand(*panel, 2064);  // the key 1
   int before = panel->display->Paints();
   ASSERT_TRUE(SpinUntil([&] { return panel->display->Paints() > before + 1; }));
   StopSessionRecording(*panel);
   EXPECT_FALSE(panel->actions[kRecordCommand]->isChecked());
-  EXPECT_EQ(Message(), QString("Recording saved: %1").arg(path));
+  EXPECT_EQ(Message(), QString("Recording saved: %1").arg(path.c_str()));
   std::string sent, received;
   RecordingReader reader;
-  ASSERT_TRUE(OpenRecording(reader, path));
+  ASSERT_TRUE(OpenRecording(reader, path.c_str()));
   auto record = std::make_unique<Record>();
   while (ReadRecord(reader, *record)) {
     std::string bytes(reinterpret_cast<const char*>(record->payload),
@@ -295,7 +296,6 @@ TEST_F(PanelTest, RecordsTheSession) {
     if (record->kind == kRecordReceived) received += bytes;
   }
   CloseRecording(reader);
-  unlink(path);
   EXPECT_NE(sent.find(std::string("\x02\x00\x81\x01\x31", 5)), std::string::npos) << "the key";
   EXPECT_NE(received.find(std::string("\x02\x00\x82\xa1", 4)), std::string::npos) << "a screen";
 }
@@ -330,15 +330,14 @@ TEST_F(PanelTest, TheHistoryHoldsTheScreensAsTheDisplayDrawsThem) {
 }
 
 TEST_F(PanelTest, LoggingMenuSwitchesTheDumpFiles) {
-  char pattern[] = "/tmp/tarnex-panel-XXXXXX";
-  ASSERT_NE(mkdtemp(pattern), nullptr);
-  panel->connection.capture->dumpDirectory = pattern;
+  ScratchDir scratch;
+  panel->connection.capture->dumpDirectory = scratch.Str();
   Start("");
-  std::string posn = std::string(pattern) + "/posn.dmp";
+  std::string posn = scratch / "posn.dmp";
   EXPECT_TRUE(panel->actions[kLoggingOffCommand]->isChecked());
   DispatchCommand(*panel, kLoggingOnCommand);
   EXPECT_TRUE(panel->actions[kLoggingOnCommand]->isChecked());
-  EXPECT_TRUE(Message().startsWith(QString("Logging to %1 (posn.dmp").arg(pattern)))
+  EXPECT_TRUE(Message().startsWith(QString("Logging to %1 (posn.dmp").arg(scratch.Str().c_str())))
       << Message().toStdString();
   Bytes frame = Frame(0x40, {1, 2, 3});
   SendFromReceiver(receiver, frame.data(), static_cast<int>(frame.size()));
@@ -346,7 +345,6 @@ TEST_F(PanelTest, LoggingMenuSwitchesTheDumpFiles) {
   EXPECT_EQ(access(posn.c_str(), F_OK), 0);
   DispatchCommand(*panel, kLoggingOffCommand);
   EXPECT_EQ(LoggingOn(panel->connection.capture->logging), 0);
-  ASSERT_EQ(std::system(("rm -rf " + std::string(pattern)).c_str()), 0);
 }
 
 TEST_F(PanelTest, StatusTextsFromAnotherThreadArriveInOrder) {
@@ -360,13 +358,16 @@ TEST_F(PanelTest, StatusTextsFromAnotherThreadArriveInOrder) {
   EXPECT_EQ(Message(), "line 49");
 }
 
+// The window drawn as a user sees it; the pictures are kept only in a folder asked for
+// with TARNEX_SCREENSHOT_DIR (the README's are made so).
 TEST_F(PanelTest, Screenshots) {
   const char* dir = std::getenv("TARNEX_SCREENSHOT_DIR");
+  ScratchDir scratch;
   Start("");
   Spin(2000);
-  // Without a folder asked for, the picture goes where it bothers nobody.
-  QString four = QString(dir != nullptr ? dir : QDir::tempPath()) + "/panel-four-line.png";
-  EXPECT_TRUE(panel->window->grab().save(four));
+  QString four = QString::fromStdString(dir != nullptr ? std::string(dir) : scratch.Str()) +
+                 "/panel-four-line.png";
+  EXPECT_TRUE(panel->window->grab().save(four)) << four.toStdString();
   if (dir == nullptr) return;
   DispatchCommand(*panel, kHistoryCommand);
   Spin(300);

@@ -4,6 +4,9 @@
 #include <QApplication>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+
+#include "tests/scratch_dir.h"
 
 namespace {
 
@@ -24,6 +27,13 @@ void QuietOffscreenNotes(QtMsgType type, const QMessageLogContext& context, cons
 // The panel tests need an application object; they draw on Qt's offscreen platform.
 int main(int argc, char** argv) {
   setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  // Without a runtime folder Qt makes one under a fixed name in /tmp, which another user's
+  // run may own: this run's own instead.
+  ScratchDir runtime;
+  if (std::getenv("XDG_RUNTIME_DIR") == nullptr && runtime.Made()) {
+    std::filesystem::permissions(runtime.path, std::filesystem::perms::owner_all);
+    setenv("XDG_RUNTIME_DIR", runtime.Str().c_str(), 1);
+  }
   standardHandler = qInstallMessageHandler(QuietOffscreenNotes);
   QApplication application(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);

@@ -10,19 +10,14 @@
 #include <thread>
 #include <vector>
 
+#include "tests/scratch_dir.h"
 #include "tests/status_capture.h"
 
 namespace {
 
 struct TempFile {
-  std::string path;
-  TempFile() {
-    char pattern[] = "/tmp/tarnex-recording-XXXXXX";
-    int fd = mkstemp(pattern);
-    close(fd);
-    path = pattern;
-  }
-  ~TempFile() { std::remove(path.c_str()); }
+  ScratchDir scratch;
+  std::string path = scratch / "session.rec";
 };
 
 struct Read {

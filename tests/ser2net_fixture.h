@@ -19,6 +19,8 @@
 #include <string>
 #include <thread>
 
+#include "tests/scratch_dir.h"
+
 // A loopback port that nobody listens on just now.
 inline int FreePort() {
   int fd = socket(AF_INET, SOCK_STREAM, 0);
@@ -51,12 +53,11 @@ inline bool Listening(int port) {
 struct Ser2net {
   pid_t pid = -1;
   int port = 0;
-  std::string dir;
+  ScratchDir scratch;
+  std::string dir = scratch.Str();
 
   bool Start(const char* device, bool rfc2217, const char* lineSettings) {
-    char pattern[] = "/tmp/tarnex-ser2net-XXXXXX";
-    if (mkdtemp(pattern) == nullptr) return false;
-    dir = pattern;
+    if (!scratch.Made()) return false;
     port = FreePort();
     std::ofstream(dir + "/ser2net.yaml")
         << "%YAML 1.1\n---\n"
@@ -84,12 +85,7 @@ struct Ser2net {
     waitpid(pid, nullptr, 0);
     pid = -1;
   }
-  ~Ser2net() {
-    Stop();
-    if (!dir.empty()) {
-      EXPECT_EQ(std::system(("rm -rf " + dir).c_str()), 0);
-    }
-  }
+  ~Ser2net() { Stop(); }
   std::string Name(const char* scheme) const {
     return std::string(scheme) + "://127.0.0.1:" + std::to_string(port);
   }

@@ -10,12 +10,14 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "link/stable_name.h"
 #include "sim/pty_pair.h"
+#include "tests/scratch_dir.h"
 #include "tests/status_capture.h"
 
 namespace {
@@ -123,13 +125,11 @@ TEST_F(PtyFixture, OpenFailuresNameTheErrorAndThePath) {
   EXPECT_EQ(port.handle, -1);
 
   // Not a terminal: it opens, then the time-outs cannot be set.
-  char path[] = "/tmp/tarnex-not-a-tty-XXXXXX";
-  int file = mkstemp(path);
-  ASSERT_GE(file, 0);
-  close(file);
-  EXPECT_EQ(OpenPort(port, path), -1);
+  ScratchDir scratch;
+  std::string path = scratch / "not-a-tty";
+  std::ofstream(path).put('x');
+  EXPECT_EQ(OpenPort(port, path.c_str()), -1);
   EXPECT_TRUE(status.Saw("Error setting timeout structures."));
-  unlink(path);
 
   ASSERT_EQ(OpenPort(port, pty.slavePath), 0);
 }
@@ -233,9 +233,9 @@ TEST_F(PtyFixture, HangUpShowsOneReadFailureAndWritesFail) {
 }
 
 TEST_F(PtyFixture, StableNameIsTheLinkThatLeadsToTheDevice) {
-  char pattern[] = "/tmp/tarnex-by-id-XXXXXX";
-  ASSERT_NE(mkdtemp(pattern), nullptr);
-  std::string directory = pattern;
+  ScratchDir scratch;
+  std::string directory = scratch.Str();
+  const char* pattern = directory.c_str();
   std::string adapter = directory + "/usb-FTDI_FT232R_USB_UART_A1-if00-port0";
   std::string other = directory + "/usb-Other_Device-if00";
   ASSERT_EQ(symlink("/dev/null", other.c_str()), 0);
@@ -247,10 +247,7 @@ TEST_F(PtyFixture, StableNameIsTheLinkThatLeadsToTheDevice) {
   EXPECT_EQ(std::string(out), adapter);
   EXPECT_FALSE(FindStableDeviceName("/dev/zero", out, sizeof out, pattern));
   EXPECT_FALSE(FindStableDeviceName("/dev/tarnex-missing", out, sizeof out, pattern));
-  EXPECT_FALSE(FindStableDeviceName(pty.slavePath, out, sizeof out, "/tmp/tarnex-no-such-dir"));
-  unlink(adapter.c_str());
-  unlink(other.c_str());
-  rmdir(pattern);
+  EXPECT_FALSE(FindStableDeviceName(pty.slavePath, out, sizeof out, (scratch / "none").c_str()));
 }
 
 }  // namespace

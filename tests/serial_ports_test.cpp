@@ -9,16 +9,13 @@
 #include <fstream>
 #include <string>
 
+#include "tests/scratch_dir.h"
+
 namespace {
 
 struct FakeSystem {
-  std::string root;
-
-  FakeSystem() {
-    char pattern[] = "/tmp/tarnex-sys-XXXXXX";
-    root = mkdtemp(pattern);
-  }
-  ~FakeSystem() { EXPECT_EQ(std::system(("rm -rf " + root).c_str()), 0); }
+  ScratchDir scratch;
+  std::string root = scratch.Str();
 
   void Write(const std::string& path, const std::string& text) {
     MakeDirs(path.substr(0, path.rfind('/')));

@@ -17,6 +17,7 @@
 #include "link/recording.h"
 #include "sim/replay.h"
 #include "tests/connection_fixture.h"
+#include "tests/scratch_dir.h"
 
 namespace {
 
@@ -64,17 +65,10 @@ ReceiverSide LoadReceiverSide(const fs::path& path) {
 }
 
 struct SessionTest : ConnectionTest {
-  fs::path out = fs::temp_directory_path() / ("tarnex-session-" + std::to_string(getpid()));
+  ScratchDir scratch;
+  fs::path out = scratch.path;
   Recorder recorder;
 
-  void SetUp() override {
-    ConnectionTest::SetUp();
-    fs::create_directories(out);
-  }
-  void TearDown() override {
-    ConnectionTest::TearDown();
-    fs::remove_all(out);
-  }
   // Asks for the screen as the panel's timer does, and waits for the answer.
   bool PollAndAwaitScreen() {
     int before;

@@ -19,6 +19,7 @@
 #include "link/link.h"
 #include "sim/data_stream.h"
 #include "sim/receiver_model.h"
+#include "tests/scratch_dir.h"
 #include "tests/status_capture.h"
 
 namespace {
@@ -97,10 +98,10 @@ TEST(ReceiverModel, FunctionKeysChangePagesAndArrowsMoveTheCursor) {
 
 struct SimProcess {
   pid_t pid = -1;
-  std::string link;
+  ScratchDir scratch;
+  std::string link = scratch / "receiver";
 
   bool Start(const std::vector<std::string>& args, bool waitForLink = true) {
-    link = "/tmp/tarnex-sim-test-" + std::to_string(getpid());
     const char* sim = std::getenv("TARNEX_SIM_PATH");  // a copy elsewhere, for another user
     std::vector<std::string> all = {sim != nullptr ? sim : TARNEX_SIM_PATH, "--link", link};
     all.insert(all.end(), args.begin(), args.end());

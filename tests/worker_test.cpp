@@ -16,6 +16,7 @@
 
 #include "capture/receive_worker.h"
 #include "sim/fake_receiver.h"
+#include "tests/scratch_dir.h"
 #include "tests/status_capture.h"
 #include "tests/test_bytes.h"
 
@@ -53,7 +54,8 @@ struct WorkerTest : ::testing::Test {
   StatusCapture status;
   std::atomic<int> screens{0};
   std::atomic<int> refuseAfter{1 << 30};
-  std::string directory;
+  ScratchDir scratch;
+  std::string directory = scratch.Str();
 
   static bool OnScreen(void* context) {
     auto* self = static_cast<WorkerTest*>(context);
@@ -61,9 +63,6 @@ struct WorkerTest : ::testing::Test {
   }
 
   void SetUp() override {
-    char pattern[] = "/tmp/tarnex-dumps-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    directory = pattern;
     capture->dumpDirectory = directory;
     ASSERT_TRUE(StartFakeReceiver(receiver, ReceiverScript{}));
     ASSERT_EQ(OpenPort(link->port, FakeReceiverPath(receiver)), 0);
@@ -77,7 +76,6 @@ struct WorkerTest : ::testing::Test {
   }
   void TearDown() override {
     StopReceiveWorker(worker);
-    ASSERT_EQ(std::system(("rm -rf " + directory).c_str()), 0);
   }
   std::string Dump(const char* name) { return directory + "/" + name; }
   void Send(const Bytes& bytes) {

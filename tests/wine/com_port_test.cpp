@@ -19,6 +19,7 @@
 #include "capture/nmea_ring.h"
 #include "connection/connection.h"
 #include "link/tick.h"
+#include "tests/scratch_dir.h"
 #include "tests/status_capture.h"
 
 namespace {
@@ -91,9 +92,8 @@ TEST(WineComPort, ConnectsPollsAndLogs) {
   StatusCapture status;
   Owner owner;
   auto connection = std::make_unique<Connection>();
-  auto directory = std::filesystem::temp_directory_path() / "tarnex-wine-logs";
-  std::filesystem::remove_all(directory);
-  std::filesystem::create_directories(directory);
+  ScratchDir scratch;
+  auto directory = scratch.path;
   connection->capture->dumpDirectory = directory.string();
   connection->hooks.context = &owner;
   connection->hooks.connectDone = OnConnectDone;
@@ -132,7 +132,6 @@ TEST(WineComPort, ConnectsPollsAndLogs) {
   }
   EXPECT_GE(lines, 6u);
   EXPECT_GT(ReadFile(directory / "posn.dmp").size(), 0u);
-  std::filesystem::remove_all(directory);
 }
 
 // The simulator's device vanishes 3 s after first contact and comes back 2 s later: the

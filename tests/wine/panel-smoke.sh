@@ -2,8 +2,9 @@
 # SPDX-License-Identifier: BSD-2-Clause
 # The Windows panel under Wine on an X display, against the native simulated receiver on
 # COM8: on the wire it must identify the receiver, switch the line to the receiver's
-# 38400 baud, send its keys and poll. Leaves a screenshot: windows-panel.png.
-#   panel-smoke.sh WINE_RUN SIM TARNEX_EXE OUT_DIR
+# 38400 baud, send its keys and poll. With TARNEX_SCREENSHOT_DIR set it leaves a
+# screenshot there: windows-panel.png. The build folder holds only the Wine prefix.
+#   panel-smoke.sh WINE_RUN SIM TARNEX_EXE BUILD_DIR
 set -euo pipefail
 wine_run=$1 sim=$2 tarnex=$3 out=$4
 if [ -z "${DISPLAY:-}" ]; then
@@ -13,14 +14,15 @@ fi
 # A prefix of its own, so that ending its Wine processes touches no other test.
 export WINEPREFIX="$out/wine-smoke"
 "$wine_run" cmd /c exit 0 >/dev/null 2>&1 || true
-traffic="$out/smoke-traffic.txt"
-rm -f "$traffic"
+work=$(mktemp -d)
+traffic="$work/traffic.txt"
 "$sim" --link "$WINEPREFIX/dosdevices/com8" --log "$traffic" >/dev/null &
 sim_pid=$!
 finish() {
   wineserver -k 2>/dev/null || true
   kill "$sim_pid" 2>/dev/null || true
   wait "$sim_pid" 2>/dev/null || true
+  rm -rf "$work"
 }
 trap finish EXIT
 for _ in $(seq 100); do [ -e "$WINEPREFIX/dosdevices/com8" ] && break; sleep 0.05; done
@@ -32,7 +34,10 @@ for _ in $(seq 60); do
   sleep 0.5
 done
 sleep 1
-import -window root "$out/windows-panel.png" 2>/dev/null || echo "no screenshot (imagemagick)"
+if [ -n "${TARNEX_SCREENSHOT_DIR:-}" ]; then
+  import -window root "$TARNEX_SCREENSHOT_DIR/windows-panel.png" 2>/dev/null ||
+    echo "no screenshot (imagemagick)"
+fi
 status=0
 check() {
   if grep -q "$1" "$traffic"; then echo "ok: $2"; else echo "FAILED: $2"; status=1; fi

@@ -3,17 +3,16 @@
 # Qt's own options are Qt's: the panel started with -style Fusion and -display on a real
 # X display must neither ask for slave mode nor read "isplay" as its device. On the wire
 # (tarnex-sim --log) it identifies the receiver named by -D and polls, and sends no 0x84.
-#   qt-options.sh SIM TARNEX OUT_DIR
+#   qt-options.sh SIM TARNEX
 set -euo pipefail
-sim=$1 tarnex=$2 out=$3
+sim=$1 tarnex=$2
 if [ -z "${DISPLAY:-}" ]; then
   echo "no X display: run under xvfb-run"
   exit 77
 fi
-mkdir -p "$out"
-link="$out/qt-options-receiver"
-traffic="$out/qt-options-traffic.txt"
-rm -f "$traffic"
+work=$(mktemp -d)
+link="$work/receiver"
+traffic="$work/traffic.txt"
 "$sim" --link "$link" --log "$traffic" >/dev/null &
 sim_pid=$!
 panel_pid=
@@ -21,6 +20,7 @@ finish() {
   [ -z "$panel_pid" ] || kill "$panel_pid" 2>/dev/null || true
   kill "$sim_pid" 2>/dev/null || true
   wait 2>/dev/null || true
+  rm -rf "$work"
 }
 trap finish EXIT
 for _ in $(seq 100); do [ -e "$link" ] && break; sleep 0.05; done
