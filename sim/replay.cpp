@@ -130,21 +130,27 @@ bool ReadReceived(const char* path, Received& received, std::string& error) {
   return true;
 }
 
-// The last identification reply: its text, its time, and where what follows it starts
-// (0 without one).
+// The reply to the last probe: the first identification reply received after the last
+// ENQ went out (a frame of the same type later in the stream is data, not a reply). Gives
+// its text, its time, and where what follows it starts (0 without one).
 size_t FindLastReply(const Received& received, Replay& replay, uint64_t& replyTime) {
-  size_t after = 0;
-  for (size_t at = 0; at < received.bytes.size(); ++at) {
-    int size = FrameAt(received.bytes, at, kIdentificationReply);
-    if (size == 0) continue;
-    const uint8_t* text = received.bytes.data() + at + 4;
-    replay.identification.assign(reinterpret_cast<const char*>(text), received.bytes[at + 3]);
-    after = at + static_cast<size_t>(size);
-    for (size_t c = 0; c < received.starts.size() && received.starts[c] <= at; ++c) {
-      replyTime = received.times[c];
+  if (received.enqTimes.empty()) return 0;  // begun on a connected line
+  uint64_t lastProbe = received.enqTimes.back();
+  for (size_t c = 0; c < received.starts.size(); ++c) {
+    if (received.times[c] < lastProbe) continue;
+    for (size_t at = received.starts[c]; at < received.bytes.size(); ++at) {
+      int size = FrameAt(received.bytes, at, kIdentificationReply);
+      if (size == 0) continue;
+      const uint8_t* text = received.bytes.data() + at + 4;
+      replay.identification.assign(reinterpret_cast<const char*>(text), received.bytes[at + 3]);
+      for (size_t d = c; d < received.starts.size() && received.starts[d] <= at; ++d) {
+        replyTime = received.times[d];
+      }
+      return at + static_cast<size_t>(size);
     }
+    break;
   }
-  return after;
+  return 0;
 }
 
 bool AnyBetween(const std::vector<uint64_t>& times, uint64_t from, uint64_t to) {

@@ -24,6 +24,7 @@
 #include "log/log_report.h"
 #include "log/port_check.h"
 #include "sim/fake_receiver.h"
+#include "sim/replay.h"
 #include "tests/scratch_dir.h"
 #include "tests/test_bytes.h"
 
@@ -166,44 +167,44 @@ TEST(TarnexLog, OptionsAndDurations) {
                "0.4 s ago | reconnects 1");
 }
 
-// The recorded session through the simulator gives the golden dump files byte for byte;
-// nothing but the identification goes to the receiver; SIGTERM ends it cleanly.
-TEST(TarnexLog, LogsTheGoldenSessionAndStopsCleanly) {
+// A recorded session played by the simulated receiver gives its dump files byte for byte;
+// nothing but the identification goes to the receiver; SIGTERM ends it cleanly, and the
+// flight recorder has both directions and the line's settings as they changed.
+TEST(TarnexLog, LogsARecordedSessionAndStopsCleanly) {
   const char* source = std::getenv("TARNEX_SOURCE_DIR");
-  std::string golden =
-      std::string(source != nullptr ? source : TARNEX_SOURCE_DIR) + "/tests/golden/session1/";
-  std::string session = ReadFile(golden + "input.bin");
-  ASSERT_GT(session.size(), 1000u);
+  std::string sessions =
+      std::string(source != nullptr ? source : TARNEX_SOURCE_DIR) + "/tests/sessions/";
+  Replay replay;
+  std::string error;
+  ASSERT_TRUE(LoadReplay((sessions + "mixed.rec").c_str(), replay, error)) << error;
+  std::string stream;
+  for (const ReplayChunk& chunk : replay.stream)
+    stream.append(chunk.bytes.begin(), chunk.bytes.end());
   FakeReceiver receiver;
   ReceiverScript script;
-  script.identification = kMorwick;
+  ScriptReplay(script, replay, 10);
   ASSERT_TRUE(StartFakeReceiver(receiver, script));
   LogRun run;
   std::string recording = run.dir + "/session.rec";
   run.Start({"-D", FakeReceiverPath(receiver), "-o", run.dir, "--record", recording});
-  ASSERT_TRUE(WaitUntil([&] { return run.Said("connected to MORWICK"); }, 8000)) << run.Output();
-  for (size_t at = 0; at < session.size(); at += 200) {
-    std::string part = session.substr(at, 200);
-    SendFromReceiver(receiver, reinterpret_cast<const uint8_t*>(part.data()),
-                     static_cast<int>(part.size()));
-  }
+  ASSERT_TRUE(WaitUntil([&] { return receiver.replayDone.load(); }, 10000)) << run.Output();
   const char* const names[] = {"posn.dmp", "obsd.dmp", "corr.dmp", "nmea.dmp"};
+  auto expected = [&](const char* name) { return ReadFile(sessions + "mixed/" + name); };
   WaitUntil(
       [&] {
         for (const char* name : names) {
-          if (run.Dump(name).size() < ReadFile(golden + name).size()) return false;
+          if (run.Dump(name).size() < expected(name).size()) return false;
         }
         return true;
       },
       5000);
   EXPECT_EQ(run.Signal(SIGTERM), 0) << run.Output();
-  for (const char* name : names) EXPECT_EQ(run.Dump(name), ReadFile(golden + name)) << name;
+  for (const char* name : names) EXPECT_EQ(run.Dump(name), expected(name)) << name;
   EXPECT_TRUE(run.Said("stopped; every item is on disk"));
   for (const SeenPacket& packet : ReceivedPackets(receiver)) {
     EXPECT_EQ(packet.type, 0x6F) << "only the identification request";
   }
-  // The flight recorder has both directions and the line's settings as they changed.
-  EXPECT_NE(Recorded(recording, kRecordReceived).find(session), std::string::npos);
+  EXPECT_NE(Recorded(recording, kRecordReceived).find(stream), std::string::npos);
   EXPECT_EQ(Recorded(recording, kRecordSent).substr(0, 1), "\x05") << "the ENQ first";
   EXPECT_EQ(Recorded(recording, kRecordLine),
             std::string("\x80\x25\x00\x00\x00\x00\x96\x00\x00\x00", 10))

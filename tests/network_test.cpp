@@ -19,8 +19,8 @@
 
 #include "capture/dump_file.h"
 #include "link/net_port.h"
-#include "tests/scratch_dir.h"
 #include "tests/connection_fixture.h"
+#include "tests/scratch_dir.h"
 #include "tests/ser2net_fixture.h"
 #include "tests/test_bytes.h"
 

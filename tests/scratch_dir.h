@@ -23,8 +23,8 @@ struct ScratchDir {
         std::chrono::steady_clock::now().time_since_epoch().count());
     for (int attempt = 0; attempt < 100; ++attempt) {
       std::filesystem::path candidate =
-          base / ("tarnex-test-" + std::to_string(seed % 1000000007ULL) + "-" +
-                  std::to_string(counter++));
+          base /
+          ("tarnex-test-" + std::to_string(seed % 1000000007ULL) + "-" + std::to_string(counter++));
       // create_directory says false when the name is taken: then the next one.
       if (std::filesystem::create_directory(candidate, error)) {
         path = candidate;

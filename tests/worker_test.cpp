@@ -74,9 +74,7 @@ struct WorkerTest : ::testing::Test {
     hooks.screen = OnScreen;
     return StartReceiveWorker(worker, *link, *capture, hooks);
   }
-  void TearDown() override {
-    StopReceiveWorker(worker);
-  }
+  void TearDown() override { StopReceiveWorker(worker); }
   std::string Dump(const char* name) { return directory + "/" + name; }
   void Send(const Bytes& bytes) {
     SendFromReceiver(receiver, bytes.data(), static_cast<int>(bytes.size()));
@@ -214,30 +212,6 @@ TEST_F(WorkerTest, HangUpIsReportedOnceWithoutSpinning) {
   auto start = Clock::now();
   StopReceiveWorker(worker);
   EXPECT_LT(Clock::now() - start, milliseconds(500));
-}
-
-TEST_F(WorkerTest, RecordedSessionGivesTheGoldenDumps) {
-  const char* source = std::getenv("TARNEX_SOURCE_DIR");  // a copy elsewhere, for another user
-  const std::string golden =
-      std::string(source != nullptr ? source : TARNEX_SOURCE_DIR) + "/tests/golden/session1/";
-  Bytes session = ReadFile(golden + "input.bin");
-  ASSERT_GT(session.size(), 1000u);
-  SetLogging(capture->logging, 1);
-  std::mt19937 random(7);
-  for (size_t at = 0; at < session.size();) {
-    size_t size = std::min<size_t>(1 + random() % 300, session.size() - at);
-    Send(Bytes(session.begin() + static_cast<long>(at),
-               session.begin() + static_cast<long>(at + size)));
-    at += size;
-  }
-  Settle();
-  for (const char* name : {"posn.dmp", "obsd.dmp", "corr.dmp", "nmea.dmp"}) {
-    EXPECT_EQ(ReadFile(Dump(name)), ReadFile(golden + name)) << name;
-  }
-  std::ifstream count(golden + "screens.txt");
-  int expectedScreens = 0;
-  count >> expectedScreens;
-  EXPECT_TRUE(WaitUntil([&] { return screens == expectedScreens + 2; })) << screens;
 }
 
 }  // namespace
