@@ -45,7 +45,10 @@ TEST_F(ConnectionTest, IdentifiesOnTheWorkerThenSendsTheFirstKey) {
   EXPECT_EQ(connection->identity.receiverPortNumber, 2u);
   EXPECT_EQ(connection->identity.baud, 38400u);
   EXPECT_STREQ(connection->identity.identification, kMorwick);
-  std::this_thread::sleep_for(milliseconds(50));
+  auto until = Clock::now() + milliseconds(2000);
+  while (ReceivedPackets(receiver).size() < 2 && Clock::now() < until) {
+    std::this_thread::sleep_for(milliseconds(2));
+  }
   EXPECT_EQ(PacketTypes(receiver), (std::vector<uint8_t>{0x6F, 0x81}));
   EXPECT_EQ(ReceivedPackets(receiver)[1].data, std::vector<uint8_t>{0x50});
 }
@@ -79,7 +82,10 @@ TEST_F(ConnectionTest, ANewConnectEndsTheOneUnderWayAtOnce) {
   FakeReceiver silent;  // never answers: the first attempt waits in its break and reply wait
   ASSERT_TRUE(StartFakeReceiver(silent, Script(kMorwick, EnqReply::kSilent)));
   BeginConnect(*connection, FakeReceiverPath(silent), TickCount());
-  std::this_thread::sleep_for(milliseconds(250));
+  auto until = Clock::now() + milliseconds(2000);
+  while (EnqCount(silent) == 0 && Clock::now() < until) {  // the probe is out
+    std::this_thread::sleep_for(milliseconds(2));
+  }
   FakeReceiver answering;
   ASSERT_TRUE(StartFakeReceiver(answering, Script(kMorwick)));
   auto start = Clock::now();

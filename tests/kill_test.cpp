@@ -25,7 +25,7 @@
 namespace {
 
 // The logging side, in a child process that the test kills.
-[[noreturn]] void RunLoggingChild(const char* device, const std::string& directory) {
+[[noreturn]] void RunLoggingChild(const char* device, const std::string& directory, int ready) {
   auto link = std::make_unique<Link>();
   auto capture = std::make_unique<Capture>();
   capture->dumpDirectory = directory;
@@ -33,6 +33,7 @@ namespace {
   if (OpenPort(link->port, device) != 0) _exit(3);
   ReceiveWorker worker;
   if (!StartReceiveWorker(worker, *link, *capture, WorkerHooks{})) _exit(4);
+  if (write(ready, "r", 1) != 1) _exit(5);
   for (;;) pause();
 }
 
@@ -70,11 +71,15 @@ TEST(KilledWhileLogging, EachDumpIsAPrefixOfWhatWasSent) {
   std::string directory = scratch.Str();
   PtyPair pty;
   ASSERT_TRUE(OpenPtyPair(pty));
+  int ready[2];
+  ASSERT_EQ(pipe(ready), 0);
   pid_t child = fork();  // before any thread exists in this process
   ASSERT_GE(child, 0);
-  if (child == 0) RunLoggingChild(pty.slavePath, directory);
-
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  if (child == 0) RunLoggingChild(pty.slavePath, directory, ready[1]);
+  char byte;
+  ASSERT_EQ(read(ready[0], &byte, 1), 1) << "the child logs";
+  close(ready[0]);
+  close(ready[1]);
   ReceiverModel model;
   std::mt19937 random(9);
   Bytes stream;

@@ -321,13 +321,19 @@ TEST(TarnexLogCheck, ABusyDeviceAndOneWithoutPermission) {
   ReceiverScript script;
   script.identification = kMorwick;
   ASSERT_TRUE(StartFakeReceiver(receiver, script));
+  int opened[2];
+  ASSERT_EQ(pipe(opened), 0);
   pid_t holder = fork();
   if (holder == 0) {
     int fd = open(FakeReceiverPath(receiver), O_RDWR | O_NOCTTY);
+    if (write(opened[1], "o", 1) != 1) _exit(1);
     pause();
     _exit(fd >= 0 ? 0 : 1);
   }
-  std::this_thread::sleep_for(milliseconds(200));
+  char byte;
+  ASSERT_EQ(read(opened[0], &byte, 1), 1) << "the holder has the device open";
+  close(opened[0]);
+  close(opened[1]);
   CheckRun busy(FakeReceiverPath(receiver));
   kill(holder, SIGKILL);
   waitpid(holder, nullptr, 0);

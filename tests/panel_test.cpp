@@ -37,11 +37,6 @@
 
 namespace {
 
-void ExpectGeometry(QWidget* widget, int x, int y, int w, int h, const char* what) {
-  ASSERT_NE(widget, nullptr) << what;
-  EXPECT_EQ(widget->geometry(), QRect(x, y, w, h)) << what;
-}
-
 TEST_F(PanelTest, FourLineStartUpSendsItsKeysAndPolls) {
   Start("");
   ASSERT_EQ(Connected(), 1);
@@ -63,25 +58,6 @@ TEST_F(PanelTest, FourLineStartUpSendsItsKeysAndPolls) {
   EXPECT_EQ(panel->statusBar->Device(), QString(FakeReceiverPath(receiver)).mid(5));
 }
 
-TEST_F(PanelTest, FourLineGeometry) {
-  Start("");
-  EXPECT_EQ(panel->client->size(), QSize(454, 301));
-  ExpectGeometry(panel->display, 10, 30, 402, 65, "display");
-  for (int i = 0; i < kKeyCount; ++i) {
-    const KeySpec& key = kKeys[i];
-    QPushButton* button = i < kFunctionKeyCount ? panel->functionKeys[key.commandId - 2054]
-                                                : panel->keypadButtons[i - kFunctionKeyCount];
-    ExpectGeometry(button, key.x, key.y, key.width, key.height, key.caption);
-    EXPECT_EQ(button->text(), QString(key.caption));
-    EXPECT_TRUE(button->isVisible()) << key.caption;
-  }
-  ExpectGeometry(panel->statusBar, 0, 286, 454, 15, "status bar");
-  EXPECT_FALSE(panel->banner->isVisible());
-  // All 40 x 4 characters fit the panel.
-  EXPECT_LE(40 * panel->display->CharWidth() + 2, 402 * panel->display->logicalDpiY() / 96);
-  EXPECT_LE(4 * panel->display->LineHeight() + 1, 65 * panel->display->logicalDpiY() / 96);
-}
-
 TEST_F(PanelTest, TwoLineLayoutWithACapableReceiver) {
   Start("-2", kVeltaris);
   ASSERT_EQ(Connected(), 1);
@@ -94,18 +70,8 @@ TEST_F(PanelTest, TwoLineLayoutWithACapableReceiver) {
   EXPECT_NE(panel->functionKeys[0], oldEsc) << "function keys are new after each layout";
   EXPECT_EQ(panel->keypadButtons[0], oldSlash);
   EXPECT_EQ(panel->client->size(), QSize(479, 176));
-  ExpectGeometry(panel->display, 120, 20, 310, 65, "display");
-  ExpectGeometry(panel->functionKeys[0], 50, 33, 60, 40, "ESC");
-  int row[] = {2055, 2058, 2057, 2056};
-  for (int i = 0; i < 4; ++i) {
-    ExpectGeometry(panel->functionKeys[row[i] - 2054], 145 + 67 * i, 100, 60, 40, "image key");
-  }
   for (QPushButton* button : panel->keypadButtons) EXPECT_FALSE(button->isVisible());
-  ASSERT_TRUE(panel->banner->isVisible());
-  EXPECT_EQ(panel->banner->geometry(), QRect(0, 0, 100, 26));
-  ExpectGeometry(panel->statusBar, 0, 161, 479, 15, "status bar");
-  EXPECT_LE(panel->display->LineHeight(), 36);
-  EXPECT_GE(panel->display->LineHeight(), 30);
+  EXPECT_TRUE(panel->banner->isVisible());
   // The function keys send their two-line codes.
   ClearReceived(receiver);
   for (int id : {2054, 2055, 2056, 2057, 2058, 2059}) DispatchCommand(*panel, id);
@@ -158,7 +124,7 @@ TEST_F(PanelTest, FailedConnectSendsNothing) {
   ASSERT_TRUE(StartUp(*panel, "-D /dev/tarnex-no-such-port"));
   ASSERT_TRUE(WaitForOutcome());
   EXPECT_EQ(Connected(), 0);
-  // The Part's text, with the reason beside it.
+  // What could not be done, and why.
   EXPECT_EQ(Message(),
             "Could not establish communication with receiver. No such file or directory: "
             "/dev/tarnex-no-such-port");

@@ -11,14 +11,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
-#include <random>
 #include <string>
 #include <thread>
 
-#include "capture/nmea_ring.h"
 #include "link/link.h"
-#include "sim/data_stream.h"
-#include "sim/receiver_model.h"
 #include "tests/scratch_dir.h"
 #include "tests/status_capture.h"
 
@@ -26,75 +22,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
-
-struct Extracted {
-  int packets = 0;
-  int sentences = 0;
-  int types[256] = {};
-};
-
-Extracted Extract(const std::vector<uint8_t>& stream) {
-  auto rx = std::make_unique<RxRing>();
-  auto nmea = std::make_unique<NmeaRing>();
-  int linkState = kNothingReceived;
-  Extracted out;
-  Packet packet;
-  char sentence[kSentenceBufferSize];
-  for (size_t at = 0; at < stream.size(); at += 200) {
-    int n = static_cast<int>(std::min<size_t>(200, stream.size() - at));
-    PushReceived(*rx, stream.data() + at, n);
-    PushNmea(*nmea, stream.data() + at, n);
-    while (PullPacket(*rx, linkState, packet) != -1) {
-      if (CheckFrame(packet.raw) == kFrameValid && packet.length > 0) ++out.types[packet.type];
-      out.packets += 1;
-    }
-    while (PullSentence(*nmea, sentence) == 1) ++out.sentences;
-  }
-  return out;
-}
-
-TEST(DataStream, EveryItemPassesTheLinksOwnChecks) {
-  ReceiverModel model;
-  std::mt19937 random(3);
-  std::vector<uint8_t> stream;
-  for (uint32_t second = 0; second < 20; ++second)
-    AppendDataBurst(model, second, 0.0, random, stream);
-  Extracted clean = Extract(stream);
-  EXPECT_EQ(clean.sentences, 20 * 6);
-  EXPECT_EQ(clean.packets, 20 * 4);
-  for (int type : {0x40, 0x57, 0x93, 0x94}) EXPECT_EQ(clean.types[type], 20) << type;
-
-  stream.clear();
-  for (uint32_t second = 0; second < 20; ++second)
-    AppendDataBurst(model, second, 0.5, random, stream);
-  Extracted noisy = Extract(stream);
-  EXPECT_LT(noisy.sentences + noisy.packets, 200 - 40) << "about half the items are damaged";
-  EXPECT_GT(noisy.sentences + noisy.packets, 40);
-}
-
-TEST(ReceiverModel, FunctionKeysChangePagesAndArrowsMoveTheCursor) {
-  ReceiverModel model;
-  struct Step {
-    uint8_t key;
-    ReceiverPage page;
-    int cursor;
-  } steps[] = {{'K', ReceiverPage::kSatellites, 0},  {28, ReceiverPage::kSatellites, 1},
-               {254, ReceiverPage::kSatellites, 41}, {29, ReceiverPage::kSatellites, 40},
-               {253, ReceiverPage::kSatellites, 0},  {29, ReceiverPage::kSatellites, 159},
-               {'M', ReceiverPage::kControl, 0},     {'4', ReceiverPage::kControl, 1},
-               {'R', ReceiverPage::kLogging, 0},     {'U', ReceiverPage::kStatus, 0}};
-  for (const Step& step : steps) {
-    ApplyKey(model, step.key);
-    EXPECT_EQ(model.page, step.page) << int(step.key);
-    EXPECT_EQ(model.cursor, step.cursor) << int(step.key);
-  }
-  uint8_t screen[161];
-  ApplyKey(model, 'M');
-  ApplyKey(model, '7');
-  RenderModelScreen(model, screen);
-  EXPECT_EQ(std::string(reinterpret_cast<char*>(screen) + 40, 22), "ELEVATION MASK  [47   ");
-  EXPECT_EQ(screen[160], 1);
-}
 
 struct SimProcess {
   pid_t pid = -1;
