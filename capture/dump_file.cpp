@@ -6,75 +6,178 @@
 
 #include <cstring>
 #include <filesystem>
+#include <string>
 #include <system_error>
 
+#include "capture/folder_lock.h"
 #include "capture/keep_file.h"
 #include "link/local_time.h"
 #include "link/status_message.h"
-#include "link/trace.h"
 
 namespace {
 
-constexpr int kPathSize = 512;
 constexpr int kMaxKeptNames = 100;  // posn-...-2.dmp to posn-...-100.dmp for one second
+constexpr uint32_t kSyncEveryMs = 1000;
+constexpr uint32_t kCheckEveryMs = 1000;
 
 void JoinPath(const char* directory, const char* name, char* out, size_t size) {
   const char* separator = directory[0] != '\0' ? "/" : "";
-  std::snprintf(out, size, "%s%s%s", directory, separator, name);
+  // A name too long for the buffer ends cut; opening it then fails and says which.
+  if (std::snprintf(out, size, "%s%s%s", directory, separator, name) < 0) out[0] = '\0';
 }
 
-// Tells the user once per logging period; the item is lost either way.
-void ReportDumpFailure(DumpSlot& slot, unsigned period, const char* verb, const char* name,
-                       int error) {
-  if (slot.reportedPeriod == period + 1) return;
-  slot.reportedPeriod = period + 1;
-  char text[400];
-  std::snprintf(text, sizeof text, "Could not %s %s: %s", verb, name, std::strerror(error));
+void ClockText(std::time_t when, char* out, size_t size) {
+  std::tm local = {};
+  if (!LocalTime(when, local) || std::strftime(out, size, "%H:%M:%S", &local) == 0) {
+    std::snprintf(out, size, "?");
+  }
+}
+
+// "12 items (3.4 kB)"
+void AmountText(unsigned long items, unsigned long long bytes, char* out, size_t size) {
+  char amount[24];
+  ByteCountText(bytes, amount, sizeof amount);
+  std::snprintf(out, size, "%lu item%s (%s)", items, items == 1 ? "" : "s", amount);
+}
+
+void CountLoss(DumpSlot& slot, unsigned long items, unsigned long long bytes, std::time_t when) {
+  DumpCount& count = slot.count;
+  count.lostItems += items;
+  count.lostBytes += bytes;
+  long long none = 0;
+  count.firstLoss.compare_exchange_strong(none, static_cast<long long>(when));
+  count.lastLoss = static_cast<long long>(when);
+}
+
+// An item that could not be written: the first of a spell is said, each is counted.
+int LoseItem(DumpSlot& slot, int itemBytes, const char* verb, int error, const DumpClock& now) {
+  if (!slot.failing) {
+    slot.failing = true;
+    slot.spellItems = 0;
+    slot.spellBytes = 0;
+    slot.spellFrom = now.wall;
+    ++slot.count.failures;
+    slot.count.failing = true;
+    char text[2 * kDumpPathSize];
+    std::snprintf(text, sizeof text,
+                  "Could not %s %s: %s. Its items are counted as lost until it can be written "
+                  "again.",
+                  verb, slot.shownPath, std::strerror(error));
+    ShowStatusFailure(text);
+  }
+  ++slot.spellItems;
+  slot.spellBytes += static_cast<unsigned long long>(itemBytes);
+  slot.spellTo = now.wall;
+  CountLoss(slot, 1, static_cast<unsigned long long>(itemBytes), now.wall);
+  return -1;
+}
+
+void EndSpell(DumpSlot& slot) {
+  slot.failing = false;
+  slot.count.failing = false;
+  char amount[64], from[16], to[16];
+  AmountText(slot.spellItems, slot.spellBytes, amount, sizeof amount);
+  ClockText(slot.spellFrom, from, sizeof from);
+  ClockText(slot.spellTo, to, sizeof to);
+  char text[2 * kDumpPathSize];
+  std::snprintf(text, sizeof text, "Writing %s again; %s were lost from %s to %s.", slot.shownPath,
+                amount, from, to);
   ShowStatusFailure(text);
 }
 
 // Moves a file that holds data out of a new period's way. false when it stays where it
 // is (shown): the period then writes on at its end, so that nothing is lost.
-bool KeepEarlierDump(const char* directory, DumpStreamId stream, const char* path) {
-  struct stat info;
-  if (stat(path, &info) != 0 || info.st_size == 0) return true;  // nothing to keep
+bool KeepEarlierDump(DumpStreamId stream, const char* path) {
   const char* base = kDumpStreams[stream].baseName;
-  char keptName[64];
-  char keptPath[kPathSize];
-  int error = EEXIST;
-  for (int attempt = 1; attempt <= kMaxKeptNames && error == EEXIST; ++attempt) {
-    KeptDumpName(base, info.st_mtime, attempt, keptName, sizeof keptName);
-    JoinPath(directory, keptName, keptPath, sizeof keptPath);
-    error = RenameWithoutReplacing(path, keptPath);
-  }
-  char text[400];
+  char kept[kDumpPathSize];
+  int error = KeepEarlierFile(path, kept, sizeof kept);
+  if (kept[0] == '\0' && error == 0) return true;  // nothing to keep
+  const char* keptName = std::strrchr(kept, '/') != nullptr ? std::strrchr(kept, '/') + 1 : kept;
+  char text[kDumpPathSize + 100];
   if (error == 0) {
     std::snprintf(text, sizeof text, "Kept the earlier %s.dmp as %s", base, keptName);
     ShowStatusMessage(text);
     return true;
   }
-  std::snprintf(text, sizeof text,
-                "Could not keep the earlier %s.dmp as %s: %s; logging on at its end", base,
-                keptName, std::strerror(error));
+  std::snprintf(text, sizeof text, "Could not keep the earlier %s.dmp: %s; logging on at its end",
+                base, std::strerror(error));
   ShowStatusFailure(text);
   return false;
 }
 
 // Opens the stream's file for this period: on at its end when the period already wrote
-// it, else afresh once an earlier file has been kept.
-bool OpenDump(const char* directory, DumpStreamId stream, unsigned period, DumpSlot& slot) {
+// it, else afresh once an earlier file has been kept. A folder that is gone is made
+// again. 0 or the error number.
+int OpenDump(const char* directory, DumpStreamId stream, unsigned period, DumpSlot& slot) {
   char name[16];
   std::snprintf(name, sizeof name, "%s.dmp", kDumpStreams[stream].baseName);
-  char path[kPathSize];
-  JoinPath(directory, name, path, sizeof path);
-  bool append = slot.period == period || !KeepEarlierDump(directory, stream, path);
-  slot.file = std::fopen(path, append ? "ab" : "wb");
-  if (slot.file == nullptr) {
-    ReportDumpFailure(slot, period, "open", name, errno);
-    return false;
+  JoinPath(directory, name, slot.path, sizeof slot.path);
+  char folder[kDumpPathSize];
+  DumpDirectoryText(directory, folder, sizeof folder);
+  JoinPath(folder, name, slot.shownPath, sizeof slot.shownPath);
+  if (slot.period != period) KeepEarlierDump(stream, slot.path);
+  int error = OpenDumpFile(slot.path, slot.file);
+  if (error == ENOENT && directory[0] != '\0' && MakeFolders(directory) == 0) {
+    error = OpenDumpFile(slot.path, slot.file);
+  }
+  if (error == 0) error = DumpFileSize(slot.file, slot.wholeSize);
+  if (error != 0) {
+    CloseDumpFile(slot.file);
+    return error;
   }
   slot.period = period;
-  return true;
+  slot.torn = false;
+  slot.syncFailed = false;
+  return 0;
+}
+
+// Now and then: is the open file still the one at its path? Items written into a file
+// that was removed are counted as lost; either way the file is made anew at its place.
+void CheckInPlace(DumpSlot& slot, const DumpClock& now) {
+  if (static_cast<uint32_t>(now.tick - slot.checkedTick) < kCheckEveryMs) return;
+  DumpFilePlace place = PlaceOfDumpFile(slot.file, slot.path);
+  if (place != kDumpInPlace) {
+    char text[3 * kDumpPathSize];
+    char amount[64], since[16];
+    AmountText(slot.uncheckedItems, slot.uncheckedBytes, amount, sizeof amount);
+    ClockText(slot.checkedAt, since, sizeof since);
+    if (place == kDumpRemoved) {
+      std::snprintf(text, sizeof text,
+                    "%s was removed while logging; %s written into it since %s went with it. "
+                    "Writing it anew.",
+                    slot.shownPath, amount, since);
+      slot.count.items -= slot.uncheckedItems;
+      slot.count.bytes -= slot.uncheckedBytes;
+      CountLoss(slot, slot.uncheckedItems, slot.uncheckedBytes, now.wall);
+      ++slot.count.failures;
+    } else {
+      std::snprintf(text, sizeof text,
+                    "%s was moved away while logging, with what was written into it. Writing "
+                    "it anew.",
+                    slot.shownPath);
+    }
+    ShowStatusFailure(text);
+    CloseDumpFile(slot.file);
+    slot.unsynced = false;
+  }
+  slot.checkedTick = now.tick;
+  slot.checkedAt = now.wall;
+  slot.uncheckedItems = 0;
+  slot.uncheckedBytes = 0;
+}
+
+// Writes the item behind the last whole one; a failure takes back what part of it got in.
+int WriteItem(DumpSlot& slot, const uint8_t* bytes, int count, const char*& verb) {
+  if (slot.torn) {
+    verb = "repair";
+    int error = TruncateDumpFile(slot.file, slot.wholeSize);
+    if (error != 0) return error;
+    slot.torn = false;
+  }
+  verb = "write";
+  int error = WriteWhole(slot.file, bytes, count);
+  if (error != 0 && TruncateDumpFile(slot.file, slot.wholeSize) != 0) slot.torn = true;
+  return error;
 }
 
 }  // namespace
@@ -115,39 +218,109 @@ int LoggingOn(const LoggingSwitch& logging) {
   return (logging.state.load() & 1u) ? 1 : 0;
 }
 
-void CloseDump(DumpSlot& slot) {
-  if (slot.file == nullptr) return;
-  if (std::fclose(slot.file) != 0) Trace("closing a dump file failed: %s", std::strerror(errno));
-  slot.file = nullptr;
+bool SyncDump(DumpSlot& slot, const DumpClock& now, bool force) {
+  if (slot.file.handle < 0 || !slot.unsynced) return false;
+  if (!force && static_cast<uint32_t>(now.tick - slot.syncedTick) < kSyncEveryMs) return true;
+  int error = SyncDumpFile(slot.file);
+  slot.syncedTick = now.tick;
+  slot.unsynced = false;
+  if (error != 0 && !slot.syncFailed) {
+    slot.syncFailed = true;  // once for each file opened
+    ++slot.count.failures;
+    char text[2 * kDumpPathSize];
+    std::snprintf(text, sizeof text,
+                  "Could not hand %s to the disk: %s. What was written lately may be lost.",
+                  slot.shownPath, std::strerror(error));
+    ShowStatusFailure(text);
+  }
+  return false;
 }
 
-void WriteDump(const LoggingSwitch& logging, const char* directory, DumpStreamId stream,
-               const uint8_t* bytes, int count, DumpSlot& slot) {
+void CloseDump(DumpSlot& slot) {
+  if (slot.file.handle < 0) return;
+  SyncDump(slot, DumpClock{}, true);
+  CloseDumpFile(slot.file);
+}
+
+int WriteDump(const LoggingSwitch& logging, const char* directory, DumpStreamId stream,
+              const uint8_t* bytes, int count, DumpSlot& slot, const DumpClock& now) {
   unsigned state = logging.state.load();
   if ((state & 1u) == 0) {
     CloseDump(slot);
-    return;
+    return 0;
   }
   unsigned period = state >> 1;
-  if (slot.file != nullptr && slot.period != period) CloseDump(slot);  // a new period
-  if (slot.file == nullptr && !OpenDump(directory, stream, period, slot)) return;
-  size_t written = std::fwrite(bytes, 1, static_cast<size_t>(count), slot.file);
-  if (std::fflush(slot.file) != 0 || written != static_cast<size_t>(count)) {
-    char name[16];
-    std::snprintf(name, sizeof name, "%s.dmp", kDumpStreams[stream].baseName);
-    ReportDumpFailure(slot, period, "write", name, errno);
+  if (slot.file.handle >= 0 && slot.period != period) CloseDump(slot);  // a new period
+  if (slot.file.handle >= 0) CheckInPlace(slot, now);
+  if (slot.file.handle < 0) {
+    int error = OpenDump(directory, stream, period, slot);
+    if (error != 0) return LoseItem(slot, count, "open", error, now);
+    slot.checkedTick = now.tick;
+    slot.checkedAt = now.wall;
+    slot.syncedTick = now.tick;
+  }
+  const char* verb = "write";
+  int error = WriteItem(slot, bytes, count, verb);
+  if (error != 0) return LoseItem(slot, count, verb, error, now);
+  slot.wholeSize += static_cast<uint64_t>(count);
+  if (slot.failing) EndSpell(slot);
+  ++slot.uncheckedItems;
+  slot.uncheckedBytes += static_cast<unsigned long long>(count);
+  slot.count.bytes += static_cast<unsigned long long>(count);
+  slot.count.lastItemTick = now.tick;
+  ++slot.count.items;
+  slot.unsynced = true;
+  SyncDump(slot, now, false);
+  return 1;
+}
+
+void ByteCountText(unsigned long long bytes, char* out, int size) {
+  if (bytes < 1000) {
+    std::snprintf(out, static_cast<size_t>(size), "%llu B", bytes);
+  } else if (bytes < 1000000) {
+    std::snprintf(out, static_cast<size_t>(size), "%.1f kB", static_cast<double>(bytes) / 1e3);
+  } else if (bytes < 1000000000) {
+    std::snprintf(out, static_cast<size_t>(size), "%.1f MB", static_cast<double>(bytes) / 1e6);
+  } else {
+    std::snprintf(out, static_cast<size_t>(size), "%.2f GB", static_cast<double>(bytes) / 1e9);
   }
 }
 
-void KeptDumpName(const char* baseName, std::time_t written, int attempt, char* out, size_t size) {
+namespace {
+
+void KeptName(const std::string& stem, const char* extension, std::time_t written, int attempt,
+              char* out, size_t size) {
   std::tm local = {};
   char stamp[32] = "00000000-000000";
   if (LocalTime(written, local)) std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
   if (attempt > 1) {
-    std::snprintf(out, size, "%s-%s-%d.dmp", baseName, stamp, attempt);
+    std::snprintf(out, size, "%s-%s-%d%s", stem.c_str(), stamp, attempt, extension);
   } else {
-    std::snprintf(out, size, "%s-%s.dmp", baseName, stamp);
+    std::snprintf(out, size, "%s-%s%s", stem.c_str(), stamp, extension);
   }
+}
+
+}  // namespace
+
+void KeptDumpName(const char* baseName, std::time_t written, int attempt, char* out, size_t size) {
+  KeptName(baseName, ".dmp", written, attempt, out, size);
+}
+
+int KeepEarlierFile(const char* path, char* kept, size_t size) {
+  kept[0] = '\0';
+  struct stat info;
+  if (stat(path, &info) != 0 || info.st_size == 0) return 0;  // nothing to keep
+  const char* slash = std::strrchr(path, '/');
+  const char* name = slash != nullptr ? slash + 1 : path;
+  const char* dot = std::strrchr(name, '.');
+  if (dot == nullptr || dot == name) dot = name + std::strlen(name);
+  std::string stem(path, static_cast<size_t>(dot - path));
+  int error = EEXIST;
+  for (int attempt = 1; attempt <= kMaxKeptNames && error == EEXIST; ++attempt) {
+    KeptName(stem, dot, info.st_mtime, attempt, kept, size);
+    error = RenameWithoutReplacing(path, kept);
+  }
+  return error;
 }
 
 void DumpDirectoryText(const char* directory, char* out, size_t size) {
@@ -159,4 +332,15 @@ void DumpDirectoryText(const char* directory, char* out, size_t size) {
     return;
   }
   std::snprintf(out, size, "%s", where.lexically_normal().string().c_str());
+}
+
+void FolderLockText(int error, const char* directory, const char* holder, char* out, size_t size) {
+  char folder[kDumpPathSize];
+  DumpDirectoryText(directory, folder, sizeof folder);
+  if (error == EBUSY) {
+    std::snprintf(out, size, "Could not log into %s: it is already being logged into by %s", folder,
+                  holder[0] != '\0' ? holder : "another program");
+  } else {
+    std::snprintf(out, size, "Could not log into %s: %s", folder, std::strerror(error));
+  }
 }

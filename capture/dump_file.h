@@ -7,8 +7,12 @@
 #include <cstdio>
 #include <ctime>
 
+#include "capture/dump_io.h"
+
 // The dump files: posn.dmp, obsd.dmp, corr.dmp (whole frames as received) and nmea.dmp
-// (accepted sentences), written while logging is on and flushed after every item.
+// (accepted sentences), written while logging is on, and handed to the disk at least once a second.
+//
+// Every item is written whole or not at all: a file is always a sequence of whole items.
 //
 // A logging period is what the user switches on and off. Within a period every
 // connection writes on at the end of the same files; the first item of a new period
@@ -37,24 +41,79 @@ struct LoggingSwitch {
 void SetLogging(LoggingSwitch& logging, int on);
 int LoggingOn(const LoggingSwitch& logging);
 
+// What one stream has logged and lost so far: written by the worker, read by anyone.
+struct DumpCount {
+  std::atomic<unsigned long> items{0};  // items that reached the file
+  std::atomic<unsigned long long> bytes{0};
+  std::atomic<uint32_t> lastItemTick{0};         // TickCount of the last item; valid once items > 0
+  std::atomic<unsigned long> lostItems{0};       // items that could not be written, or went with
+  std::atomic<unsigned long long> lostBytes{0};  // a file that was removed
+  std::atomic<long long> firstLoss{0};           // the local times of the first and the last loss
+  std::atomic<long long> lastLoss{0};
+  std::atomic<unsigned> failures{0};  // failures said: spells of lost items, failed syncs
+  std::atomic<bool> failing{false};   // items are being lost now
+};
+
+// The moment an item is handled, by the caller's clocks: the millisecond tick, and the
+// time of day for what the user is told.
+struct DumpClock {
+  uint32_t tick = 0;
+  std::time_t wall = 0;
+};
+
+constexpr int kDumpPathSize = 512;
+
 // One stream's file. It outlives the worker that writes it, so that the next connection
 // knows which period the file on disk belongs to; only one worker uses it at a time.
 struct DumpSlot {
-  FILE* file = nullptr;
-  unsigned period = 0;          // the period the file on disk was started in; 0: none
-  unsigned reportedPeriod = 0;  // 1 + the period whose open or write failure was shown
+  DumpFile file;
+  unsigned period = 0;            // the period the file on disk was started in; 0: none
+  char path[kDumpPathSize] = {};  // the file as opened, and as the user is told of it
+  char shownPath[kDumpPathSize] = {};
+  uint64_t wholeSize = 0;  // the file's length up to the end of its last whole item
+  bool torn = false;       // a failed write left part of an item behind that
+  bool unsynced = false;   // written since the last sync
+  bool syncFailed = false;
+  uint32_t syncedTick = 0;
+  uint32_t checkedTick = 0;  // when the file was last seen in its place
+  std::time_t checkedAt = 0;
+  unsigned long uncheckedItems = 0;  // written since then: gone with it if it vanished
+  unsigned long long uncheckedBytes = 0;
+  // The spell of failures under way: what was lost, from when to when.
+  bool failing = false;
+  unsigned long spellItems = 0;
+  unsigned long long spellBytes = 0;
+  std::time_t spellFrom = 0;
+  std::time_t spellTo = 0;
+  DumpCount count;
 };
 
-// Writes one item of a stream, or closes the stream's file when logging is off.
-// `directory` is where the files lie ("" for the current directory).
-void WriteDump(const LoggingSwitch& logging, const char* directory, DumpStreamId stream,
-               const uint8_t* bytes, int count, DumpSlot& slot);
+// Writes one item of a stream whole, or nothing of it; closes the stream's file when
+// logging is off. `directory` is where the files lie ("" for the current directory).
+// A failure is said when it begins and its end is said with what was lost in between;
+// while it lasts, every item tries again. 1: written; 0: logging is off; -1: lost.
+int WriteDump(const LoggingSwitch& logging, const char* directory, DumpStreamId stream,
+              const uint8_t* bytes, int count, DumpSlot& slot, const DumpClock& now);
 
+// Hands the file's new items to the disk once they are a second old (at once with
+// `force`). True while some wait for it.
+bool SyncDump(DumpSlot& slot, const DumpClock& now, bool force);
+
+// Syncs and closes the stream's file.
 void CloseDump(DumpSlot& slot);
+
+// "3.4 kB": bytes in the unit that keeps the number short.
+void ByteCountText(unsigned long long bytes, char* out, int size);
 
 // The name an earlier dump file is kept under: "<base>-YYYYMMDD-HHMMSS.dmp" from the
 // local time it was last written, and "-2", "-3"... behind it when `attempt` is above 1.
 void KeptDumpName(const char* baseName, std::time_t written, int attempt, char* out, size_t size);
+
+// Moves an earlier file that holds data out of the way, to a name that says when it was
+// last written: posn.dmp to posn-20261207-101530.dmp, session.rec to
+// session-20261207-101530.rec ("-2", "-3"... when that is taken). 0 when there was nothing
+// to keep (`kept` empty) or it was kept (`kept` names it); else the error number.
+int KeepEarlierFile(const char* path, char* kept, size_t size);
 
 // The directory the dump files go to, as a full path, for telling the user.
 void DumpDirectoryText(const char* directory, char* out, size_t size);

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 
 #include "capture/thread_priority.h"
 #include "link/status_message.h"
@@ -15,6 +16,7 @@ namespace {
 
 constexpr int kChunkSize = 256;
 constexpr int kLineDownRetryMs = 200;
+constexpr int kSyncWaitMs = 1000;
 
 struct WorkerContext {
   ReceiveWorker& worker;
@@ -30,14 +32,20 @@ struct WorkerLocal {
   char sentence[kSentenceBufferSize];
 };
 
+DumpClock Now() {
+  return DumpClock{TickCount(), std::time(nullptr)};
+}
+
 void Dump(WorkerContext& context, DumpStreamId stream, const uint8_t* bytes, int count) {
   WriteDump(context.capture.logging, context.capture.dumpDirectory.c_str(), stream, bytes, count,
-            context.capture.dumpSlots[stream]);
-  if (!LoggingOn(context.capture.logging)) return;
-  DumpCount& counted = context.capture.counts[stream];
-  counted.bytes += static_cast<unsigned long long>(count);
-  counted.lastItemTick = TickCount();
-  ++counted.items;
+            context.capture.dumpSlots[stream], Now());
+}
+
+// Hands what is a second old to the disk. True while some is still to go.
+bool SyncDumps(WorkerContext& context, bool force) {
+  bool pending = false;
+  for (DumpSlot& slot : context.capture.dumpSlots) pending |= SyncDump(slot, Now(), force);
+  return pending;
 }
 
 // All complete packets, in order. false when a screen could not be handed on.
@@ -92,9 +100,10 @@ void ShareLeftoverWithSentences(WorkerContext& context, WorkerLocal& local) {
 }
 
 // As WaitForInput; while the device is gone, it looks again every so often instead of
-// spinning on its hang-up.
-int WaitForMore(SerialPort& port, bool lineDown) {
-  if (!lineDown) return WaitForInput(port, -1);
+// spinning on its hang-up. With items not yet on the disk it waits a second at most,
+// so that they reach it when the line falls quiet too.
+int WaitForMore(SerialPort& port, bool lineDown, bool syncPending) {
+  if (!lineDown) return WaitForInput(port, syncPending ? kSyncWaitMs : -1, false);
   return PauseUnlessStopped(port, kLineDownRetryMs) ? 0 : -2;
 }
 
@@ -104,14 +113,22 @@ void ReadUntilStopped(WorkerContext& context, WorkerLocal& local) {
   SerialPort& port = context.link.port;
   bool running = RunPass(context, local, 0);
   bool lineDown = false;
+  bool syncPending = false;
   while (running && !StopRaised(&worker.stop)) {
-    int waited = WaitForMore(port, lineDown);
+    int waited = WaitForMore(port, lineDown, syncPending);
     if (waited == -2) break;
     ++worker.passes;
+    if (waited == 0 && !lineDown) {  // quiet for a second: what waits goes to the disk
+      syncPending = SyncDumps(context, true);
+      continue;
+    }
     int count = ReadPort(port, local.chunk, kChunkSize);
     if (count > 0) {
       lineDown = false;
+      context.capture.lastByteTick = TickCount();
+      context.capture.anyByte = true;
       running = RunPass(context, local, count);
+      syncPending = SyncDumps(context, false);
       continue;
     }
     // Readable yet nothing to read, or a hang-up: the device has gone away.

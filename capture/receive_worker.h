@@ -24,22 +24,21 @@ struct WorkerHooks {
   void (*lineDown)(void* context) = nullptr;
 };
 
-// What one dump stream has logged so far: written by the worker, read by anyone.
-struct DumpCount {
-  std::atomic<unsigned long> items{0};
-  std::atomic<unsigned long long> bytes{0};
-  std::atomic<uint32_t> lastItemTick{0};  // TickCount of the last item; valid once items > 0
-};
-
 // What data capture keeps for the whole run, across connections.
 struct Capture {
   NmeaRing nmea;
   LoggingSwitch logging;
   SharedScreen screen;
-  DumpSlot dumpSlots[kDumpStreamCount];  // the running worker's alone; kept between workers
-  std::string dumpDirectory;             // "" for the current directory
-  DumpCount counts[kDumpStreamCount];    // items logged while logging was on
+  DumpSlot dumpSlots[kDumpStreamCount];   // the running worker's alone; kept between workers
+  std::string dumpDirectory;              // "" for the current directory
+  std::atomic<uint32_t> lastByteTick{0};  // TickCount of the last byte read; valid once
+  std::atomic<bool> anyByte{false};       // anyByte is set
 };
+
+// What a stream has logged and lost, for anyone to read while the worker runs.
+inline const DumpCount& DumpCountOf(const Capture& capture, int stream) {
+  return capture.dumpSlots[stream].count;
+}
 
 // The background thread that reads everything the receiver sends while connected.
 struct ReceiveWorker {

@@ -19,7 +19,7 @@ int SendDeviceBreak(SerialPort& port);
 void FlushDevice(SerialPort& port);
 int ReadDevice(SerialPort& port, uint8_t* buffer, int n);
 int WriteDevice(SerialPort& port, const uint8_t* buffer, int n);
-int WaitForDevice(SerialPort& port, int timeoutMs);
+int WaitForDevice(SerialPort& port, int timeoutMs, int hangUpPauseMs);
 void CloseDevice(SerialPort& port);
 
 // Reads and discards, through ReadPort and WaitForInput, batches of kFlushChunk bytes

@@ -211,7 +211,7 @@ int WriteNetPort(SerialPort& port, const uint8_t* buffer, int n) {
 
 // Waits for data: what the server says of the connection alone (negotiation) wakes the
 // wait but is no input. The end of the connection is a hang-up.
-int WaitForNetInput(SerialPort& port, int timeoutMs) {
+int WaitForNetInput(SerialPort& port, int timeoutMs, int hangUpPauseMs) {
   if (PortStopped(port)) return -2;
   NetLink& net = port.net;
   Deadline deadline;
@@ -220,7 +220,10 @@ int WaitForNetInput(SerialPort& port, int timeoutMs) {
     int left = timeoutMs < 0 ? -1 : DeadlineRemainingMs(deadline);
     if (timeoutMs >= 0 && left <= 0) return 0;
     int ready = WaitForSocket(port, left);
-    if (ready != 1) return ready == -1 ? (PauseUnlessStopped(port, left) ? -1 : -2) : ready;
+    if (ready != 1) {
+      int pause = hangUpPauseMs < left || left < 0 ? hangUpPauseMs : left;
+      return ready == -1 ? (PauseUnlessStopped(port, pause) ? -1 : -2) : ready;
+    }
     int count = ReceiveAndDecode(port, net.decoded, kNetChunk);
     if (count > 0) {
       net.decodedStart = 0;
@@ -229,7 +232,8 @@ int WaitForNetInput(SerialPort& port, int timeoutMs) {
   }
   if (net.decodedEnd > net.decodedStart) return 1;
   Trace("%s closed the connection", net.name);
-  return PauseUnlessStopped(port, timeoutMs < 0 ? 0 : DeadlineRemainingMs(deadline)) ? -1 : -2;
+  int left = timeoutMs < 0 ? 0 : DeadlineRemainingMs(deadline);
+  return PauseUnlessStopped(port, hangUpPauseMs < left ? hangUpPauseMs : left) ? -1 : -2;
 }
 
 void CloseNetPort(SerialPort& port) {

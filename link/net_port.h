@@ -14,7 +14,7 @@ int SendNetBreak(SerialPort& port);
 void FlushNetPort(SerialPort& port);
 int ReadNetPort(SerialPort& port, uint8_t* buffer, int n);
 int WriteNetPort(SerialPort& port, const uint8_t* buffer, int n);
-int WaitForNetInput(SerialPort& port, int timeoutMs);
+int WaitForNetInput(SerialPort& port, int timeoutMs, int hangUpPauseMs);
 void CloseNetPort(SerialPort& port);
 
 // Splits "rfc2217://HOST:PORT" or "tcp://HOST:PORT" (an IPv6 host in brackets). false

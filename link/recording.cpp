@@ -4,6 +4,8 @@
 #include <errno.h>
 
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 #include <utility>
 
 #include "link/status_message.h"
@@ -37,13 +39,28 @@ void Append(Recorder& recorder, RecordKind kind, const uint8_t* payload, int len
   recorder.used += kRecordHeadSize + length;
 }
 
+// Recording stops at its first failure, and what part of the last write got in is taken
+// back: the file ends on a whole record.
 void ShowWriteFailure(Recorder& recorder, int error) {
   if (recorder.failed) return;
   recorder.failed = true;
-  char text[200];
-  std::snprintf(text, sizeof text, "Could not write the recording: %s; recording stops",
-                std::strerror(error));
+  std::error_code ignored;  // the reader stops at a cut record all the same
+  std::filesystem::resize_file(recorder.path, recorder.wholeSize, ignored);
+  char text[700];
+  std::snprintf(text, sizeof text, "Could not write the recording %s: %s; recording stops",
+                recorder.path, std::strerror(error));
   ShowStatusFailure(text);
+}
+
+// Writes a whole part of the recording, or takes it back.
+void WriteOut(Recorder& recorder, const uint8_t* bytes, int count) {
+  if (std::fwrite(bytes, 1, static_cast<size_t>(count), recorder.file) !=
+          static_cast<size_t>(count) ||
+      std::fflush(recorder.file) != 0) {
+    ShowWriteFailure(recorder, errno);
+    return;
+  }
+  recorder.wholeSize += static_cast<uint64_t>(count);
 }
 
 }  // namespace
@@ -51,6 +68,8 @@ void ShowWriteFailure(Recorder& recorder, int error) {
 bool StartRecording(Recorder& recorder, const char* path) {
   StopRecording(recorder);
   recorder.file = std::fopen(path, "wb");
+  std::snprintf(recorder.path, sizeof recorder.path, "%s", path);
+  recorder.wholeSize = 0;
   if (recorder.file == nullptr) {
     char text[400];
     std::snprintf(text, sizeof text, "Could not record to %s: %s", path, std::strerror(errno));
@@ -65,11 +84,7 @@ bool StartRecording(Recorder& recorder, const char* path) {
     recorder.failed = false;
     recorder.dropping = false;
   }
-  if (std::fwrite(kRecordingHeader, 1, kRecordingHeaderSize, recorder.file) !=
-          static_cast<size_t>(kRecordingHeaderSize) ||
-      std::fflush(recorder.file) != 0) {
-    ShowWriteFailure(recorder, errno);
-  }
+  WriteOut(recorder, reinterpret_cast<const uint8_t*>(kRecordingHeader), kRecordingHeaderSize);
   return true;
 }
 
@@ -97,11 +112,7 @@ bool DrainRecording(Recorder& recorder) {
   }
   recorder.dropping = dropped > 0;
   if (count == 0 || recorder.failed) return !recorder.failed;
-  if (std::fwrite(recorder.writing, 1, static_cast<size_t>(count), recorder.file) !=
-          static_cast<size_t>(count) ||
-      std::fflush(recorder.file) != 0) {
-    ShowWriteFailure(recorder, errno);
-  }
+  WriteOut(recorder, recorder.writing, count);
   return !recorder.failed;
 }
 

@@ -44,12 +44,15 @@ struct Recorder {
   unsigned long droppedEvents = 0;  // since the last drain
   unsigned long droppedTotal = 0;
   std::chrono::steady_clock::time_point start;
-  FILE* file = nullptr;   // the owner's alone
-  bool failed = false;    // writing failed (shown once); events are still dropped
-  bool dropping = false;  // the last drain found events dropped (shown once a spell)
+  FILE* file = nullptr;  // the owner's alone
+  char path[512] = {};
+  uint64_t wholeSize = 0;  // the file's length up to the end of its last whole record
+  bool failed = false;     // writing failed (shown once); events are still dropped
+  bool dropping = false;   // the last drain found events dropped (shown once a spell)
 };
 
-// Starts recording into `path` (replaced). false when it cannot be written (shown).
+// Starts recording into `path` (replaced: the callers keep an earlier one first). false
+// when it cannot be written (shown).
 bool StartRecording(Recorder& recorder, const char* path);
 // Writes what has gathered; the file is then whole up to its last record. false once
 // writing has failed (shown once).

@@ -89,8 +89,10 @@ int WritePort(SerialPort& port, const uint8_t* buffer, int n) {
   return OnNetwork(port) ? WriteNetPort(port, buffer, n) : WriteDevice(port, buffer, n);
 }
 
-int WaitForInput(SerialPort& port, int timeoutMs) {
-  return OnNetwork(port) ? WaitForNetInput(port, timeoutMs) : WaitForDevice(port, timeoutMs);
+int WaitForInput(SerialPort& port, int timeoutMs, bool pauseOnHangUp) {
+  int pause = pauseOnHangUp ? timeoutMs : 0;
+  return OnNetwork(port) ? WaitForNetInput(port, timeoutMs, pause)
+                         : WaitForDevice(port, timeoutMs, pause);
 }
 
 void ClosePort(SerialPort& port) {

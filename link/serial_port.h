@@ -96,9 +96,10 @@ int WritePort(SerialPort& port, const uint8_t* buffer, int n);
 
 // Waits up to timeoutMs (-1: without limit) for input.
 // 1: input is waiting; 0: none came; -1: the device reports a hang-up or an error
-// (after waiting out the time-out, so that callers that retry do not spin);
+// (after waiting out the time-out, so that callers that retry do not spin, unless
+// `pauseOnHangUp` is false: for a caller with a pause of its own for a line that is down);
 // -2: the port's stop signal is raised.
-int WaitForInput(SerialPort& port, int timeoutMs);
+int WaitForInput(SerialPort& port, int timeoutMs, bool pauseOnHangUp = true);
 
 // Sleeps for ms, or less when the port's stop signal is raised; false when it was.
 bool PauseUnlessStopped(SerialPort& port, int ms);

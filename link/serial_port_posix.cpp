@@ -269,14 +269,14 @@ int WriteDevice(SerialPort& port, const uint8_t* buffer, int n) {
   return FinishWrite(port, buffer, n, port.handle < 0 ? 0 : written);
 }
 
-int WaitForDevice(SerialPort& port, int timeoutMs) {
+int WaitForDevice(SerialPort& port, int timeoutMs, int hangUpPauseMs) {
   if (PortStopped(port)) return -2;
   int ready = port.handle < 0 ? POLLNVAL : PollPort(port, POLLIN, timeoutMs);
   if (ready == kStopped) return -2;
   if (ready < 0) return -1;
   if (ready == 0) return 0;
   if (ready & (POLLERR | POLLHUP | POLLNVAL)) {
-    return PauseUnlessStopped(port, timeoutMs) ? -1 : -2;
+    return PauseUnlessStopped(port, hangUpPauseMs) ? -1 : -2;
   }
   return 1;
 }

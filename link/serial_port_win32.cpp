@@ -298,11 +298,11 @@ int WriteDevice(SerialPort& port, const uint8_t* buffer, int n) {
 
 // A wait for input is a read of one byte that waits for it: the byte is kept for the
 // next ReadPort.
-int WaitForDevice(SerialPort& port, int timeoutMs) {
+int WaitForDevice(SerialPort& port, int timeoutMs, int hangUpPauseMs) {
   if (PortStopped(port)) return -2;
   if (port.peeked >= 0) return 1;
   if (!PortOpen(port) || !SetReadTimeouts(port, 0, 0)) {
-    return PauseUnlessStopped(port, timeoutMs) ? -1 : -2;
+    return PauseUnlessStopped(port, hangUpPauseMs) ? -1 : -2;
   }
   uint8_t byte = 0;
   OVERLAPPED operation = {};
@@ -326,7 +326,7 @@ int WaitForDevice(SerialPort& port, int timeoutMs) {
   SetReadTimeouts(port, MAXDWORD, 0);
   if (result == 1 && count == 1) port.peeked = byte;
   if (result == 1 && count != 1) result = 0;
-  if (result == -1) return PauseUnlessStopped(port, timeoutMs) ? -1 : -2;
+  if (result == -1) return PauseUnlessStopped(port, hangUpPauseMs) ? -1 : -2;
   return result;
 }
 

@@ -2,6 +2,7 @@
 // tarnex-log: unattended logging without a window. The connection module does the
 // connecting, the link watch and the reconnects; this program owns it from its main
 // thread, shows what happens and stops cleanly on SIGINT, SIGTERM or the end of --for.
+// A closed terminal (SIGHUP) or a closed output (SIGPIPE) ends only the output.
 
 #include <errno.h>
 #include <poll.h>
@@ -17,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "capture/folder_lock.h"
 #include "connection/connection.h"
 #include "link/identification.h"
 #include "link/recording.h"
@@ -31,6 +33,8 @@ namespace {
 const char* const kVersion = "tarnex-log " TARNEX_VERSION;
 constexpr int kStatusRefreshMs = 1000;
 constexpr int kRecordingDrainMs = 200;
+constexpr int kSilenceCheckMs = 1000;
+constexpr int kExitItemsLost = 3;
 
 // Set by the signal handlers; the wake signal's descriptor lets them end the main wait.
 std::atomic<bool> stopRequested{false};  // lock-free: safe in a handler, on any thread
@@ -74,28 +78,37 @@ bool OnScreen(void*, unsigned) {
 struct Output {
   bool terminal = false;
   bool quiet = false;
-  std::mutex lock;  // status texts come from the worker's thread too
+  bool closed = false;  // standard output went away: the logging goes on without it
+  std::mutex lock;      // status texts come from the worker's thread too
   std::string statusLine;
   std::string lastFailure;  // a failure is printed again only when it changes
 };
 
+// A write to a closed pipe or a hung-up terminal fails (SIGPIPE is ignored): from then on
+// nothing more goes to standard output.
+void NoteOutputResult(Output& output) {
+  if (std::fflush(stdout) != 0 || std::ferror(stdout)) output.closed = true;
+}
+
 void PrintEvent(Output& output, const char* text, bool failure) {
   std::lock_guard<std::mutex> hold(output.lock);
   if (output.quiet && !failure) return;
-  char line[700];
+  char line[1200];
   LogEventLine(std::time(nullptr), text, line, sizeof line);
+  if (failure) std::fprintf(stderr, "%s\n", line);
+  if (output.closed) return;
   if (output.terminal) std::fputs("\r\033[K", stdout);
-  std::fprintf(failure ? stderr : stdout, "%s\n", line);
+  if (!failure) std::fprintf(stdout, "%s\n", line);
   if (output.terminal && !output.quiet) std::fputs(output.statusLine.c_str(), stdout);
-  std::fflush(stdout);
+  NoteOutputResult(output);
 }
 
 void ShowStatusLine(Output& output, const std::string& line) {
   std::lock_guard<std::mutex> hold(output.lock);
   output.statusLine = line;
-  if (!output.terminal || output.quiet) return;
+  if (!output.terminal || output.quiet || output.closed) return;
   std::fprintf(stdout, "\r\033[K%s", line.c_str());
-  std::fflush(stdout);
+  NoteOutputResult(output);
 }
 
 // Texts of the link, capture and connection: failures, and the files kept under their
@@ -126,6 +139,7 @@ struct Logger {
   int failedStarts = 0;
   uint32_t retryAt = 0;  // --wait before the first connect
   int retryArmed = 0;
+  uint32_t connectedTick = 0;  // the silence watch counts from the connect
   int exitCode = 0;
 };
 
@@ -146,6 +160,7 @@ void OnConnected(Logger& logger, bool wasLost) {
                 logger.options.directory[0] != '\0' ? logger.options.directory : ".");
   if (wasLost) ++logger.reconnects;
   logger.everConnected = 1;
+  logger.connectedTick = TickCount();
   {
     std::lock_guard<std::mutex> hold(logger.output.lock);
     logger.output.lastFailure.clear();  // a failure after this one is news again
@@ -201,9 +216,10 @@ LogView CurrentView(const Logger& logger) {
   uint32_t newest = 0;
   bool any = false;
   for (int i = 0; i < kDumpStreamCount; ++i) {
-    const DumpCount& count = connection.capture->counts[i];
+    const DumpCount& count = DumpCountOf(*connection.capture, i);
     view.items[i] = count.items;
     view.bytes[i] = count.bytes;
+    view.lost[i] = count.lostItems;
     if (count.items == 0) continue;
     uint32_t tick = count.lastItemTick;
     if (!any || static_cast<int32_t>(tick - newest) > 0) newest = tick;
@@ -227,7 +243,28 @@ int NextWakeMs(const Logger& logger, const Deadline& end) {
   }
   if (logger.options.forSeconds > 0) sooner(DeadlineRemainingMs(end));
   if (logger.recorder) sooner(kRecordingDrainMs);
+  if (logger.options.silenceSeconds > 0 && logger.connection.connected) sooner(kSilenceCheckMs);
   return wait;
+}
+
+// A line that had been sending and has been silent for --silence: a device server that
+// lost power behind a router keeps the connection open and sends nothing, for ever.
+void WatchSilence(Logger& logger) {
+  const Connection& connection = logger.connection;
+  const Capture& capture = *connection.capture;
+  if (logger.options.silenceSeconds <= 0 || !connection.connected || !capture.anyByte) return;
+  uint32_t now = TickCount();
+  uint32_t last = capture.lastByteTick;
+  if (static_cast<int32_t>(last - logger.connectedTick) < 0) return;  // not sending since
+  uint32_t limit = static_cast<uint32_t>(logger.options.silenceSeconds) * 1000u;
+  if (now - last < limit) return;
+  char text[kLogPathSize + 120];
+  std::snprintf(text, sizeof text,
+                "nothing came from the receiver on %s for %ld s; taking it as lost and "
+                "reconnecting",
+                logger.options.device, logger.options.silenceSeconds);
+  PrintEvent(logger.output, text, true);
+  MarkLost(logger.connection, now, std::time(nullptr));
 }
 
 void Run(Logger& logger) {
@@ -243,6 +280,7 @@ void Run(Logger& logger) {
     struct pollfd entry = {static_cast<int>(logger.owner.wake.handle), POLLIN, 0};
     if (poll(&entry, 1, NextWakeMs(logger, end)) < 0 && errno != EINTR) break;
     HandleNews(logger);
+    WatchSilence(logger);
     if (logger.recorder) DrainRecording(*logger.recorder);
     if (logger.options.forSeconds > 0 && DeadlinePassed(end)) break;
     if (MsUntilReconnect(logger.connection, TickCount()) == 0 ||
@@ -260,6 +298,45 @@ void PrintCheckLine(void*, const char* line) {
 
 bool DirectoryWritable(const char* directory) {
   return access(directory[0] != '\0' ? directory : ".", W_OK | X_OK) == 0;
+}
+
+// An earlier recording of the same name is kept under its dated name, as dump files are.
+bool StartTheRecording(Logger& logger) {
+  const char* path = logger.options.record;
+  char kept[kLogPathSize + 64];
+  int error = KeepEarlierFile(path, kept, sizeof kept);
+  if (error != 0) {
+    std::fprintf(stderr, "tarnex-log: could not keep the earlier %s: %s\n", path,
+                 std::strerror(error));
+    return false;
+  }
+  if (kept[0] != '\0') {
+    char text[2 * kLogPathSize + 100];
+    std::snprintf(text, sizeof text, "Kept the earlier recording %s as %s", path, kept);
+    PrintEvent(logger.output, text, false);
+  }
+  logger.recorder = std::make_unique<Recorder>();
+  if (!StartRecording(*logger.recorder, path)) return false;
+  AttachRecorder(logger.connection, logger.recorder.get());
+  return true;
+}
+
+// What each stream lost in the whole run.
+void TakeLosses(const Capture& capture, StreamLoss losses[kDumpStreamCount]) {
+  for (int i = 0; i < kDumpStreamCount; ++i) {
+    const DumpCount& count = DumpCountOf(capture, i);
+    losses[i].items = count.lostItems;
+    losses[i].bytes = count.lostBytes;
+    losses[i].first = static_cast<std::time_t>(count.firstLoss.load());
+    losses[i].last = static_cast<std::time_t>(count.lastLoss.load());
+    losses[i].failures = count.failures;
+  }
+}
+
+void IgnoreSignal(int signal) {
+  struct sigaction ignore = {};
+  ignore.sa_handler = SIG_IGN;
+  sigaction(signal, &ignore, nullptr);
 }
 
 }  // namespace
@@ -287,6 +364,15 @@ int main(int argc, char** argv) {
                  std::strerror(errno));
     return 1;
   }
+  FolderLock folderLock;
+  char holder[300];
+  int locked = LockFolder(folderLock, options.directory, options.device, holder, sizeof holder);
+  if (locked != 0) {
+    char text[2 * kLogPathSize + 400];
+    FolderLockText(locked, options.directory, holder, text, sizeof text);
+    std::fprintf(stderr, "tarnex-log: %s\n", text);
+    return 1;
+  }
   logger->output.terminal = isatty(STDOUT_FILENO) == 1;
   logger->output.quiet = options.quiet;
   if (!OpenWakeSignal(logger->owner.wake)) {
@@ -298,6 +384,9 @@ int main(int argc, char** argv) {
   action.sa_handler = OnStopSignal;
   sigaction(SIGINT, &action, nullptr);
   sigaction(SIGTERM, &action, nullptr);
+  IgnoreSignal(SIGHUP);   // a closed ssh session or terminal: logging goes on
+  IgnoreSignal(SIGPIPE);  // a closed output: the writes fail, and only the output ends
+  IgnoreSignal(SIGXFSZ);  // a file at its size limit: the write fails and is said
   SetStatusSink(StatusToOutput, &logger->output);
   Connection& connection = logger->connection;
   connection.sendsKeys = 0;
@@ -307,11 +396,7 @@ int main(int argc, char** argv) {
   connection.hooks.lineDown = OnLineDown;
   connection.hooks.screen = OnScreen;
   SetLogging(connection.capture->logging, 1);
-  if (options.record[0] != '\0') {
-    logger->recorder = std::make_unique<Recorder>();
-    if (!StartRecording(*logger->recorder, options.record)) return 1;
-    AttachRecorder(connection, logger->recorder.get());
-  }
+  if (options.record[0] != '\0' && !StartTheRecording(*logger)) return 1;
   Run(*logger);
   EndConnection(connection);  // the worker finishes its item and closes the files
   if (logger->recorder) {
@@ -324,11 +409,19 @@ int main(int argc, char** argv) {
                     logger->recorder->droppedTotal);
       PrintEvent(logger->output, text, true);
     }
+    bool recordingWhole = logger->recorder->droppedTotal == 0 && !logger->recorder->failed;
+    if (!recordingWhole && logger->exitCode == 0) logger->exitCode = kExitItemsLost;
   }
   SetLogging(connection.capture->logging, 0);
   SetStatusSink(nullptr, nullptr);
   if (logger->output.terminal && !options.quiet) std::fputs("\n", stdout);
-  if (logger->exitCode == 0) PrintEvent(logger->output, "stopped; every item is on disk", false);
+  StreamLoss losses[kDumpStreamCount];
+  TakeLosses(*connection.capture, losses);
+  char last[1200];
+  bool whole = LogStopLine(losses, last, sizeof last);
+  if (!whole && logger->exitCode == 0) logger->exitCode = kExitItemsLost;
+  if (logger->exitCode == 0 || !whole) PrintEvent(logger->output, last, !whole);
+  UnlockFolder(folderLock);
   wakeFd = -1;
   CloseWakeSignal(logger->owner.wake);
   return logger->exitCode;

@@ -7,25 +7,33 @@
 
 const char* const kLogUsage =
     "usage: tarnex-log -D DEVICE [-o DIR] [--for DURATION] [--quiet] [--wait]\n"
-    "                  [--record FILE]\n"
+    "                  [--silence DURATION] [--record FILE]\n"
     "       tarnex-log --check DEVICE\n"
     "Logs a GPS receiver of the Morwick family without a window: identifies it as the\n"
     "panel does, switches the line to its settings, and writes posn.dmp, obsd.dmp,\n"
     "corr.dmp and nmea.dmp until stopped (SIGINT, SIGTERM) or for the time given. It sends\n"
     "the receiver nothing beyond the identification, and reconnects by itself when the\n"
-    "receiver is lost. An earlier file that holds data is kept under its dated name.\n"
+    "receiver is lost. An earlier file that holds data is kept under its dated name; one\n"
+    "logger at a time writes into a folder.\n"
     "  -D DEVICE        /dev/ttyUSB0, com1..com20, rfc2217://HOST:PORT, tcp://HOST:PORT\n"
     "  -o DIR           where the dump files go (default: the current directory)\n"
     "  --for DURATION   stop after 90s, 15m, 2h or 1d (a bare number is seconds)\n"
     "  --quiet          show failures only\n"
     "  --wait           when the receiver cannot be reached at start, keep trying\n"
+    "  --silence DURATION  no byte at all for this long (default 60s) on a line that\n"
+    "                   was sending: the receiver is taken as lost and reconnected; 0: never\n"
     "  --record FILE    also record every byte on the line both ways, with its time\n"
     "                   (docs/recording-format.md)\n"
     "  --check DEVICE   look for the common reasons a port does not work; changes\n"
     "                   nothing on the receiver\n"
     "  --help, --version\n"
-    "Exit status: 0 after a clean stop, 1 when the device cannot be opened or the receiver\n"
-    "not identified at start (without --wait), 2 for a wrong command line.\n";
+    "A write that fails (a full disk, a folder that went) is said, the items are counted\n"
+    "as lost until writing works again, and the end says what was lost. SIGHUP is\n"
+    "ignored: logging goes on after the terminal closes; a closed output ends only the\n"
+    "output.\n"
+    "Exit status: 0 after a clean stop with every item on disk, 1 when the device cannot\n"
+    "be opened or the receiver not identified at start (without --wait) or the folder is\n"
+    "being logged into already, 2 for a wrong command line, 3 when items were lost.\n";
 
 namespace {
 
@@ -75,7 +83,7 @@ bool ParseLogOptions(int argc, const char* const* argv, LogOptions& options, cha
     }
     bool takesValue = std::strcmp(arg, "-D") == 0 || std::strcmp(arg, "-o") == 0 ||
                       std::strcmp(arg, "--for") == 0 || std::strcmp(arg, "--check") == 0 ||
-                      std::strcmp(arg, "--record") == 0;
+                      std::strcmp(arg, "--record") == 0 || std::strcmp(arg, "--silence") == 0;
     if (!takesValue) {
       std::snprintf(error, static_cast<size_t>(errorSize), "unknown option: %s", arg);
       return false;
@@ -90,6 +98,13 @@ bool ParseLogOptions(int argc, const char* const* argv, LogOptions& options, cha
       if (options.forSeconds < 0) {
         std::snprintf(error, static_cast<size_t>(errorSize),
                       "--for %.40s: not a duration such as 90s, 15m, 2h or 1d", value);
+        return false;
+      }
+    } else if (std::strcmp(arg, "--silence") == 0) {
+      options.silenceSeconds = std::strcmp(value, "0") == 0 ? 0 : ParseDuration(value);
+      if (options.silenceSeconds < 0) {
+        std::snprintf(error, static_cast<size_t>(errorSize),
+                      "--silence %.40s: not a duration such as 60s or 5m, nor 0", value);
         return false;
       }
     } else if (std::strcmp(arg, "-o") == 0) {

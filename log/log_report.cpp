@@ -19,19 +19,15 @@ void Append(char* out, int size, int& used, const char* format, Args... args) {
   if (n > 0) used = used + n < size - 1 ? used + n : size - 1;
 }
 
-}  // namespace
-
-void ByteCountText(unsigned long long bytes, char* out, int size) {
-  if (bytes < 1000) {
-    std::snprintf(out, static_cast<size_t>(size), "%llu B", bytes);
-  } else if (bytes < 1000000) {
-    std::snprintf(out, static_cast<size_t>(size), "%.1f kB", static_cast<double>(bytes) / 1e3);
-  } else if (bytes < 1000000000) {
-    std::snprintf(out, static_cast<size_t>(size), "%.1f MB", static_cast<double>(bytes) / 1e6);
-  } else {
-    std::snprintf(out, static_cast<size_t>(size), "%.2f GB", static_cast<double>(bytes) / 1e9);
+// "2026-12-07 15:40:01"
+void LocalStamp(std::time_t when, char* out, size_t size) {
+  std::tm local = {};
+  if (!LocalTime(when, local) || std::strftime(out, size, "%Y-%m-%d %H:%M:%S", &local) == 0) {
+    std::snprintf(out, size, "?");
   }
 }
+
+}  // namespace
 
 void LogStatusLine(const LogView& view, char* out, int size) {
   int used = 0;
@@ -41,16 +37,56 @@ void LogStatusLine(const LogView& view, char* out, int size) {
   Append(out, size, used, " |");
   for (int i = 0; i < 4; ++i) {
     Append(out, size, used, " %s %lu", kStreamNames[i], view.items[i]);
+    if (view.items[i] == 0 && view.lost[i] > 0)
+      Append(out, size, used, " (%lu LOST)", view.lost[i]);
     if (view.items[i] == 0) continue;
     char amount[24];
     ByteCountText(view.bytes[i], amount, sizeof amount);
-    Append(out, size, used, " (%s)", amount);
+    if (view.lost[i] > 0) {
+      Append(out, size, used, " (%s, %lu LOST)", amount, view.lost[i]);
+    } else {
+      Append(out, size, used, " (%s)", amount);
+    }
   }
   if (view.msSinceLastItem >= 0) {
     Append(out, size, used, " | last item %.1f s ago",
            static_cast<double>(view.msSinceLastItem) / 1000.0);
   }
   if (view.reconnects > 0) Append(out, size, used, " | reconnects %d", view.reconnects);
+}
+
+bool LogStopLine(const StreamLoss losses[4], char* out, int size) {
+  int used = 0;
+  out[0] = '\0';
+  unsigned failures = 0;
+  bool lost = false;
+  for (int i = 0; i < 4; ++i) {
+    failures += losses[i].failures;
+    lost = lost || losses[i].items > 0;
+  }
+  if (failures == 0) {
+    Append(out, size, used, "stopped; every item is on disk");
+    return true;
+  }
+  if (!lost) {
+    Append(out, size, used,
+           "stopped; no item was lost, but handing the files to the disk failed (see above)");
+    return false;
+  }
+  Append(out, size, used, "stopped; items were LOST:");
+  const char* separator = " ";
+  for (int i = 0; i < 4; ++i) {
+    const StreamLoss& loss = losses[i];
+    if (loss.items == 0) continue;
+    char amount[24], first[32], last[32];
+    ByteCountText(loss.bytes, amount, sizeof amount);
+    LocalStamp(loss.first, first, sizeof first);
+    LocalStamp(loss.last, last, sizeof last);
+    Append(out, size, used, "%s%s %lu item%s (%s) between %s and %s", separator, kStreamNames[i],
+           loss.items, loss.items == 1 ? "" : "s", amount, first, last);
+    separator = "; ";
+  }
+  return false;
 }
 
 void LogEventLine(std::time_t when, const char* text, char* out, int size) {

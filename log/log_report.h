@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <ctime>
 
+#include "capture/dump_file.h"
+
 // What tarnex-log shows: on a terminal one live status line, and a line per event with its
 // time for a service manager's journal.
 
@@ -15,7 +17,8 @@ struct LogView {
   uint32_t baud = 0;
   unsigned long items[4] = {};  // posn, obsd, corr, nmea
   unsigned long long bytes[4] = {};
-  long msSinceLastItem = -1;  // -1: no item yet
+  unsigned long lost[4] = {};  // items that could not be written
+  long msSinceLastItem = -1;   // -1: no item yet
   int reconnects = 0;
 };
 
@@ -23,8 +26,17 @@ struct LogView {
 // last item 0.4 s ago | reconnects 1"
 void LogStatusLine(const LogView& view, char* out, int size);
 
+// What one stream lost in the whole run, for the last line.
+struct StreamLoss {
+  unsigned long items = 0;
+  unsigned long long bytes = 0;
+  std::time_t first = 0, last = 0;
+  unsigned failures = 0;  // failures said, losses or not
+};
+
+// "stopped; every item is on disk" only when it is so; else what was lost, per stream,
+// and when. True when nothing was lost.
+bool LogStopLine(const StreamLoss losses[4], char* out, int size);
+
 // "2026-12-07 15:40:01 <text>", in local time.
 void LogEventLine(std::time_t when, const char* text, char* out, int size);
-
-// "3.4 kB": bytes in the unit that keeps the number short.
-void ByteCountText(unsigned long long bytes, char* out, int size);

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -30,10 +31,25 @@ struct DumpFileTest : ::testing::Test {
   ScratchDir scratch;
   fs::path directory = scratch.path;
 
+  DumpClock now{1000, LocalTimeAt(2026, 12, 7, 10, 0, 0)};
+
   void TearDown() override { CloseDump(slot); }
-  void Write(DumpStreamId stream, const Bytes& item) {
-    WriteDump(logging, directory.string().c_str(), stream, item.data(),
-              static_cast<int>(item.size()), slot);
+  int Write(DumpStreamId stream, const Bytes& item, const fs::path& where = {}) {
+    std::string folder = (where.empty() ? directory : where).string();
+    return WriteDump(logging, folder.c_str(), stream, item.data(), static_cast<int>(item.size()),
+                     slot, now);
+  }
+  void Later(int seconds) {
+    now.tick += static_cast<uint32_t>(seconds * 1000);
+    now.wall += seconds;
+  }
+  // The one failure text that starts so.
+  std::string FailureStarting(const std::string& start) {
+    std::string found;
+    for (const std::string& text : status.Failures()) {
+      if (text.rfind(start, 0) == 0) found = found.empty() ? text : "more than one";
+    }
+    return found;
   }
   Bytes Read(const std::string& name) {
     std::ifstream in(directory / name, std::ios::binary);
@@ -84,21 +100,86 @@ TEST_F(DumpFileTest, SentencesAreWrittenByteForByte) {
   EXPECT_EQ(Read("nmea.dmp"), Cat({sentence, sentence})) << "CR LF stays CR LF";
 }
 
-TEST_F(DumpFileTest, AnEmptyFileIsNotKeptAndAMissingDirectoryIsReportedOnce) {
+TEST_F(DumpFileTest, AnEmptyFileIsNotKept) {
   std::ofstream(directory / "corr.dmp", std::ios::binary);
   SetLogging(logging, 1);
   Write(kCorrStream, Frame(0x93, {7}));
   EXPECT_TRUE(Kept("corr").empty());
-  CloseDump(slot);
+}
 
-  DumpSlot lost;
-  std::string missing = (directory / "missing").string();
-  for (int i = 0; i < 3; ++i) {
-    Bytes item = Frame(0x57, {9});
-    WriteDump(logging, missing.c_str(), kObsdStream, item.data(), static_cast<int>(item.size()),
-              lost);
+// A folder that cannot be written: the failure is said once with the file's whole path,
+// each item is counted as lost, and when writing works again that is said with what was
+// lost and when; a second spell is said again. Only items that reached the file count.
+TEST_F(DumpFileTest, EachSpellOfFailureIsSaidWithWhatItLost) {
+  SetLogging(logging, 1);
+  fs::path blocker = directory / "blocker";  // a file where the folder should be
+  fs::path folder = blocker / "logs";
+  Bytes item = Frame(0x57, {9, 9});
+  for (int spell = 0; spell < 2; ++spell) {
+    std::ofstream(blocker).put('x');
+    for (int i = 0; i < 3; ++i) {
+      EXPECT_EQ(Write(kObsdStream, item, folder), -1);
+      Later(1);
+    }
+    fs::remove(blocker);
+    EXPECT_EQ(Write(kObsdStream, item, folder), 1) << "the folder is made";
+    CloseDump(slot);
+    fs::remove_all(blocker);
   }
-  EXPECT_EQ(status.Failures().size(), 1u);
+  std::string path = (fs::absolute(folder) / "obsd.dmp").lexically_normal().string();
+  std::vector<std::string> failures = status.Failures();
+  ASSERT_EQ(failures.size(), 4u);
+  for (int spell = 0; spell < 2; ++spell) {
+    EXPECT_EQ(failures[2 * spell].rfind("Could not open " + path + ": Not a directory.", 0), 0u)
+        << failures[2 * spell];
+    EXPECT_EQ(failures[2 * spell + 1],
+              "Writing " + path + " again; 3 items (24 B) were lost from " +
+                  (spell == 0 ? "10:00:00 to 10:00:02." : "10:00:03 to 10:00:05."));
+  }
+  EXPECT_EQ(slot.count.items, 2u);
+  EXPECT_EQ(slot.count.lostItems, 6u);
+  EXPECT_EQ(slot.count.lostBytes, 48u);
+  EXPECT_EQ(slot.count.failures, 2u);
+  EXPECT_FALSE(slot.count.failing);
+}
+
+// A file removed while logging is noticed within a second, said with the items that went
+// with it (counted as lost), and made anew at its place; one moved away keeps its items.
+TEST_F(DumpFileTest, AVanishedFileIsMadeAnew) {
+  SetLogging(logging, 1);
+  Bytes item = Frame(0x40, {1});
+  for (bool removed : {true, false}) {
+    SCOPED_TRACE(removed);
+    fs::path folder = directory / (removed ? "removed" : "moved");
+    fs::create_directory(folder);
+    auto fresh = std::make_unique<DumpSlot>();
+    auto write = [&] {
+      return WriteDump(logging, folder.string().c_str(), kPosnStream, item.data(),
+                       static_cast<int>(item.size()), *fresh, now);
+    };
+    ASSERT_EQ(write(), 1);
+    ASSERT_EQ(write(), 1);
+    if (removed) {
+      fs::remove(folder / "posn.dmp");
+    } else {
+      fs::rename(folder / "posn.dmp", folder / "elsewhere.dmp");
+    }
+    ASSERT_EQ(write(), 1) << "within the second: not looked at yet";
+    Later(1);
+    ASSERT_EQ(write(), 1);
+    CloseDump(*fresh);
+    EXPECT_EQ(Read((folder.filename() / "posn.dmp").string()), item);
+    EXPECT_EQ(fresh->count.items, removed ? 1u : 4u);
+    EXPECT_EQ(fresh->count.lostItems, removed ? 3u : 0u);
+    std::string path = (fs::absolute(folder) / "posn.dmp").lexically_normal().string();
+    EXPECT_EQ(FailureStarting(path),
+              removed ? path +
+                            " was removed while logging; 3 items (21 B) written into it since "
+                            "10:00:00 went with it. Writing it anew."
+                      : path +
+                            " was moved away while logging, with what was written into it. "
+                            "Writing it anew.");
+  }
 }
 
 TEST(KeptDumpName, DatedFromTheLastWriteAndNumberedWhenTaken) {

@@ -119,22 +119,6 @@ TEST_F(WorkerTest, NothingIsWrittenWhileLoggingIsOff) {
   }
 }
 
-TEST_F(WorkerTest, UnwritableDirectoryIsReportedOncePerPeriod) {
-  StopReceiveWorker(worker);  // the directory is the worker's to read while it runs
-  capture->dumpDirectory = directory + "/missing";
-  ASSERT_TRUE(Start());
-  SetLogging(capture->logging, 1);
-  Send(Cat({Frame(0x40, {1}), Frame(0x40, {2}), kGga}));
-  Settle();
-  EXPECT_EQ(status.Count("Could not open posn.dmp: No such file or directory"), 1);
-  EXPECT_EQ(status.Count("Could not open nmea.dmp: No such file or directory"), 1);
-  SetLogging(capture->logging, 0);
-  SetLogging(capture->logging, 1);
-  Send(Frame(0x40, {3}));
-  Settle();
-  EXPECT_EQ(status.Count("Could not open posn.dmp: No such file or directory"), 2);
-}
-
 TEST_F(WorkerTest, ScreenPayloadReplacesOnlyItsOwnLength) {
   auto expectScreen = [&](uint8_t head, int headLength, uint8_t tail) {
     ScreenImage image;
