@@ -331,7 +331,11 @@ void DumpDirectoryText(const char* directory, char* out, size_t size) {
     std::snprintf(out, size, "%s", directory[0] != '\0' ? directory : "the current directory");
     return;
   }
-  std::snprintf(out, size, "%s", where.lexically_normal().string().c_str());
+  where = where.lexically_normal();
+  if (!where.has_filename() && where.has_parent_path() && where != where.root_path()) {
+    where = where.parent_path();  // "/home/ann/logs/" from "logs/." or "logs/"
+  }
+  std::snprintf(out, size, "%s", where.string().c_str());
 }
 
 void FolderLockText(int error, const char* directory, const char* holder, char* out, size_t size) {

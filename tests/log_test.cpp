@@ -5,12 +5,14 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -27,6 +29,7 @@
 #include "sim/replay.h"
 #include "tests/scratch_dir.h"
 #include "tests/test_bytes.h"
+#include "tests/whole_items.h"
 
 namespace {
 
@@ -60,6 +63,8 @@ struct LogRun {
   pid_t pid = -1;
   ScratchDir scratch;
   std::string dir = scratch.Str();  // where its dump files and its output go
+  int standardOutput = -1;          // else the output file
+  rlim_t fileSizeLimit = 0;         // 0: none
 
   ~LogRun() {
     if (pid > 0) Signal(SIGKILL);
@@ -67,9 +72,11 @@ struct LogRun {
   void Start(std::vector<std::string> args) {
     pid = fork();
     if (pid == 0) {
-      int out = open((dir + "/output.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      dup2(out, STDOUT_FILENO);
+      int out = open((dir + "/output.txt").c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+      dup2(standardOutput >= 0 ? standardOutput : out, STDOUT_FILENO);
       dup2(out, STDERR_FILENO);
+      rlimit limit = {fileSizeLimit, RLIM_INFINITY};
+      if (fileSizeLimit > 0 && setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(126);
       std::string program = Program("TARNEX_LOG_PATH", TARNEX_LOG_PATH);
       std::vector<char*> argv = {const_cast<char*>(program.c_str())};
       for (std::string& arg : args) argv.push_back(arg.data());
@@ -90,7 +97,10 @@ struct LogRun {
     return ended && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
   std::string Output() { return ReadFile(dir + "/output.txt"); }
-  std::string Dump(const char* name) { return ReadFile(dir + "/" + name); }
+  std::string Dump(const char* name, const std::string& folder = "") {
+    return ReadFile((folder.empty() ? dir : folder) + "/" + name);
+  }
+  bool Running() { return pid > 0 && waitpid(pid, nullptr, WNOHANG) == 0; }
   bool Said(const std::string& text) { return Output().find(text) != std::string::npos; }
 };
 
@@ -280,6 +290,102 @@ TEST(TarnexLog, AReceiverThatReturnsIsLoggedOn) {
   waitpid(sim, nullptr, 0);
   EXPECT_TRUE(run.Said("lost the receiver on " + link)) << run.Output();
   ExpectWholeFramesUpToTheEnd(run.Dump("posn.dmp"));
+}
+
+ReceiverScript Sending(int dataRate) {
+  ReceiverScript script;
+  script.identification = kMorwick;
+  script.dataRate = dataRate;
+  return script;
+}
+
+// Writes that fail part way (the file size limit standing for a full disk): each spell is
+// said, the files stay whole items, and the end says what was lost, with status 3.
+TEST(TarnexLog, LostItemsAreSaidAndTheFilesStayWhole) {
+  FakeReceiver receiver;
+  ASSERT_TRUE(StartFakeReceiver(receiver, Sending(40)));
+  LogRun run;
+  run.fileSizeLimit = 6000;
+  run.Start({"-D", FakeReceiverPath(receiver), "-o", run.dir});
+  ASSERT_TRUE(
+      WaitUntil([&] { return run.Said("File too large. Its items are counted as lost"); }, 10000))
+      << run.Output();
+  rlimit none = {RLIM_INFINITY, RLIM_INFINITY};
+  ASSERT_EQ(prlimit(run.pid, RLIMIT_FSIZE, &none, nullptr), 0);
+  ASSERT_TRUE(WaitUntil([&] { return run.Said(" again; "); }, 5000)) << run.Output();
+  EXPECT_EQ(run.Signal(SIGTERM), 3) << run.Output();
+  EXPECT_TRUE(run.Said("stopped; items were LOST: ")) << run.Output();
+  EXPECT_FALSE(run.Said("every item is on disk"));
+  for (const char* name : {"posn.dmp", "obsd.dmp", "corr.dmp", "nmea.dmp"}) {
+    EXPECT_EQ(WholeItemsProblem(run.Dump(name), name[0] == 'n'), "") << name;
+  }
+}
+
+// The folder removed while logging: said within a few seconds, made again, logged on.
+TEST(TarnexLog, ARemovedFolderIsMadeAgain) {
+  FakeReceiver receiver;
+  ASSERT_TRUE(StartFakeReceiver(receiver, Sending(10)));
+  LogRun run;
+  std::string folder = run.dir + "/logs";
+  std::filesystem::create_directory(folder);
+  run.Start({"-D", FakeReceiverPath(receiver), "-o", folder});
+  ASSERT_TRUE(WaitUntil([&] { return run.Dump("nmea.dmp", folder).size() > 0; }, 8000));
+  std::filesystem::remove_all(folder);
+  ASSERT_TRUE(WaitUntil([&] { return run.Said("nmea.dmp was removed while logging"); }, 5000))
+      << run.Output();
+  EXPECT_TRUE(WaitUntil([&] { return run.Dump("nmea.dmp", folder).size() > 0; }, 5000));
+  EXPECT_EQ(run.Signal(SIGTERM), 3) << run.Output();
+}
+
+// One logger per folder; a closed terminal or output ends no log; an earlier recording
+// of the same name is kept.
+TEST(TarnexLog, SecondLoggerHangUpClosedOutputAndAnEarlierRecording) {
+  FakeReceiver receiver, other;
+  ASSERT_TRUE(StartFakeReceiver(receiver, Sending(10)));
+  ASSERT_TRUE(StartFakeReceiver(other, Sending(0)));
+  LogRun run;
+  int output[2];
+  ASSERT_EQ(pipe(output), 0);
+  run.standardOutput = output[1];
+  std::string recording = run.dir + "/session.rec";
+  std::ofstream(recording) << "an earlier recording";
+  run.Start({"-D", FakeReceiverPath(receiver), "-o", run.dir, "--record", recording});
+  close(output[1]);
+  char first[200];
+  ASSERT_GT(read(output[0], first, sizeof first), 0) << "it speaks";
+  close(output[0]);  // nobody reads any more
+  LogRun second;
+  second.Start({"-D", FakeReceiverPath(other), "-o", run.dir});
+  EXPECT_EQ(second.Wait(), 1);
+  EXPECT_TRUE(second.Said(" is already being logged into by process " + std::to_string(run.pid)))
+      << second.Output();
+  kill(run.pid, SIGHUP);
+  size_t before = run.Dump("nmea.dmp").size();
+  EXPECT_TRUE(WaitUntil([&] { return run.Dump("nmea.dmp").size() > before + 300; }, 5000));
+  EXPECT_TRUE(run.Running()) << run.Output();
+  EXPECT_EQ(run.Signal(SIGTERM), 0) << run.Output();
+  int kept = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(run.dir)) {
+    std::string name = entry.path().filename().string();
+    if (name.rfind("session-", 0) == 0 && ReadFile(entry.path().string()) == "an earlier recording")
+      ++kept;
+  }
+  EXPECT_EQ(kept, 1);
+}
+
+// A line that had been sending and falls silent is a lost receiver, found again.
+TEST(TarnexLog, ASilentLineIsTakenAsLost) {
+  FakeReceiver receiver;
+  ASSERT_TRUE(StartFakeReceiver(receiver, Sending(0)));
+  LogRun run;
+  run.Start({"-D", FakeReceiverPath(receiver), "-o", run.dir, "--silence", "1s"});
+  ASSERT_TRUE(WaitUntil([&] { return run.Said("connected to MORWICK"); }, 8000)) << run.Output();
+  Bytes sentence = Text(Sentence("GPZDA,101530.00,07,12,2026,00,00"));
+  SendFromReceiver(receiver, sentence.data(), static_cast<int>(sentence.size()));
+  EXPECT_TRUE(WaitUntil([&] { return run.Said("nothing came from the receiver"); }, 5000))
+      << run.Output();
+  EXPECT_TRUE(WaitUntil([&] { return run.Said("reconnected to MORWICK"); }, 8000)) << run.Output();
+  EXPECT_EQ(run.Signal(SIGTERM), 0) << run.Output();
 }
 
 struct CheckRun {
