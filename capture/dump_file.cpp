@@ -80,8 +80,8 @@ void EndSpell(DumpSlot& slot) {
   ClockText(slot.spellFrom, from, sizeof from);
   ClockText(slot.spellTo, to, sizeof to);
   char text[2 * kDumpPathSize];
-  std::snprintf(text, sizeof text, "Writing %s again; %s were lost from %s to %s.", slot.shownPath,
-                amount, from, to);
+  std::snprintf(text, sizeof text, "Writing %s again; %s %s lost from %s to %s.", slot.shownPath,
+                amount, slot.spellItems == 1 ? "was" : "were", from, to);
   ShowStatusFailure(text);
 }
 

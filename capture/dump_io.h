@@ -32,5 +32,9 @@ DumpFilePlace PlaceOfDumpFile(const DumpFile& file, const char* path);
 
 void CloseDumpFile(DumpFile& file);
 
+// Readies the process for dump writes: a file at the system's size limit must fail the
+// write (which is said), not end the process.
+void PrepareDumpWrites();
+
 // Makes a folder and the folders above it that are missing.
 int MakeFolders(const char* path);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: BSD-2-Clause
 #include <errno.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -61,6 +62,10 @@ void CloseDumpFile(DumpFile& file) {
   if (file.handle < 0) return;
   close(static_cast<int>(file.handle));  // everything was written and synced before
   file.handle = -1;
+}
+
+void PrepareDumpWrites() {
+  signal(SIGXFSZ, SIG_IGN);
 }
 
 int MakeFolders(const char* path) {

@@ -57,6 +57,8 @@ void CloseDumpFile(DumpFile& file) {
   file.handle = -1;
 }
 
+void PrepareDumpWrites() {}
+
 int MakeFolders(const char* path) {
   std::string partial;
   for (const char* at = path;; ++at) {

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "capture/dump_io.h"
 #include "capture/folder_lock.h"
 #include "connection/connection.h"
 #include "link/identification.h"
@@ -386,7 +387,7 @@ int main(int argc, char** argv) {
   sigaction(SIGTERM, &action, nullptr);
   IgnoreSignal(SIGHUP);   // a closed ssh session or terminal: logging goes on
   IgnoreSignal(SIGPIPE);  // a closed output: the writes fail, and only the output ends
-  IgnoreSignal(SIGXFSZ);  // a file at its size limit: the write fails and is said
+  PrepareDumpWrites();
   SetStatusSink(StatusToOutput, &logger->output);
   Connection& connection = logger->connection;
   connection.sendsKeys = 0;

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "capture/folder_lock.h"
 #include "connection/connection.h"
 #include "link/recording.h"
 #include "link/serial_ports.h"
@@ -67,6 +68,7 @@ struct Panel {
   QTimer* recordingTimer = nullptr;
   std::unique_ptr<Recorder> recorder;  // made at the first recording, kept for the run
   std::string recordingPath;           // "" while not recording
+  FolderLock loggingLock;              // held on the dump folder while logging is on
   std::map<int, QAction*> actions;     // menu items by command id
   QMenu* deviceMenu = nullptr;
   QActionGroup* deviceGroup = nullptr;

@@ -6,7 +6,9 @@
 #include <QFileDialog>
 #include <QTimer>
 #include <cstdio>
+#include <cstring>
 
+#include "capture/dump_file.h"
 #include "link/recording.h"
 #include "link/status_message.h"
 #include "panel/main_window.h"
@@ -23,8 +25,30 @@ void MarkRecording(Panel& panel, bool on) {
 
 }  // namespace
 
+// An earlier recording of the same name is kept under its dated name, never replaced.
+bool KeepEarlierRecording(const char* path) {
+  char kept[1000];
+  int error = KeepEarlierFile(path, kept, sizeof kept);
+  char text[2200];
+  if (error != 0) {
+    std::snprintf(text, sizeof text, "Could not keep the earlier %s: %s; nothing recorded", path,
+                  std::strerror(error));
+    ShowStatusFailure(text);
+    return false;
+  }
+  if (kept[0] != '\0') {
+    std::snprintf(text, sizeof text, "Kept the earlier recording %s as %s", path, kept);
+    ShowStatusMessage(text);
+  }
+  return true;
+}
+
 bool StartSessionRecording(Panel& panel, const char* path) {
   StopSessionRecording(panel);
+  if (!KeepEarlierRecording(path)) {
+    MarkRecording(panel, false);
+    return false;
+  }
   if (!panel.recorder) panel.recorder = std::make_unique<Recorder>();
   if (!StartRecording(*panel.recorder, path)) {
     MarkRecording(panel, false);
@@ -67,7 +91,8 @@ void ToggleRecording(Panel& panel) {
     return;
   }
   QString path = QFileDialog::getSaveFileName(panel.window, "Record session", "session.rec",
-                                              "Tarnex recordings (*.rec);;All files (*)");
+                                              "Tarnex recordings (*.rec);;All files (*)", nullptr,
+                                              QFileDialog::DontConfirmOverwrite);
   if (path.isEmpty()) {
     MarkRecording(panel, false);
     return;

@@ -64,14 +64,29 @@ void ShowAbout(Panel& panel) {
   ShowMessageBox(panel, text.c_str(), "About Tarnex");
 }
 
+// Logging On takes the dump folder's lock first: a second program logging into the same
+// folder would write over this one's files.
 void ChooseLogging(Panel& panel, int commandId) {
   bool on = commandId == kLoggingOnCommand;
   bool wasOn = LoggingOn(panel.connection.capture->logging) != 0;
+  const char* folder = panel.connection.capture->dumpDirectory.c_str();
+  if (on && !wasOn) {
+    char holder[300];
+    int error = LockFolder(panel.loggingLock, folder, panel.device.portPath, holder, sizeof holder);
+    if (error != 0) {
+      char text[1000];
+      FolderLockText(error, folder, holder, text, sizeof text);
+      ShowStatusFailure(text);
+      CheckMenuRadioItem(panel, kLoggingOnCommand, kLoggingOffCommand, kLoggingOffCommand);
+      return;
+    }
+  }
   SetLogging(panel.connection.capture->logging, on ? 1 : 0);
+  if (!on) UnlockFolder(panel.loggingLock);
   CheckMenuRadioItem(panel, kLoggingOnCommand, kLoggingOffCommand, commandId);
   if (!on || wasOn) return;
   char directory[400];
-  DumpDirectoryText(panel.connection.capture->dumpDirectory.c_str(), directory, sizeof directory);
+  DumpDirectoryText(folder, directory, sizeof directory);
   char text[500];
   std::snprintf(text, sizeof text, "Logging to %s (posn.dmp, obsd.dmp, corr.dmp, nmea.dmp)",
                 directory);

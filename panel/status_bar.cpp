@@ -167,6 +167,20 @@ void CreateStatusBar(Panel& panel) {
   panel.statusBarReady = 1;
 }
 
+namespace {
+
+// Items are being lost: the clock must not cover what says so.
+bool LoggingFails(const Panel& panel) {
+  const Capture& capture = *panel.connection.capture;
+  if (!LoggingOn(capture.logging)) return false;
+  for (int stream = 0; stream < kDumpStreamCount; ++stream) {
+    if (DumpCountOf(capture, stream).failing) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
 // Every text goes to the history. The field shows it unless the receiver is lost (the
 // loss text stays until it is back) or it is the poll's clock and what the field holds
 // has not been there long enough to be read.
@@ -178,6 +192,7 @@ void OnStatusText(Panel& panel, const char* text, int kind) {
     return;
   }
   if (kind == kStatusClock && !ClockMayReplace(panel.messageField, TickCount())) return;
+  if (kind == kStatusClock && LoggingFails(panel)) return;  // the failure stays in view
   SetMessageLine(panel, text, kind);
 }
 

@@ -4,37 +4,19 @@
 // without root and without a file system of its own.
 
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/resource.h>
 
 #include <fstream>
 #include <iterator>
 #include <string>
 
 #include "capture/dump_file.h"
+#include "tests/file_size_limit.h"
 #include "tests/scratch_dir.h"
 #include "tests/status_capture.h"
 #include "tests/test_bytes.h"
 #include "tests/whole_items.h"
 
 namespace {
-
-// Holds the limit while it lives; the process's own limit is put back after.
-struct FileSizeLimit {
-  rlimit before = {};
-  void (*handler)(int) = nullptr;
-  explicit FileSizeLimit(rlim_t bytes) {
-    handler = signal(SIGXFSZ, SIG_IGN);
-    getrlimit(RLIMIT_FSIZE, &before);
-    rlimit limited = before;
-    limited.rlim_cur = bytes;
-    setrlimit(RLIMIT_FSIZE, &limited);
-  }
-  ~FileSizeLimit() {
-    setrlimit(RLIMIT_FSIZE, &before);
-    signal(SIGXFSZ, handler);
-  }
-};
 
 std::string ReadWhole(const std::string& path) {
   std::ifstream in(path, std::ios::binary);

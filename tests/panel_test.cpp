@@ -23,6 +23,7 @@
 #include <thread>
 #include <vector>
 
+#include "capture/folder_lock.h"
 #include "link/recording.h"
 #include "link/status_message.h"
 #include "panel/display_widget.h"
@@ -30,6 +31,7 @@
 #include "panel/main_window.h"
 #include "panel/status_bar.h"
 #include "sim/fake_receiver.h"
+#include "tests/file_size_limit.h"
 #include "tests/panel_fixture.h"
 #include "tests/scratch_dir.h"
 #include "tests/ser2net_fixture.h"
@@ -311,6 +313,40 @@ TEST_F(PanelTest, LoggingMenuSwitchesTheDumpFiles) {
   EXPECT_EQ(access(posn.c_str(), F_OK), 0);
   DispatchCommand(*panel, kLoggingOffCommand);
   EXPECT_EQ(LoggingOn(panel->connection.capture->logging), 0);
+
+  // Another program logging into the folder: Logging On is refused and says who it is.
+  FolderLock other;
+  char holder[100];
+  ASSERT_EQ(LockFolder(other, scratch.Str().c_str(), "/dev/ttyUSB7", holder, sizeof holder), 0);
+  DispatchCommand(*panel, kLoggingOnCommand);
+  EXPECT_EQ(LoggingOn(panel->connection.capture->logging), 0);
+  EXPECT_TRUE(panel->actions[kLoggingOffCommand]->isChecked());
+  EXPECT_TRUE(Message().endsWith(
+      QString("is already being logged into by process %1 (/dev/ttyUSB7)").arg(getpid())))
+      << Message().toStdString();
+  UnlockFolder(other);
+}
+
+// Items that cannot be written: the failure stays in the message field, the clock never
+// covers it, until the file is written again, which is said with what was lost.
+TEST_F(PanelTest, AFailingLogStaysInView) {
+  ScratchDir scratch;
+  panel->connection.capture->dumpDirectory = scratch.Str();
+  Start("");
+  DispatchCommand(*panel, kLoggingOnCommand);
+  Bytes frame = Frame(0x40, Bytes(40, 7));
+  auto send = [&] { SendFromReceiver(receiver, frame.data(), static_cast<int>(frame.size())); };
+  {
+    FileSizeLimit limit(frame.size() / 2);
+    send();
+    ASSERT_TRUE(SpinUntil([&] { return Message().startsWith("Could not write "); }));
+    panel->messageField.shownAt -= 60000;     // long past the time a failure holds the field
+    Spin(2 * PollPeriod(panel->connection));  // the polls' clock comes and goes
+    EXPECT_TRUE(Message().startsWith("Could not write ")) << Message().toStdString();
+  }
+  send();
+  ASSERT_TRUE(SpinUntil([&] { return Message().contains(" again; 1 item (46 B) was lost"); }))
+      << Message().toStdString();
 }
 
 TEST_F(PanelTest, StatusTextsFromAnotherThreadArriveInOrder) {
