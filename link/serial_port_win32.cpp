@@ -183,11 +183,26 @@ int SetDeviceLine(SerialPort& port, uint32_t baud, int parity) {
     ShowStatusFailure("Un-recognized parity");
     return -1;
   }
-  // Baud 0 is no speed at all: no device runs at it.
+  // The whole line, not only its speed: a port left by another program with XON/XOFF on
+  // would swallow 0x11 and 0x13 inside frames, and one with CTS flow control on would
+  // hold every write on a three-wire cable. Baud 0 is no speed at all: no device runs at it.
   line.BaudRate = baud;
   line.ByteSize = 8;
   line.Parity = parityCode;
   line.StopBits = ONESTOPBIT;
+  line.fBinary = TRUE;
+  line.fParity = parity != kParityNone;
+  line.fOutxCtsFlow = FALSE;
+  line.fOutxDsrFlow = FALSE;
+  line.fDtrControl = DTR_CONTROL_ENABLE;
+  line.fDsrSensitivity = FALSE;
+  line.fTXContinueOnXoff = TRUE;
+  line.fOutX = FALSE;
+  line.fInX = FALSE;
+  line.fErrorChar = FALSE;
+  line.fNull = FALSE;
+  line.fRtsControl = RTS_CONTROL_ENABLE;
+  line.fAbortOnError = FALSE;
   if (baud == 0 || !SetCommState(PortHandle(port), &line)) {
     Trace("SetCommState failed: %lu", GetLastError());
     ShowStatusFailure("Could not set comm settings.");

@@ -428,6 +428,7 @@ bool StartFakeReceiver(FakeReceiver& receiver, const ReceiverScript& script) {
   receiver.script = script;
   bool lineReady =
       script.tcpPort > 0 ? OpenListener(receiver, script.tcpPort) : OpenPtyPair(receiver.pty);
+  if (lineReady && script.cookedLine && script.tcpPort == 0) lineReady = CookPtyLine(receiver.pty);
   if (!lineReady) return false;
   if (!OpenWakeSignal(receiver.wake)) {
     std::fprintf(stderr, "sim: eventfd failed: %s\n", std::strerror(errno));

@@ -46,8 +46,9 @@ struct ReceiverScript {
   // stream follows the identification with its original timing, speedUp times faster.
   const Replay* replay = nullptr;
   double speedUp = 1;
-  int keyDelayMs = 0;     // a key changes the receiver's screen this long after it arrives
-  bool lineTime = false;  // what the receiver sends takes its time on the line at its speed
+  int keyDelayMs = 0;       // a key changes the receiver's screen this long after it arrives
+  bool lineTime = false;    // what the receiver sends takes its time on the line at its speed
+  bool cookedLine = false;  // the pty starts with XON/XOFF and CR to NL on (CookPtyLine)
   // Where to write a line for each packet received: its type, length and the line speed
   // in force ("6f 0 9600"); null: nowhere.
   FILE* traffic = nullptr;

@@ -46,6 +46,20 @@ void ClosePtyPair(PtyPair& pty) {
   pty.master = -1;
 }
 
+bool CookPtyLine(const PtyPair& pty) {
+  struct termios2 line;
+  if (ioctl(pty.slaveHold, TCGETS2, &line) != 0) {
+    std::fprintf(stderr, "sim: TCGETS2 ioctl failed: %s\n", std::strerror(errno));
+    return false;
+  }
+  line.c_iflag |= IXON | IXOFF | ICRNL;
+  if (ioctl(pty.slaveHold, TCSETS2, &line) != 0) {
+    std::fprintf(stderr, "sim: TCSETS2 ioctl failed: %s\n", std::strerror(errno));
+    return false;
+  }
+  return true;
+}
+
 uint32_t PtyLineSpeed(const PtyPair& pty) {
   struct termios2 line;
   if (ioctl(pty.master, TCGETS2, &line) != 0) {

@@ -15,5 +15,10 @@ struct PtyPair {
 bool OpenPtyPair(PtyPair& pty);
 void ClosePtyPair(PtyPair& pty);
 
+// Leaves the line as another program may leave a port: XON/XOFF flow control both ways
+// and CR turned into NL on input. A program that does not set the whole line raw then
+// loses those bytes. false when the settings cannot be changed (said).
+bool CookPtyLine(const PtyPair& pty);
+
 // The output speed last set on the slave, read through the master (any value).
 uint32_t PtyLineSpeed(const PtyPair& pty);

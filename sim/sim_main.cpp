@@ -41,6 +41,7 @@ struct SimOptions {
   double keyDelay = 0;     // milliseconds
   bool ack = true;
   bool lineTime = false;
+  bool cookedLine = false;
 };
 
 const char* const kUsage =
@@ -65,6 +66,10 @@ const char* const kUsage =
     "                    pseudo-terminal behind the same --link\n"
     "  --key-delay MS    a key changes the screen MS milliseconds after it arrives\n"
     "                    (default 0), as a receiver that takes its time over a key\n"
+    "  --cooked-line     the device starts with XON/XOFF flow control and CR-to-NL on, as\n"
+    "                    another program may leave a port, and the identification holds\n"
+    "                    CR LF, XON and XOFF: a program that does not set the line raw\n"
+    "                    loses them\n"
     "  --line-time       what the receiver sends takes its time on the line at the\n"
     "                    speed the panel set, 10 bits a byte, as on a real cable\n"
     "  --replay FILE     play the receiver's side of a recording (tarnex-log --record,\n"
@@ -105,6 +110,10 @@ bool ParseOptions(int argc, char** argv, SimOptions& options) {
     }
     if (arg == "--no-ack") {
       options.ack = false;
+      continue;
+    }
+    if (arg == "--cooked-line") {
+      options.cookedLine = true;
       continue;
     }
     if (arg == "--line-time") {
@@ -197,6 +206,8 @@ int main(int argc, char** argv) {
   script.tcpPort = static_cast<int>(options.tcpPort);
   script.keyDelayMs = static_cast<int>(options.keyDelay);
   script.lineTime = options.lineTime;
+  script.cookedLine = options.cookedLine;
+  if (options.cookedLine) script.identification += "\r\n\x11\x13";
   if (!options.traffic.empty()) {
     script.traffic = std::fopen(options.traffic.c_str(), "w");
     if (script.traffic == nullptr) {

@@ -28,6 +28,7 @@
 #include "sim/fake_receiver.h"
 #include "sim/replay.h"
 #include "tests/scratch_dir.h"
+#include "tests/ser2net_fixture.h"
 #include "tests/test_bytes.h"
 #include "tests/whole_items.h"
 
@@ -373,12 +374,16 @@ TEST(TarnexLog, SecondLoggerHangUpClosedOutputAndAnEarlierRecording) {
   EXPECT_EQ(kept, 1);
 }
 
-// A line that had been sending and falls silent is a lost receiver, found again.
+// A device server that identifies the receiver, sends a little and then keeps the
+// connection open without a byte more: the receiver is taken as lost and found again.
 TEST(TarnexLog, ASilentLineIsTakenAsLost) {
   FakeReceiver receiver;
-  ASSERT_TRUE(StartFakeReceiver(receiver, Sending(0)));
+  ReceiverScript script = Sending(0);
+  script.tcpPort = FreePort();
+  ASSERT_TRUE(StartFakeReceiver(receiver, script));
   LogRun run;
-  run.Start({"-D", FakeReceiverPath(receiver), "-o", run.dir, "--silence", "1s"});
+  std::string name = "tcp://127.0.0.1:" + std::to_string(script.tcpPort);
+  run.Start({"-D", name, "-o", run.dir, "--silence", "1s"});
   ASSERT_TRUE(WaitUntil([&] { return run.Said("connected to MORWICK"); }, 8000)) << run.Output();
   Bytes sentence = Text(Sentence("GPZDA,101530.00,07,12,2026,00,00"));
   SendFromReceiver(receiver, sentence.data(), static_cast<int>(sentence.size()));

@@ -77,6 +77,16 @@ TEST(WineComPort, IdentifiesTheReceiverAndSwitchesTheLine) {
   EXPECT_EQ(std::string(link->identification).rfind("PRODUCT,MORWICK;PORT,0", 0), 0u);
 }
 
+// A port left with XON/XOFF and CR-to-NL on (tarnex-sim --cooked-line): the whole line is
+// set raw, so the identification's CR LF, XON and XOFF arrive inside their frame unchanged.
+TEST(WineComPort, EveryByteGetsThroughALineLeftCooked) {
+  StatusCapture status;
+  auto link = std::make_unique<Link>();
+  ASSERT_EQ(IdentifyReceiver(*link, portName.c_str()), 1) << status.Texts().size();
+  EXPECT_EQ(std::string(link->identification),
+            "PRODUCT,MORWICK;PORT,0,0,38400,8,1,N,X;VERSION,2.10\r\n\x11\x13");
+}
+
 TEST(WineComPort, NamesTheSystemsReasonWhenAPortCannotBeOpened) {
   StatusCapture status;
   SerialPort port;
