@@ -18,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "capture/dump_io.h"
 #include "capture/nmea_ring.h"
 #include "capture/receive_worker.h"
 #include "link/recording.h"
@@ -273,6 +274,35 @@ void BM_RecordRead(benchmark::State& state) {
       1e-4, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_RecordRead);
+
+double ThisThreadCpuSeconds() {
+  struct timespec used = {};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &used);
+  return static_cast<double>(used.tv_sec) + used.tv_nsec / 1e9;
+}
+
+// The dump files go to the disk once a second: what one second of a full 115200-baud
+// line (11,520 bytes) costs to hand over, in CPU time of the writing thread, as a share
+// of one core. The wall time the disk takes is the disk's, not the worker's CPU.
+void BM_SyncASecondOfData(benchmark::State& state) {
+  DumpFile file;
+  if (OpenDumpFile((BenchDir() / "sync.dmp").c_str(), file) != 0) {
+    state.SkipWithError("cannot open the benchmark's dump file");
+    return;
+  }
+  const std::vector<uint8_t>& stream = MixedStream();
+  double cpu = 0;
+  for (auto _ : state) {
+    WriteWhole(file, stream.data(), 11520);
+    double before = ThisThreadCpuSeconds();
+    SyncDumpFile(file);
+    cpu += ThisThreadCpuSeconds() - before;
+  }
+  CloseDumpFile(file);
+  state.counters["cpu_percent_at_115200"] =
+      cpu / static_cast<double>(state.iterations()) * 100;  // one sync a second
+}
+BENCHMARK(BM_SyncASecondOfData)->Iterations(50)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
