@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: BSD-2-Clause
 // The process killed while logging at a high data rate: every dump file is a byte-exact
-// prefix of what was sent, at most its last item cut short.
+// prefix of what was sent, and whole items: each is written at once.
 
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -21,6 +21,7 @@
 #include "sim/pty_pair.h"
 #include "tests/scratch_dir.h"
 #include "tests/test_bytes.h"
+#include "tests/whole_items.h"
 
 namespace {
 
@@ -109,6 +110,9 @@ TEST(KilledWhileLogging, EachDumpIsAPrefixOfWhatWasSent) {
     EXPECT_GT(written.size(), 0u) << file.name;
     ASSERT_LE(written.size(), file.items.size()) << file.name;
     EXPECT_TRUE(std::equal(written.begin(), written.end(), file.items.begin())) << file.name;
+    EXPECT_EQ(WholeItemsProblem(std::string(written.begin(), written.end()), file.name[0] == 'n'),
+              "")
+        << file.name;
   }
 }
 
