@@ -31,28 +31,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
-std::vector<uint8_t> PacketTypes(FakeReceiver& receiver) {
-  std::vector<uint8_t> types;
-  for (const SeenPacket& packet : ReceivedPackets(receiver)) types.push_back(packet.type);
-  return types;
-}
-
-TEST_F(ConnectionTest, IdentifiesOnTheWorkerThenSendsTheFirstKey) {
-  FakeReceiver receiver;
-  ASSERT_TRUE(StartFakeReceiver(receiver, Script(kMorwick)));
-  ASSERT_EQ(Connect(receiver), kOutcomeConnected);
-  EXPECT_EQ(connection->connected, 1);
-  EXPECT_EQ(connection->identity.receiverPortNumber, 2u);
-  EXPECT_EQ(connection->identity.baud, 38400u);
-  EXPECT_STREQ(connection->identity.identification, kMorwick);
-  auto until = Clock::now() + milliseconds(2000);
-  while (ReceivedPackets(receiver).size() < 2 && Clock::now() < until) {
-    std::this_thread::sleep_for(milliseconds(2));
-  }
-  EXPECT_EQ(PacketTypes(receiver), (std::vector<uint8_t>{0x6F, 0x81}));
-  EXPECT_EQ(ReceivedPackets(receiver)[1].data, std::vector<uint8_t>{0x50});
-}
-
 // Data the receiver sends right behind its reply comes in with the reply's read: it is
 // logged like everything after it.
 TEST_F(ConnectionTest, DataRightBehindTheReplyIsLogged) {

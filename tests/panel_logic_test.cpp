@@ -75,22 +75,6 @@ TEST(CommandLine, OverlongDeviceNameIsCut) {
   EXPECT_EQ(parsed.options.displayMode, kTwoLineMode);
 }
 
-TEST(Keypad, CodesPerMode) {
-  struct Case {
-    int id;
-    int four;
-    int two;
-  } cases[] = {{2054, 76, 85},   {2055, 77, 81},   {2056, 75, 84},   {2057, 74, 83},
-               {2058, 79, 82},   {2059, 29, 29},   {2060, 28, 28},   {2061, 253, 253},
-               {2062, 254, 254}, {2063, '0', '0'}, {2064, '1', '1'}, {2072, '9', '9'},
-               {2073, 'A', 'A'}, {2076, 'D', 'D'}, {2077, 13, 13},   {2078, 127, 127},
-               {2079, 80, 80},   {2053, -1, -1}};
-  for (const Case& c : cases) {
-    EXPECT_EQ(KeyCodeFor(c.id, kFourLineMode), c.four) << c.id;
-    EXPECT_EQ(KeyCodeFor(c.id, kTwoLineMode), c.two) << c.id;
-  }
-}
-
 ScreenImage Image(uint8_t fill, uint8_t cursor) {
   ScreenImage image;
   std::memset(image.bytes, fill, kScreenCells);
