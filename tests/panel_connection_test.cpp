@@ -27,13 +27,6 @@ Bytes ReadFile(const std::string& path) {
   return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-bool Logged(Panel& panel, const std::string& text) {
-  for (int i = 0; i < panel.messages.count; ++i) {
-    if (text == MessageAt(panel.messages, i).text) return true;
-  }
-  return false;
-}
-
 // A scratch directory for dump files, and a link that stands for the device, as a
 // /dev/serial/by-id/ name or tarnex-sim's --link does.
 struct PanelConnectionTest : PanelTest {

@@ -42,6 +42,14 @@ bool SpinUntil(Predicate done, int limitMs = 6000) {
   return true;
 }
 
+// Whether the Messages window holds a message that starts so.
+inline bool Logged(Panel& panel, const std::string& start) {
+  for (int i = 0; i < panel.messages.count; ++i) {
+    if (std::string(MessageAt(panel.messages, i).text).rfind(start, 0) == 0) return true;
+  }
+  return false;
+}
+
 // A panel connected to a simulated receiver on a pseudo-terminal.
 struct PanelTest : ::testing::Test {
   FakeReceiver receiver;

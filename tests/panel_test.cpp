@@ -237,8 +237,10 @@ TEST_F(PanelTest, RecordsTheSession) {
   Start("");
   ScratchDir scratch;
   std::string path = scratch / "session.rec";
+  std::ofstream(path) << "an earlier recording";
   ASSERT_TRUE(StartSessionRecording(*panel, path.c_str()));
   EXPECT_TRUE(panel->actions[kRecordCommand]->isChecked());
+  EXPECT_TRUE(Logged(*panel, "Kept the earlier recording " + path + " as ")) << "never replaced";
   DispatchCommand(*panel, 2064);  // the key 1
   int before = panel->display->Paints();
   ASSERT_TRUE(SpinUntil([&] { return panel->display->Paints() > before + 1; }));

@@ -199,23 +199,4 @@ TEST(Replay, ScreensAreCutOutOfTheStream) {
   EXPECT_EQ(stream[1].microseconds, 20u);
 }
 
-// A screen may follow a chunk only where the chunk ends between two items: after a whole
-// frame or a line's end, not inside a sentence or a frame.
-TEST(Replay, ChunksEndingBetweenItemsAreMarked) {
-  uint8_t frame[kMaxFrameLength];
-  uint8_t data[3] = {1, 2, 3};
-  int size = BuildFrame(0x88, data, 3, frame);
-  std::vector<uint8_t> head(frame, frame + 3);
-  std::vector<uint8_t> tail(frame + 3, frame + size);
-  std::vector<ReplayChunk> stream = {{0, {'$', 'G', 'P'}},
-                                     {1, {'A', '*', '0', '\r', '\n'}},
-                                     {2, head},
-                                     {3, tail},
-                                     {4, std::vector<uint8_t>(frame, frame + size)}};
-  MarkCleanEnds(stream);
-  std::vector<bool> clean;
-  for (const ReplayChunk& chunk : stream) clean.push_back(chunk.cleanEnd);
-  EXPECT_EQ(clean, (std::vector<bool>{false, true, false, true, true}));
-}
-
 }  // namespace
