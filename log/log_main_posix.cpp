@@ -7,6 +7,7 @@
 #include <errno.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -91,17 +92,43 @@ void NoteOutputResult(Output& output) {
   if (std::fflush(stdout) != 0 || std::ferror(stdout)) output.closed = true;
 }
 
+// An event on a line of its own: on a terminal the live line is cleared first (and
+// standard output flushed, so that a failure on standard error does not land behind it),
+// then drawn again below.
 void PrintEvent(Output& output, const char* text, bool failure) {
   std::lock_guard<std::mutex> hold(output.lock);
   if (output.quiet && !failure) return;
   char line[1200];
   LogEventLine(std::time(nullptr), text, line, sizeof line);
-  if (failure) std::fprintf(stderr, "%s\n", line);
-  if (output.closed) return;
-  if (output.terminal) std::fputs("\r\033[K", stdout);
-  if (!failure) std::fprintf(stdout, "%s\n", line);
-  if (output.terminal && !output.quiet) std::fputs(output.statusLine.c_str(), stdout);
+  bool live = output.terminal && !output.closed;
+  if (live) {
+    std::fputs("\r\033[K", stdout);
+    NoteOutputResult(output);
+  }
+  if (failure) {
+    std::fprintf(stderr, "%s\n", line);
+    std::fflush(stderr);
+  } else if (!output.closed) {
+    std::fprintf(stdout, "%s\n", line);
+  }
+  if (live && !output.quiet) std::fputs(output.statusLine.c_str(), stdout);
+  if (!output.closed) NoteOutputResult(output);
+}
+
+// The live line ends: cleared, so that nothing stale stays after the last line.
+void EndStatusLine(Output& output) {
+  std::lock_guard<std::mutex> hold(output.lock);
+  output.statusLine.clear();
+  if (!output.terminal || output.quiet || output.closed) return;
+  std::fputs("\r\033[K", stdout);
   NoteOutputResult(output);
+}
+
+// The terminal's width, for the live line; 80 when it cannot be told.
+int TerminalColumns() {
+  struct winsize size = {};
+  if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) != 0 || size.ws_col == 0) return 80;
+  return size.ws_col;
 }
 
 void ShowStatusLine(Output& output, const std::string& line) {
@@ -276,7 +303,7 @@ void Run(Logger& logger) {
   while (!stopRequested) {
     char line[400];
     LogView view = CurrentView(logger);
-    LogStatusLine(view, line, sizeof line);
+    LogStatusLine(view, logger.output.terminal ? TerminalColumns() : 0, line, sizeof line);
     ShowStatusLine(logger.output, line);
     struct pollfd entry = {static_cast<int>(logger.owner.wake.handle), POLLIN, 0};
     if (poll(&entry, 1, NextWakeMs(logger, end)) < 0 && errno != EINTR) break;
@@ -415,7 +442,7 @@ int main(int argc, char** argv) {
   }
   SetLogging(connection.capture->logging, 0);
   SetStatusSink(nullptr, nullptr);
-  if (logger->output.terminal && !options.quiet) std::fputs("\n", stdout);
+  EndStatusLine(logger->output);
   StreamLoss losses[kDumpStreamCount];
   TakeLosses(*connection.capture, losses);
   char last[1200];

@@ -29,30 +29,37 @@ void LocalStamp(std::time_t when, char* out, size_t size) {
 
 }  // namespace
 
-void LogStatusLine(const LogView& view, char* out, int size) {
+void LogStatusLine(const LogView& view, int columns, char* out, int size) {
+  // Under 100 columns the byte counts and the longer words go, so that the line fits.
+  const bool compact = columns > 0 && columns < 100;
   int used = 0;
   out[0] = '\0';
   Append(out, size, used, "%s", kStateNames[view.state]);
-  if (view.product[0] != '\0') Append(out, size, used, " %s %u baud", view.product, view.baud);
+  if (view.product[0] != '\0') {
+    Append(out, size, used, compact ? " %s %u" : " %s %u baud", view.product, view.baud);
+  }
   Append(out, size, used, " |");
   for (int i = 0; i < 4; ++i) {
     Append(out, size, used, " %s %lu", kStreamNames[i], view.items[i]);
-    if (view.items[i] == 0 && view.lost[i] > 0)
-      Append(out, size, used, " (%lu LOST)", view.lost[i]);
-    if (view.items[i] == 0) continue;
-    char amount[24];
-    ByteCountText(view.bytes[i], amount, sizeof amount);
-    if (view.lost[i] > 0) {
+    char amount[24] = "";
+    if (!compact && view.items[i] > 0) ByteCountText(view.bytes[i], amount, sizeof amount);
+    if (amount[0] != '\0' && view.lost[i] > 0) {
       Append(out, size, used, " (%s, %lu LOST)", amount, view.lost[i]);
-    } else {
+    } else if (amount[0] != '\0') {
       Append(out, size, used, " (%s)", amount);
+    } else if (view.lost[i] > 0) {
+      Append(out, size, used, " (%lu LOST)", view.lost[i]);
     }
   }
   if (view.msSinceLastItem >= 0) {
-    Append(out, size, used, " | last item %.1f s ago",
+    Append(out, size, used, compact ? " | %.1f s ago" : " | last item %.1f s ago",
            static_cast<double>(view.msSinceLastItem) / 1000.0);
   }
-  if (view.reconnects > 0) Append(out, size, used, " | reconnects %d", view.reconnects);
+  if (view.reconnects > 0) {
+    Append(out, size, used, compact ? " | recon %d" : " | reconnects %d", view.reconnects);
+  }
+  // A line as wide as the terminal would wrap: the last column stays free.
+  if (columns > 1 && used > columns - 1) out[columns - 1] = '\0';
 }
 
 bool LogStopLine(const StreamLoss losses[4], char* out, int size) {

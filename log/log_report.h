@@ -23,8 +23,8 @@ struct LogView {
 };
 
 // "logging MORWICK 38400 baud | posn 12 (3.4 kB) obsd 0 corr 0 nmea 340 (25.1 kB) |
-// last item 0.4 s ago | reconnects 1"
-void LogStatusLine(const LogView& view, char* out, int size);
+// last item 0.4 s ago | reconnects 1", shorter to fit under `columns` (0: no limit).
+void LogStatusLine(const LogView& view, int columns, char* out, int size);
 
 // What one stream lost in the whole run, for the last line.
 struct StreamLoss {

@@ -3,6 +3,7 @@
 // processes that hold it (from /proc), ModemManager, then a probe of the line.
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <grp.h>
 #include <limits.h>
 #include <pwd.h>
@@ -146,6 +147,16 @@ void CheckHolders(Report& report, const char* path, const CheckPlaces& places) {
   }
 }
 
+// A device that opens and is no terminal (/dev/null, a file) is no serial port; one that
+// cannot be opened is looked at further (permissions, holders).
+bool NotATerminal(const char* path) {
+  int fd = open(path, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return false;
+  bool terminal = isatty(fd) == 1;
+  close(fd);
+  return !terminal;
+}
+
 bool ModemManagerRuns(const CheckPlaces& places) {
   DIR* processes = opendir(places.proc);
   if (processes == nullptr) return false;
@@ -281,6 +292,11 @@ int CheckPort(const char* device, void (*print)(void*, const char*), void* conte
     }
     Say(report, false, "%s exists%s", path,
         S_ISCHR(node.st_mode) ? "" : " (not a character device)");
+    if (NotATerminal(path)) {
+      Say(report, true, "%s is not a serial port: give the receiver's port.", path);
+      ListPortsHere(report, places);
+      return report.problems;
+    }
     CheckPermission(report, path, node);
     CheckHolders(report, path, places);
     CheckModemManager(report, path, places);

@@ -12,6 +12,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -171,11 +172,24 @@ TEST(TarnexLog, OptionsAndDurations) {
   view.bytes[0] = 3400;
   view.msSinceLastItem = 400;
   view.reconnects = 1;
-  char line[200];
-  LogStatusLine(view, line, sizeof line);
-  EXPECT_STREQ(line,
-               "logging MORWICK 38400 baud | posn 12 (3.4 kB) obsd 0 corr 0 nmea 0 | last item "
-               "0.4 s ago | reconnects 1");
+  view.items[3] = 123456;
+  view.bytes[3] = 9876543;
+  view.lost[3] = 17;
+  const struct {
+    int columns;
+    const char* line;
+  } widths[] = {
+      {200,
+       "logging MORWICK 38400 baud | posn 12 (3.4 kB) obsd 0 corr 0 nmea 123456 (9.9 MB, 17 "
+       "LOST) | last item 0.4 s ago | reconnects 1"},
+      {80, "logging MORWICK 38400 | posn 12 obsd 0 corr 0 nmea 123456 (17 LOST) | 0.4 s ago"},
+  };
+  for (const auto& w : widths) {
+    char line[400];
+    LogStatusLine(view, w.columns, line, sizeof line);
+    EXPECT_STREQ(line, w.line);
+    EXPECT_LT(std::strlen(line), static_cast<size_t>(w.columns)) << "it never wraps";
+  }
 }
 
 // A recorded session played by the simulated receiver gives its dump files byte for byte;
@@ -392,6 +406,10 @@ TEST(TarnexLogCheck, AMissingDeviceAndAGoodReceiver) {
   EXPECT_TRUE(missing.Saw("PROBLEM: /dev/tarnex-no-such-port does not exist."));
   EXPECT_TRUE(missing.Saw("note: the serial devices here:") ||
               missing.Saw("note: no serial devices are found here"));
+
+  CheckRun notPort("/dev/null");
+  EXPECT_TRUE(notPort.Saw("PROBLEM: /dev/null is not a serial port")) << notPort.lines.size();
+  EXPECT_EQ(notPort.problems, 1) << "not a process for each holder of /dev/null";
 
   FakeReceiver receiver;
   ReceiverScript script;
