@@ -109,6 +109,7 @@ void BeginConnect(Connection& connection, const char* portPath, uint32_t now) {
   connection.connected = 0;
   connection.reconnectArmed = 0;
   if (std::strcmp(portPath, connection.establishedPath) != 0) connection.lost = 0;
+  if (std::strcmp(portPath, connection.waitingPath) != 0) connection.waiting = 0;
   ResetNmea(connection.capture->nmea);
   ConnectAttempt& attempt = connection.attempt;
   attempt.connection = &connection;
@@ -138,7 +139,13 @@ int FinishConnect(Connection& connection, const ConnectReport& report, uint32_t 
     ClosePort(connection.link->port);      // so that another program may try the device
     connection.phase = kNotConnected;
     ShowConnectFailure(connection, report.cause);
-    if (connection.lost) ++connection.failedReconnects;
+    if (connection.lost || connection.waiting) {
+      ++connection.failedReconnects;
+    } else if (connection.waitsForDevice) {
+      connection.waiting = 1;
+      connection.failedReconnects = 0;
+      CopyText(connection.waitingPath, sizeof connection.waitingPath, connection.attempt.userPath);
+    }
     ScheduleReconnect(connection, now);
     return kOutcomeFailed;
   }
@@ -149,6 +156,7 @@ int FinishConnect(Connection& connection, const ConnectReport& report, uint32_t 
   CopyText(connection.establishedStable, sizeof connection.establishedStable,
            report.identity.stablePath);
   connection.lost = 0;
+  connection.waiting = 0;
   connection.failedReconnects = 0;
   connection.lastCause[0] = '\0';
   connection.pollsUnanswered = 0;

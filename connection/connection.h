@@ -76,6 +76,9 @@ struct Connection {
   int slaveRequestSent = 0;
   int sendsKeys = 1;  // 0: a logger that sends nothing beyond the identification
   int autoReconnect = 1;
+  // 1: a connect that fails waits for the device, trying again on the reconnect schedule
+  // (the panel: a receiver not yet powered or plugged in is normal in the field).
+  int waitsForDevice = 0;
 
   // The link watch.
   int pollsUnanswered = 0;  // polls sent since the last screen came
@@ -89,7 +92,9 @@ struct Connection {
   // The device last connected, lost and reconnecting.
   char establishedPath[kPathSize] = {};  // the user's name for it; "" before any connect
   char establishedStable[kPathSize] = {};
-  int lost = 0;  // lost and not regained
+  int lost = 0;     // lost and not regained
+  int waiting = 0;  // the device asked for has not answered yet (waitsForDevice)
+  char waitingPath[kPathSize] = {};
   std::time_t lostAt = 0;
   int failedReconnects = 0;
   int reconnectArmed = 0;
@@ -168,5 +173,8 @@ void SetAutoReconnect(Connection& connection, int on, uint32_t now);
 
 // What the user is told while the receiver is lost: when, and what is waited for.
 void LossText(const Connection& connection, char* out, int size);
+// What the user is told while a device that never answered is waited for:
+// "Waiting for the receiver on /dev/ttyUSB0 (next try in 5 s). Last try: ...".
+void WaitingText(const Connection& connection, uint32_t now, char* out, int size);
 // The clock line of each poll: the local time in the runtime library's ctime form.
 void ClockText(std::time_t when, char* out, int size);

@@ -19,7 +19,7 @@ void MarkLost(Connection& connection, uint32_t now, std::time_t wallNow) {
 }
 
 void ScheduleReconnect(Connection& connection, uint32_t now) {
-  connection.reconnectArmed = connection.lost && connection.autoReconnect;
+  connection.reconnectArmed = (connection.lost || connection.waiting) && connection.autoReconnect;
   connection.reconnectAt =
       now + static_cast<uint32_t>(ReconnectDelayMs(connection.failedReconnects));
 }
@@ -44,7 +44,7 @@ int MsUntilReconnect(const Connection& connection, uint32_t now) {
 
 void SetAutoReconnect(Connection& connection, int on, uint32_t now) {
   connection.autoReconnect = on ? 1 : 0;
-  bool waiting = connection.lost && connection.phase == kNotConnected;
+  bool waiting = (connection.lost || connection.waiting) && connection.phase == kNotConnected;
   connection.reconnectArmed = on && waiting;
   if (connection.reconnectArmed) {
     connection.reconnectAt = now + static_cast<uint32_t>(ReconnectDelayMs(0));
@@ -63,6 +63,26 @@ void LossText(const Connection& connection, char* out, int size) {
   } else {
     used = std::snprintf(out, static_cast<size_t>(size),
                          "Receiver lost at %s; use Connect to reconnect to %s.", at, device);
+  }
+  if (connection.lastCause[0] != '\0' && used > 0 && used < size) {
+    std::snprintf(out + used, static_cast<size_t>(size - used), " Last try: %s",
+                  connection.lastCause);
+  }
+}
+
+void WaitingText(const Connection& connection, uint32_t now, char* out, int size) {
+  int used;
+  int left = MsUntilReconnect(connection, now);
+  if (connection.phase == kConnecting) {
+    used = std::snprintf(out, static_cast<size_t>(size),
+                         "Waiting for the receiver on %s (trying now).", connection.waitingPath);
+  } else if (left >= 0) {
+    used = std::snprintf(out, static_cast<size_t>(size),
+                         "Waiting for the receiver on %s (next try in %d s).",
+                         connection.waitingPath, (left + 999) / 1000);
+  } else {
+    used = std::snprintf(out, static_cast<size_t>(size),
+                         "No receiver on %s; use Connect to try again.", connection.waitingPath);
   }
   if (connection.lastCause[0] != '\0' && used > 0 && used < size) {
     std::snprintf(out + used, static_cast<size_t>(size - used), " Last try: %s",

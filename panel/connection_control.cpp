@@ -100,6 +100,7 @@ void OnConnectDone(Panel& panel, const ConnectReport& report) {
   }
   ShowWindowTitle(panel);
   ArmReconnectTimer(panel);
+  if (outcome == kOutcomeFailed && panel.connection.waiting) ShowLinkState(panel);
   if (panel.connectTailPending) {
     panel.connectTailPending = 0;
     FinishConnectCommand(panel);
@@ -199,6 +200,6 @@ int PortNumberShown(const Panel& panel) {
 void ToggleAutoReconnect(Panel& panel) {
   SetAutoReconnect(panel.connection, !panel.connection.autoReconnect, TickCount());
   CheckMenuItem(panel, kAutoReconnectCommand, panel.connection.autoReconnect);
-  if (panel.connection.lost) ShowLinkState(panel);
   ArmReconnectTimer(panel);
+  if (panel.connection.lost || panel.connection.waiting) ShowLinkState(panel);
 }

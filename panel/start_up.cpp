@@ -234,6 +234,7 @@ bool StartUp(Panel& panel, const char* commandLine) {
   panel.displayMode = options.displayMode;
   panel.connection.slaveMode = options.slaveMode;
   panel.connection.autoReconnect = options.autoReconnect;
+  panel.connection.waitsForDevice = 1;
   InstallConnectionHooks(panel);
   if (CreateMainWindow(panel) == nullptr) return false;
   CreateTimers(panel);

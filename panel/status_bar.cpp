@@ -187,7 +187,7 @@ bool LoggingFails(const Panel& panel) {
 void OnStatusText(Panel& panel, const char* text, int kind) {
   if (!panel.statusBarReady || panel.statusBar == nullptr) return;
   if (kind != kStatusClock) AddMessage(panel.messages, text, kind, std::time(nullptr));
-  if (panel.connection.lost) {
+  if (panel.connection.lost || panel.connection.waiting) {
     ShowLinkState(panel);
     return;
   }
@@ -199,7 +199,11 @@ void OnStatusText(Panel& panel, const char* text, int kind) {
 void ShowLinkState(Panel& panel) {
   if (!panel.statusBarReady || panel.statusBar == nullptr) return;
   char text[kCauseSize + 2 * kPathSize];
-  LossText(panel.connection, text, sizeof text);
+  if (panel.connection.lost) {
+    LossText(panel.connection, text, sizeof text);
+  } else {
+    WaitingText(panel.connection, TickCount(), text, sizeof text);
+  }
   SetMessageLine(panel, text, kStatusFailure);
 }
 

@@ -176,6 +176,32 @@ TEST_F(ConnectionTest, FailedAttemptsWhileLostComeLaterEachTime) {
   EXPECT_EQ(MsUntilReconnect(*connection, now), 1000);
 }
 
+// A device that never answered is waited for on the same schedule when the owner asks
+// for it, and not once another device is chosen.
+TEST_F(ConnectionTest, ADeviceNotThereYetIsWaitedFor) {
+  connection->waitsForDevice = 1;
+  uint32_t now = 5000;
+  char text[600];
+  for (int expected : {1000, 2000, 5000}) {
+    BeginConnect(*connection, "/dev/tarnex-not-yet", now);
+    ASSERT_EQ(AwaitOutcomeAt(now), kOutcomeFailed);
+    EXPECT_EQ(MsUntilReconnect(*connection, now), expected);
+    WaitingText(*connection, now, text, sizeof text);
+    EXPECT_EQ(std::string(text), "Waiting for the receiver on /dev/tarnex-not-yet (next try in " +
+                                     std::to_string(expected / 1000) +
+                                     " s). Last try: No such file or directory: "
+                                     "/dev/tarnex-not-yet");
+    now += static_cast<uint32_t>(expected);
+  }
+  SetAutoReconnect(*connection, 0, now);
+  WaitingText(*connection, now, text, sizeof text);
+  EXPECT_EQ(std::string(text).rfind("No receiver on /dev/tarnex-not-yet; use Connect", 0), 0u);
+  BeginConnect(*connection, "/dev/tarnex-other", now);
+  ASSERT_EQ(AwaitOutcomeAt(now), kOutcomeFailed);
+  EXPECT_EQ(MsUntilReconnect(*connection, now), -1) << "reconnect is off";
+  EXPECT_STREQ(connection->waitingPath, "/dev/tarnex-other");
+}
+
 TEST(LossText, SaysWhenAndWhatItWaitsFor) {
   auto connection = std::make_unique<Connection>();
   connection->lostAt = LocalTimeAt(2026, 12, 7, 10, 8, 33);

@@ -106,6 +106,24 @@ TEST_F(PanelConnectionTest, TheWindowAnswersWhileASlowReceiverIsFound) {
   EXPECT_EQ(Keys(), (std::vector<int>{0x50, 0x50, 0x50, 0x50}));
 }
 
+// Started before the receiver is there (not yet powered or plugged in): the panel says it
+// waits, tries again on the reconnect schedule, and connects once the receiver answers,
+// without a click.
+TEST_F(PanelConnectionTest, WaitsForAReceiverThatIsNotThereYet) {
+  StartPanel(device, "");
+  EXPECT_EQ(Connected(), 0);
+  EXPECT_TRUE(Message().startsWith(
+      QString("Waiting for the receiver on %1 (next try in 1 s).").arg(device.c_str())))
+      << Message().toStdString();
+  ASSERT_TRUE(SpinUntil([&] { return Message().contains("next try in 2 s"); }, 3000))
+      << "the second try failed too, and the next comes later";
+  StartReceiver(Script(kMorwick));
+  PointDeviceAt(receiver);
+  ASSERT_TRUE(SpinUntil([&] { return Connected() == 1; }, 8000)) << Message().toStdString();
+  EXPECT_EQ(Count(0x6F), 1) << "identified on the wire";
+  EXPECT_FALSE(panel->connection.waiting);
+}
+
 TEST_F(PanelConnectionTest, ConnectDuringAConnectStartsAnewAndExitEndsIt) {
   ReceiverScript script = Script(kMorwick);
   script.enqReply = EnqReply::kSilent;  // no reply ever: each connect would take 3.4 s

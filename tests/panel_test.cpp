@@ -120,14 +120,16 @@ TEST_F(PanelTest, SlaveRequestGoesOutOncePerRun) {
   EXPECT_EQ(Count(0x84), 1);
 }
 
-// A connect that fails says why, shows no port and polls nothing; no key goes anywhere
-// until a connect succeeds.
+// A connect that fails says why, shows no port and polls nothing, and waits for the
+// device; no key goes anywhere until a connect succeeds.
 TEST_F(PanelTest, FailedConnectSendsNothing) {
   Start("");
   DispatchCommand(*panel, kFirstDeviceCommand + 4);  // COM5: no such port here
   ASSERT_TRUE(WaitForOutcome());
   EXPECT_EQ(Connected(), 0);
-  EXPECT_TRUE(Message().startsWith("Could not establish communication with receiver. "))
+  EXPECT_TRUE(Logged(*panel, "Could not establish communication with receiver. "));
+  EXPECT_TRUE(
+      Message().startsWith("Waiting for the receiver on com5 (next try in 1 s). Last try: "))
       << Message().toStdString();
   EXPECT_FALSE(panel->pollTimer->isActive());
   EXPECT_EQ(panel->statusBar->Port(), " N/C ");
