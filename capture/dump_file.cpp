@@ -114,7 +114,8 @@ int OpenDump(const char* directory, DumpStreamId stream, unsigned period, DumpSl
   JoinPath(directory, name, slot.path, sizeof slot.path);
   char folder[kDumpPathSize];
   DumpDirectoryText(directory, folder, sizeof folder);
-  JoinPath(folder, name, slot.shownPath, sizeof slot.shownPath);
+  std::string shown = (std::filesystem::path(folder) / name).string();  // the system's way
+  std::snprintf(slot.shownPath, sizeof slot.shownPath, "%s", shown.c_str());
   if (slot.period != period) KeepEarlierDump(stream, slot.path);
   int error = OpenDumpFile(slot.path, slot.file);
   if (error == ENOENT && directory[0] != '\0' && MakeFolders(directory) == 0) {

@@ -96,6 +96,6 @@ int IdentifyReceiver(Link& link, const char* portPath) {
   const char* text = reinterpret_cast<const char*>(reply.data);
   static_assert(sizeof link.identification > kMaxDataLength, "room for the longest reply");
   std::memcpy(link.identification, reply.data, static_cast<size_t>(reply.length) + 1);
-  ShowStatusMessage(text);
+  ShowStatusDetail(text);  // the whole text for the record; front ends word it their way
   return ApplyIdentification(link, text);
 }

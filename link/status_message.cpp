@@ -50,6 +50,10 @@ void ShowStatusFailure(const char* text) {
   ShowStatusText(text, kStatusFailure);
 }
 
+void ShowStatusDetail(const char* text) {
+  ShowStatusText(text, kStatusDetail);
+}
+
 void ClearThreadFailure() {
   threadFailure[0] = '\0';
 }

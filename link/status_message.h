@@ -9,6 +9,8 @@ enum StatusKind {
   kStatusProgress = 0,  // progress and information
   kStatusFailure = 1,   // something failed that the user should know about
   kStatusClock = 2,     // the time of day that each screen poll shows
+  kStatusDetail = 3,    // for the record only (Messages), never the message field: the
+                        // receiver's raw identification, start-up details
 };
 
 using StatusSink = void (*)(const char* text, int kind, void* context);
@@ -16,6 +18,7 @@ using StatusSink = void (*)(const char* text, int kind, void* context);
 void SetStatusSink(StatusSink sink, void* context);
 void ShowStatusMessage(const char* text);
 void ShowStatusFailure(const char* text);
+void ShowStatusDetail(const char* text);
 void ShowStatusText(const char* text, int kind);
 
 // The last failure shown from the calling thread since it last cleared it ("" if none):

@@ -96,6 +96,10 @@ void OnConnectDone(Panel& panel, const ConnectReport& report) {
     ShowPortLabel(panel, PortLabel(panel.connection.identity.receiverPortNumber));
     panel.pollTimer->start(PollPeriod(panel.connection));
     ArmFollowUpTimer(panel);  // the first screen comes at once, not a period later
+    const ReceiverIdentity& identity = panel.connection.identity;
+    char text[kMaxDataLength + 100];
+    ConnectedText(identity.identification, identity.baud, identity.parity, text, sizeof text);
+    ShowStatusMessage(text);
     if (wasLost) ShowBackAgain();
   }
   ShowWindowTitle(panel);

@@ -104,7 +104,7 @@ void ShowStartUpText(Panel& panel) {
   char text[64];
   std::snprintf(text, sizeof text, "TextDC     :%08xh",
                 static_cast<unsigned>(reinterpret_cast<uintptr_t>(panel.display)));
-  ShowStatusMessage(text);
+  ShowStatusDetail(text);
 }
 
 bool HasArgument(int argc, char** argv, const char* wanted) {

@@ -187,6 +187,7 @@ bool LoggingFails(const Panel& panel) {
 void OnStatusText(Panel& panel, const char* text, int kind) {
   if (!panel.statusBarReady || panel.statusBar == nullptr) return;
   if (kind != kStatusClock) AddMessage(panel.messages, text, kind, std::time(nullptr));
+  if (kind == kStatusDetail) return;  // Messages holds it; the field has words for people
   if (panel.connection.lost || panel.connection.waiting) {
     ShowLinkState(panel);
     return;

@@ -1,7 +1,11 @@
 // SPDX-License-Identifier: BSD-2-Clause
 #include "panel/status_text.h"
 
+#include <cstdio>
 #include <cstring>
+
+#include "link/identification.h"
+#include "link/serial_port.h"
 
 const char* PortLabel(uint32_t receiverPortNumber) {
   static const char* const kLabels[] = {" N/C ", "  A  ", "B-1  ", "B-2  ", "Port4"};
@@ -14,4 +18,22 @@ void FormatStatusLine(const char* text, char* line) {
   for (int i = 0; i < kStatusLineWidth && text[i] != '\0'; ++i) {
     line[i] = text[i] == '\r' || text[i] == '\n' ? ' ' : text[i];
   }
+}
+
+void ConnectedText(const char* identification, uint32_t baud, int parity, char* out, int size) {
+  char product[kProductSize];
+  if (!ScanProduct(identification, product)) std::snprintf(product, sizeof product, "a receiver");
+  product[std::strcspn(product, ",;")] = '\0';
+  char firmware[32] = "";
+  const char* version = std::strstr(identification, ";VERSION,");
+  if (version != nullptr) {
+    version += 9;
+    int length = static_cast<int>(std::strcspn(version, ";\r\n"));
+    if (length > 0 && length < static_cast<int>(sizeof firmware) - 12) {
+      std::snprintf(firmware, sizeof firmware, " (firmware %.*s)", length, version);
+    }
+  }
+  char letter = parity == kParityEven ? 'E' : parity == kParityOdd ? 'O' : 'N';
+  std::snprintf(out, static_cast<size_t>(size), "Connected to %s%s at %u baud, 8%c1", product,
+                firmware, baud, letter);
 }

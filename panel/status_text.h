@@ -11,6 +11,10 @@ constexpr int kPortLabelLength = 5;
 // The five-character label of a receiver port number; 0 means not connected.
 const char* PortLabel(uint32_t receiverPortNumber);
 
+// What the message field says once connected: "Connected to MORWICK (firmware 2.10) at
+// 38400 baud, 8N1", from the identification and the line it switched to.
+void ConnectedText(const char* identification, uint32_t baud, int parity, char* out, int size);
+
 // The message as one line: at most 460 characters, CR and LF shown as blanks, padded
 // with blanks to the full width. `line` holds kStatusLineWidth + 1 characters.
 void FormatStatusLine(const char* text, char* line);

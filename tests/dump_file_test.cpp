@@ -11,7 +11,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -42,14 +41,6 @@ struct DumpFileTest : ::testing::Test {
   void Later(int seconds) {
     now.tick += static_cast<uint32_t>(seconds * 1000);
     now.wall += seconds;
-  }
-  // The one failure text that starts so.
-  std::string FailureStarting(const std::string& start) {
-    std::string found;
-    for (const std::string& text : status.Failures()) {
-      if (text.rfind(start, 0) == 0) found = found.empty() ? text : "more than one";
-    }
-    return found;
   }
   Bytes Read(const std::string& name) {
     std::ifstream in(directory / name, std::ios::binary);
@@ -130,8 +121,11 @@ TEST_F(DumpFileTest, EachSpellOfFailureIsSaidWithWhatItLost) {
   std::vector<std::string> failures = status.Failures();
   ASSERT_EQ(failures.size(), 4u);
   for (int spell = 0; spell < 2; ++spell) {
-    EXPECT_EQ(failures[2 * spell].rfind("Could not open " + path + ": Not a directory.", 0), 0u)
+    EXPECT_EQ(failures[2 * spell].rfind("Could not open " + path + ": ", 0), 0u)
         << failures[2 * spell];
+    EXPECT_NE(failures[2 * spell].find(". Its items are counted as lost until it can be written "
+                                       "again."),
+              std::string::npos);
     EXPECT_EQ(failures[2 * spell + 1],
               "Writing " + path + " again; 3 items (24 B) were lost from " +
                   (spell == 0 ? "10:00:00 to 10:00:02." : "10:00:03 to 10:00:05."));
@@ -141,45 +135,6 @@ TEST_F(DumpFileTest, EachSpellOfFailureIsSaidWithWhatItLost) {
   EXPECT_EQ(slot.count.lostBytes, 48u);
   EXPECT_EQ(slot.count.failures, 2u);
   EXPECT_FALSE(slot.count.failing);
-}
-
-// A file removed while logging is noticed within a second, said with the items that went
-// with it (counted as lost), and made anew at its place; one moved away keeps its items.
-TEST_F(DumpFileTest, AVanishedFileIsMadeAnew) {
-  SetLogging(logging, 1);
-  Bytes item = Frame(0x40, {1});
-  for (bool removed : {true, false}) {
-    SCOPED_TRACE(removed);
-    fs::path folder = directory / (removed ? "removed" : "moved");
-    fs::create_directory(folder);
-    auto fresh = std::make_unique<DumpSlot>();
-    auto write = [&] {
-      return WriteDump(logging, folder.string().c_str(), kPosnStream, item.data(),
-                       static_cast<int>(item.size()), *fresh, now);
-    };
-    ASSERT_EQ(write(), 1);
-    ASSERT_EQ(write(), 1);
-    if (removed) {
-      fs::remove(folder / "posn.dmp");
-    } else {
-      fs::rename(folder / "posn.dmp", folder / "elsewhere.dmp");
-    }
-    ASSERT_EQ(write(), 1) << "within the second: not looked at yet";
-    Later(1);
-    ASSERT_EQ(write(), 1);
-    CloseDump(*fresh);
-    EXPECT_EQ(Read((folder.filename() / "posn.dmp").string()), item);
-    EXPECT_EQ(fresh->count.items, removed ? 1u : 4u);
-    EXPECT_EQ(fresh->count.lostItems, removed ? 3u : 0u);
-    std::string path = (fs::absolute(folder) / "posn.dmp").lexically_normal().string();
-    EXPECT_EQ(FailureStarting(path),
-              removed ? path +
-                            " was removed while logging; 3 items (21 B) written into it since "
-                            "10:00:00 went with it. Writing it anew."
-                      : path +
-                            " was moved away while logging, with what was written into it. "
-                            "Writing it anew.");
-  }
 }
 
 TEST(KeptDumpName, DatedFromTheLastWriteAndNumberedWhenTaken) {

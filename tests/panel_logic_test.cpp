@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "link/serial_port.h"
 #include "panel/command_line.h"
 #include "panel/commands.h"
 #include "panel/keypad.h"
@@ -168,6 +169,26 @@ TEST(WindowTitle, NamesTheReceiverAndItsDevice) {
     char title[200];
     WindowTitleText(c.state, c.identification, c.path, title, sizeof title);
     EXPECT_STREQ(title, c.title) << c.path;
+  }
+}
+
+TEST(StatusText, ConnectedSaysWhatAndHow) {
+  const struct {
+    const char* identification;
+    uint32_t baud;
+    int parity;
+    const char* text;
+  } cases[] = {
+      {"PRODUCT,VELTARIS;PORT,1,0,38462,8,1,E,X;VERSION,1.50", 38400, kParityEven,
+       "Connected to VELTARIS (firmware 1.50) at 38400 baud, 8E1"},
+      {"PRODUCT,QZ77,X;PORT,0,0,115200,8,1,O,X", 115200, kParityOdd,
+       "Connected to QZ77 at 115200 baud, 8O1"},
+      {"garbage", 9600, kParityNone, "Connected to a receiver at 9600 baud, 8N1"},
+  };
+  for (const auto& c : cases) {
+    char text[200];
+    ConnectedText(c.identification, c.baud, c.parity, text, sizeof text);
+    EXPECT_STREQ(text, c.text);
   }
 }
 

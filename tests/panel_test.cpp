@@ -44,7 +44,9 @@ TEST_F(PanelTest, FourLineStartUpSendsItsKeysAndPolls) {
   ASSERT_EQ(Connected(), 1);
   Spin(100);
   EXPECT_EQ(Keys(), (std::vector<int>{0x50, 0x50, 0x50, 0x50}));
-  EXPECT_TRUE(Message().startsWith("TextDC     :"));
+  EXPECT_EQ(Message(), "Connected to MORWICK (firmware 2.10) at 38400 baud, 8N1");
+  EXPECT_TRUE(Logged(*panel, kMorwick)) << "the raw identification, for the record";
+  EXPECT_TRUE(Logged(*panel, "TextDC     :"));
   Spin(1000);
   EXPECT_EQ(Keys(), (std::vector<int>{0x50, 0x50, 0x50, 0x50, 0x50})) << "the relayout's key";
   Spin(800);

@@ -1,16 +1,20 @@
 // SPDX-License-Identifier: BSD-2-Clause
-// Writes that fail part way through an item, as on a full disk: the file size limit
-// (RLIMIT_FSIZE, with SIGXFSZ ignored) cuts a write short and fails the rest with EFBIG,
-// without root and without a file system of its own.
+// Dump files when the disk or the folder fails under them, where Linux lets a test make
+// it so without root: the file size limit (RLIMIT_FSIZE, SIGXFSZ ignored) cuts a write
+// short as a full disk does, and an open file can be removed or moved away (Windows
+// refuses both while the file is open).
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
 
 #include "capture/dump_file.h"
 #include "tests/file_size_limit.h"
+#include "tests/local_time_at.h"
 #include "tests/scratch_dir.h"
 #include "tests/status_capture.h"
 #include "tests/test_bytes.h"
@@ -25,7 +29,7 @@ std::string ReadWhole(const std::string& path) {
 
 // Items that do not fit are lost whole, never in part; once there is room again the
 // stream writes on behind the last whole item, for frames and sentences alike.
-TEST(DumpLimit, AnItemCutShortIsTakenBackAndTheFileStaysWhole) {
+TEST(DumpFailure, AnItemCutShortIsTakenBackAndTheFileStaysWhole) {
   const struct {
     DumpStreamId stream;
     Bytes item;
@@ -65,6 +69,49 @@ TEST(DumpLimit, AnItemCutShortIsTakenBackAndTheFileStaysWhole) {
         << status.Failures()[0];
     EXPECT_NE(status.Failures()[1].find(" again; 5 items ("), std::string::npos)
         << status.Failures()[1];
+  }
+}
+
+// A file removed while logging is noticed within a second, said with the items that went
+// with it (counted as lost), and made anew at its place; one moved away keeps its items.
+TEST(DumpFailure, AVanishedFileIsMadeAnew) {
+  LoggingSwitch logging;
+  SetLogging(logging, 1);
+  Bytes item = Frame(0x40, {1});
+  for (bool removed : {true, false}) {
+    SCOPED_TRACE(removed);
+    StatusCapture status;
+    ScratchDir scratch;
+    DumpClock now{1000, LocalTimeAt(2026, 12, 7, 10, 0, 0)};
+    DumpSlot slot;
+    auto write = [&] {
+      return WriteDump(logging, scratch.Str().c_str(), kPosnStream, item.data(),
+                       static_cast<int>(item.size()), slot, now);
+    };
+    ASSERT_EQ(write(), 1);
+    ASSERT_EQ(write(), 1);
+    std::string path = scratch / "posn.dmp";
+    if (removed) {
+      std::remove(path.c_str());
+    } else {
+      std::rename(path.c_str(), (scratch / "elsewhere.dmp").c_str());
+    }
+    ASSERT_EQ(write(), 1) << "within the second: not looked at yet";
+    now.tick += 1000;
+    ASSERT_EQ(write(), 1);
+    CloseDump(slot);
+    EXPECT_EQ(ReadWhole(path), std::string(item.begin(), item.end()));
+    EXPECT_EQ(slot.count.items, removed ? 1u : 4u);
+    EXPECT_EQ(slot.count.lostItems, removed ? 3u : 0u);
+    std::string shown = (std::filesystem::absolute(scratch.path) / "posn.dmp").string();
+    ASSERT_EQ(status.Failures().size(), 1u);
+    EXPECT_EQ(status.Failures()[0],
+              removed ? shown +
+                            " was removed while logging; 3 items (21 B) written into it since "
+                            "10:00:00 went with it. Writing it anew."
+                      : shown +
+                            " was moved away while logging, with what was written into it. "
+                            "Writing it anew.");
   }
 }
 
