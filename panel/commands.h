@@ -13,16 +13,16 @@ enum CommandId {
   kLastDeviceCommand = 2099,
   kLoggingOnCommand = 2102,
   kLoggingOffCommand = 2103,
-  kAutoReconnectCommand = 2104,  // Device menu: reconnect by itself when the receiver is lost
-  kMessagesCommand = 2105,       // File menu: the messages shown so far
-  kOtherDeviceCommand = 2106,
-  kHistoryCommand = 2108,     // View menu: the screens received so far
-  kCopyScreenCommand = 2101,  // View menu: the current screen to the clipboard, as text
-  kRecordCommand = 2107,  // File menu: record the session, or stop recording it     // Device menu:
-                          // any path, asked for
+  kAutoReconnectCommand = 2104,   // Device menu: reconnect by itself when the receiver is lost
+  kMessagesCommand = 2105,        // File menu: the messages shown so far
+  kOtherDeviceCommand = 2106,     // Device menu: any path, asked for
+  kHistoryCommand = 2108,         // View menu: the screens received so far
+  kCopyScreenCommand = 2101,      // View menu: the current screen to the clipboard, as text
+  kRecordCommand = 2107,          // File menu: record the session, or stop recording it
   kDeviceInUseCommand = 2109,     // Device menu: the device in use, when no other item is it
   kFirstFoundPortCommand = 2110,  // Device menu: the serial devices found, 2110..2141
   kLastFoundPortCommand = 2141,
+  kKeyboardHelpCommand = 2142,  // Help menu: which keyboard key stands for which key
   kTwoLineMode = 40001,
   kFourLineMode = 40002,
 };
@@ -31,9 +31,8 @@ enum TimerId {
   kPollTimerId = 2048,
   kRelayoutTimerId = 76,
   kReconnectTimerId = 77,
-  kFollowUpTimerId = 78,
-  kRecordingTimerId = 79,  // writes out what the flight recorder has gathered  // the poll that
-                           // asks for a key's effect
+  kFollowUpTimerId = 78,   // the poll that asks for a key's effect
+  kRecordingTimerId = 79,  // writes out what the flight recorder has gathered
 };
 
 constexpr int kDeviceMenuItems = kLastDeviceCommand - kFirstDeviceCommand + 1;

@@ -80,8 +80,9 @@ void MainWindow::BuildMenus() {
   AddMenu(panel_, bar, "&View", kView, 2, false);
   panel_.actions[kHistoryCommand]->setShortcut(QKeySequence("Ctrl+H"));
   panel_.actions[kCopyScreenCommand]->setShortcut(QKeySequence::Copy);
-  static const MenuItem kHelp[] = {{"&About Tarnex...", kAboutCommand}};
-  AddMenu(panel_, bar, "&Help", kHelp, 1, false);
+  static const MenuItem kHelp[] = {{"&Keyboard...", kKeyboardHelpCommand},
+                                   {"&About Tarnex...", kAboutCommand}};
+  AddMenu(panel_, bar, "&Help", kHelp, 2, false);
 }
 
 // The serial devices found are listed above COM1 each time the menu opens.

@@ -69,7 +69,10 @@ struct Panel {
   std::unique_ptr<Recorder> recorder;  // made at the first recording, kept for the run
   std::string recordingPath;           // "" while not recording
   FolderLock loggingLock;              // held on the dump folder while logging is on
-  std::map<int, QAction*> actions;     // menu items by command id
+  unsigned long itemsAtLoggingOn[kDumpStreamCount] = {};  // to say what a period wrote
+  unsigned long long bytesAtLoggingOn[kDumpStreamCount] = {};
+  unsigned long lostAtLoggingOn[kDumpStreamCount] = {};
+  std::map<int, QAction*> actions;  // menu items by command id
   QMenu* deviceMenu = nullptr;
   QActionGroup* deviceGroup = nullptr;
   QAction* firstComItem = nullptr;  // the found ports are listed above it

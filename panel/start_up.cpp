@@ -14,6 +14,8 @@
 #include "link/status_message.h"
 #include "panel/display_widget.h"
 #include "panel/history_window.h"
+#include "panel/key_map.h"
+#include "panel/keypad.h"
 #include "panel/main_window.h"
 #include "panel/panel.h"
 #include "panel/status_bar.h"
@@ -59,10 +61,64 @@ void CreateTimers(Panel& panel) {
 }
 
 void ShowAbout(Panel& panel) {
-  std::string text =
-      std::string(kVersionText) + "\nA remote front panel for GPS receivers of the Morwick family.";
+  std::string text = std::string(kVersionText) +
+                     "\nA remote front panel for GPS receivers of the Morwick family."
+                     "\n\nLicence: BSD-2-Clause (the font: DejaVu, free licence)."
+                     "\nBuilt with Qt " QT_VERSION_STR ", running on Qt " +
+                     qVersion() + ".\nManual: man tarnex; README.md in the sources.";
   ShowMessageBox(panel, text.c_str(), "About Tarnex");
 }
+
+// Which keyboard key stands for which of the receiver's keys, in the mode shown now.
+void ShowKeyboardHelp(Panel& panel) {
+  std::string text = panel.displayMode == kTwoLineMode ? "Two-line panel:\n" : "Four-line panel:\n";
+  for (const KeySpec& key : kKeys) {
+    const char* keyboard = KeyboardNameFor(key.commandId, panel.displayMode);
+    if (keyboard == nullptr) continue;
+    std::string name = key.caption[0] != '\0' ? key.caption : "Soft key ";
+    if (key.caption[0] == '\0') name += static_cast<char>(key.fourLineCode);
+    text += name + ":  " + keyboard + "\n";
+  }
+  ShowMessageBox(panel, text.c_str(), "Tarnex keyboard");
+}
+
+namespace {
+
+void NoteCountsAtLoggingOn(Panel& panel) {
+  for (int i = 0; i < kDumpStreamCount; ++i) {
+    const DumpCount& count = DumpCountOf(*panel.connection.capture, i);
+    panel.itemsAtLoggingOn[i] = count.items;
+    panel.bytesAtLoggingOn[i] = count.bytes;
+    panel.lostAtLoggingOn[i] = count.lostItems;
+  }
+}
+
+// "Logging off: posn 12 items (3.4 kB), ... written to /home/ann/logs", with what was lost.
+void SayWhatWasLogged(Panel& panel) {
+  std::string text = "Logging off:";
+  unsigned long lost = 0;
+  for (int i = 0; i < kDumpStreamCount; ++i) {
+    const DumpCount& count = DumpCountOf(*panel.connection.capture, i);
+    char amount[24];
+    ByteCountText(count.bytes - panel.bytesAtLoggingOn[i], amount, sizeof amount);
+    char part[80];
+    std::snprintf(part, sizeof part, "%s %s %lu (%s)", i == 0 ? "" : ",", kDumpStreams[i].baseName,
+                  count.items - panel.itemsAtLoggingOn[i], amount);
+    text += part;
+    lost += count.lostItems - panel.lostAtLoggingOn[i];
+  }
+  char folder[kDumpPathSize];
+  DumpDirectoryText(panel.connection.capture->dumpDirectory.c_str(), folder, sizeof folder);
+  text += std::string(" written to ") + folder;
+  if (lost > 0) text += "; " + std::to_string(lost) + " items could not be written (see Messages)";
+  if (lost > 0) {
+    ShowStatusFailure(text.c_str());
+  } else {
+    ShowStatusMessage(text.c_str());
+  }
+}
+
+}  // namespace
 
 // Logging On takes the dump folder's lock first: a second program logging into the same
 // folder would write over this one's files.
@@ -84,7 +140,9 @@ void ChooseLogging(Panel& panel, int commandId) {
   SetLogging(panel.connection.capture->logging, on ? 1 : 0);
   if (!on) UnlockFolder(panel.loggingLock);
   CheckMenuRadioItem(panel, kLoggingOnCommand, kLoggingOffCommand, commandId);
+  if (!on && wasOn) SayWhatWasLogged(panel);
   if (!on || wasOn) return;
+  NoteCountsAtLoggingOn(panel);
   char directory[400];
   DumpDirectoryText(folder, directory, sizeof directory);
   char text[500];
@@ -182,6 +240,8 @@ void DispatchCommand(Panel& panel, int commandId) {
     ConnectCommand(panel);
   } else if (commandId == kAboutCommand) {
     ShowAbout(panel);
+  } else if (commandId == kKeyboardHelpCommand) {
+    ShowKeyboardHelp(panel);
   } else if (commandId == kExitCommand) {
     panel.window->close();
   } else if (commandId == kLoggingOnCommand || commandId == kLoggingOffCommand) {

@@ -4,14 +4,16 @@
 #include <QByteArray>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QMetaObject>
-#include <QPlainTextEdit>
+#include <QTableWidget>
 #include <QThread>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <ctime>
 
+#include "link/local_time.h"
 #include "link/status_message.h"
 #include "link/tick.h"
 #include "panel/main_window.h"
@@ -84,6 +86,9 @@ void SetMessageLine(Panel& panel, const char* text, int kind) {
   char line[kStatusLineWidth + 1];
   FormatStatusLine(text, line);
   panel.statusBar->SetMessage(QString::fromLatin1(line));
+  // The field may cut a long text at the window's edge: the tooltip holds it whole.
+  panel.statusBar->MessageField()->setToolTip(QString::fromLatin1(text).simplified() +
+                                              "\n(click to see all messages)");
   panel.messageField.kind = kind;
   panel.messageField.shownAt = TickCount();
 }
@@ -208,18 +213,34 @@ void ShowLinkState(Panel& panel) {
   SetMessageLine(panel, text, kStatusFailure);
 }
 
+// Time and text in two columns, long texts wrapped, failures in red.
 void ShowMessageHistory(Panel& panel) {
   auto* dialog = new QDialog(panel.window);
   dialog->setAttribute(Qt::WA_DeleteOnClose);
   dialog->setWindowTitle("Tarnex messages");
-  auto* list = new QPlainTextEdit(dialog);
-  list->setReadOnly(true);
-  list->setLineWrapMode(QPlainTextEdit::NoWrap);
+  auto* list = new QTableWidget(panel.messages.count, 2, dialog);
+  list->setHorizontalHeaderLabels({"Time", "Message"});
+  list->verticalHeader()->hide();
+  list->horizontalHeader()->setStretchLastSection(true);
+  list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  list->setSelectionBehavior(QAbstractItemView::SelectRows);
+  list->setWordWrap(true);
+  list->setShowGrid(false);
   for (int i = 0; i < panel.messages.count; ++i) {
-    char line[kStatusLineWidth + 64];
-    FormatMessageEntry(MessageAt(panel.messages, i), line, sizeof line);
-    list->appendPlainText(QString::fromLatin1(line));
+    const MessageEntry& entry = MessageAt(panel.messages, i);
+    char at[16];
+    TimeOfDayText(entry.at, at, sizeof at);
+    QString text = QString::fromLatin1(entry.text).simplified();
+    if (entry.repeats > 0) text += QString(" (%1 times)").arg(entry.repeats + 1);
+    auto* time = new QTableWidgetItem(QString::fromLatin1(at));
+    auto* message = new QTableWidgetItem(text);
+    if (entry.kind == kStatusFailure) message->setForeground(QColor(0xB0, 0, 0));
+    list->setItem(i, 0, time);
+    list->setItem(i, 1, message);
   }
+  list->resizeColumnToContents(0);
+  list->resizeRowsToContents();
+  list->scrollToBottom();
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, dialog);
   QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::close);
   auto* layout = new QVBoxLayout(dialog);
@@ -232,9 +253,12 @@ void ShowMessageHistory(Panel& panel) {
 void ShowDeviceLabel(Panel& panel, const char* text) {
   if (!panel.statusBarReady || panel.statusBar == nullptr) return;
   panel.statusBar->SetDevice(QString::fromLatin1(text));
+  panel.statusBar->DeviceField()->setToolTip(
+      QString("The device in use: %1").arg(QString::fromLocal8Bit(panel.device.portPath)));
 }
 
 void ShowPortLabel(Panel& panel, const char* text) {
   if (!panel.statusBarReady || panel.statusBar == nullptr) return;
   panel.statusBar->SetPort(QString::fromLatin1(text));
+  panel.statusBar->PortField()->setToolTip(QString::fromLatin1(PortToolTip(text)));
 }

@@ -20,6 +20,7 @@ class StatusBarWidget : public QWidget {
   QString Message() const;
   QLabel* DeviceField() const { return device_; }
   QLabel* PortField() const { return port_; }
+  QLabel* MessageField() const { return message_; }
   int FieldHeight() const { return fieldHeight_; }  // the strip's height too
   // Called when the user clicks the message field.
   void OnMessageClicked(std::function<void()> handler);

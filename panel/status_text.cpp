@@ -37,3 +37,20 @@ void ConnectedText(const char* identification, uint32_t baud, int parity, char* 
   std::snprintf(out, static_cast<size_t>(size), "Connected to %s%s at %u baud, 8%c1", product,
                 firmware, baud, letter);
 }
+
+const char* PortToolTip(const char* label) {
+  static const struct {
+    const char* label;
+    const char* tip;
+  } kTips[] = {
+      {" N/C ", "N/C: no receiver connected"},
+      {"  A  ", "A: the cable is on the receiver's port A"},
+      {"B-1  ", "B-1: the cable is on the receiver's port B-1"},
+      {"B-2  ", "B-2: the cable is on the receiver's port B-2"},
+      {"Port4", "Port4: the cable is on the receiver's fourth port"},
+  };
+  for (const auto& entry : kTips) {
+    if (std::strcmp(label, entry.label) == 0) return entry.tip;
+  }
+  return "??: the receiver named a port this program does not know";
+}

@@ -15,6 +15,9 @@ const char* PortLabel(uint32_t receiverPortNumber);
 // 38400 baud, 8N1", from the identification and the line it switched to.
 void ConnectedText(const char* identification, uint32_t baud, int parity, char* out, int size);
 
+// What the port field's label means, for its tooltip: "N/C: no receiver connected".
+const char* PortToolTip(const char* label);
+
 // The message as one line: at most 460 characters, CR and LF shown as blanks, padded
 // with blanks to the full width. `line` holds kStatusLineWidth + 1 characters.
 void FormatStatusLine(const char* text, char* line);

@@ -225,6 +225,9 @@ TEST_F(PanelTest, TheKeyboardDrivesTheKeys) {
   Spin(100);
   EXPECT_EQ(Keys(), expected);
   EXPECT_EQ(panel->keypadButtons[1]->toolTip(), "Keyboard: Up arrow");
+  DispatchCommand(*panel, kKeyboardHelpCommand);  // Help > Keyboard... holds the same names
+  ASSERT_FALSE(boxes.empty());
+  EXPECT_NE(boxes.back().find("^:  Up arrow\n"), std::string::npos) << boxes.back();
   panel->displayMode = kTwoLineMode;  // the mapping follows the mode
   ClearReceived(receiver);
   for (int key : {Qt::Key_Escape, Qt::Key_Return, Qt::Key_Up, Qt::Key_Down, Qt::Key_Right,
@@ -311,6 +314,9 @@ TEST_F(PanelTest, LoggingMenuSwitchesTheDumpFiles) {
   EXPECT_EQ(access(posn.c_str(), F_OK), 0);
   DispatchCommand(*panel, kLoggingOffCommand);
   EXPECT_EQ(LoggingOn(panel->connection.capture->logging), 0);
+  EXPECT_EQ(Message(), QString("Logging off: posn 1 (9 B), obsd 0 (0 B), corr 0 (0 B), nmea 0 "
+                               "(0 B) written to %1")
+                           .arg(scratch.Str().c_str()));
 
   // Another program logging into the folder: Logging On is refused and says who it is.
   FolderLock other;
