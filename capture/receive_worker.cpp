@@ -36,7 +36,12 @@ DumpClock Now() {
   return DumpClock{TickCount(), std::time(nullptr)};
 }
 
+// The folder is read only while logging is on: the owner may change it while it is off.
 void Dump(WorkerContext& context, DumpStreamId stream, const uint8_t* bytes, int count) {
+  if (!LoggingOn(context.capture.logging)) {
+    CloseDump(context.capture.dumpSlots[stream]);
+    return;
+  }
   WriteDump(context.capture.logging, context.capture.dumpDirectory.c_str(), stream, bytes, count,
             context.capture.dumpSlots[stream], Now());
 }

@@ -29,8 +29,8 @@ struct Capture {
   NmeaRing nmea;
   LoggingSwitch logging;
   SharedScreen screen;
-  DumpSlot dumpSlots[kDumpStreamCount];   // the running worker's alone; kept between workers
-  std::string dumpDirectory;              // "" for the current directory
+  DumpSlot dumpSlots[kDumpStreamCount];  // the running worker's alone; kept between workers
+  std::string dumpDirectory;  // "" for the current directory; changed only while logging is off
   std::atomic<uint32_t> lastByteTick{0};  // TickCount of the last byte read; valid once
   std::atomic<bool> anyByte{false};       // anyByte is set
 };

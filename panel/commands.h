@@ -22,7 +22,9 @@ enum CommandId {
   kDeviceInUseCommand = 2109,     // Device menu: the device in use, when no other item is it
   kFirstFoundPortCommand = 2110,  // Device menu: the serial devices found, 2110..2141
   kLastFoundPortCommand = 2141,
-  kKeyboardHelpCommand = 2142,  // Help menu: which keyboard key stands for which key
+  kKeyboardHelpCommand = 2142,   // Help menu: which keyboard key stands for which key
+  kLogFolderCommand = 2143,      // Logging menu: choose the folder the dump files go to
+  kOpenLogFolderCommand = 2144,  // Logging menu: open that folder in the file manager
   kTwoLineMode = 40001,
   kFourLineMode = 40002,
 };

@@ -72,7 +72,11 @@ void MainWindow::BuildMenus() {
                    [this] { DispatchCommand(panel_, kConnectCommand); });
   panel_.actions[kConnectCommand] = connect;
   static const MenuItem kLogging[] = {{"O&n", kLoggingOnCommand}, {"O&ff", kLoggingOffCommand}};
-  AddMenu(panel_, bar, "&Logging", kLogging, 2, true);
+  QMenu* logging = AddMenu(panel_, bar, "&Logging", kLogging, 2, true);
+  logging->addSeparator();
+  static const MenuItem kFolder[] = {{"&Folder...", kLogFolderCommand},
+                                     {"Open f&older", kOpenLogFolderCommand}};
+  AddItems(panel_, logging, kFolder, 2, nullptr);
   static const MenuItem kMode[] = {{"&2 Line", kTwoLineMode}, {"&4 Line", kFourLineMode}};
   AddMenu(panel_, bar, "&Mode", kMode, 2, true);
   static const MenuItem kView[] = {{"&History...", kHistoryCommand},

@@ -69,6 +69,7 @@ struct Panel {
   std::unique_ptr<Recorder> recorder;  // made at the first recording, kept for the run
   std::string recordingPath;           // "" while not recording
   FolderLock loggingLock;              // held on the dump folder while logging is on
+  bool logFolderChosen = false;        // by Logging > Folder..., so remembered
   unsigned long itemsAtLoggingOn[kDumpStreamCount] = {};  // to say what a period wrote
   unsigned long long bytesAtLoggingOn[kDumpStreamCount] = {};
   unsigned long lostAtLoggingOn[kDumpStreamCount] = {};

@@ -2,14 +2,19 @@
 // The top of the program: start-up in its order, the commands, the timers.
 
 #include <QApplication>
+#include <QDesktopServices>
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QMetaObject>
+#include <QSettings>
 #include <QTimer>
+#include <QUrl>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "capture/dump_file.h"
+#include "capture/dump_io.h"
 #include "link/recording.h"
 #include "link/status_message.h"
 #include "panel/display_widget.h"
@@ -18,6 +23,7 @@
 #include "panel/keypad.h"
 #include "panel/main_window.h"
 #include "panel/panel.h"
+#include "panel/settings.h"
 #include "panel/status_bar.h"
 #include "panel/status_text.h"
 
@@ -67,6 +73,38 @@ void ShowAbout(Panel& panel) {
                      "\nBuilt with Qt " QT_VERSION_STR ", running on Qt " +
                      qVersion() + ".\nManual: man tarnex; README.md in the sources.";
   ShowMessageBox(panel, text.c_str(), "About Tarnex");
+}
+
+void SetLogFolder(Panel& panel, const char* folder) {
+  panel.connection.capture->dumpDirectory = folder;
+  char shown[kDumpPathSize];
+  DumpDirectoryText(folder, shown, sizeof shown);
+  std::string text = std::string("Logs will go to ") + shown;
+  ShowStatusMessage(text.c_str());
+}
+
+// Logging > Folder...: while logging is off, so that a period never spans two folders.
+void ChooseLogFolder(Panel& panel) {
+  if (LoggingOn(panel.connection.capture->logging)) {
+    ShowStatusMessage("Switch logging off to choose another folder.");
+    return;
+  }
+  char current[kDumpPathSize];
+  DumpDirectoryText(panel.connection.capture->dumpDirectory.c_str(), current, sizeof current);
+  QString folder = QFileDialog::getExistingDirectory(panel.window, "Folder for the logs",
+                                                     QString::fromLocal8Bit(current));
+  if (folder.isEmpty()) return;
+  SetLogFolder(panel, folder.toLocal8Bit().constData());
+  panel.logFolderChosen = true;
+}
+
+void OpenLogFolder(Panel& panel) {
+  char folder[kDumpPathSize];
+  DumpDirectoryText(panel.connection.capture->dumpDirectory.c_str(), folder, sizeof folder);
+  if (!QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromLocal8Bit(folder)))) {
+    std::string text = std::string("Could not open ") + folder + " in the file manager";
+    ShowStatusFailure(text.c_str());
+  }
 }
 
 // Which keyboard key stands for which of the receiver's keys, in the mode shown now.
@@ -242,6 +280,10 @@ void DispatchCommand(Panel& panel, int commandId) {
     ShowAbout(panel);
   } else if (commandId == kKeyboardHelpCommand) {
     ShowKeyboardHelp(panel);
+  } else if (commandId == kLogFolderCommand) {
+    ChooseLogFolder(panel);
+  } else if (commandId == kOpenLogFolderCommand) {
+    OpenLogFolder(panel);
   } else if (commandId == kExitCommand) {
     panel.window->close();
   } else if (commandId == kLoggingOnCommand || commandId == kLoggingOffCommand) {
@@ -332,8 +374,19 @@ int RunTarnex(int argc, char** argv) {
   // Qt takes the options it knows (-style, -display, -platform...) out of argv; the
   // rest is Tarnex's.
   QApplication application(argc, argv);
-  std::string commandLine = JoinArguments(argc, argv);
+  QCoreApplication::setOrganizationName("Tarnex");
+  QCoreApplication::setApplicationName("Tarnex");
+  QSettings settings;
+  // What was remembered comes first: the command line's own switches win.
+  std::string commandLine = RememberedSwitches(settings) + " " + JoinArguments(argc, argv);
   Panel panel;
+  QString folder = DefaultLogFolder(settings);
+  if (!folder.isEmpty() && MakeFolders(folder.toLocal8Bit().constData()) == 0) {
+    panel.connection.capture->dumpDirectory = folder.toLocal8Bit().constData();
+  }
   if (!StartUp(panel, commandLine.c_str())) return 0;
-  return application.exec();
+  RestoreWindowPlace(panel, settings);
+  int status = application.exec();
+  Remember(panel, settings);
+  return status;
 }

@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QSettings>
 #include <QThread>
 #include <QTimer>
 #include <atomic>
@@ -29,6 +30,7 @@
 #include "panel/display_widget.h"
 #include "panel/history_window.h"
 #include "panel/main_window.h"
+#include "panel/settings.h"
 #include "panel/status_bar.h"
 #include "sim/fake_receiver.h"
 #include "tests/file_size_limit.h"
@@ -351,6 +353,30 @@ TEST_F(PanelTest, AFailingLogStaysInView) {
   send();
   ASSERT_TRUE(SpinUntil([&] { return Message().contains(" again; 1 item (46 B) was lost"); }))
       << Message().toStdString();
+}
+
+// A run's choices are remembered (here in a settings file of the test's own) and come back
+// as switches that the command line's own follow, and so override.
+TEST_F(PanelTest, ARunIsRememberedAndTheCommandLineWins) {
+  Start("-2 -M", kVeltaris);
+  ScratchDir scratch;
+  QSettings settings(QString::fromStdString(scratch / "tarnex.conf"), QSettings::IniFormat);
+  Remember(*panel, settings);
+  std::string device = FakeReceiverPath(receiver);
+  EXPECT_EQ(RememberedSwitches(settings), "-D " + device + " -2 -M");
+  DeviceChoice next;
+  StartOptions options;
+  SetDefaults(next, options);
+  ParseCommandLine((RememberedSwitches(settings) + " -4").c_str(), next, options);
+  MatchDeviceName(next);
+  EXPECT_STREQ(next.portPath, device.c_str()) << "the next run opens the last device";
+  EXPECT_EQ(options.displayMode, kFourLineMode) << "the command line wins";
+  EXPECT_EQ(options.autoReconnect, 0);
+  EXPECT_EQ(DefaultLogFolder(settings), "") << "no folder chosen, and not started from home";
+  panel->connection.capture->dumpDirectory = scratch.Str();
+  panel->logFolderChosen = true;
+  Remember(*panel, settings);
+  EXPECT_EQ(DefaultLogFolder(settings).toStdString(), scratch.Str());
 }
 
 TEST_F(PanelTest, StatusTextsFromAnotherThreadArriveInOrder) {

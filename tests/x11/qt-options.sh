@@ -11,6 +11,7 @@ if [ -z "${DISPLAY:-}" ]; then
   exit 77
 fi
 work=$(mktemp -d)
+export XDG_CONFIG_HOME="$work"  # what the program remembers stays in the test's folder
 link="$work/receiver"
 traffic="$work/traffic.txt"
 "$sim" --link "$link" --log "$traffic" >/dev/null &

@@ -1,0 +1,59 @@
+// SPDX-License-Identifier: BSD-2-Clause
+#include "panel/settings.h"
+
+#include <QDir>
+#include <QSettings>
+#include <QStandardPaths>
+
+#include "panel/commands.h"
+#include "panel/main_window.h"
+#include "panel/panel.h"
+
+namespace {
+
+const char* const kDeviceKey = "device";
+const char* const kModeKey = "mode";
+const char* const kReconnectKey = "automaticReconnect";
+const char* const kLogFolderKey = "logFolder";
+const char* const kPlaceKey = "windowPlace";
+
+}  // namespace
+
+std::string RememberedSwitches(QSettings& settings) {
+  std::string switches;
+  QString device = settings.value(kDeviceKey).toString();
+  // The command line is split at blanks: a device whose name holds one is not remembered.
+  if (!device.isEmpty() && !device.contains(' ')) {
+    switches += "-D " + device.toLocal8Bit().toStdString();
+  }
+  int mode = settings.value(kModeKey, kFourLineMode).toInt();
+  if (mode == kTwoLineMode) switches += switches.empty() ? "-2" : " -2";
+  if (!settings.value(kReconnectKey, true).toBool()) switches += switches.empty() ? "-M" : " -M";
+  return switches;
+}
+
+QString DefaultLogFolder(QSettings& settings) {
+  QString chosen = settings.value(kLogFolderKey).toString();
+  if (!chosen.isEmpty()) return chosen;
+  if (QDir::current() != QDir::home()) return "";
+  QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+  if (documents.isEmpty()) return "";
+  return QDir(documents).filePath("Tarnex");
+}
+
+void RestoreWindowPlace(Panel& panel, QSettings& settings) {
+  QVariant place = settings.value(kPlaceKey);
+  if (place.isValid()) panel.window->move(place.toPoint());
+}
+
+void Remember(const Panel& panel, QSettings& settings) {
+  settings.setValue(kDeviceKey, QString::fromLocal8Bit(panel.device.portPath));
+  settings.setValue(kModeKey, panel.displayMode);
+  settings.setValue(kReconnectKey, panel.connection.autoReconnect != 0);
+  if (panel.logFolderChosen) {
+    settings.setValue(kLogFolderKey,
+                      QString::fromLocal8Bit(panel.connection.capture->dumpDirectory.c_str()));
+  }
+  if (panel.window != nullptr) settings.setValue(kPlaceKey, panel.window->pos());
+  settings.sync();
+}
