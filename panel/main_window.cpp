@@ -2,6 +2,7 @@
 #include "panel/main_window.h"
 
 #include <QActionGroup>
+#include <QCloseEvent>
 #include <QEvent>
 #include <QIcon>
 #include <QKeyEvent>
@@ -138,6 +139,14 @@ void MainWindow::focusInEvent(QFocusEvent* event) {
 void MainWindow::changeEvent(QEvent* event) {
   QMainWindow::changeEvent(event);
   if (event->type() == QEvent::ActivationChange && isActiveWindow()) OnWindowShown(panel_);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+  if (MayClose(panel_)) {
+    QMainWindow::closeEvent(event);
+  } else {
+    event->ignore();
+  }
 }
 
 // The keyboard's keys as the receiver's. Only keys the window itself gets arrive here:

@@ -20,6 +20,7 @@ class MainWindow : public QMainWindow {
   void focusInEvent(QFocusEvent* event) override;
   void changeEvent(QEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
 
  private:
   void BuildMenus();

@@ -33,6 +33,8 @@ class StatusBarWidget;
 
 // Answers a message box: tests install one; the program shows a modal QMessageBox.
 using MessageBoxHook = void (*)(void* context, const char* text, const char* caption);
+// A yes-or-no question; true for yes.
+using QuestionHook = bool (*)(void* context, const char* text);
 
 // The front panel: everything the program keeps for its run. One lives in main(); each
 // test makes its own.
@@ -79,8 +81,9 @@ struct Panel {
   QAction* firstComItem = nullptr;  // the found ports are listed above it
   PortList foundPorts;              // as the Device menu last listed them
 
-  MessageBoxHook messageBox = nullptr;
+  MessageBoxHook messageBox = nullptr;  // tests answer the boxes and questions themselves
   void* messageBoxContext = nullptr;
+  QuestionHook question = nullptr;
 
   Panel() = default;
   Panel(const Panel&) = delete;
@@ -153,6 +156,8 @@ void ShowScreenHistory(Panel& panel);
 void CopyCurrentScreen(Panel& panel);
 
 void ShowMessageBox(Panel& panel, const char* text, const char* caption);
+// Whether the window may close now: while logging or recording, the user is asked first.
+bool MayClose(Panel& panel);
 
 // The flight recorder: File > Record session... starts it (asking for the file) and
 // stops it. StartSessionRecording is the part after the question.

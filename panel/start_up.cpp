@@ -240,6 +240,19 @@ void ShowMessageBox(Panel& panel, const char* text, const char* caption) {
   box.exec();
 }
 
+bool MayClose(Panel& panel) {
+  bool logging = LoggingOn(panel.connection.capture->logging) != 0;
+  bool recording = !panel.recordingPath.empty();
+  if (!logging && !recording) return true;
+  std::string text = logging && recording ? "Logging and recording are on."
+                     : logging            ? "Logging is on."
+                                          : "The session is being recorded.";
+  text += " Quit all the same? What was written so far stays on disk.";
+  if (panel.question != nullptr) return panel.question(panel.messageBoxContext, text.c_str());
+  return QMessageBox::question(panel.window, "Quit Tarnex", QString::fromLatin1(text.c_str())) ==
+         QMessageBox::Yes;
+}
+
 void PostCommand(Panel& panel, int commandId) {
   QMetaObject::invokeMethod(
       panel.window, [&panel, commandId] { DispatchCommand(panel, commandId); },

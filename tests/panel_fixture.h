@@ -56,8 +56,16 @@ struct PanelTest : ::testing::Test {
   std::unique_ptr<Panel> panel = std::make_unique<Panel>();
   std::vector<std::string> boxes;
 
+  std::vector<std::string> questions;
+  bool answerYes = false;
+
   static void Answer(void* context, const char* text, const char* caption) {
     static_cast<PanelTest*>(context)->boxes.push_back(std::string(caption) + "|" + text);
+  }
+  static bool Ask(void* context, const char* text) {
+    auto* self = static_cast<PanelTest*>(context);
+    self->questions.push_back(text);
+    return self->answerYes;
   }
 
   ReceiverScript Script(const char* identification) {
@@ -72,6 +80,7 @@ struct PanelTest : ::testing::Test {
   // Starts the panel on `device` and waits until its first connect has an outcome.
   void StartPanel(const std::string& device, const std::string& switches) {
     panel->messageBox = Answer;
+    panel->question = Ask;
     panel->messageBoxContext = this;
     std::string line = "-D " + device + " " + switches;
     ASSERT_TRUE(StartUp(*panel, line.c_str()));

@@ -320,6 +320,17 @@ TEST_F(PanelTest, LoggingMenuSwitchesTheDumpFiles) {
                                "(0 B) written to %1")
                            .arg(scratch.Str().c_str()));
 
+  // Exit while logging asks first; No keeps the window.
+  DispatchCommand(*panel, kLoggingOnCommand);
+  DispatchCommand(*panel, kExitCommand);
+  ASSERT_EQ(questions.size(), 1u);
+  EXPECT_EQ(questions[0].rfind("Logging is on. Quit all the same?", 0), 0u) << questions[0];
+  EXPECT_TRUE(panel->window->isVisible());
+  DispatchCommand(*panel, kLoggingOffCommand);
+  DispatchCommand(*panel, kExitCommand);
+  EXPECT_EQ(questions.size(), 1u) << "nothing to ask with logging off";
+  EXPECT_FALSE(panel->window->isVisible());
+
   // Another program logging into the folder: Logging On is refused and says who it is.
   FolderLock other;
   char holder[100];
