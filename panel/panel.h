@@ -147,6 +147,8 @@ void SetUpDisplayFont(Panel& panel, int mode);
 void CreateStatusBar(Panel& panel);
 void ShowDeviceLabel(Panel& panel, const char* text);
 void ShowPortLabel(Panel& panel, const char* text);
+// The logging field as things stand: off, what this period wrote, failing; recording.
+void ShowLoggingField(Panel& panel);
 // A text for the message field, on the user-interface thread; kind is a StatusKind.
 void OnStatusText(Panel& panel, const char* text, int kind);
 // The loss text takes the field while the receiver is lost.

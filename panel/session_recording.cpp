@@ -63,6 +63,7 @@ bool StartSessionRecording(Panel& panel, const char* path) {
   }
   panel.recordingTimer->start(kDrainMs);
   MarkRecording(panel, true);
+  ShowLoggingField(panel);
   char text[600];
   std::snprintf(text, sizeof text, "Recording the session to %s", path);
   ShowStatusMessage(text);
@@ -82,6 +83,7 @@ void StopSessionRecording(Panel& panel) {
                 dropped > 0 ? " (the disk did not keep up: some events were dropped)" : "");
   ShowStatusMessage(text);
   panel.recordingPath.clear();
+  ShowLoggingField(panel);
   MarkRecording(panel, false);
 }
 

@@ -179,8 +179,9 @@ void ChooseLogging(Panel& panel, int commandId) {
   if (!on) UnlockFolder(panel.loggingLock);
   CheckMenuRadioItem(panel, kLoggingOnCommand, kLoggingOffCommand, commandId);
   if (!on && wasOn) SayWhatWasLogged(panel);
+  if (on && !wasOn) NoteCountsAtLoggingOn(panel);
+  ShowLoggingField(panel);
   if (!on || wasOn) return;
-  NoteCountsAtLoggingOn(panel);
   char directory[400];
   DumpDirectoryText(folder, directory, sizeof directory);
   char text[500];

@@ -9,6 +9,7 @@
 #include <QMetaObject>
 #include <QTableWidget>
 #include <QThread>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <ctime>
@@ -30,6 +31,7 @@ constexpr int kStripHeight = 15;
 // The labels each small field shows; a field is as wide as the widest of them.
 const char* const kDeviceSamples[] = {"   com1", "com20", "ttyUSB0", "ttyACM0", "ttyAMA0"};
 const char* const kPortSamples[] = {" N/C ", "  A  ", "B-1  ", "B-2  ", "Port4", "??   "};
+const char* const kLoggingSamples[] = {"Log off", "Log 999.9 kB REC", "Log FAILING REC"};
 
 // The font's character cell (ascent and descent together) is 80/600 of an inch high, so
 // that the fields' text fits the 15-pixel strip at 96 dpi.
@@ -104,7 +106,11 @@ StatusBarWidget::StatusBarWidget(QWidget* parent) : QWidget(parent) {
   int portWidth = WidestLabel(metrics, kPortSamples);
   device_ = MakeField(new QLabel(this), 0, deviceWidth);
   port_ = MakeField(new QLabel(this), deviceWidth + kFieldGap, portWidth);
-  messageX_ = deviceWidth + kFieldGap + portWidth + kFieldGap;
+  int loggingX = deviceWidth + kFieldGap + portWidth + kFieldGap;
+  int loggingWidth = WidestLabel(metrics, kLoggingSamples);
+  logging_ = MakeField(new QLabel(this), loggingX, loggingWidth);
+  logging_->setText("Log off");
+  messageX_ = loggingX + loggingWidth + kFieldGap;
   message_ = MakeField(new MessageLabel(this), messageX_, parent->width() - messageX_);
   message_->setToolTip("Click to see the messages so far");
 }
@@ -133,6 +139,7 @@ void StatusBarWidget::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
   message_->setGeometry(messageX_, 0, std::max(0, width() - messageX_), height());
   device_->resize(device_->width(), height());
+  logging_->resize(logging_->width(), height());
   port_->resize(port_->width(), height());
 }
 
@@ -149,6 +156,17 @@ void StatusBarWidget::SetPort(const QString& text) {
 void StatusBarWidget::SetMessage(const QString& text) {
   message_->setText(text);
   message_->repaint();
+}
+
+void StatusBarWidget::SetLogging(const QString& text, const QString& details, bool failing) {
+  QPalette palette = logging_->palette();
+  palette.setColor(QPalette::Window, failing ? QColor(0xE0, 0x30, 0x30) : kStatusColour);
+  palette.setColor(QPalette::WindowText, failing ? Qt::white : Qt::black);
+  logging_->setPalette(palette);
+  logging_->setToolTip(details);
+  if (logging_->text() == text) return;
+  logging_->setText(text);
+  logging_->repaint();
 }
 
 QString StatusBarWidget::Device() const {
@@ -168,6 +186,10 @@ void CreateStatusBar(Panel& panel) {
   panel.statusBar->setGeometry(0, client->height() - h, client->width(), h);
   panel.statusBar->show();
   panel.statusBar->OnMessageClicked([&panel] { ShowMessageHistory(panel); });
+  auto* refresh = new QTimer(panel.statusBar);  // the logging field's counts, once a second
+  QObject::connect(refresh, &QTimer::timeout, panel.statusBar,
+                   [&panel] { ShowLoggingField(panel); });
+  refresh->start(1000);
   SetStatusSink(StatusSinkForPanel, &panel);
   panel.statusBarReady = 1;
 }
@@ -248,6 +270,39 @@ void ShowMessageHistory(Panel& panel) {
   layout->addWidget(buttons);
   dialog->resize(640, 320);
   dialog->show();
+}
+
+void ShowLoggingField(Panel& panel) {
+  if (!panel.statusBarReady || panel.statusBar == nullptr) return;
+  const Capture& capture = *panel.connection.capture;
+  LoggingFieldView view;
+  view.on = LoggingOn(capture.logging) != 0;
+  view.failing = LoggingFails(panel);
+  view.recording = !panel.recordingPath.empty();
+  char folder[kDumpPathSize];
+  DumpDirectoryText(capture.dumpDirectory.c_str(), folder, sizeof folder);
+  QString details =
+      view.on ? QString("Logging into %1").arg(QString::fromLocal8Bit(folder))
+              : QString("Logging is off; logs go to %1").arg(QString::fromLocal8Bit(folder));
+  for (int i = 0; view.on && i < kDumpStreamCount; ++i) {
+    const DumpCount& count = DumpCountOf(capture, i);
+    unsigned long long bytes = count.bytes - panel.bytesAtLoggingOn[i];
+    view.bytes += bytes;
+    char amount[24];
+    ByteCountText(bytes, amount, sizeof amount);
+    details += QString("\n%1: %2 items (%3)")
+                   .arg(kDumpStreams[i].baseName)
+                   .arg(count.items - panel.itemsAtLoggingOn[i])
+                   .arg(amount);
+    unsigned long lost = count.lostItems - panel.lostAtLoggingOn[i];
+    if (lost > 0) details += QString(", %1 LOST").arg(lost);
+  }
+  if (view.recording) {
+    details += QString("\nRecording the session to %1").arg(panel.recordingPath.c_str());
+  }
+  char text[48];
+  LoggingFieldText(view, text, sizeof text);
+  panel.statusBar->SetLogging(QString::fromLatin1(text), details, view.failing);
 }
 
 void ShowDeviceLabel(Panel& panel, const char* text) {

@@ -15,12 +15,15 @@ class StatusBarWidget : public QWidget {
   void SetDevice(const QString& text);
   void SetPort(const QString& text);
   void SetMessage(const QString& text);
+  // The logging field, red while items are being lost.
+  void SetLogging(const QString& text, const QString& details, bool failing);
   QString Device() const;
   QString Port() const;
   QString Message() const;
   QLabel* DeviceField() const { return device_; }
   QLabel* PortField() const { return port_; }
   QLabel* MessageField() const { return message_; }
+  QLabel* LoggingField() const { return logging_; }
   int FieldHeight() const { return fieldHeight_; }  // the strip's height too
   // Called when the user clicks the message field.
   void OnMessageClicked(std::function<void()> handler);
@@ -34,5 +37,6 @@ class StatusBarWidget : public QWidget {
   int messageX_ = 0;
   QLabel* device_ = nullptr;
   QLabel* port_ = nullptr;
+  QLabel* logging_ = nullptr;
   QLabel* message_ = nullptr;
 };

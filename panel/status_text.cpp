@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "capture/dump_file.h"
 #include "link/identification.h"
 #include "link/serial_port.h"
 
@@ -53,4 +54,14 @@ const char* PortToolTip(const char* label) {
     if (std::strcmp(label, entry.label) == 0) return entry.tip;
   }
   return "??: the receiver named a port this program does not know";
+}
+
+void LoggingFieldText(const LoggingFieldView& view, char* out, int size) {
+  char amount[24] = "";
+  if (view.on && !view.failing) ByteCountText(view.bytes, amount, sizeof amount);
+  std::snprintf(out, static_cast<size_t>(size), "Log %s%s",
+                !view.on       ? "off"
+                : view.failing ? "FAILING"
+                               : amount,
+                view.recording ? " REC" : "");
 }

@@ -15,6 +15,16 @@ const char* PortLabel(uint32_t receiverPortNumber);
 // 38400 baud, 8N1", from the identification and the line it switched to.
 void ConnectedText(const char* identification, uint32_t baud, int parity, char* out, int size);
 
+// The logging field: "Log off", "Log 12.3 kB" (what this period wrote), "Log FAILING"
+// while items are being lost; " REC" behind it while the session is recorded.
+struct LoggingFieldView {
+  bool on = false;
+  bool failing = false;
+  bool recording = false;
+  unsigned long long bytes = 0;
+};
+void LoggingFieldText(const LoggingFieldView& view, char* out, int size);
+
 // What the port field's label means, for its tooltip: "N/C: no receiver connected".
 const char* PortToolTip(const char* label);
 

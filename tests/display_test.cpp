@@ -110,6 +110,7 @@ TEST(StatusBar, FieldsHoldTheirLabelsWhole) {
   } fields[] = {
       {bar.DeviceField(), {"   com1", "com20", "ttyUSB0", "ttyACM0", "  com5", "ttyS0"}},
       {bar.PortField(), {" N/C ", "  A  ", "B-1  ", "B-2  ", "Port4", "??   "}},
+      {bar.LoggingField(), {"Log off", "Log 999.9 kB REC", "Log FAILING REC", "Log 0 B", "", ""}},
   };
   for (const Field& field : fields) {
     QFontMetrics metrics(field.label->font());
@@ -121,6 +122,8 @@ TEST(StatusBar, FieldsHoldTheirLabelsWhole) {
     }
   }
   EXPECT_GT(bar.PortField()->x(), bar.DeviceField()->geometry().right());
+  EXPECT_GT(bar.LoggingField()->x(), bar.PortField()->geometry().right());
+  EXPECT_GT(bar.MessageField()->x(), bar.LoggingField()->geometry().right());
 }
 
 }  // namespace

@@ -357,6 +357,8 @@ TEST_F(PanelTest, AFailingLogStaysInView) {
     FileSizeLimit limit(frame.size() / 2);
     send();
     ASSERT_TRUE(SpinUntil([&] { return Message().startsWith("Could not write "); }));
+    ShowLoggingField(*panel);
+    EXPECT_EQ(panel->statusBar->LoggingField()->text(), "Log FAILING");
     panel->messageField.shownAt -= 60000;     // long past the time a failure holds the field
     Spin(2 * PollPeriod(panel->connection));  // the polls' clock comes and goes
     EXPECT_TRUE(Message().startsWith("Could not write ")) << Message().toStdString();
@@ -364,6 +366,10 @@ TEST_F(PanelTest, AFailingLogStaysInView) {
   send();
   ASSERT_TRUE(SpinUntil([&] { return Message().contains(" again; 1 item (46 B) was lost"); }))
       << Message().toStdString();
+  ShowLoggingField(*panel);
+  EXPECT_EQ(panel->statusBar->LoggingField()->text(), "Log 46 B") << "only what reached the file";
+  EXPECT_TRUE(panel->statusBar->LoggingField()->toolTip().contains("posn: 1 items (46 B), 1 LOST"))
+      << panel->statusBar->LoggingField()->toolTip().toStdString();
 }
 
 // A run's choices are remembered (here in a settings file of the test's own) and come back
