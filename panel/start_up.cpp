@@ -44,8 +44,10 @@ const char* const kUsage =
     "  -M         reconnect by hand only: when the receiver is lost, wait for Connect\n"
     "             instead of reconnecting by itself (Device menu: Automatic reconnect)\n"
     "Switches may also begin with /. Logging (Logging menu) writes posn.dmp, obsd.dmp,\n"
-    "corr.dmp and nmea.dmp in the current directory; an earlier file that holds data is\n"
-    "kept under its dated name, such as posn-20261207-101530.dmp.\n"
+    "corr.dmp and nmea.dmp into the log folder (Logging > Folder...; until one is chosen,\n"
+    "the current directory); an earlier file that holds data is kept under its dated\n"
+    "name, such as posn-20261207-101530.dmp. The last device, mode and folder are\n"
+    "remembered; switches given here win.\n"
     "  --help     this text\n"
     "  --version  the version\n";
 
