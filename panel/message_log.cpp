@@ -8,11 +8,13 @@
 #include "link/status_message.h"
 
 void AddMessage(MessageLog& log, const char* text, int kind, std::time_t at) {
-  if (log.count > 0) {
-    MessageEntry& last = log.entries[(log.first + log.count - 1) % kMessageLogSize];
-    if (std::strncmp(last.text, text, kStatusLineWidth) == 0) {
-      ++last.repeats;
-      last.at = at;
+  // A try that fails again says the same one or two things each time (the system's
+  // reason, then what could not be done): those count up instead of adding lines.
+  for (int back = 1; back <= 2 && back <= log.count; ++back) {
+    MessageEntry& earlier = log.entries[(log.first + log.count - back) % kMessageLogSize];
+    if (std::strncmp(earlier.text, text, kStatusLineWidth) == 0) {
+      ++earlier.repeats;
+      earlier.at = at;
       return;
     }
   }

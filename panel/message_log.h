@@ -16,8 +16,9 @@ struct MessageEntry {
   char text[kStatusLineWidth + 1] = {};
 };
 
-// The last kMessageLogSize texts, oldest first; a text that comes again right after itself
-// only counts up, so that a fault that repeats does not push everything else out.
+// The last kMessageLogSize texts, oldest first; a text that comes again as one of the last
+// two only counts up, so that a fault that repeats (alone, or with the message that goes
+// with it each time) does not push everything else out.
 constexpr int kMessageLogSize = 200;
 
 struct MessageLog {

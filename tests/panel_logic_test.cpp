@@ -2,12 +2,13 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "link/serial_port.h"
 #include "panel/command_line.h"
 #include "panel/commands.h"
-#include "panel/keypad.h"
+#include "panel/message_log.h"
 #include "panel/screen_history.h"
 #include "panel/screen_render.h"
 #include "panel/status_text.h"
@@ -190,6 +191,22 @@ TEST(StatusText, ConnectedSaysWhatAndHow) {
     ConnectedText(c.identification, c.baud, c.parity, text, sizeof text);
     EXPECT_STREQ(text, c.text);
   }
+}
+
+// A failed try says its reason and then what failed: each pair that comes again only
+// counts up; something new is a line of its own.
+TEST(MessageLog, RepeatsCountUpEvenInPairs) {
+  auto log = std::make_unique<MessageLog>();
+  const char* const texts[] = {
+      "Checking",          "No such file", "Could not connect", "No such file",
+      "Could not connect", "No such file", "Could not connect", "Back"};
+  for (int i = 0; i < 8; ++i) AddMessage(*log, texts[i], 0, 100 + i);
+  ASSERT_EQ(log->count, 4);
+  EXPECT_STREQ(MessageAt(*log, 1).text, "No such file");
+  EXPECT_EQ(MessageAt(*log, 1).repeats, 2);
+  EXPECT_EQ(MessageAt(*log, 2).repeats, 2);
+  EXPECT_EQ(MessageAt(*log, 2).at, 106);
+  EXPECT_STREQ(MessageAt(*log, 3).text, "Back");
 }
 
 // The history keeps the newest kHistorySize screens, oldest first; the text of a screen is
