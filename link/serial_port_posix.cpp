@@ -19,6 +19,7 @@
 
 #include "link/device_port.h"
 #include "link/poll_posix.h"
+#include "link/port_holders.h"
 #include "link/serial_port.h"
 #include "link/status_message.h"
 #include "link/tick.h"
@@ -40,7 +41,9 @@ void ShowOpenFailure(int error, const char* path) {
     std::snprintf(text, sizeof text, "%s: %s (to use it, join the group %s)", std::strerror(error),
                   path, group != nullptr ? group : "that owns the device");
   } else {
-    std::snprintf(text, sizeof text, "%s: %s", std::strerror(error), path);
+    char holder[120] = "";  // a busy port: who has it
+    if (error == EBUSY) PortHolderText(path, holder, sizeof holder);
+    std::snprintf(text, sizeof text, "%s: %s%s", std::strerror(error), path, holder);
   }
   Trace("open %s failed: %s", path, std::strerror(error));
   ShowStatusFailure(text);

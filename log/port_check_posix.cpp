@@ -17,6 +17,7 @@
 #include <string>
 
 #include "capture/nmea_ring.h"
+#include "link/port_holders.h"
 #include "link/rx_ring.h"
 #include "link/serial_port.h"
 #include "link/serial_ports.h"
@@ -103,44 +104,19 @@ void CheckPermission(Report& report, const char* path, const struct stat& node) 
 
 // Every process whose open files include the device, as far as this user may look.
 void CheckHolders(Report& report, const char* path, const CheckPlaces& places) {
-  char target[PATH_MAX];
-  if (realpath(path, target) == nullptr) return;
-  DIR* processes = opendir(places.proc);
-  if (processes == nullptr) return;
-  int holders = 0;
+  struct Seen {
+    Report& report;
+    const char* path;
+  } seen = {report, path};
   bool unseen = false;
-  while (const struct dirent* process = readdir(processes)) {
-    if (process->d_name[0] < '0' || process->d_name[0] > '9') continue;
-    if (std::atoi(process->d_name) == getpid()) continue;
-    std::string fdDir = std::string(places.proc) + "/" + process->d_name + "/fd";
-    DIR* fds = opendir(fdDir.c_str());
-    if (fds == nullptr) {
-      unseen = true;
-      continue;
-    }
-    bool holds = false;
-    while (const struct dirent* fd = readdir(fds)) {
-      char link[PATH_MAX];
-      ssize_t n = readlink((fdDir + "/" + fd->d_name).c_str(), link, sizeof link - 1);
-      if (n <= 0) continue;
-      link[n] = '\0';
-      holds = holds || std::strcmp(link, target) == 0;
-    }
-    closedir(fds);
-    if (!holds) continue;
-    char command[64] = "?";
-    FILE* comm =
-        std::fopen((std::string(places.proc) + "/" + process->d_name + "/comm").c_str(), "r");
-    if (comm != nullptr) {
-      if (std::fgets(command, sizeof command, comm) != nullptr)
-        command[std::strcspn(command, "\n")] = '\0';
-      std::fclose(comm);
-    }
-    Say(report, true, "process %s (%s) holds %s open: end it, or close the port in it.",
-        process->d_name, command, path);
-    ++holders;
-  }
-  closedir(processes);
+  int holders = ForEachPortHolder(
+      path, places.proc,
+      [](void* context, long pid, const char* command) {
+        auto* found = static_cast<Seen*>(context);
+        Say(found->report, true, "process %ld (%s) holds %s open: end it, or close the port in it.",
+            pid, command, found->path);
+      },
+      &seen, &unseen);
   if (holders == 0) {
     Say(report, false, "no other process holds %s open%s", path,
         unseen && geteuid() != 0 ? " (as far as this user can see; root sees all)" : "");

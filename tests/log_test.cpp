@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -23,6 +24,7 @@
 #include "capture/nmea_ring.h"
 #include "link/recording.h"
 #include "link/rx_ring.h"
+#include "link/serial_port.h"
 #include "log/log_options.h"
 #include "log/log_report.h"
 #include "log/port_check.h"
@@ -30,6 +32,7 @@
 #include "sim/replay.h"
 #include "tests/scratch_dir.h"
 #include "tests/ser2net_fixture.h"
+#include "tests/status_capture.h"
 #include "tests/test_bytes.h"
 #include "tests/whole_items.h"
 
@@ -431,7 +434,7 @@ TEST(TarnexLogCheck, ABusyDeviceAndOneWithoutPermission) {
   pid_t holder = fork();
   if (holder == 0) {
     int fd = open(FakeReceiverPath(receiver), O_RDWR | O_NOCTTY);
-    if (write(opened[1], "o", 1) != 1) _exit(1);
+    if (fd < 0 || flock(fd, LOCK_EX) != 0 || write(opened[1], "o", 1) != 1) _exit(1);
     pause();
     _exit(fd >= 0 ? 0 : 1);
   }
@@ -440,6 +443,12 @@ TEST(TarnexLogCheck, ABusyDeviceAndOneWithoutPermission) {
   close(opened[0]);
   close(opened[1]);
   CheckRun busy(FakeReceiverPath(receiver));
+  StatusCapture status;  // the panel and tarnex-log name the holder of a busy port too
+  SerialPort port;
+  EXPECT_EQ(OpenPort(port, FakeReceiverPath(receiver)), -1);
+  EXPECT_TRUE(status.Saw(std::string("Device or resource busy: ") + FakeReceiverPath(receiver) +
+                         " (held by log_tests, process " + std::to_string(holder) + ")"))
+      << (status.Texts().empty() ? "" : status.Texts().back());
   kill(holder, SIGKILL);
   waitpid(holder, nullptr, 0);
   EXPECT_TRUE(busy.Saw("PROBLEM: process " + std::to_string(holder))) << busy.lines.size();
