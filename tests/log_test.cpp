@@ -109,22 +109,18 @@ struct LogRun {
   bool Said(const std::string& text) { return Output().find(text) != std::string::npos; }
 };
 
-// A recording's records of one kind, their payloads joined; `count` gets how many there
-// were of every kind, up to the end or a record cut short.
-std::string Recorded(const std::string& path, RecordKind kind, int* count = nullptr) {
+// A recording's records of one kind, their payloads joined.
+std::string Recorded(const std::string& path, RecordKind kind) {
   RecordingReader reader;
   std::string joined;
   if (!OpenRecording(reader, path.c_str())) return joined;
   auto record = std::make_unique<Record>();
-  int records = 0;
   while (ReadRecord(reader, *record)) {
-    ++records;
     if (record->kind != kind) continue;
     joined.append(reinterpret_cast<const char*>(record->payload),
                   static_cast<size_t>(record->length));
   }
   CloseRecording(reader);
-  if (count != nullptr) *count = records;
   return joined;
 }
 
@@ -237,27 +233,6 @@ TEST(TarnexLog, LogsARecordedSessionAndStopsCleanly) {
   EXPECT_EQ(Recorded(recording, kRecordLine),
             std::string("\x80\x25\x00\x00\x00\x00\x96\x00\x00\x00", 10))
       << "9600, then 38400 baud, no parity";
-}
-
-// Killed while logging a busy line: what is on disk is whole items, each written at once.
-TEST(TarnexLog, SigkillLeavesTheLogsWholeUpToTheCut) {
-  FakeReceiver receiver;
-  ReceiverScript script;
-  script.identification = kMorwick;
-  script.dataRate = 40;
-  ASSERT_TRUE(StartFakeReceiver(receiver, script));
-  LogRun run;
-  std::string recording = run.dir + "/busy.rec";
-  run.Start({"-D", FakeReceiverPath(receiver), "-o", run.dir, "--record", recording});
-  ASSERT_TRUE(WaitUntil([&] { return run.Dump("obsd.dmp").size() > 5000; }, 8000));
-  EXPECT_EQ(run.Signal(SIGKILL), -1);
-  int records = 0;
-  EXPECT_GT(Recorded(recording, kRecordReceived, &records).size(), 5000u)
-      << "the recording reads up to its last whole record";
-  EXPECT_GT(records, 10);
-  EXPECT_EQ(WholeItemsProblem(run.Dump("obsd.dmp"), false), "");
-  EXPECT_EQ(WholeItemsProblem(run.Dump("nmea.dmp"), true), "");
-  EXPECT_GT(run.Dump("nmea.dmp").size(), 500u);
 }
 
 // The simulator's device vanishes and comes back behind the same link: tarnex-log says
