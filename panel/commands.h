@@ -25,6 +25,9 @@ enum CommandId {
   kKeyboardHelpCommand = 2142,   // Help menu: which keyboard key stands for which key
   kLogFolderCommand = 2143,      // Logging menu: choose the folder the dump files go to
   kOpenLogFolderCommand = 2144,  // Logging menu: open that folder in the file manager
+  kZoomInCommand = 2145,         // View menu: 100%, 150%, 200% of the window's own size
+  kZoomOutCommand = 2146,
+  kZoomResetCommand = 2147,
   kTwoLineMode = 40001,
   kFourLineMode = 40002,
 };

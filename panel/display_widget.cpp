@@ -131,7 +131,7 @@ void CreateDisplayPanel(Panel& panel) {
   std::snprintf(text, sizeof text, "TextDC=%08xh, Window=%08xh",
                 static_cast<unsigned>(reinterpret_cast<uintptr_t>(&panel.screen)),
                 static_cast<unsigned>(reinterpret_cast<uintptr_t>(panel.display)));
-  ShowStatusMessage(text);
+  ShowStatusDetail(text);
   // Cells of 10 x 16 pixels, as the four-line layout has them.
   panel.display->setGeometry(kPanelX, kPanelY, kScreenColumns * 10 + 2, kScreenLines * 16 + 1);
   SetUpDisplayFont(panel, kFourLineMode);

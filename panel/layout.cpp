@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: BSD-2-Clause
 // The two panel layouts and the keys that make them.
 
+#include <QApplication>
 #include <QIcon>
 #include <QLabel>
 #include <QPushButton>
@@ -20,11 +21,25 @@ struct ModeGeometry {
 constexpr ModeGeometry kFourLine = {454, 301, 10, 30, 402, 65};
 constexpr ModeGeometry kTwoLine = {479, 176, 120, 20, 310, 65};
 
+// A length of the layout at the window's zoom.
+int Zoomed(const Panel& panel, int length) {
+  return length * panel.zoom / 100;
+}
+
+// Places a key at the zoom, its caption's font grown with it.
+void PlaceButton(const Panel& panel, QPushButton* button, int x, int y, int width, int height) {
+  button->setGeometry(Zoomed(panel, x), Zoomed(panel, y), Zoomed(panel, width),
+                      Zoomed(panel, height));
+  QFont font = QApplication::font();
+  if (font.pointSizeF() > 0) font.setPointSizeF(font.pointSizeF() * panel.zoom / 100);
+  button->setFont(font);
+}
+
 // A key of the panel, for a display mode; its tooltip names the keyboard's key for it.
 QPushButton* MakeButton(Panel& panel, const char* caption, int commandId, int x, int y, int width,
                         int height, int mode) {
   auto* button = new QPushButton(QString::fromLatin1(caption), panel.client);
-  button->setGeometry(x, y, width, height);
+  PlaceButton(panel, button, x, y, width, height);
   if (const char* key = KeyboardNameFor(commandId, mode)) {
     button->setToolTip(QString("Keyboard: %1").arg(QString::fromLatin1(key)));
   }
@@ -64,21 +79,26 @@ void CreateImageFunctionKeys(Panel& panel) {
     auto image = panel.images.find(key.imageId);
     if (image != panel.images.end()) {
       button->setIcon(QIcon(image->second));
-      button->setIconSize(image->second.size());
+      button->setIconSize(image->second.size() * panel.zoom / 100);
     }
     FunctionKey(panel, key.commandId) = button;
   }
-  FunctionKey(panel, kFirstKeyCommand)
-      ->setGeometry(kEscKeyX, kEscKeyY, kImageKeyWidth, kImageKeyHeight);
+  PlaceButton(panel, FunctionKey(panel, kFirstKeyCommand), kEscKeyX, kEscKeyY, kImageKeyWidth,
+              kImageKeyHeight);
 }
 
 void PlaceDisplay(Panel& panel, const ModeGeometry& mode) {
-  panel.window->SetClientSize(mode.clientWidth, mode.clientHeight);
-  panel.display->setGeometry(mode.panelX, mode.panelY, mode.panelWidth, mode.panelHeight);
+  panel.window->SetClientSize(Zoomed(panel, mode.clientWidth), Zoomed(panel, mode.clientHeight));
+  panel.display->setGeometry(Zoomed(panel, mode.panelX), Zoomed(panel, mode.panelY),
+                             Zoomed(panel, mode.panelWidth), Zoomed(panel, mode.panelHeight));
 }
 
 void ShowKeypad(Panel& panel, bool visible) {
-  for (int i = 0; i < panel.keypadCount; ++i) panel.keypadButtons[i]->setVisible(visible);
+  for (int i = 0; i < panel.keypadCount; ++i) {
+    const KeySpec& key = kKeys[kFunctionKeyCount + i];
+    PlaceButton(panel, panel.keypadButtons[i], key.x, key.y, key.width, key.height);
+    panel.keypadButtons[i]->setVisible(visible);
+  }
 }
 
 void LayOutFourLine(Panel& panel) {
@@ -133,17 +153,41 @@ void LoadImages(Panel& panel) {
   }
 }
 
-void ApplyDisplayMode(Panel& panel) {
+namespace {
+
+// The mode's layout at the window's zoom. false when two lines were asked of a receiver
+// that has none (it falls back to four, and connects again).
+bool LayOut(Panel& panel) {
   if (panel.displayMode == kFourLineMode) {
     LayOutFourLine(panel);
   } else if (!LayOutTwoLine(panel)) {
-    return;
+    return false;
   }
-  SendKey(panel, InitialKeyFor(panel.displayMode));
+  panel.statusBar->SetZoom(panel.zoom);
   QWidget* client = panel.client;
   int strip = panel.statusBar->FieldHeight();  // 15 at 96 dpi, more where the text needs it
   panel.statusBar->setGeometry(0, client->height() - strip, client->width(), strip);
   panel.statusBar->raise();
+  if (panel.banner != nullptr) {
+    auto image = panel.images.find(kBannerImageId);
+    if (image != panel.images.end()) {
+      panel.banner->setScaledContents(true);
+      panel.banner->resize(image->second.size() * panel.zoom / 100);
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+void ApplyDisplayMode(Panel& panel) {
+  if (!LayOut(panel)) return;
+  SendKey(panel, InitialKeyFor(panel.displayMode));
+}
+
+void SetZoom(Panel& panel, int percent) {
+  panel.zoom = percent < 100 ? 100 : percent > 200 ? 200 : percent;
+  LayOut(panel);
 }
 
 void CreateBannerImage(Panel& panel) {

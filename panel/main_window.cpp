@@ -81,8 +81,14 @@ void MainWindow::BuildMenus() {
   static const MenuItem kMode[] = {{"&2 Line", kTwoLineMode}, {"&4 Line", kFourLineMode}};
   AddMenu(panel_, bar, "&Mode", kMode, 2, true);
   static const MenuItem kView[] = {{"&History...", kHistoryCommand},
-                                   {"&Copy screen", kCopyScreenCommand}};
-  AddMenu(panel_, bar, "&View", kView, 2, false);
+                                   {"&Copy screen", kCopyScreenCommand},
+                                   {"Zoom &in", kZoomInCommand},
+                                   {"Zoom &out", kZoomOutCommand},
+                                   {"&Actual size", kZoomResetCommand}};
+  AddMenu(panel_, bar, "&View", kView, 5, false);
+  panel_.actions[kZoomInCommand]->setShortcuts({QKeySequence::ZoomIn, QKeySequence("Ctrl+=")});
+  panel_.actions[kZoomOutCommand]->setShortcut(QKeySequence::ZoomOut);
+  panel_.actions[kZoomResetCommand]->setShortcut(QKeySequence("Ctrl+0"));
   panel_.actions[kHistoryCommand]->setShortcut(QKeySequence("Ctrl+H"));
   panel_.actions[kCopyScreenCommand]->setShortcut(QKeySequence::Copy);
   static const MenuItem kHelp[] = {{"&Keyboard...", kKeyboardHelpCommand},

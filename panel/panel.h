@@ -72,6 +72,7 @@ struct Panel {
   std::string recordingPath;           // "" while not recording
   FolderLock loggingLock;              // held on the dump folder while logging is on
   bool logFolderChosen = false;        // by Logging > Folder..., so remembered
+  int zoom = 100;                      // percent: the whole window, keys and status bar
   unsigned long itemsAtLoggingOn[kDumpStreamCount] = {};  // to say what a period wrote
   unsigned long long bytesAtLoggingOn[kDumpStreamCount] = {};
   unsigned long lostAtLoggingOn[kDumpStreamCount] = {};
@@ -149,6 +150,9 @@ void ShowDeviceLabel(Panel& panel, const char* text);
 void ShowPortLabel(Panel& panel, const char* text);
 // The logging field as things stand: off, what this period wrote, failing; recording.
 void ShowLoggingField(Panel& panel);
+// View > Zoom: the whole window at 100% to 200% of its own size, for a large screen or
+// bright sunlight; no key goes to the receiver.
+void SetZoom(Panel& panel, int percent);
 // A text for the message field, on the user-interface thread; kind is a StatusKind.
 void OnStatusText(Panel& panel, const char* text, int kind);
 // The loss text takes the field while the receiver is lost.

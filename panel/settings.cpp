@@ -16,6 +16,7 @@ const char* const kModeKey = "mode";
 const char* const kReconnectKey = "automaticReconnect";
 const char* const kLogFolderKey = "logFolder";
 const char* const kPlaceKey = "windowPlace";
+const char* const kZoomKey = "zoom";
 
 }  // namespace
 
@@ -41,6 +42,11 @@ QString DefaultLogFolder(QSettings& settings) {
   return QDir(documents).filePath("Tarnex");
 }
 
+int RememberedZoom(QSettings& settings) {
+  int zoom = settings.value(kZoomKey, 100).toInt();
+  return zoom == 150 || zoom == 200 ? zoom : 100;
+}
+
 void RestoreWindowPlace(Panel& panel, QSettings& settings) {
   QVariant place = settings.value(kPlaceKey);
   if (place.isValid()) panel.window->move(place.toPoint());
@@ -54,6 +60,7 @@ void Remember(const Panel& panel, QSettings& settings) {
     settings.setValue(kLogFolderKey,
                       QString::fromLocal8Bit(panel.connection.capture->dumpDirectory.c_str()));
   }
+  settings.setValue(kZoomKey, panel.zoom);
   if (panel.window != nullptr) settings.setValue(kPlaceKey, panel.window->pos());
   settings.sync();
 }

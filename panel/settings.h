@@ -20,6 +20,9 @@ std::string RememberedSwitches(QSettings& settings);
 // "Tarnex" in the user's documents folder.
 QString DefaultLogFolder(QSettings& settings);
 
+// The zoom of the last run: 100, 150 or 200 (percent).
+int RememberedZoom(QSettings& settings);
+
 // Puts the window back where it was.
 void RestoreWindowPlace(Panel& panel, QSettings& settings);
 

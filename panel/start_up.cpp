@@ -296,6 +296,12 @@ void DispatchCommand(Panel& panel, int commandId) {
     ShowAbout(panel);
   } else if (commandId == kKeyboardHelpCommand) {
     ShowKeyboardHelp(panel);
+  } else if (commandId == kZoomInCommand) {
+    SetZoom(panel, panel.zoom < 150 ? 150 : 200);
+  } else if (commandId == kZoomOutCommand) {
+    SetZoom(panel, panel.zoom > 150 ? 150 : 100);
+  } else if (commandId == kZoomResetCommand) {
+    SetZoom(panel, 100);
   } else if (commandId == kLogFolderCommand) {
     ChooseLogFolder(panel);
   } else if (commandId == kOpenLogFolderCommand) {
@@ -396,6 +402,7 @@ int RunTarnex(int argc, char** argv) {
   // What was remembered comes first: the command line's own switches win.
   std::string commandLine = RememberedSwitches(settings) + " " + JoinArguments(argc, argv);
   Panel panel;
+  panel.zoom = RememberedZoom(settings);
   QString folder = DefaultLogFolder(settings);
   if (!folder.isEmpty() && MakeFolders(folder.toLocal8Bit().constData()) == 0) {
     panel.connection.capture->dumpDirectory = folder.toLocal8Bit().constData();

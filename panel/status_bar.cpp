@@ -98,21 +98,30 @@ void SetMessageLine(Panel& panel, const char* text, int kind) {
 }  // namespace
 
 StatusBarWidget::StatusBarWidget(QWidget* parent) : QWidget(parent) {
-  font_ = StatusFont(logicalDpiY());
+  device_ = new QLabel(this);
+  port_ = new QLabel(this);
+  logging_ = new QLabel(this);
+  logging_->setText("Log off");
+  message_ = new MessageLabel(this);
+  message_->setToolTip("Click to see the messages so far");
+  SetZoom(100);
+}
+
+// The fields' font and widths, from the screen's resolution and the zoom.
+void StatusBarWidget::SetZoom(int percent) {
+  font_ = StatusFont(logicalDpiY() * percent / 100);
   QFontMetrics metrics(font_);
   // A one-pixel frame above and below the text, and one pixel to spare.
-  fieldHeight_ = std::max(kStripHeight, metrics.height() + 3);
+  fieldHeight_ = std::max(kStripHeight * percent / 100, metrics.height() + 3);
   int deviceWidth = WidestLabel(metrics, kDeviceSamples);
   int portWidth = WidestLabel(metrics, kPortSamples);
-  device_ = MakeField(new QLabel(this), 0, deviceWidth);
-  port_ = MakeField(new QLabel(this), deviceWidth + kFieldGap, portWidth);
+  MakeField(device_, 0, deviceWidth);
+  MakeField(port_, deviceWidth + kFieldGap, portWidth);
   int loggingX = deviceWidth + kFieldGap + portWidth + kFieldGap;
   int loggingWidth = WidestLabel(metrics, kLoggingSamples);
-  logging_ = MakeField(new QLabel(this), loggingX, loggingWidth);
-  logging_->setText("Log off");
+  MakeField(logging_, loggingX, loggingWidth);
   messageX_ = loggingX + loggingWidth + kFieldGap;
-  message_ = MakeField(new MessageLabel(this), messageX_, parent->width() - messageX_);
-  message_->setToolTip("Click to see the messages so far");
+  MakeField(message_, messageX_, std::max(0, parentWidget()->width() - messageX_));
 }
 
 void StatusBarWidget::OnMessageClicked(std::function<void()> handler) {

@@ -25,6 +25,7 @@ class StatusBarWidget : public QWidget {
   QLabel* MessageField() const { return message_; }
   QLabel* LoggingField() const { return logging_; }
   int FieldHeight() const { return fieldHeight_; }  // the strip's height too
+  void SetZoom(int percent);
   // Called when the user clicks the message field.
   void OnMessageClicked(std::function<void()> handler);
 

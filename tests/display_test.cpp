@@ -48,7 +48,10 @@ struct Layout {
 // Every line of both layouts, with the cursor on it: its mark shows and no glyph row of
 // any character is lost to the frame or to the panel's edges.
 TEST(Display, EveryGlyphRowAndCursorMarkIsVisible) {
-  const Layout layouts[] = {{"four-line", 402, 65, 40, 4}, {"two-line", 310, 65, 20, 2}};
+  const Layout layouts[] = {
+      {"four-line", 402, 65, 40, 4},       {"two-line", 310, 65, 20, 2},
+      {"four-line 150%", 603, 97, 40, 4},  {"two-line 150%", 465, 97, 20, 2},
+      {"four-line 200%", 804, 130, 40, 4}, {"two-line 200%", 620, 130, 20, 2}};
   const char* const text[] = {"gjpqy_|()[]{}QM@$ ,;Wg", "yyyy gggg jjjj pppp qqqq ____", "Agy_",
                               "|_|_|_|_|_|_|_|_|_|_|_|_|_|_|_|_|_|_|_"};
   for (const Layout& layout : layouts) {

@@ -396,6 +396,31 @@ TEST_F(PanelTest, ARunIsRememberedAndTheCommandLineWins) {
   EXPECT_EQ(DefaultLogFolder(settings).toStdString(), scratch.Str());
 }
 
+// View > Zoom: the whole window, display, keys and status bar grow together, every cell of
+// the display still whole (the glyph test covers the zoomed sizes); nothing goes to the
+// receiver; Ctrl+0 brings back the window's own size.
+TEST_F(PanelTest, ZoomGrowsTheWholeWindow) {
+  Start("");
+  Spin(1200);  // the relayout's key has gone out
+  ClearReceived(receiver);
+  QRect display = panel->display->geometry();
+  QRect enter = panel->keypadButtons[8]->geometry();
+  DispatchCommand(*panel, kZoomInCommand);
+  DispatchCommand(*panel, kZoomInCommand);
+  EXPECT_EQ(panel->zoom, 200);
+  EXPECT_EQ(panel->client->size(), QSize(908, 602));
+  EXPECT_EQ(panel->display->geometry(), QRect(display.topLeft() * 2, display.size() * 2));
+  EXPECT_EQ(panel->keypadButtons[8]->geometry(), QRect(enter.topLeft() * 2, enter.size() * 2));
+  EXPECT_GE(panel->statusBar->FieldHeight(), 30);
+  EXPECT_EQ(panel->statusBar->geometry().bottom(), 601);
+  EXPECT_GE(panel->display->LineHeight(), 30);
+  Spin(100);
+  EXPECT_TRUE(Keys().empty()) << "zooming sends no key";
+  DispatchCommand(*panel, kZoomResetCommand);
+  EXPECT_EQ(panel->client->size(), QSize(454, 301));
+  EXPECT_EQ(panel->display->geometry(), display);
+}
+
 TEST_F(PanelTest, StatusTextsFromAnotherThreadArriveInOrder) {
   Start("");
   panel->pollTimer->stop();
@@ -422,6 +447,11 @@ TEST_F(PanelTest, Screenshots) {
   Spin(300);
   panel->historyWindow->ShowEntry(panel->history.count / 2);
   EXPECT_TRUE(panel->historyWindow->grab().save(QString(dir) + "/history-window.png"));
+  DispatchCommand(*panel, kLoggingOnCommand);
+  SetZoom(*panel, 200);
+  Spin(1500);
+  EXPECT_TRUE(panel->window->grab().save(QString(dir) + "/panel-four-line-200.png"));
+  DispatchCommand(*panel, kLoggingOffCommand);
   panel = std::make_unique<Panel>();
   StopFakeReceiver(receiver);
   Start("-2", kVeltaris);
