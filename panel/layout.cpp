@@ -1,10 +1,14 @@
 // SPDX-License-Identifier: BSD-2-Clause
 // The two panel layouts and the keys that make them.
 
+#include <QAction>
 #include <QApplication>
 #include <QIcon>
 #include <QLabel>
+#include <QMenuBar>
 #include <QPushButton>
+#include <QScreen>
+#include <algorithm>
 
 #include "panel/display_widget.h"
 #include "panel/key_map.h"
@@ -186,7 +190,29 @@ void ApplyDisplayMode(Panel& panel) {
 }
 
 void SetZoom(Panel& panel, int percent) {
+  if (panel.zoomBeforeFullScreen != 0) ToggleFullScreen(panel);  // a chosen zoom ends it
   panel.zoom = percent < 100 ? 100 : percent > 200 ? 200 : percent;
+  LayOut(panel);
+}
+
+void ToggleFullScreen(Panel& panel) {
+  bool entering = panel.zoomBeforeFullScreen == 0;
+  if (entering) {
+    const ModeGeometry& mode = panel.displayMode == kTwoLineMode ? kTwoLine : kFourLine;
+    QRect room = panel.window->screen()->availableGeometry();
+    int menu = panel.window->menuBar()->sizeHint().height();
+    int fit = std::min(room.width() * 100 / mode.clientWidth,
+                       (room.height() - menu) * 100 / mode.clientHeight);
+    panel.zoomBeforeFullScreen = panel.zoom;
+    panel.zoom = std::max(100, fit);
+    panel.window->showFullScreen();
+  } else {
+    panel.zoom = panel.zoomBeforeFullScreen;
+    panel.zoomBeforeFullScreen = 0;
+    panel.window->showNormal();
+  }
+  auto found = panel.actions.find(kFullScreenCommand);
+  if (found != panel.actions.end()) found->second->setChecked(entering);
   LayOut(panel);
 }
 

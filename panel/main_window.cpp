@@ -80,12 +80,13 @@ void MainWindow::BuildMenus() {
   AddItems(panel_, logging, kFolder, 2, nullptr);
   static const MenuItem kMode[] = {{"&2 Line", kTwoLineMode}, {"&4 Line", kFourLineMode}};
   AddMenu(panel_, bar, "&Mode", kMode, 2, true);
-  static const MenuItem kView[] = {{"&History...", kHistoryCommand},
-                                   {"&Copy screen", kCopyScreenCommand},
-                                   {"Zoom &in", kZoomInCommand},
-                                   {"Zoom &out", kZoomOutCommand},
-                                   {"&Actual size", kZoomResetCommand}};
-  AddMenu(panel_, bar, "&View", kView, 5, false);
+  static const MenuItem kView[] = {
+      {"&History...", kHistoryCommand},    {"&Copy screen", kCopyScreenCommand},
+      {"Zoom &in", kZoomInCommand},        {"Zoom &out", kZoomOutCommand},
+      {"&Actual size", kZoomResetCommand}, {"&Full screen", kFullScreenCommand}};
+  AddMenu(panel_, bar, "&View", kView, 6, false);
+  panel_.actions[kFullScreenCommand]->setCheckable(true);
+  panel_.actions[kFullScreenCommand]->setShortcut(QKeySequence(Qt::Key_F11));
   panel_.actions[kZoomInCommand]->setShortcuts({QKeySequence::ZoomIn, QKeySequence("Ctrl+=")});
   panel_.actions[kZoomOutCommand]->setShortcut(QKeySequence::ZoomOut);
   panel_.actions[kZoomResetCommand]->setShortcut(QKeySequence("Ctrl+0"));

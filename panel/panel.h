@@ -73,6 +73,7 @@ struct Panel {
   FolderLock loggingLock;              // held on the dump folder while logging is on
   bool logFolderChosen = false;        // by Logging > Folder..., so remembered
   int zoom = 100;                      // percent: the whole window, keys and status bar
+  int zoomBeforeFullScreen = 0;        // 0: not full screen
   unsigned long itemsAtLoggingOn[kDumpStreamCount] = {};  // to say what a period wrote
   unsigned long long bytesAtLoggingOn[kDumpStreamCount] = {};
   unsigned long lostAtLoggingOn[kDumpStreamCount] = {};
@@ -153,6 +154,8 @@ void ShowLoggingField(Panel& panel);
 // View > Zoom: the whole window at 100% to 200% of its own size, for a large screen or
 // bright sunlight; no key goes to the receiver.
 void SetZoom(Panel& panel, int percent);
+// View > Full screen: the window as large as the screen allows, and back.
+void ToggleFullScreen(Panel& panel);
 // A text for the message field, on the user-interface thread; kind is a StatusKind.
 void OnStatusText(Panel& panel, const char* text, int kind);
 // The loss text takes the field while the receiver is lost.

@@ -60,7 +60,8 @@ void Remember(const Panel& panel, QSettings& settings) {
     settings.setValue(kLogFolderKey,
                       QString::fromLocal8Bit(panel.connection.capture->dumpDirectory.c_str()));
   }
-  settings.setValue(kZoomKey, panel.zoom);
+  settings.setValue(kZoomKey,  // full screen is for this run; the zoom before it stays
+                    panel.zoomBeforeFullScreen != 0 ? panel.zoomBeforeFullScreen : panel.zoom);
   if (panel.window != nullptr) settings.setValue(kPlaceKey, panel.window->pos());
   settings.sync();
 }

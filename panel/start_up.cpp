@@ -302,6 +302,8 @@ void DispatchCommand(Panel& panel, int commandId) {
     SetZoom(panel, panel.zoom > 150 ? 150 : 100);
   } else if (commandId == kZoomResetCommand) {
     SetZoom(panel, 100);
+  } else if (commandId == kFullScreenCommand) {
+    ToggleFullScreen(panel);
   } else if (commandId == kLogFolderCommand) {
     ChooseLogFolder(panel);
   } else if (commandId == kOpenLogFolderCommand) {

@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScreen>
 #include <QSettings>
 #include <QThread>
 #include <QTimer>
@@ -419,6 +420,17 @@ TEST_F(PanelTest, ZoomGrowsTheWholeWindow) {
   DispatchCommand(*panel, kZoomResetCommand);
   EXPECT_EQ(panel->client->size(), QSize(454, 301));
   EXPECT_EQ(panel->display->geometry(), display);
+  // Full screen (F11): as large as the screen allows, and back to the zoom before it.
+  QSize screen = panel->window->screen()->availableGeometry().size();
+  DispatchCommand(*panel, kFullScreenCommand);
+  EXPECT_GT(panel->zoom, 100);
+  EXPECT_LE(panel->client->width(), screen.width());
+  EXPECT_LE(panel->client->height(), screen.height());
+  EXPECT_TRUE(panel->actions[kFullScreenCommand]->isChecked());
+  DispatchCommand(*panel, kFullScreenCommand);
+  EXPECT_EQ(panel->zoom, 100);
+  EXPECT_EQ(panel->client->size(), QSize(454, 301));
+  EXPECT_FALSE(panel->actions[kFullScreenCommand]->isChecked());
 }
 
 TEST_F(PanelTest, StatusTextsFromAnotherThreadArriveInOrder) {
