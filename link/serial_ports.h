@@ -24,5 +24,9 @@ struct PortList {
 // tests give a folder of their own.
 void ListSerialPorts(PortList& list, const char* systemDirectory = nullptr);
 
+// Whether COM1, COM2... are this system's own names for its serial ports (Windows), or
+// only stand for /dev/ttyS0, /dev/ttyS1... as a convenience (elsewhere).
+bool ComNamesAreTheSystems();
+
 // Sorts a list by path, with the numbers in names in their order (ttyUSB2 before ttyUSB10).
 void SortPortList(PortList& list);

@@ -105,3 +105,7 @@ void ListSerialPorts(PortList& list, const char* systemDirectory) {
   closedir(listing);
   SortPortList(list);
 }
+
+bool ComNamesAreTheSystems() {
+  return false;
+}

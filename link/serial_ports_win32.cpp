@@ -63,3 +63,7 @@ void ListSerialPorts(PortList& list, const char*) {
   SetupDiDestroyDeviceInfoList(set);
   SortPortList(list);
 }
+
+bool ComNamesAreTheSystems() {
+  return true;
+}

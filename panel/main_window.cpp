@@ -10,6 +10,7 @@
 #include <QMenuBar>
 #include <QStyle>
 
+#include "link/serial_ports.h"
 #include "panel/key_map.h"
 #include "panel/panel.h"
 
@@ -109,8 +110,12 @@ void MainWindow::BuildDeviceMenu(QMenuBar* bar) {
   panel_.deviceMenu = menu;
   panel_.deviceGroup = new QActionGroup(menu);
   panel_.deviceGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
-  AddItems(panel_, menu, devices, kDeviceMenuItems, panel_.deviceGroup);
-  panel_.firstComItem = panel_.actions[kFirstDeviceCommand];
+  // Where COM names only stand for /dev/ttyS0... they go into a submenu of their own, so
+  // that the devices found are listed once, by their own names.
+  QMenu* comMenu = ComNamesAreTheSystems() ? menu : menu->addMenu("&Legacy COM ports");
+  AddItems(panel_, comMenu, devices, kDeviceMenuItems, panel_.deviceGroup);
+  panel_.firstComItem =
+      comMenu == menu ? panel_.actions[kFirstDeviceCommand] : comMenu->menuAction();
   menu->insertSeparator(panel_.firstComItem);
   menu->addSeparator();
   static const MenuItem kMore[] = {{"&Other device...", kOtherDeviceCommand},

@@ -10,6 +10,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
+#include <QMenu>
 #include <QPushButton>
 #include <QScreen>
 #include <QSettings>
@@ -157,6 +158,8 @@ TEST_F(PanelTest, TheDeviceMenuMarksTheDeviceInUse) {
   EXPECT_TRUE(panel->actions[kDeviceInUseCommand]->isChecked());
   EXPECT_EQ(panel->actions[kDeviceInUseCommand]->text(), path);
   EXPECT_FALSE(panel->actions[kFirstDeviceCommand]->isChecked());
+  EXPECT_EQ(panel->deviceMenu->actions().indexOf(panel->actions[kFirstDeviceCommand]), -1)
+      << "here COM names stand for /dev/ttyS*: listed once, in their own submenu";
 
   ChooseOtherDevice(*panel, "COM5");
   ASSERT_TRUE(WaitForOutcome());
