@@ -28,7 +28,9 @@ enum CommandId {
   kZoomInCommand = 2145,         // View menu: 100%, 150%, 200% of the window's own size
   kZoomOutCommand = 2146,
   kZoomResetCommand = 2147,
-  kFullScreenCommand = 2148,  // View menu: the panel as large as the screen allows (F11)
+  kFullScreenCommand = 2148,   // View menu: the panel as large as the screen allows (F11)
+  kFirstRecentCommand = 2150,  // Device menu: the devices connected to lately, newest first
+  kLastRecentCommand = 2154,
   kTwoLineMode = 40001,
   kFourLineMode = 40002,
 };

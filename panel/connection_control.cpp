@@ -100,6 +100,7 @@ void OnConnectDone(Panel& panel, const ConnectReport& report) {
     char text[kMaxDataLength + 100];
     ConnectedText(identity.identification, identity.baud, identity.parity, text, sizeof text);
     ShowStatusMessage(text);
+    NoteRecentDevice(panel, panel.connection.attempt.userPath);
     if (wasLost) ShowBackAgain();
   }
   ShowWindowTitle(panel);

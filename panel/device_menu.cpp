@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QActionGroup>
+#include <QFileInfo>
 #include <QInputDialog>
 #include <QMenu>
 #include <cstring>
@@ -31,6 +32,46 @@ QAction* AddPortItem(Panel& panel, const QString& caption, int commandId) {
   return action;
 }
 
+// A menu caption shows "&" as a mnemonic mark unless doubled.
+QString MenuText(const char* text) {
+  return QString::fromLocal8Bit(text).replace('&', "&&");
+}
+
+constexpr int kRecentCount = kLastRecentCommand - kFirstRecentCommand + 1;
+
+// A device that is there to open: a path that exists; COM names and servers are tried.
+bool DeviceIsThere(const std::string& path) {
+  return path.empty() || path[0] != '/' || QFileInfo::exists(QString::fromLocal8Bit(path.c_str()));
+}
+
+// The recent devices at the top of the menu, one that has gone greyed, not opened blindly.
+void ListRecentDevices(Panel& panel) {
+  for (int id = kFirstRecentCommand - 1; id <= kLastRecentCommand; ++id) {
+    auto found = panel.actions.find(id);
+    if (found == panel.actions.end()) continue;
+    delete found->second;
+    panel.actions.erase(found);
+  }
+  if (panel.recentDevices.empty()) return;
+  QAction* top = panel.deviceMenu->actions().value(0);
+  auto* heading = new QAction("Recent devices", panel.deviceMenu);
+  heading->setEnabled(false);
+  panel.deviceMenu->insertAction(top, heading);
+  panel.actions[kFirstRecentCommand - 1] = heading;
+  for (int i = 0; i < static_cast<int>(panel.recentDevices.size()) && i < kRecentCount; ++i) {
+    const std::string& path = panel.recentDevices[static_cast<size_t>(i)];
+    auto* action = new QAction(MenuText(path.c_str()), panel.deviceMenu);
+    action->setEnabled(DeviceIsThere(path));
+    if (!action->isEnabled()) action->setToolTip("Not there now");
+    panel.deviceMenu->insertAction(top, action);
+    int commandId = kFirstRecentCommand + i;
+    QObject::connect(action, &QAction::triggered, panel.deviceMenu,
+                     [&panel, commandId] { DispatchCommand(panel, commandId); });
+    panel.actions[commandId] = action;
+  }
+  panel.deviceMenu->insertSeparator(top);
+}
+
 void RemovePortItems(Panel& panel) {
   for (int id = kDeviceInUseCommand; id <= kLastFoundPortCommand; ++id) {
     auto found = panel.actions.find(id);
@@ -38,11 +79,6 @@ void RemovePortItems(Panel& panel) {
     delete found->second;
     panel.actions.erase(found);
   }
-}
-
-// A menu caption shows "&" as a mnemonic mark unless doubled.
-QString MenuText(const char* text) {
-  return QString::fromLocal8Bit(text).replace('&', "&&");
 }
 
 bool PortIsListed(const Panel& panel, const char* path) {
@@ -86,7 +122,27 @@ void AskForOtherDevice(Panel& panel) {
   ChooseOtherDevice(panel, name.toLocal8Bit().constData());
 }
 
+void NoteRecentDevice(Panel& panel, const char* path) {
+  std::vector<std::string>& recent = panel.recentDevices;
+  for (auto it = recent.begin(); it != recent.end(); ++it) {
+    if (*it == path) {
+      recent.erase(it);
+      break;
+    }
+  }
+  recent.insert(recent.begin(), path);
+  if (recent.size() > static_cast<size_t>(kRecentCount)) recent.resize(kRecentCount);
+}
+
+void ChooseRecentDevice(Panel& panel, int commandId) {
+  size_t index = static_cast<size_t>(commandId - kFirstRecentCommand);
+  if (index >= panel.recentDevices.size()) return;
+  std::string path = panel.recentDevices[index];  // the connect reorders the list
+  ChooseOtherDevice(panel, path.c_str());
+}
+
 void RefreshDeviceMenu(Panel& panel) {
+  ListRecentDevices(panel);
   RemovePortItems(panel);
   ListSerialPorts(panel.foundPorts);
   for (int i = 0; i < panel.foundPorts.count; ++i) {

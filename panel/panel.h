@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "capture/folder_lock.h"
 #include "connection/connection.h"
@@ -68,12 +69,13 @@ struct Panel {
   QTimer* reconnectTimer = nullptr;
   QTimer* followUpTimer = nullptr;
   QTimer* recordingTimer = nullptr;
-  std::unique_ptr<Recorder> recorder;  // made at the first recording, kept for the run
-  std::string recordingPath;           // "" while not recording
-  FolderLock loggingLock;              // held on the dump folder while logging is on
-  bool logFolderChosen = false;        // by Logging > Folder..., so remembered
-  int zoom = 100;                      // percent: the whole window, keys and status bar
-  int zoomBeforeFullScreen = 0;        // 0: not full screen
+  std::unique_ptr<Recorder> recorder;      // made at the first recording, kept for the run
+  std::string recordingPath;               // "" while not recording
+  FolderLock loggingLock;                  // held on the dump folder while logging is on
+  bool logFolderChosen = false;            // by Logging > Folder..., so remembered
+  int zoom = 100;                          // percent: the whole window, keys and status bar
+  int zoomBeforeFullScreen = 0;            // 0: not full screen
+  std::vector<std::string> recentDevices;  // connected to lately, newest first, remembered
   unsigned long itemsAtLoggingOn[kDumpStreamCount] = {};  // to say what a period wrote
   unsigned long long bytesAtLoggingOn[kDumpStreamCount] = {};
   unsigned long lostAtLoggingOn[kDumpStreamCount] = {};
@@ -125,6 +127,9 @@ void ChooseComDevice(Panel& panel, int commandId);
 void ChooseFoundPort(Panel& panel, int commandId);
 // A device name typed by the user: "com3" as at start-up, anything else as a path.
 void ChooseOtherDevice(Panel& panel, const char* name);
+// A device connected to goes to the top of the recent ones.
+void NoteRecentDevice(Panel& panel, const char* path);
+void ChooseRecentDevice(Panel& panel, int commandId);
 void AskForOtherDevice(Panel& panel);
 // Lists the serial devices of this machine afresh and marks the device in use.
 void RefreshDeviceMenu(Panel& panel);

@@ -17,6 +17,7 @@ const char* const kReconnectKey = "automaticReconnect";
 const char* const kLogFolderKey = "logFolder";
 const char* const kPlaceKey = "windowPlace";
 const char* const kZoomKey = "zoom";
+const char* const kRecentKey = "recentDevices";
 
 }  // namespace
 
@@ -47,6 +48,13 @@ int RememberedZoom(QSettings& settings) {
   return zoom == 150 || zoom == 200 ? zoom : 100;
 }
 
+void RecallRecentDevices(Panel& panel, QSettings& settings) {
+  panel.recentDevices.clear();
+  for (const QString& device : settings.value(kRecentKey).toStringList()) {
+    panel.recentDevices.push_back(device.toLocal8Bit().toStdString());
+  }
+}
+
 void RestoreWindowPlace(Panel& panel, QSettings& settings) {
   QVariant place = settings.value(kPlaceKey);
   if (place.isValid()) panel.window->move(place.toPoint());
@@ -60,6 +68,11 @@ void Remember(const Panel& panel, QSettings& settings) {
     settings.setValue(kLogFolderKey,
                       QString::fromLocal8Bit(panel.connection.capture->dumpDirectory.c_str()));
   }
+  QStringList recent;
+  for (const std::string& device : panel.recentDevices) {
+    recent.append(QString::fromLocal8Bit(device.c_str()));
+  }
+  settings.setValue(kRecentKey, recent);
   settings.setValue(kZoomKey,  // full screen is for this run; the zoom before it stays
                     panel.zoomBeforeFullScreen != 0 ? panel.zoomBeforeFullScreen : panel.zoom);
   if (panel.window != nullptr) settings.setValue(kPlaceKey, panel.window->pos());

@@ -23,6 +23,9 @@ QString DefaultLogFolder(QSettings& settings);
 // The zoom of the last run: 100, 150 or 200 (percent).
 int RememberedZoom(QSettings& settings);
 
+// The devices connected to lately, newest first, for the Device menu.
+void RecallRecentDevices(Panel& panel, QSettings& settings);
+
 // Puts the window back where it was.
 void RestoreWindowPlace(Panel& panel, QSettings& settings);
 

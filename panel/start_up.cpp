@@ -288,6 +288,8 @@ void DispatchCommand(Panel& panel, int commandId) {
   } else if (commandId == kDeviceInUseCommand ||
              (commandId >= kFirstFoundPortCommand && commandId <= kLastFoundPortCommand)) {
     ChooseFoundPort(panel, commandId);
+  } else if (commandId >= kFirstRecentCommand && commandId <= kLastRecentCommand) {
+    ChooseRecentDevice(panel, commandId);
   } else if (commandId == kOtherDeviceCommand) {
     AskForOtherDevice(panel);
   } else if (commandId == kConnectCommand) {
@@ -405,6 +407,7 @@ int RunTarnex(int argc, char** argv) {
   std::string commandLine = RememberedSwitches(settings) + " " + JoinArguments(argc, argv);
   Panel panel;
   panel.zoom = RememberedZoom(settings);
+  RecallRecentDevices(panel, settings);
   QString folder = DefaultLogFolder(settings);
   if (!folder.isEmpty() && MakeFolders(folder.toLocal8Bit().constData()) == 0) {
     panel.connection.capture->dumpDirectory = folder.toLocal8Bit().constData();

@@ -160,6 +160,13 @@ TEST_F(PanelTest, TheDeviceMenuMarksTheDeviceInUse) {
   EXPECT_FALSE(panel->actions[kFirstDeviceCommand]->isChecked());
   EXPECT_EQ(panel->deviceMenu->actions().indexOf(panel->actions[kFirstDeviceCommand]), -1)
       << "here COM names stand for /dev/ttyS*: listed once, in their own submenu";
+  // The device connected to heads the recent ones; one that has gone is greyed.
+  panel->recentDevices.push_back("/dev/tarnex-gone");
+  RefreshDeviceMenu(*panel);
+  ASSERT_EQ(panel->recentDevices.front(), path.toStdString());
+  EXPECT_EQ(panel->actions[kFirstRecentCommand]->text(), path);
+  EXPECT_TRUE(panel->actions[kFirstRecentCommand]->isEnabled());
+  EXPECT_FALSE(panel->actions[kFirstRecentCommand + 1]->isEnabled());
 
   ChooseOtherDevice(*panel, "COM5");
   ASSERT_TRUE(WaitForOutcome());
@@ -398,6 +405,9 @@ TEST_F(PanelTest, ARunIsRememberedAndTheCommandLineWins) {
   panel->logFolderChosen = true;
   Remember(*panel, settings);
   EXPECT_EQ(DefaultLogFolder(settings).toStdString(), scratch.Str());
+  panel->recentDevices.clear();
+  RecallRecentDevices(*panel, settings);
+  EXPECT_EQ(panel->recentDevices, std::vector<std::string>{device});
 }
 
 // View > Zoom: the whole window, display, keys and status bar grow together, every cell of
