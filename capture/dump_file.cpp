@@ -26,13 +26,6 @@ void JoinPath(const char* directory, const char* name, char* out, size_t size) {
   if (std::snprintf(out, size, "%s%s%s", directory, separator, name) < 0) out[0] = '\0';
 }
 
-void ClockText(std::time_t when, char* out, size_t size) {
-  std::tm local = {};
-  if (!LocalTime(when, local) || std::strftime(out, size, "%H:%M:%S", &local) == 0) {
-    std::snprintf(out, size, "?");
-  }
-}
-
 // "12 items (3.4 kB)"
 void AmountText(unsigned long items, unsigned long long bytes, char* out, size_t size) {
   char amount[24];
@@ -77,8 +70,8 @@ void EndSpell(DumpSlot& slot) {
   slot.count.failing = false;
   char amount[64], from[16], to[16];
   AmountText(slot.spellItems, slot.spellBytes, amount, sizeof amount);
-  ClockText(slot.spellFrom, from, sizeof from);
-  ClockText(slot.spellTo, to, sizeof to);
+  TimeOfDayText(slot.spellFrom, from, sizeof from);
+  TimeOfDayText(slot.spellTo, to, sizeof to);
   char text[2 * kDumpPathSize];
   std::snprintf(text, sizeof text, "Writing %s again; %s %s lost from %s to %s.", slot.shownPath,
                 amount, slot.spellItems == 1 ? "was" : "were", from, to);
@@ -111,11 +104,16 @@ bool KeepEarlierDump(DumpStreamId stream, const char* path) {
 int OpenDump(const char* directory, DumpStreamId stream, unsigned period, DumpSlot& slot) {
   char name[16];
   std::snprintf(name, sizeof name, "%s.dmp", kDumpStreams[stream].baseName);
-  JoinPath(directory, name, slot.path, sizeof slot.path);
-  char folder[kDumpPathSize];
-  DumpDirectoryText(directory, folder, sizeof folder);
-  std::string shown = (std::filesystem::path(folder) / name).string();  // the system's way
-  std::snprintf(slot.shownPath, sizeof slot.shownPath, "%s", shown.c_str());
+  char path[kDumpPathSize];
+  JoinPath(directory, name, path, sizeof path);
+  if (std::strcmp(path, slot.path) != 0 || slot.shownPath[0] == '\0') {
+    // Worked out once for each place, not again at every try of a failing spell.
+    std::snprintf(slot.path, sizeof slot.path, "%s", path);
+    char folder[kDumpPathSize];
+    DumpDirectoryText(directory, folder, sizeof folder);
+    std::string shown = (std::filesystem::path(folder) / name).string();  // the system's way
+    std::snprintf(slot.shownPath, sizeof slot.shownPath, "%s", shown.c_str());
+  }
   if (slot.period != period) KeepEarlierDump(stream, slot.path);
   int error = OpenDumpFile(slot.path, slot.file);
   if (error == ENOENT && directory[0] != '\0' && MakeFolders(directory) == 0) {
@@ -141,7 +139,7 @@ void CheckInPlace(DumpSlot& slot, const DumpClock& now) {
     char text[3 * kDumpPathSize];
     char amount[64], since[16];
     AmountText(slot.uncheckedItems, slot.uncheckedBytes, amount, sizeof amount);
-    ClockText(slot.checkedAt, since, sizeof since);
+    TimeOfDayText(slot.checkedAt, since, sizeof since);
     if (place == kDumpRemoved) {
       std::snprintf(text, sizeof text,
                     "%s was removed while logging; %s written into it since %s went with it. "

@@ -67,12 +67,12 @@ constexpr int kDumpPathSize = 512;
 // knows which period the file on disk belongs to; only one worker uses it at a time.
 struct DumpSlot {
   DumpFile file;
-  unsigned period = 0;            // the period the file on disk was started in; 0: none
-  char path[kDumpPathSize] = {};  // the file as opened, and as the user is told of it
-  char shownPath[kDumpPathSize] = {};
-  uint64_t wholeSize = 0;  // the file's length up to the end of its last whole item
-  bool torn = false;       // a failed write left part of an item behind that
-  bool unsynced = false;   // written since the last sync
+  unsigned period = 0;                 // the period the file on disk was started in; 0: none
+  char path[kDumpPathSize] = {};       // the file as opened
+  char shownPath[kDumpPathSize] = {};  // and as the user is told of it: the whole path
+  uint64_t wholeSize = 0;              // the file's length up to the end of its last whole item
+  bool torn = false;                   // a failed write left part of an item behind that
+  bool unsynced = false;               // written since the last sync
   bool syncFailed = false;
   uint32_t syncedTick = 0;
   uint32_t checkedTick = 0;  // when the file was last seen in its place

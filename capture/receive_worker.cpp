@@ -49,7 +49,8 @@ void Dump(WorkerContext& context, DumpStreamId stream, const uint8_t* bytes, int
 // Hands what is a second old to the disk. True while some is still to go.
 bool SyncDumps(WorkerContext& context, bool force) {
   bool pending = false;
-  for (DumpSlot& slot : context.capture.dumpSlots) pending |= SyncDump(slot, Now(), force);
+  DumpClock now = Now();
+  for (DumpSlot& slot : context.capture.dumpSlots) pending |= SyncDump(slot, now, force);
   return pending;
 }
 

@@ -19,12 +19,14 @@ void Append(char* out, int size, int& used, const char* format, Args... args) {
   if (n > 0) used = used + n < size - 1 ? used + n : size - 1;
 }
 
-// "2026-12-07 15:40:01"
-void LocalStamp(std::time_t when, char* out, size_t size) {
+// "2026-12-07 15:40:01"; "?" and false when the local time cannot be told.
+bool LocalStamp(std::time_t when, char* out, size_t size) {
   std::tm local = {};
   if (!LocalTime(when, local) || std::strftime(out, size, "%Y-%m-%d %H:%M:%S", &local) == 0) {
     std::snprintf(out, size, "?");
+    return false;
   }
+  return true;
 }
 
 }  // namespace
@@ -97,12 +99,10 @@ bool LogStopLine(const StreamLoss losses[4], char* out, int size) {
 }
 
 void LogEventLine(std::time_t when, const char* text, char* out, int size) {
-  std::tm local = {};
-  if (!LocalTime(when, local)) {
+  char stamp[32];
+  if (!LocalStamp(when, stamp, sizeof stamp)) {
     std::snprintf(out, static_cast<size_t>(size), "%s", text);
     return;
   }
-  std::snprintf(out, static_cast<size_t>(size), "%04d-%02d-%02d %02d:%02d:%02d %s",
-                1900 + local.tm_year, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min,
-                local.tm_sec, text);
+  std::snprintf(out, static_cast<size_t>(size), "%s %s", stamp, text);
 }

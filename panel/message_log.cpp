@@ -35,19 +35,6 @@ const MessageEntry& MessageAt(const MessageLog& log, int index) {
   return log.entries[(log.first + index) % kMessageLogSize];
 }
 
-void FormatMessageEntry(const MessageEntry& entry, char* out, int size) {
-  char at[16];
-  TimeOfDayText(entry.at, at, sizeof at);
-  int used = std::snprintf(out, static_cast<size_t>(size), "%s  %s", at, entry.text);
-  // A text's own line ends are not the reader's.
-  for (int i = 0; i < used && i < size - 1; ++i) {
-    if (out[i] == '\r' || out[i] == '\n') out[i] = ' ';
-  }
-  if (entry.repeats > 0 && used > 0 && used < size) {
-    std::snprintf(out + used, static_cast<size_t>(size - used), " (%d times)", entry.repeats + 1);
-  }
-}
-
 bool ClockMayReplace(const MessageField& field, uint32_t now) {
   int32_t age = static_cast<int32_t>(now - field.shownAt);
   switch (field.kind) {

@@ -30,9 +30,6 @@ struct MessageLog {
 void AddMessage(MessageLog& log, const char* text, int kind, std::time_t at);
 const MessageEntry& MessageAt(const MessageLog& log, int index);  // 0: the oldest
 
-// One line for a reader: "10:08:33  text" with " (3 times)" when it repeated.
-void FormatMessageEntry(const MessageEntry& entry, char* out, int size);
-
 // What the message field shows now, as far as the clock is concerned.
 struct MessageField {
   int kind = 0;

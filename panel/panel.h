@@ -154,6 +154,14 @@ void SetUpDisplayFont(Panel& panel, int mode);
 void CreateStatusBar(Panel& panel);
 void ShowDeviceLabel(Panel& panel, const char* text);
 void ShowPortLabel(Panel& panel, const char* text);
+// What a stream has written and lost since Logging On.
+struct PeriodCount {
+  unsigned long items = 0;
+  unsigned long long bytes = 0;
+  unsigned long lost = 0;
+};
+PeriodCount LoggedThisPeriod(const Panel& panel, int stream);
+
 // The logging field as things stand: off, what this period wrote, failing; recording.
 void ShowLoggingField(Panel& panel);
 // View > Zoom: the whole window at 100% to 200% of its own size, for a large screen or

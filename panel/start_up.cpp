@@ -122,8 +122,6 @@ void ShowKeyboardHelp(Panel& panel) {
   ShowMessageBox(panel, text.c_str(), "Tarnex keyboard");
 }
 
-namespace {
-
 void NoteCountsAtLoggingOn(Panel& panel) {
   for (int i = 0; i < kDumpStreamCount; ++i) {
     const DumpCount& count = DumpCountOf(*panel.connection.capture, i);
@@ -138,14 +136,14 @@ void SayWhatWasLogged(Panel& panel) {
   std::string text = "Logging off:";
   unsigned long lost = 0;
   for (int i = 0; i < kDumpStreamCount; ++i) {
-    const DumpCount& count = DumpCountOf(*panel.connection.capture, i);
+    PeriodCount period = LoggedThisPeriod(panel, i);
     char amount[24];
-    ByteCountText(count.bytes - panel.bytesAtLoggingOn[i], amount, sizeof amount);
+    ByteCountText(period.bytes, amount, sizeof amount);
     char part[80];
     std::snprintf(part, sizeof part, "%s %s %lu (%s)", i == 0 ? "" : ",", kDumpStreams[i].baseName,
-                  count.items - panel.itemsAtLoggingOn[i], amount);
+                  period.items, amount);
     text += part;
-    lost += count.lostItems - panel.lostAtLoggingOn[i];
+    lost += period.lost;
   }
   char folder[kDumpPathSize];
   DumpDirectoryText(panel.connection.capture->dumpDirectory.c_str(), folder, sizeof folder);
@@ -157,8 +155,6 @@ void SayWhatWasLogged(Panel& panel) {
     ShowStatusMessage(text.c_str());
   }
 }
-
-}  // namespace
 
 // Logging On takes the dump folder's lock first: a second program logging into the same
 // folder would write over this one's files.
@@ -223,6 +219,15 @@ std::string JoinArguments(int argc, char** argv) {
 }
 
 }  // namespace
+
+PeriodCount LoggedThisPeriod(const Panel& panel, int stream) {
+  const DumpCount& count = DumpCountOf(*panel.connection.capture, stream);
+  PeriodCount period;
+  period.items = count.items - panel.itemsAtLoggingOn[stream];
+  period.bytes = count.bytes - panel.bytesAtLoggingOn[stream];
+  period.lost = count.lostItems - panel.lostAtLoggingOn[stream];
+  return period;
+}
 
 Panel::~Panel() {
   EndConnection(connection);

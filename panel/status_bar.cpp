@@ -294,17 +294,13 @@ void ShowLoggingField(Panel& panel) {
       view.on ? QString("Logging into %1").arg(QString::fromLocal8Bit(folder))
               : QString("Logging is off; logs go to %1").arg(QString::fromLocal8Bit(folder));
   for (int i = 0; view.on && i < kDumpStreamCount; ++i) {
-    const DumpCount& count = DumpCountOf(capture, i);
-    unsigned long long bytes = count.bytes - panel.bytesAtLoggingOn[i];
-    view.bytes += bytes;
+    PeriodCount period = LoggedThisPeriod(panel, i);
+    view.bytes += period.bytes;
     char amount[24];
-    ByteCountText(bytes, amount, sizeof amount);
-    details += QString("\n%1: %2 items (%3)")
-                   .arg(kDumpStreams[i].baseName)
-                   .arg(count.items - panel.itemsAtLoggingOn[i])
-                   .arg(amount);
-    unsigned long lost = count.lostItems - panel.lostAtLoggingOn[i];
-    if (lost > 0) details += QString(", %1 LOST").arg(lost);
+    ByteCountText(period.bytes, amount, sizeof amount);
+    details +=
+        QString("\n%1: %2 items (%3)").arg(kDumpStreams[i].baseName).arg(period.items).arg(amount);
+    if (period.lost > 0) details += QString(", %1 LOST").arg(period.lost);
   }
   if (view.recording) {
     details += QString("\nRecording the session to %1").arg(panel.recordingPath.c_str());
