@@ -90,11 +90,15 @@ TEST_F(NetworkTest, Rfc2217CarriesTheLineSwitchAndEveryByte) {
   std::string posn = scratch / "posn.dmp";
   std::string expected;
   for (int i = 0; i < 3; ++i) expected.append(frame.begin(), frame.end());
-  for (int i = 0; i < 100 && ReadFile(posn).size() < expected.size(); ++i) {
+  // Sentences are logged after the frames of the same read: wait for both files.
+  std::string nmea = scratch / "nmea.dmp";
+  for (int i = 0; i < 100 && (ReadFile(posn).size() < expected.size() ||
+                              ReadFile(nmea).size() < 3 * sentence.size());
+       ++i) {
     std::this_thread::sleep_for(milliseconds(20));
   }
   EXPECT_EQ(ReadFile(posn), expected);
-  EXPECT_EQ(ReadFile(scratch / "nmea.dmp"), sentence + sentence + sentence);
+  EXPECT_EQ(ReadFile(nmea), sentence + sentence + sentence);
   std::string seen = Traffic();
   EXPECT_NE(seen.find("6f 0 9600\n"), std::string::npos) << seen;
   EXPECT_NE(seen.find("81 1 38400\n"), std::string::npos) << seen;
