@@ -21,7 +21,7 @@
 #include "capture/dump_io.h"
 #include "capture/nmea_ring.h"
 #include "capture/receive_worker.h"
-#include "link/recording.h"
+#include "recorder/recording.h"
 #include "link/rx_ring.h"
 #include "sim/data_stream.h"
 #include "sim/fake_receiver.h"

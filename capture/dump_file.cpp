@@ -11,8 +11,8 @@
 
 #include "capture/folder_lock.h"
 #include "capture/keep_file.h"
-#include "link/local_time.h"
-#include "link/status_message.h"
+#include "base/local_time.h"
+#include "base/status_message.h"
 
 namespace {
 

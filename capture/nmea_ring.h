@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "link/byte_ring.h"
+#include "base/byte_ring.h"
 
 // NMEA 0183 sentences cut out of the same byte stream that carries the frames:
 // '$' ... '*' two hex digits CR LF, 12 to 90 characters, with a correct checksum.

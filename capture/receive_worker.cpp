@@ -8,9 +8,9 @@
 #include <ctime>
 
 #include "capture/thread_priority.h"
-#include "link/status_message.h"
-#include "link/tick.h"
-#include "link/trace.h"
+#include "base/status_message.h"
+#include "base/tick.h"
+#include "base/trace.h"
 
 namespace {
 

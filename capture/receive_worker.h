@@ -9,7 +9,7 @@
 #include "capture/nmea_ring.h"
 #include "capture/shared_screen.h"
 #include "link/link.h"
-#include "link/wake_signal.h"
+#include "base/wake_signal.h"
 
 // What the worker tells its owner. Every hook runs on the worker's thread and should only
 // hand the news on to the owner's thread. Any of them may be null.

@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "capture/thread_priority.h"
-#include "link/trace.h"
+#include "base/trace.h"
 
 void LowerThreadPriority() {
   constexpr int kBelowNormal = 2;  // nice steps below the user interface

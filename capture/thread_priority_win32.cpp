@@ -2,7 +2,7 @@
 #include <windows.h>
 
 #include "capture/thread_priority.h"
-#include "link/trace.h"
+#include "base/trace.h"
 
 void LowerThreadPriority() {
   if (!SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_LOWEST)) {

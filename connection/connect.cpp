@@ -5,8 +5,8 @@
 #include <cstring>
 
 #include "connection/connection.h"
-#include "link/stable_name.h"
-#include "link/status_message.h"
+#include "port/stable_name.h"
+#include "base/status_message.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "connection/connection.h"
-#include "link/local_time.h"
+#include "base/local_time.h"
 
 void MarkLost(Connection& connection, uint32_t now, std::time_t wallNow) {
   StopReceiveWorker(connection.worker);

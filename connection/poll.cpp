@@ -4,8 +4,8 @@
 #include <cstdio>
 
 #include "connection/connection.h"
-#include "link/local_time.h"
-#include "link/status_message.h"
+#include "base/local_time.h"
+#include "base/status_message.h"
 
 namespace {
 

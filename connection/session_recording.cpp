@@ -5,7 +5,7 @@
 #include <cstdio>
 
 #include "connection/connection.h"
-#include "link/recording.h"
+#include "recorder/recording.h"
 
 void AttachRecorder(Connection& connection, Recorder* recorder) {
   if (recorder != nullptr && connection.connected) {

@@ -6,7 +6,7 @@
 #include <cassert>
 #include <cstdint>
 
-#include "link/telnet.h"
+#include "port/telnet.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   TelnetDecoder decoder;

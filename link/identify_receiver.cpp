@@ -3,7 +3,7 @@
 
 #include "link/identification.h"
 #include "link/link.h"
-#include "link/status_message.h"
+#include "base/status_message.h"
 
 namespace {
 

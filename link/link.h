@@ -5,8 +5,8 @@
 
 #include "link/packet.h"
 #include "link/rx_ring.h"
-#include "link/serial_port.h"
-#include "link/tick.h"
+#include "port/serial_port.h"
+#include "base/tick.h"
 
 // Everything the program keeps about its line to the receiver. One lives for the whole
 // run; each identification starts its receive side afresh.

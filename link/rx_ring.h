@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: BSD-2-Clause
 #pragma once
 
-#include "link/byte_ring.h"
+#include "base/byte_ring.h"
 #include "link/packet.h"
 
 // Raw port input waiting to be cut into frames. It is never reset: bytes left by one

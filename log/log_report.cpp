@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "link/local_time.h"
+#include "base/local_time.h"
 
 namespace {
 

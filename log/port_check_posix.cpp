@@ -17,12 +17,12 @@
 #include <string>
 
 #include "capture/nmea_ring.h"
-#include "link/port_holders.h"
+#include "port/port_holders.h"
 #include "link/rx_ring.h"
-#include "link/serial_port.h"
-#include "link/serial_ports.h"
-#include "link/status_message.h"
-#include "link/tick.h"
+#include "port/serial_port.h"
+#include "port/serial_ports.h"
+#include "base/status_message.h"
+#include "base/tick.h"
 #include "log/port_check.h"
 
 namespace {

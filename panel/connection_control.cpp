@@ -7,9 +7,9 @@
 #include <chrono>
 #include <ctime>
 
-#include "link/local_time.h"
-#include "link/status_message.h"
-#include "link/tick.h"
+#include "base/local_time.h"
+#include "base/status_message.h"
+#include "base/tick.h"
 #include "panel/display_widget.h"
 #include "panel/history_window.h"
 #include "panel/main_window.h"

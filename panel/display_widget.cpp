@@ -7,7 +7,7 @@
 #include <QString>
 #include <cmath>
 
-#include "link/status_message.h"
+#include "base/status_message.h"
 #include "panel/panel.h"
 
 namespace {

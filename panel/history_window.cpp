@@ -13,7 +13,7 @@
 #include <QSlider>
 #include <QVBoxLayout>
 
-#include "link/status_message.h"
+#include "base/status_message.h"
 #include "panel/display_widget.h"
 #include "panel/panel.h"
 #include "panel/screen_history.h"

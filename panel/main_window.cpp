@@ -10,7 +10,7 @@
 #include <QMenuBar>
 #include <QStyle>
 
-#include "link/serial_ports.h"
+#include "port/serial_ports.h"
 #include "panel/key_map.h"
 #include "panel/panel.h"
 

@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "link/local_time.h"
-#include "link/status_message.h"
+#include "base/local_time.h"
+#include "base/status_message.h"
 
 void AddMessage(MessageLog& log, const char* text, int kind, std::time_t at) {
   // A try that fails again says the same one or two things each time (the system's

@@ -11,8 +11,8 @@
 
 #include "capture/folder_lock.h"
 #include "connection/connection.h"
-#include "link/recording.h"
-#include "link/serial_ports.h"
+#include "recorder/recording.h"
+#include "port/serial_ports.h"
 #include "panel/command_line.h"
 #include "panel/commands.h"
 #include "panel/keypad.h"

@@ -3,7 +3,7 @@
 
 #include <cstdio>
 
-#include "link/local_time.h"
+#include "base/local_time.h"
 #include "panel/screen_render.h"
 
 void AddToHistory(ScreenHistory& history, const ScreenImage& image, std::time_t when,

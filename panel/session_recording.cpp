@@ -9,8 +9,8 @@
 #include <cstring>
 
 #include "capture/dump_file.h"
-#include "link/recording.h"
-#include "link/status_message.h"
+#include "recorder/recording.h"
+#include "base/status_message.h"
 #include "panel/main_window.h"
 #include "panel/panel.h"
 

@@ -15,8 +15,8 @@
 
 #include "capture/dump_file.h"
 #include "capture/dump_io.h"
-#include "link/recording.h"
-#include "link/status_message.h"
+#include "recorder/recording.h"
+#include "base/status_message.h"
 #include "panel/display_widget.h"
 #include "panel/history_window.h"
 #include "panel/key_map.h"

@@ -14,9 +14,9 @@
 #include <algorithm>
 #include <ctime>
 
-#include "link/local_time.h"
-#include "link/status_message.h"
-#include "link/tick.h"
+#include "base/local_time.h"
+#include "base/status_message.h"
+#include "base/tick.h"
 #include "panel/main_window.h"
 #include "panel/panel.h"
 #include "panel/status_text.h"

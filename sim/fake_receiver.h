@@ -14,7 +14,7 @@
 
 #include "link/packet.h"
 #include "link/rx_ring.h"
-#include "link/wake_signal.h"
+#include "base/wake_signal.h"
 #include "sim/pty_pair.h"
 #include "sim/receiver_model.h"
 #include "sim/replay.h"

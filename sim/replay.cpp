@@ -5,7 +5,7 @@
 
 #include "link/identification.h"
 #include "link/packet.h"
-#include "link/recording.h"
+#include "recorder/recording.h"
 
 namespace {
 

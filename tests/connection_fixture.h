@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "connection/connection.h"
-#include "link/tick.h"
+#include "base/tick.h"
 #include "sim/fake_receiver.h"
 #include "tests/status_capture.h"
 

@@ -19,7 +19,7 @@
 #include <thread>
 #include <vector>
 
-#include "link/tick.h"
+#include "base/tick.h"
 #include "sim/fake_receiver.h"
 #include "tests/connection_fixture.h"
 #include "tests/local_time_at.h"

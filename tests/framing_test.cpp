@@ -6,7 +6,7 @@
 
 #include "link/packet.h"
 #include "link/rx_ring.h"
-#include "link/tick.h"
+#include "base/tick.h"
 #include "tests/test_bytes.h"
 
 namespace {

@@ -22,9 +22,9 @@
 #include <vector>
 
 #include "capture/nmea_ring.h"
-#include "link/recording.h"
+#include "recorder/recording.h"
 #include "link/rx_ring.h"
-#include "link/serial_port.h"
+#include "port/serial_port.h"
 #include "log/log_options.h"
 #include "log/log_report.h"
 #include "log/port_check.h"

@@ -13,7 +13,7 @@
 #include <iterator>
 #include <string>
 
-#include "link/status_message.h"
+#include "base/status_message.h"
 #include "panel/display_widget.h"
 #include "panel/main_window.h"
 #include "tests/panel_fixture.h"

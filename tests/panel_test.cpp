@@ -27,8 +27,8 @@
 #include <vector>
 
 #include "capture/folder_lock.h"
-#include "link/recording.h"
-#include "link/status_message.h"
+#include "recorder/recording.h"
+#include "base/status_message.h"
 #include "panel/display_widget.h"
 #include "panel/history_window.h"
 #include "panel/main_window.h"

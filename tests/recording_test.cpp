@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: BSD-2-Clause
-#include "link/recording.h"
+#include "recorder/recording.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

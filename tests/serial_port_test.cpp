@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: BSD-2-Clause
-#include "link/serial_port.h"
+#include "port/serial_port.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -15,7 +15,7 @@
 #include <thread>
 #include <vector>
 
-#include "link/stable_name.h"
+#include "port/stable_name.h"
 #include "sim/pty_pair.h"
 #include "tests/scratch_dir.h"
 #include "tests/status_capture.h"

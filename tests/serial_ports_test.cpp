@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: BSD-2-Clause
-#include "link/serial_ports.h"
+#include "port/serial_ports.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>

@@ -14,7 +14,7 @@
 #include <thread>
 
 #include "link/packet.h"
-#include "link/recording.h"
+#include "recorder/recording.h"
 #include "sim/replay.h"
 #include "tests/connection_fixture.h"
 #include "tests/scratch_dir.h"

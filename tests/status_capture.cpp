@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "link/status_message.h"
+#include "base/status_message.h"
 
 static void Record(const char* text, int kind, void* context) {
   auto* capture = static_cast<StatusCapture*>(context);

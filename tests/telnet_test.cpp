@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: BSD-2-Clause
-#include "link/telnet.h"
+#include "port/telnet.h"
 
 #include <gtest/gtest.h>
 
 #include <vector>
 
-#include "link/serial_port.h"
+#include "port/serial_port.h"
 
 namespace {
 

@@ -18,7 +18,7 @@
 
 #include "capture/nmea_ring.h"
 #include "connection/connection.h"
-#include "link/tick.h"
+#include "base/tick.h"
 #include "tests/scratch_dir.h"
 #include "tests/status_capture.h"
 

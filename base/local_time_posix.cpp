@@ -1,0 +1,6 @@
+// SPDX-License-Identifier: BSD-2-Clause
+#include "base/local_time.h"
+
+bool LocalTime(std::time_t when, std::tm& out) {
+  return localtime_r(&when, &out) != nullptr;
+}

@@ -1,0 +1,55 @@
+// SPDX-License-Identifier: BSD-2-Clause
+// The wake signal on Linux: an eventfd, readable while raised.
+
+#include <errno.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstring>
+
+#include "base/poll_posix.h"
+#include "base/trace.h"
+#include "base/wake_signal.h"
+
+bool OpenWakeSignal(WakeSignal& wake) {
+  wake.handle = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  return wake.handle >= 0;
+}
+
+void CloseWakeSignal(WakeSignal& wake) {
+  if (wake.handle >= 0 && close(static_cast<int>(wake.handle)) != 0) {
+    Trace("closing the wake signal failed: %s", std::strerror(errno));
+  }
+  wake.handle = -1;
+}
+
+void RaiseWakeSignal(WakeSignal& wake) {
+  uint64_t one = 1;
+  if (write(static_cast<int>(wake.handle), &one, sizeof one) < 0 && errno != EAGAIN) {
+    Trace("raising the wake signal failed: %s", std::strerror(errno));
+  }
+}
+
+void ClearWakeSignal(WakeSignal& wake) {
+  uint64_t count;
+  if (read(static_cast<int>(wake.handle), &count, sizeof count) < 0 && errno != EAGAIN) {
+    Trace("clearing the wake signal failed: %s", std::strerror(errno));
+  }
+}
+
+int PollWithStop(int fd, const StopSignal* stop, short events, int timeoutMs) {
+  int stopHandle = stop != nullptr ? static_cast<int>(stop->wake.handle) : -1;
+  struct pollfd entries[2] = {{fd, events, 0}, {stopHandle, POLLIN, 0}};
+  int ready;
+  do {
+    ready = poll(entries, 2, timeoutMs);
+  } while (ready < 0 && errno == EINTR);
+  if (ready < 0) {
+    Trace("poll failed: %s", std::strerror(errno));
+    return -1;
+  }
+  if (StopRaised(stop)) return kPollStopped;
+  return ready == 0 ? 0 : entries[0].revents;
+}

@@ -1,6 +1,0 @@
-// SPDX-License-Identifier: BSD-2-Clause
-#include "link/local_time.h"
-
-bool LocalTime(std::time_t when, std::tm& out) {
-  return localtime_s(&out, &when) == 0;
-}
