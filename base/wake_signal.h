@@ -42,3 +42,6 @@ inline void RaiseStopSignal(StopSignal& stop) {
 inline bool StopRaised(const StopSignal* stop) {
   return stop != nullptr && stop->raised.load();
 }
+
+// Sleeps for ms, or less when `stop` (null: none) is raised; false when it was.
+bool PauseUnlessStopped(const StopSignal* stop, int ms);

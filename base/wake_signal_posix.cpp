@@ -6,8 +6,10 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdint>
 #include <cstring>
+#include <thread>
 
 #include "base/poll_posix.h"
 #include "base/trace.h"
@@ -52,4 +54,15 @@ int PollWithStop(int fd, const StopSignal* stop, short events, int timeoutMs) {
   }
   if (StopRaised(stop)) return kPollStopped;
   return ready == 0 ? 0 : entries[0].revents;
+}
+
+bool PauseUnlessStopped(const StopSignal* stop, int ms) {
+  if (ms > 0 && stop == nullptr) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+  } else if (ms > 0) {
+    struct pollfd entry = {static_cast<int>(stop->wake.handle), POLLIN, 0};
+    while (poll(&entry, 1, ms) < 0 && errno == EINTR) {
+    }
+  }
+  return !StopRaised(stop);
 }

@@ -31,3 +31,12 @@ void ClearWakeSignal(WakeSignal& wake) {
     Trace("clearing the wake signal failed: %lu", GetLastError());
   }
 }
+
+bool PauseUnlessStopped(const StopSignal* stop, int ms) {
+  if (ms > 0 && stop != nullptr) {
+    WaitForSingleObject(reinterpret_cast<HANDLE>(stop->wake.handle), static_cast<DWORD>(ms));
+  } else if (ms > 0) {
+    Sleep(static_cast<DWORD>(ms));
+  }
+  return !StopRaised(stop);
+}

@@ -7,10 +7,10 @@
 #include <cstring>
 #include <ctime>
 
-#include "capture/thread_priority.h"
 #include "base/status_message.h"
 #include "base/tick.h"
 #include "base/trace.h"
+#include "capture/thread_priority.h"
 
 namespace {
 
@@ -108,15 +108,15 @@ void ShareLeftoverWithSentences(WorkerContext& context, WorkerLocal& local) {
 // As WaitForInput; while the device is gone, it looks again every so often instead of
 // spinning on its hang-up. With items not yet on the disk it waits a second at most,
 // so that they reach it when the line falls quiet too.
-int WaitForMore(SerialPort& port, bool lineDown, bool syncPending) {
+int WaitForMore(Port& port, bool lineDown, bool syncPending) {
   if (!lineDown) return WaitForInput(port, syncPending ? kSyncWaitMs : -1, false);
-  return PauseUnlessStopped(port, kLineDownRetryMs) ? 0 : -2;
+  return PauseUnlessStopped(port.stop, kLineDownRetryMs) ? 0 : -2;
 }
 
 // Reads until told to stop.
 void ReadUntilStopped(WorkerContext& context, WorkerLocal& local) {
   ReceiveWorker& worker = context.worker;
-  SerialPort& port = context.link.port;
+  Port& port = context.link.port;
   bool running = RunPass(context, local, 0);
   bool lineDown = false;
   bool syncPending = false;

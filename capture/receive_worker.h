@@ -44,7 +44,7 @@ inline const DumpCount& DumpCountOf(const Capture& capture, int stream) {
 struct ReceiveWorker {
   std::thread thread;
   StopSignal stop;  // every wait on the port watches it while the worker runs
-  SerialPort* port = nullptr;
+  Port* port = nullptr;
   std::atomic<bool> ended{false};        // the thread has returned
   std::atomic<unsigned long> passes{0};  // passes of its loop, for the curious
 

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "port/serial_port.h"
+#include "port/parity.h"
 
 bool ScanProduct(const char* text, char (&product)[kProductSize]) {
   std::memset(product, 0, sizeof product);

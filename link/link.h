@@ -5,13 +5,13 @@
 
 #include "link/packet.h"
 #include "link/rx_ring.h"
-#include "port/serial_port.h"
+#include "port/port.h"
 #include "base/tick.h"
 
 // Everything the program keeps about its line to the receiver. One lives for the whole
 // run; each identification starts its receive side afresh.
 struct Link {
-  SerialPort port;
+  Port port;
   RxRing rx;
   int linkState = kNothingReceived;
   Deadline deadline;

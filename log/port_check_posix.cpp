@@ -19,7 +19,8 @@
 #include "capture/nmea_ring.h"
 #include "port/port_holders.h"
 #include "link/rx_ring.h"
-#include "port/serial_port.h"
+#include "port/port.h"
+#include "port/port_name.h"
 #include "port/serial_ports.h"
 #include "base/status_message.h"
 #include "base/tick.h"
@@ -169,7 +170,7 @@ void CheckModemManager(Report& report, const char* path, const CheckPlaces& plac
 }
 
 // Listens a while at one rate: how many valid NMEA sentences and frames came.
-void Listen(SerialPort& port, uint32_t baud, int& sentences, int& frames) {
+void Listen(Port& port, uint32_t baud, int& sentences, int& frames) {
   sentences = frames = 0;
   if (SetLineSettings(port, baud, kParityNone) != 0) return;
   FlushInput(port);
@@ -192,7 +193,7 @@ void Listen(SerialPort& port, uint32_t baud, int& sentences, int& frames) {
   }
 }
 
-bool AnswersEnq(SerialPort& port) {
+bool AnswersEnq(Port& port) {
   FlushInput(port);
   if (WritePort(port, &kEnq, 1) != 1) return false;
   Deadline deadline;
@@ -216,7 +217,7 @@ void KeepFailure(const char* text, int kind, void* context) {
 void ProbeLine(Report& report, const char* device) {
   char failure[512] = "";
   SetStatusSink(KeepFailure, failure);
-  SerialPort port;
+  Port port;
   if (OpenPort(port, device) != 0) {
     SetStatusSink(nullptr, nullptr);
     Say(report, true, "could not open %s: %s", device, failure);

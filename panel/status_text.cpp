@@ -6,7 +6,7 @@
 
 #include "capture/dump_file.h"
 #include "link/identification.h"
-#include "port/serial_port.h"
+#include "port/parity.h"
 
 const char* PortLabel(uint32_t receiverPortNumber) {
   static const char* const kLabels[] = {" N/C ", "  A  ", "B-1  ", "B-2  ", "Port4"};

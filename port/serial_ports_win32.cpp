@@ -11,8 +11,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "port/serial_ports.h"
 #include "base/trace.h"
+#include "port/serial_ports.h"
 
 namespace {
 

@@ -16,20 +16,20 @@
 #include <cstring>
 
 #include "base/poll_posix.h"
-#include "port/socket_port.h"
 #include "base/tick.h"
 #include "base/trace.h"
+#include "port/socket.h"
 
 namespace {
 
 constexpr int kStopped = kPollStopped;
 
-int Fd(const SerialPort& port) {
-  return static_cast<int>(port.handle);
+int Fd(const TcpSocket& socket) {
+  return static_cast<int>(socket.handle);
 }
 
 // One address: connected within the time left, or the reason it was not.
-int TryAddress(const struct addrinfo* address, StopSignal* stop, const Deadline& deadline,
+int TryAddress(const struct addrinfo* address, const StopSignal* stop, const Deadline& deadline,
                int& error) {
   int fd = socket(address->ai_family, address->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
                   address->ai_protocol);
@@ -78,8 +78,8 @@ void KeepAlive(int fd) {
 
 }  // namespace
 
-int ConnectSocket(SerialPort& port, const char* host, const char* service, int timeoutMs,
-                  char* failure, int failureSize) {
+int ConnectSocket(TcpSocket& socket, const StopSignal* stop, const char* host, const char* service,
+                  int timeoutMs, char* failure, int failureSize) {
   struct addrinfo hints = {};
   hints.ai_family = AF_UNSPEC;
   hints.ai_socktype = SOCK_STREAM;
@@ -95,7 +95,7 @@ int ConnectSocket(SerialPort& port, const char* host, const char* service, int t
   int error = 0;
   int fd = -1;
   for (const struct addrinfo* a = addresses; a != nullptr && fd < 0; a = a->ai_next) {
-    fd = TryAddress(a, port.stop, deadline, error);
+    fd = TryAddress(a, stop, deadline, error);
     if (error == ECANCELED || DeadlinePassed(deadline)) break;
   }
   freeaddrinfo(addresses);
@@ -109,14 +109,15 @@ int ConnectSocket(SerialPort& port, const char* host, const char* service, int t
     Trace("TCP_NODELAY failed: %s", std::strerror(errno));
   }
   KeepAlive(fd);
-  port.handle = fd;
+  socket.handle = fd;
   return 0;
 }
 
-int SendSocket(SerialPort& port, const uint8_t* bytes, int n, int stallMs) {
+int SendSocket(TcpSocket& socket, const StopSignal* stop, const uint8_t* bytes, int n,
+               int stallMs) {
   int sent = 0;
-  while (port.handle >= 0 && sent < n) {
-    ssize_t count = send(Fd(port), bytes + sent, static_cast<size_t>(n - sent), MSG_NOSIGNAL);
+  while (socket.handle >= 0 && sent < n) {
+    ssize_t count = send(Fd(socket), bytes + sent, static_cast<size_t>(n - sent), MSG_NOSIGNAL);
     if (count > 0) {
       sent += static_cast<int>(count);
       continue;
@@ -126,30 +127,30 @@ int SendSocket(SerialPort& port, const uint8_t* bytes, int n, int stallMs) {
       Trace("send failed: %s", std::strerror(errno));
       break;
     }
-    int ready = PollWithStop(Fd(port), port.stop, POLLOUT, stallMs);
+    int ready = PollWithStop(Fd(socket), stop, POLLOUT, stallMs);
     if (ready <= 0 || (ready & (POLLERR | POLLHUP | POLLNVAL)) != 0) break;
   }
   return sent;
 }
 
-int ReceiveSocket(SerialPort& port, uint8_t* buffer, int n) {
-  if (port.handle < 0) return -1;
-  ssize_t count = recv(Fd(port), buffer, static_cast<size_t>(n), 0);
+int ReceiveSocket(TcpSocket& socket, uint8_t* buffer, int n) {
+  if (socket.handle < 0) return -1;
+  ssize_t count = recv(Fd(socket), buffer, static_cast<size_t>(n), 0);
   if (count > 0) return static_cast<int>(count);
   if (count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) return 0;
   if (count < 0) Trace("recv failed: %s", std::strerror(errno));
   return -1;  // 0 bytes: the peer has closed the connection
 }
 
-int WaitForSocket(SerialPort& port, int timeoutMs) {
-  if (port.handle < 0) return -1;
-  int ready = PollWithStop(Fd(port), port.stop, POLLIN, timeoutMs);
+int WaitForSocket(TcpSocket& socket, const StopSignal* stop, int timeoutMs) {
+  if (socket.handle < 0) return -1;
+  int ready = PollWithStop(Fd(socket), stop, POLLIN, timeoutMs);
   if (ready == kStopped || ready == 0 || ready == -1) return ready;
   return 1;  // data, or the end of the connection, which the receive then finds
 }
 
-void CloseSocket(SerialPort& port) {
-  if (port.handle < 0) return;
-  if (close(Fd(port)) != 0) Trace("close failed: %s", std::strerror(errno));
-  port.handle = -1;
+void CloseSocket(TcpSocket& socket) {
+  if (socket.handle < 0) return;
+  if (close(Fd(socket)) != 0) Trace("close failed: %s", std::strerror(errno));
+  socket.handle = -1;
 }

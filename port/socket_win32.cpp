@@ -12,18 +12,18 @@
 #include <cstdio>
 #include <mutex>
 
-#include "port/socket_port.h"
 #include "base/tick.h"
 #include "base/trace.h"
+#include "port/socket.h"
 
 namespace {
 
-SOCKET Socket(const SerialPort& port) {
-  return static_cast<SOCKET>(port.handle);
+SOCKET Handle(const TcpSocket& socket) {
+  return static_cast<SOCKET>(socket.handle);
 }
 
-HANDLE SocketEvent(const SerialPort& port) {
-  return reinterpret_cast<HANDLE>(port.readEvent);
+HANDLE SocketEvent(const TcpSocket& socket) {
+  return reinterpret_cast<HANDLE>(socket.event);
 }
 
 bool StartWinsock() {
@@ -49,28 +49,28 @@ void SystemText(int error, char* out, int size) {
 
 // Waits for the socket's event, the stop signal or the time: WAIT_OBJECT_0, WAIT_OBJECT_0
 // + 1 when stopped, WAIT_TIMEOUT or WAIT_FAILED.
-DWORD WaitForEvent(const SerialPort& port, int timeoutMs) {
-  HANDLE events[2] = {SocketEvent(port), port.stop != nullptr
-                                             ? reinterpret_cast<HANDLE>(port.stop->wake.handle)
-                                             : nullptr};
+DWORD WaitForEvent(const TcpSocket& socket, const StopSignal* stop, int timeoutMs) {
+  HANDLE events[2] = {SocketEvent(socket),
+                      stop != nullptr ? reinterpret_cast<HANDLE>(stop->wake.handle) : nullptr};
   DWORD count = events[1] != nullptr ? 2 : 1;
   return WaitForMultipleObjects(count, events, FALSE,
                                 timeoutMs < 0 ? INFINITE : static_cast<DWORD>(timeoutMs));
 }
 
 // One address, connected within the time left; 0, or the error.
-int TryAddress(SerialPort& port, const ADDRINFOA* address, const Deadline& deadline) {
+int TryAddress(TcpSocket& tcp, const StopSignal* stop, const ADDRINFOA* address,
+               const Deadline& deadline) {
   SOCKET s = socket(address->ai_family, address->ai_socktype, address->ai_protocol);
   if (s == INVALID_SOCKET) return WSAGetLastError();
-  port.handle = static_cast<std::intptr_t>(s);
-  WSAEventSelect(s, SocketEvent(port), FD_CONNECT | FD_READ | FD_WRITE | FD_CLOSE);
+  tcp.handle = static_cast<std::intptr_t>(s);
+  WSAEventSelect(s, SocketEvent(tcp), FD_CONNECT | FD_READ | FD_WRITE | FD_CLOSE);
   int error = 0;
   if (connect(s, address->ai_addr, static_cast<int>(address->ai_addrlen)) != 0) {
     error = WSAGetLastError();
     if (error == WSAEWOULDBLOCK) {
-      DWORD waited = WaitForEvent(port, DeadlineRemainingMs(deadline));
+      DWORD waited = WaitForEvent(tcp, stop, DeadlineRemainingMs(deadline));
       WSANETWORKEVENTS events = {};
-      if (waited == WAIT_OBJECT_0 && WSAEnumNetworkEvents(s, SocketEvent(port), &events) == 0 &&
+      if (waited == WAIT_OBJECT_0 && WSAEnumNetworkEvents(s, SocketEvent(tcp), &events) == 0 &&
           (events.lNetworkEvents & FD_CONNECT)) {
         error = events.iErrorCode[FD_CONNECT_BIT];
       } else {
@@ -80,7 +80,7 @@ int TryAddress(SerialPort& port, const ADDRINFOA* address, const Deadline& deadl
   }
   if (error != 0) {
     closesocket(s);
-    port.handle = -1;
+    tcp.handle = -1;
   }
   return error;
 }
@@ -102,8 +102,8 @@ void KeepAlive(SOCKET s) {
 
 }  // namespace
 
-int ConnectSocket(SerialPort& port, const char* host, const char* service, int timeoutMs,
-                  char* failure, int failureSize) {
+int ConnectSocket(TcpSocket& socket, const StopSignal* stop, const char* host, const char* service,
+                  int timeoutMs, char* failure, int failureSize) {
   if (!StartWinsock()) {
     SystemText(WSAGetLastError(), failure, failureSize);
     return -1;
@@ -126,30 +126,32 @@ int ConnectSocket(SerialPort& port, const char* host, const char* service, int t
     SystemText(WSAGetLastError(), failure, failureSize);
     return -1;
   }
-  port.readEvent = reinterpret_cast<std::intptr_t>(event);
+  socket.event = reinterpret_cast<std::intptr_t>(event);
   Deadline deadline;
   SetDeadline(deadline, timeoutMs / 1000.0);
   int error = WSAEHOSTUNREACH;
   for (const ADDRINFOA* a = addresses; a != nullptr; a = a->ai_next) {
-    error = TryAddress(port, a, deadline);
+    error = TryAddress(socket, stop, a, deadline);
     if (error == 0 || error == WSAEINTR || DeadlinePassed(deadline)) break;
   }
   freeaddrinfo(addresses);
   if (error != 0) {
     SystemText(error, failure, failureSize);
-    CloseSocket(port);
+    CloseSocket(socket);
     return -1;
   }
   BOOL on = TRUE;  // keys and polls are small: no waiting to fill a segment
-  setsockopt(Socket(port), IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
-  KeepAlive(Socket(port));
+  setsockopt(Handle(socket), IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on),
+             sizeof on);
+  KeepAlive(Handle(socket));
   return 0;
 }
 
-int SendSocket(SerialPort& port, const uint8_t* bytes, int n, int stallMs) {
+int SendSocket(TcpSocket& socket, const StopSignal* stop, const uint8_t* bytes, int n,
+               int stallMs) {
   int sent = 0;
-  while (port.handle >= 0 && sent < n) {
-    int count = send(Socket(port), reinterpret_cast<const char*>(bytes + sent), n - sent, 0);
+  while (socket.handle >= 0 && sent < n) {
+    int count = send(Handle(socket), reinterpret_cast<const char*>(bytes + sent), n - sent, 0);
     if (count > 0) {
       sent += count;
       continue;
@@ -159,39 +161,39 @@ int SendSocket(SerialPort& port, const uint8_t* bytes, int n, int stallMs) {
       break;
     }
     // FD_WRITE is signalled when there is room again.
-    if (WaitForEvent(port, stallMs) != WAIT_OBJECT_0) break;
+    if (WaitForEvent(socket, stop, stallMs) != WAIT_OBJECT_0) break;
   }
   return sent;
 }
 
-int ReceiveSocket(SerialPort& port, uint8_t* buffer, int n) {
-  if (port.handle < 0) return -1;
-  int count = recv(Socket(port), reinterpret_cast<char*>(buffer), n, 0);
+int ReceiveSocket(TcpSocket& socket, uint8_t* buffer, int n) {
+  if (socket.handle < 0) return -1;
+  int count = recv(Handle(socket), reinterpret_cast<char*>(buffer), n, 0);
   if (count > 0) return count;
   if (count < 0 && WSAGetLastError() == WSAEWOULDBLOCK) return 0;
   if (count < 0) Trace("recv failed: %d", WSAGetLastError());
   return -1;  // 0 bytes: the peer has closed the connection
 }
 
-int WaitForSocket(SerialPort& port, int timeoutMs) {
-  if (port.handle < 0) return -1;
+int WaitForSocket(TcpSocket& socket, const StopSignal* stop, int timeoutMs) {
+  if (socket.handle < 0) return -1;
   u_long waiting = 0;
-  if (ioctlsocket(Socket(port), FIONREAD, &waiting) == 0 && waiting > 0) return 1;
-  DWORD waited = WaitForEvent(port, timeoutMs);
+  if (ioctlsocket(Handle(socket), FIONREAD, &waiting) == 0 && waiting > 0) return 1;
+  DWORD waited = WaitForEvent(socket, stop, timeoutMs);
   if (waited == WAIT_OBJECT_0 + 1) return -2;
   if (waited == WAIT_TIMEOUT) return 0;
   if (waited != WAIT_OBJECT_0) return -1;
   WSANETWORKEVENTS events = {};
-  WSAEnumNetworkEvents(Socket(port), SocketEvent(port), &events);  // resets the event
+  WSAEnumNetworkEvents(Handle(socket), SocketEvent(socket), &events);  // resets the event
   // Data, or the end of the connection, which the receive then finds.
   return (events.lNetworkEvents & (FD_READ | FD_CLOSE)) != 0 ? 1 : 0;
 }
 
-void CloseSocket(SerialPort& port) {
-  if (port.handle >= 0 && closesocket(Socket(port)) != 0) {
+void CloseSocket(TcpSocket& socket) {
+  if (socket.handle >= 0 && closesocket(Handle(socket)) != 0) {
     Trace("closesocket failed: %d", WSAGetLastError());
   }
-  port.handle = -1;
-  if (port.readEvent != -1) WSACloseEvent(SocketEvent(port));
-  port.readEvent = -1;
+  socket.handle = -1;
+  if (socket.event != -1) WSACloseEvent(SocketEvent(socket));
+  socket.event = -1;
 }

@@ -9,9 +9,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "port/serial_port.h"
-#include "port/stable_name.h"
 #include "base/trace.h"
+#include "port/port_name.h"
+#include "port/stable_name.h"
 
 bool FindStableDeviceName(const char* portName, char* out, size_t outSize, const char* directory) {
   if (directory == nullptr) directory = "/dev/serial/by-id";

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: BSD-2-Clause
 #include "port/telnet.h"
 
-#include "port/serial_port.h"
+#include "port/parity.h"
 
 using namespace telnet;
 

@@ -92,7 +92,7 @@ TEST_F(ConnectionTest, ThreeUnansweredPollsLoseTheReceiver) {
   EXPECT_EQ(PollReceiver(*connection, now += 900, 5000), 1);
   EXPECT_EQ(connection->lost, 1);
   EXPECT_EQ(connection->connected, 0);
-  EXPECT_EQ(connection->link->port.handle, -1) << "the device is let go";
+  EXPECT_FALSE(PortIsOpen(connection->link->port)) << "the device is let go";
   EXPECT_EQ(connection->lostAt, 5000);
   EXPECT_EQ(MsUntilReconnect(*connection, now), 1000);
   SendKey(*connection, 0x50, 0);

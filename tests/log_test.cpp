@@ -24,7 +24,7 @@
 #include "capture/nmea_ring.h"
 #include "recorder/recording.h"
 #include "link/rx_ring.h"
-#include "port/serial_port.h"
+#include "port/port.h"
 #include "log/log_options.h"
 #include "log/log_report.h"
 #include "log/port_check.h"
@@ -419,7 +419,7 @@ TEST(TarnexLogCheck, ABusyDeviceAndOneWithoutPermission) {
   close(opened[1]);
   CheckRun busy(FakeReceiverPath(receiver));
   StatusCapture status;  // the panel and tarnex-log name the holder of a busy port too
-  SerialPort port;
+  Port port;
   EXPECT_EQ(OpenPort(port, FakeReceiverPath(receiver)), -1);
   EXPECT_TRUE(status.Saw(std::string("Device or resource busy: ") + FakeReceiverPath(receiver) +
                          " (held by log_tests, process " + std::to_string(holder) + ")"))

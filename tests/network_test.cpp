@@ -18,7 +18,7 @@
 #include <thread>
 
 #include "capture/dump_file.h"
-#include "port/net_port.h"
+#include "port/port_name.h"
 #include "tests/connection_fixture.h"
 #include "tests/scratch_dir.h"
 #include "tests/ser2net_fixture.h"

@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "port/serial_port.h"
+#include "port/parity.h"
 #include "panel/command_line.h"
 #include "panel/commands.h"
 #include "panel/message_log.h"

@@ -1,6 +1,4 @@
 // SPDX-License-Identifier: BSD-2-Clause
-#include "port/serial_port.h"
-
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -15,6 +13,8 @@
 #include <thread>
 #include <vector>
 
+#include "port/port.h"
+#include "port/port_name.h"
 #include "port/stable_name.h"
 #include "sim/pty_pair.h"
 #include "tests/scratch_dir.h"
@@ -27,7 +27,7 @@ using Clock = std::chrono::steady_clock;
 
 struct PtyFixture : ::testing::Test {
   PtyPair pty;
-  SerialPort port;
+  Port port;
   StatusCapture status;
 
   void SetUp() override { ASSERT_TRUE(OpenPtyPair(pty)); }
@@ -112,10 +112,10 @@ TEST_F(PtyFixture, OpenSetsRawLineAt9600AndReadsNeverWait) {
 TEST_F(PtyFixture, OpenTwiceReopensAndASecondHolderIsRefused) {
   ASSERT_EQ(OpenPort(port, pty.slavePath), 0);
   ASSERT_EQ(OpenPort(port, pty.slavePath), 0);
-  SerialPort other;
+  Port other;
   EXPECT_EQ(OpenPort(other, pty.slavePath), -1);
   EXPECT_TRUE(status.Saw(std::string("Device or resource busy: ") + pty.slavePath));
-  EXPECT_EQ(other.handle, -1);
+  EXPECT_FALSE(PortIsOpen(other));
   ClosePort(port);
   EXPECT_EQ(OpenPort(other, pty.slavePath), 0);
 }
@@ -123,7 +123,7 @@ TEST_F(PtyFixture, OpenTwiceReopensAndASecondHolderIsRefused) {
 TEST_F(PtyFixture, OpenFailuresNameTheErrorAndThePath) {
   EXPECT_EQ(OpenPort(port, "/dev/tarnex-no-such-device"), -1);
   EXPECT_TRUE(status.Saw("No such file or directory: /dev/tarnex-no-such-device"));
-  EXPECT_EQ(port.handle, -1);
+  EXPECT_FALSE(PortIsOpen(port));
 
   // Not a terminal: it opens, then the time-outs cannot be set.
   ScratchDir scratch;
@@ -131,6 +131,7 @@ TEST_F(PtyFixture, OpenFailuresNameTheErrorAndThePath) {
   std::ofstream(path).put('x');
   EXPECT_EQ(OpenPort(port, path.c_str()), -1);
   EXPECT_TRUE(status.Saw("Error setting timeout structures."));
+  EXPECT_FALSE(PortIsOpen(port)) << "a failed open holds nothing";
 
   ASSERT_EQ(OpenPort(port, pty.slavePath), 0);
 }

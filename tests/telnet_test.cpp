@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "port/serial_port.h"
+#include "port/port.h"
 
 namespace {
 

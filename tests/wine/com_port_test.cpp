@@ -89,7 +89,7 @@ TEST(WineComPort, EveryByteGetsThroughALineLeftCooked) {
 
 TEST(WineComPort, NamesTheSystemsReasonWhenAPortCannotBeOpened) {
   StatusCapture status;
-  SerialPort port;
+  Port port;
   EXPECT_EQ(OpenPort(port, "com250"), -1);
   ASSERT_FALSE(status.Failures().empty());
   std::string text = status.Failures().back();

@@ -1,18 +1,17 @@
 // SPDX-License-Identifier: BSD-2-Clause
-// The serial port on Windows: CreateFileA on \\.\COMn, the line through GetCommState and
+// The serial device on Windows: CreateFileA on \\.\COMn, the line through GetCommState and
 // SetCommState, and overlapped reads and writes, so that a wait for input or for room to
 // write can also watch the stop signal instead of spinning.
 
 #include <windows.h>
 
 #include <cstdio>
-#include <cstring>
+#include <new>
 
-#include "port/device_port.h"
-#include "port/serial_port.h"
 #include "base/status_message.h"
-#include "base/tick.h"
 #include "base/trace.h"
+#include "port/port_backend.h"
+#include "port/port_name.h"
 
 namespace {
 
@@ -20,16 +19,21 @@ constexpr int kWriteStallMs = 1000;
 constexpr DWORD kFirstTryMs = 50;
 constexpr int kMessageSize = 120;
 
-HANDLE Handle(std::intptr_t value) {
-  return reinterpret_cast<HANDLE>(value);
+// The device and its two completion events for overlapped I/O, and the byte a wait for
+// input has already taken in (-1: none).
+struct DeviceState {
+  HANDLE handle = INVALID_HANDLE_VALUE;
+  HANDLE readEvent = nullptr;
+  HANDLE writeEvent = nullptr;
+  int peeked = -1;
+};
+
+DeviceState& State(const Port& port) {
+  return *static_cast<DeviceState*>(port.state);
 }
 
-HANDLE PortHandle(const SerialPort& port) {
-  return Handle(port.handle);
-}
-
-bool PortOpen(const SerialPort& port) {
-  return port.handle != -1;
+HANDLE PortHandle(const Port& port) {
+  return State(port).handle;
 }
 
 // The system's own words for an error, without the line end and full stop it adds.
@@ -58,7 +62,7 @@ void ShowOpenFailure(DWORD error, const char* path) {
 
 // Reads that return at once with whatever has arrived (interval MAXDWORD, totals 0), or,
 // for a wait, reads that wait for their first byte (all 0).
-bool SetReadTimeouts(const SerialPort& port, DWORD interval, DWORD constant) {
+bool SetReadTimeouts(const Port& port, DWORD interval, DWORD constant) {
   COMMTIMEOUTS timeouts = {};
   timeouts.ReadIntervalTimeout = interval;
   timeouts.ReadTotalTimeoutConstant = constant;
@@ -67,20 +71,20 @@ bool SetReadTimeouts(const SerialPort& port, DWORD interval, DWORD constant) {
   return false;
 }
 
-HANDLE StopEvent(const SerialPort& port) {
-  return port.stop != nullptr ? Handle(port.stop->wake.handle) : nullptr;
+HANDLE StopEvent(const Port& port) {
+  return port.stop != nullptr ? reinterpret_cast<HANDLE>(port.stop->wake.handle) : nullptr;
 }
 
 // Waits for an overlapped operation, the stop signal or the time. WAIT_OBJECT_0 when the
 // operation completed, WAIT_OBJECT_0 + 1 when stopped, WAIT_TIMEOUT, or WAIT_FAILED.
-DWORD WaitForOperation(const SerialPort& port, HANDLE done, DWORD timeoutMs) {
+DWORD WaitForOperation(const Port& port, HANDLE done, DWORD timeoutMs) {
   HANDLE events[2] = {done, StopEvent(port)};
   DWORD count = events[1] != nullptr ? 2 : 1;
   return WaitForMultipleObjects(count, events, FALSE, timeoutMs);
 }
 
 // Ends an overlapped operation that is still pending; what it moved counts all the same.
-DWORD CancelOperation(const SerialPort& port, OVERLAPPED& operation) {
+DWORD CancelOperation(const Port& port, OVERLAPPED& operation) {
   CancelIoEx(PortHandle(port), &operation);
   DWORD moved = 0;
   GetOverlappedResult(PortHandle(port), &operation, &moved, TRUE);
@@ -89,9 +93,9 @@ DWORD CancelOperation(const SerialPort& port, OVERLAPPED& operation) {
 
 // One overlapped read under the timeouts in force, waited for to its end: with reads
 // that never wait it ends at once. -1 on failure.
-int ReadNow(SerialPort& port, uint8_t* buffer, int n) {
+int ReadNow(Port& port, uint8_t* buffer, int n) {
   OVERLAPPED operation = {};
-  operation.hEvent = Handle(port.readEvent);
+  operation.hEvent = State(port).readEvent;
   DWORD count = 0;
   if (!ReadFile(PortHandle(port), buffer, static_cast<DWORD>(n), &count, &operation)) {
     if (GetLastError() != ERROR_IO_PENDING ||
@@ -103,44 +107,33 @@ int ReadNow(SerialPort& port, uint8_t* buffer, int n) {
   return static_cast<int>(count);
 }
 
-void CloseEvent(std::intptr_t& event) {
-  if (event != -1 && !CloseHandle(Handle(event))) Trace("CloseHandle failed: %lu", GetLastError());
-  event = -1;
+// Whether the driver holds received bytes. Wine's overlapped read under the time-outs
+// that return at once still waits for a first byte; asking first keeps the read from
+// waiting there too. When the driver cannot say, the read is tried.
+bool InputWaiting(const Port& port) {
+  DWORD errors = 0;
+  COMSTAT state = {};
+  if (!ClearCommError(PortHandle(port), &errors, &state)) return true;
+  return state.cbInQue > 0;
 }
 
-bool MakeEvent(std::intptr_t& event) {
-  HANDLE made = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-  if (made == nullptr) return false;
-  event = reinterpret_cast<std::intptr_t>(made);
-  return true;
-}
-
-}  // namespace
-
-void CloseDevice(SerialPort& port) {
-  if (PortOpen(port) && !CloseHandle(PortHandle(port))) {
+void CloseIfHeld(HANDLE handle) {
+  if (handle != nullptr && handle != INVALID_HANDLE_VALUE && !CloseHandle(handle)) {
     Trace("CloseHandle failed: %lu", GetLastError());
   }
-  port.handle = -1;
-  CloseEvent(port.readEvent);
-  CloseEvent(port.writeEvent);
-  port.peeked = -1;
-  port.lineBaud = 0;
-  port.lineParity = -1;
 }
 
-void MapDevicePath(const char* name, char* out, size_t outSize) {
-  unsigned number = 0;
-  if (MatchComPortName(name, number)) {
-    std::snprintf(out, outSize, "\\\\.\\COM%u", number);
-  } else {
-    std::snprintf(out, outSize, "%s", name);
-  }
+void CloseDevice(Port& port) {
+  DeviceState* device = static_cast<DeviceState*>(port.state);
+  if (device == nullptr) return;
+  CloseIfHeld(device->handle);
+  CloseIfHeld(device->readEvent);
+  CloseIfHeld(device->writeEvent);
+  delete device;
+  port.state = nullptr;
 }
 
-int OpenDevice(SerialPort& port, const char* path) {
-  CloseDevice(port);
-  port.readFailing = false;
+int OpenDevice(Port& port, const char* path) {
   char device[256];
   MapDevicePath(path, device, sizeof device);
   HANDLE handle = CreateFileA(device, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
@@ -149,43 +142,43 @@ int OpenDevice(SerialPort& port, const char* path) {
     ShowOpenFailure(GetLastError(), device);
     return -1;
   }
-  port.handle = reinterpret_cast<std::intptr_t>(handle);
-  if (!MakeEvent(port.readEvent) || !MakeEvent(port.writeEvent)) {
+  DeviceState* state = new (std::nothrow) DeviceState;
+  if (state == nullptr) {
+    CloseIfHeld(handle);
+    ShowOpenFailure(ERROR_NOT_ENOUGH_MEMORY, device);
+    return -1;
+  }
+  state->handle = handle;
+  port.state = state;
+  state->readEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  state->writeEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  if (state->readEvent == nullptr || state->writeEvent == nullptr) {
     ShowOpenFailure(GetLastError(), device);
     CloseDevice(port);
     return -1;
   }
-  Trace("opened %s", device);
   if (!SetReadTimeouts(port, MAXDWORD, 0)) {
     ShowStatusFailure("Error setting timeout structures.");
+    CloseDevice(port);
     return -1;
   }
-  ShowStatusMessage("Communications opened.");
-  return SetDeviceLine(port, 9600, kParityNone);
+  return 0;
 }
 
-int SetDeviceLine(SerialPort& port, uint32_t baud, int parity) {
+int SetDeviceLine(Port& port, uint32_t baud, int parity) {
   DCB line = {};
   line.DCBlength = sizeof line;
-  if (!PortOpen(port) || !GetCommState(PortHandle(port), &line)) {
+  if (!GetCommState(PortHandle(port), &line)) {
     Trace("GetCommState failed: %lu", GetLastError());
     ShowStatusFailure("Could not retrieve comm settings.");
     return -1;
   }
-  BYTE parityCode;
-  if (parity == kParityNone) {
-    parityCode = NOPARITY;
-  } else if (parity == kParityOdd) {
-    parityCode = ODDPARITY;
-  } else if (parity == kParityEven) {
-    parityCode = EVENPARITY;
-  } else {
-    ShowStatusFailure("Un-recognized parity");
-    return -1;
-  }
+  BYTE parityCode = parity == kParityOdd    ? ODDPARITY
+                    : parity == kParityEven ? EVENPARITY
+                                            : NOPARITY;
   // The whole line, not only its speed: a port left by another program with XON/XOFF on
   // would swallow 0x11 and 0x13 inside frames, and one with CTS flow control on would
-  // hold every write on a three-wire cable. Baud 0 is no speed at all: no device runs at it.
+  // hold every write on a three-wire cable.
   line.BaudRate = baud;
   line.ByteSize = 8;
   line.Parity = parityCode;
@@ -203,20 +196,17 @@ int SetDeviceLine(SerialPort& port, uint32_t baud, int parity) {
   line.fNull = FALSE;
   line.fRtsControl = RTS_CONTROL_ENABLE;
   line.fAbortOnError = FALSE;
-  if (baud == 0 || !SetCommState(PortHandle(port), &line)) {
+  if (!SetCommState(PortHandle(port), &line)) {
     Trace("SetCommState failed: %lu", GetLastError());
     ShowStatusFailure("Could not set comm settings.");
     return -1;
   }
-  port.lineBaud = baud;
-  port.lineParity = parity;
-  Trace("line set to %u baud, parity %d", baud, parity);
   return 0;
 }
 
-int SendDeviceBreak(SerialPort& port) {
+int SendDeviceBreak(Port& port) {
   if (!SetCommBreak(PortHandle(port))) Trace("SetCommBreak failed: %lu", GetLastError());
-  PauseUnlessStopped(port, kBreakMs);
+  PauseUnlessStopped(port.stop, kBreakMs);
   if (!ClearCommBreak(PortHandle(port))) {
     Trace("ClearCommBreak failed: %lu", GetLastError());
     return -1;
@@ -224,56 +214,25 @@ int SendDeviceBreak(SerialPort& port) {
   return 0;
 }
 
-// As the platform's own flush: reads of 300 bytes that wait 10 ms in all, until one
-// brings fewer; and never longer than the flush's limit, whatever keeps arriving.
-void FlushDevice(SerialPort& port) {
-  if (!PortOpen(port)) return;
-  port.peeked = -1;
-  COMMTIMEOUTS saved = {};
-  GetCommTimeouts(PortHandle(port), &saved);
-  SetReadTimeouts(port, kFlushReadMs, kFlushReadMs);
-  uint8_t scratch[kFlushChunk];
-  Deadline limit;
-  SetDeadline(limit, kFlushLimitMs / 1000.0);
-  int drained = 0;
-  int count;
-  do {
-    count = ReadNow(port, scratch, kFlushChunk);
-    if (count > 0) drained += count;
-  } while (count == kFlushChunk && DeadlinePassed(limit) == 0 && !PortStopped(port));
-  SetCommTimeouts(PortHandle(port), &saved);
-  Trace("flushed %d bytes", drained);
-}
-
-int ReadDevice(SerialPort& port, uint8_t* buffer, int n) {
-  if (n <= 0) return 0;
-  if (!PortOpen(port)) {
-    NoteReadFailure(port);
-    return 0;
-  }
+// A read after a wait for input starts with the byte the wait took in; a failure after
+// it shows at the next read.
+int ReadDevice(Port& port, uint8_t* buffer, int n) {
+  DeviceState& device = State(port);
   int got = 0;
-  if (port.peeked >= 0) {
-    buffer[got++] = static_cast<uint8_t>(port.peeked);
-    port.peeked = -1;
+  if (device.peeked >= 0) {
+    buffer[got++] = static_cast<uint8_t>(device.peeked);
+    device.peeked = -1;
   }
-  int count = got < n ? ReadNow(port, buffer + got, n - got) : 0;
-  if (count < 0) {
-    NoteReadFailure(port);
-    return got;
-  }
-  got += count;
-  if (got > 0) {
-    port.readFailing = false;
-    TraceBytes("read", buffer, got);
-  }
-  return got;
+  int count = got < n && InputWaiting(port) ? ReadNow(port, buffer + got, n - got) : 0;
+  if (count < 0) return got > 0 ? got : -1;
+  return got + count;
 }
 
 // One overlapped write, waited for: the bytes it moved, or -1 when it failed outright.
 // A first try waits only as long as the bytes take on the wire and a little more.
-int WriteOnce(SerialPort& port, const uint8_t* buffer, int n, bool firstTry) {
+int WriteOnce(Port& port, const uint8_t* buffer, int n, bool firstTry) {
   OVERLAPPED operation = {};
-  operation.hEvent = Handle(port.writeEvent);
+  operation.hEvent = State(port).writeEvent;
   DWORD count = 0;
   if (WriteFile(PortHandle(port), buffer, static_cast<DWORD>(n), &count, &operation)) {
     return static_cast<int>(count);
@@ -301,27 +260,25 @@ int WriteOnce(SerialPort& port, const uint8_t* buffer, int n, bool firstTry) {
 // A write that has not finished in the time its bytes take is cancelled and the rest
 // issued again, with the full limit: Wine now and then leaves an overlapped write on a
 // serial port pending until something else happens on the line.
-int WriteDevice(SerialPort& port, const uint8_t* buffer, int n) {
+int WriteDevice(Port& port, const uint8_t* buffer, int n) {
   int written = 0;
-  for (int tries = 0; PortOpen(port) && written < n && tries < 2 && !PortStopped(port); ++tries) {
+  for (int tries = 0; written < n && tries < 2 && !PortStopped(port); ++tries) {
     int moved = WriteOnce(port, buffer + written, n - written, tries == 0);
     if (moved < 0) break;
     written += moved;
   }
-  return FinishWrite(port, buffer, n, written);
+  return written;
 }
 
 // A wait for input is a read of one byte that waits for it: the byte is kept for the
 // next ReadPort.
-int WaitForDevice(SerialPort& port, int timeoutMs, int hangUpPauseMs) {
-  if (PortStopped(port)) return -2;
-  if (port.peeked >= 0) return 1;
-  if (!PortOpen(port) || !SetReadTimeouts(port, 0, 0)) {
-    return PauseUnlessStopped(port, hangUpPauseMs) ? -1 : -2;
-  }
+int WaitForDevice(Port& port, int timeoutMs, int hangUpPauseMs) {
+  DeviceState& device = State(port);
+  if (device.peeked >= 0) return 1;
+  if (!SetReadTimeouts(port, 0, 0)) return PauseUnlessStopped(port.stop, hangUpPauseMs) ? -1 : -2;
   uint8_t byte = 0;
   OVERLAPPED operation = {};
-  operation.hEvent = Handle(port.readEvent);
+  operation.hEvent = device.readEvent;
   DWORD count = 0;
   int result = -1;
   if (ReadFile(PortHandle(port), &byte, 1, &count, &operation)) {
@@ -339,20 +296,15 @@ int WaitForDevice(SerialPort& port, int timeoutMs, int hangUpPauseMs) {
     Trace("ReadFile failed: %lu", GetLastError());
   }
   SetReadTimeouts(port, MAXDWORD, 0);
-  if (result == 1 && count == 1) port.peeked = byte;
+  if (result == 1 && count == 1) device.peeked = byte;
   if (result == 1 && count != 1) result = 0;
-  if (result == -1) return PauseUnlessStopped(port, hangUpPauseMs) ? -1 : -2;
+  if (result == -1) return PauseUnlessStopped(port.stop, hangUpPauseMs) ? -1 : -2;
   return result;
 }
 
-bool PauseUnlessStopped(SerialPort& port, int ms) {
-  if (ms > 0) {
-    HANDLE stop = StopEvent(port);
-    if (stop != nullptr) {
-      WaitForSingleObject(stop, static_cast<DWORD>(ms));
-    } else {
-      Sleep(static_cast<DWORD>(ms));
-    }
-  }
-  return !PortStopped(port);
-}
+}  // namespace
+
+const PortBackend kSerialDeviceBackend = {
+    "serial device", OpenDevice,  SetDeviceLine, SendDeviceBreak, nullptr,
+    ReadDevice,      WriteDevice, WaitForDevice, CloseDevice,
+};

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: BSD-2-Clause
-// The serial port on Linux: termios2 for any baud rate, TIOCEXCL and flock for exclusive
+// The serial device on Linux: termios2 for any baud rate, TIOCEXCL and flock for exclusive
 // use, non-waiting reads, and poll for the waits.
 
 #include <asm/termbits.h>
@@ -12,22 +12,25 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <thread>
 
-#include "port/device_port.h"
 #include "base/poll_posix.h"
-#include "port/port_holders.h"
-#include "port/serial_port.h"
 #include "base/status_message.h"
-#include "base/tick.h"
 #include "base/trace.h"
+#include "port/port_backend.h"
+#include "port/port_holders.h"
+#include "port/port_name.h"
 
 namespace {
 
 constexpr int kWriteStallMs = 1000;
+
+// The device's descriptor, kept in the port's state pointer.
+int Fd(const Port& port) {
+  return static_cast<int>(reinterpret_cast<std::intptr_t>(port.state));
+}
 
 void ShowOpenFailure(int error, const char* path) {
   char text[400];
@@ -126,42 +129,21 @@ void SetFraming(struct termios2& line, int parity) {
 
 constexpr int kStopped = kPollStopped;
 
-int Fd(const SerialPort& port) {
-  return static_cast<int>(port.handle);
-}
-
 // Waits for `events` on the port or for its stop signal (see PollWithStop).
-int PollPort(SerialPort& port, short events, int timeoutMs) {
+int PollPort(Port& port, short events, int timeoutMs) {
   return PollWithStop(Fd(port), port.stop, events, timeoutMs);
 }
 
-}  // namespace
-
-void CloseDevice(SerialPort& port) {
-  if (port.handle < 0) return;
+void CloseDevice(Port& port) {
   // The exclusive flag stays on the terminal while anyone else holds it open (a
   // pseudo-terminal's other side does): left set, it would refuse our own next open.
   if (ioctl(Fd(port), TIOCNXCL) != 0 && errno != ENOTTY) {
     Trace("TIOCNXCL ioctl failed: %s", std::strerror(errno));
   }
   CloseHandle(Fd(port));
-  port.handle = -1;
-  port.lineBaud = 0;
-  port.lineParity = -1;
 }
 
-void MapDevicePath(const char* name, char* out, size_t outSize) {
-  unsigned number = 0;
-  if (MatchComPortName(name, number)) {
-    std::snprintf(out, outSize, "/dev/ttyS%u", number - 1);
-  } else {
-    std::snprintf(out, outSize, "%s", name);
-  }
-}
-
-int OpenDevice(SerialPort& port, const char* path) {
-  CloseDevice(port);
-  port.readFailing = false;
+int OpenDevice(Port& port, const char* path) {
   char device[256];
   MapDevicePath(path, device, sizeof device);
   int handle = open(device, O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
@@ -173,48 +155,35 @@ int OpenDevice(SerialPort& port, const char* path) {
     CloseHandle(handle);
     return -1;
   }
-  port.handle = handle;
-  Trace("opened %s", device);
   if (!SetRawNonWaiting(handle)) {
     ShowStatusFailure("Error setting timeout structures.");
+    CloseHandle(handle);
     return -1;
   }
-  ShowStatusMessage("Communications opened.");
-  return SetDeviceLine(port, 9600, kParityNone);
+  port.state = reinterpret_cast<void*>(static_cast<std::intptr_t>(handle));
+  return 0;
 }
 
-int SetDeviceLine(SerialPort& port, uint32_t baud, int parity) {
+int SetDeviceLine(Port& port, uint32_t baud, int parity) {
   struct termios2 line;
-  if (port.handle < 0 || ioctl(Fd(port), TCGETS2, &line) != 0) {
+  if (ioctl(Fd(port), TCGETS2, &line) != 0) {
     Trace("TCGETS2 ioctl failed: %s", std::strerror(errno));
     ShowStatusFailure("Could not retrieve comm settings.");
     return -1;
   }
-  if (parity != kParityNone && parity != kParityOdd && parity != kParityEven) {
-    ShowStatusFailure("Un-recognized parity");
-    return -1;
-  }
-  // Baud 0 would hang the line up rather than set a speed: no device runs at it.
-  bool applied = false;
-  if (baud != 0) {
-    SetSpeed(line, baud);
-    SetFraming(line, parity);
-    applied = ioctl(Fd(port), TCSETS2, &line) == 0;
-    if (!applied) Trace("TCSETS2 ioctl failed: %s", std::strerror(errno));
-  }
-  if (!applied) {
+  SetSpeed(line, baud);
+  SetFraming(line, parity);
+  if (ioctl(Fd(port), TCSETS2, &line) != 0) {
+    Trace("TCSETS2 ioctl failed: %s", std::strerror(errno));
     ShowStatusFailure("Could not set comm settings.");
     return -1;
   }
-  port.lineBaud = baud;
-  port.lineParity = parity;
-  Trace("line set to %u baud, parity %d", baud, parity);
   return 0;
 }
 
-int SendDeviceBreak(SerialPort& port) {
+int SendDeviceBreak(Port& port) {
   if (ioctl(Fd(port), TIOCSBRK) != 0) Trace("TIOCSBRK ioctl failed: %s", std::strerror(errno));
-  PauseUnlessStopped(port, kBreakMs);
+  PauseUnlessStopped(port.stop, kBreakMs);
   if (ioctl(Fd(port), TIOCCBRK) != 0) {
     Trace("TIOCCBRK ioctl failed: %s", std::strerror(errno));
     return -1;
@@ -222,39 +191,28 @@ int SendDeviceBreak(SerialPort& port) {
   return 0;
 }
 
-static bool LineHungUp(int handle) {
+bool LineHungUp(int handle) {
   struct pollfd entry = {handle, POLLIN, 0};
   return poll(&entry, 1, 0) > 0 && (entry.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0;
 }
 
-void FlushDevice(SerialPort& port) {
-  DrainInput(port);
-}
-
-int ReadDevice(SerialPort& port, uint8_t* buffer, int n) {
-  if (n <= 0) return 0;
-  ssize_t count = port.handle < 0 ? -1 : read(Fd(port), buffer, static_cast<size_t>(n));
-  if (count > 0) {
-    port.readFailing = false;
-    TraceBytes("read", buffer, static_cast<int>(count));
-    return static_cast<int>(count);
-  }
+int ReadDevice(Port& port, uint8_t* buffer, int n) {
+  ssize_t count = read(Fd(port), buffer, static_cast<size_t>(n));
+  if (count > 0) return static_cast<int>(count);
   if (count == 0) {
     // Nothing there, or the device is gone: a hung-up line also reads as 0 bytes.
     if (!LineHungUp(Fd(port))) return 0;
     Trace("read failed: the line is hung up");
-    NoteReadFailure(port);
-    return 0;
+    return -1;
   }
   if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) return 0;
   Trace("read failed: %s", std::strerror(errno));
-  NoteReadFailure(port);
-  return 0;
+  return -1;
 }
 
-int WriteDevice(SerialPort& port, const uint8_t* buffer, int n) {
+int WriteDevice(Port& port, const uint8_t* buffer, int n) {
   int written = 0;
-  while (port.handle >= 0 && written < n) {
+  while (written < n) {
     ssize_t count = write(Fd(port), buffer + written, static_cast<size_t>(n - written));
     if (count > 0) {
       written += static_cast<int>(count);
@@ -269,28 +227,23 @@ int WriteDevice(SerialPort& port, const uint8_t* buffer, int n) {
     if (ready == 0) Trace("write failed: the line took nothing for %d ms", kWriteStallMs);
     if (ready <= 0 || (ready & (POLLERR | POLLHUP | POLLNVAL)) != 0) break;
   }
-  return FinishWrite(port, buffer, n, port.handle < 0 ? 0 : written);
+  return written;
 }
 
-int WaitForDevice(SerialPort& port, int timeoutMs, int hangUpPauseMs) {
-  if (PortStopped(port)) return -2;
-  int ready = port.handle < 0 ? POLLNVAL : PollPort(port, POLLIN, timeoutMs);
+int WaitForDevice(Port& port, int timeoutMs, int hangUpPauseMs) {
+  int ready = PollPort(port, POLLIN, timeoutMs);
   if (ready == kStopped) return -2;
   if (ready < 0) return -1;
   if (ready == 0) return 0;
   if (ready & (POLLERR | POLLHUP | POLLNVAL)) {
-    return PauseUnlessStopped(port, hangUpPauseMs) ? -1 : -2;
+    return PauseUnlessStopped(port.stop, hangUpPauseMs) ? -1 : -2;
   }
   return 1;
 }
 
-bool PauseUnlessStopped(SerialPort& port, int ms) {
-  if (ms > 0 && port.stop == nullptr) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-  } else if (ms > 0) {
-    struct pollfd entry = {static_cast<int>(port.stop->wake.handle), POLLIN, 0};
-    while (poll(&entry, 1, ms) < 0 && errno == EINTR) {
-    }
-  }
-  return !PortStopped(port);
-}
+}  // namespace
+
+const PortBackend kSerialDeviceBackend = {
+    "serial device", OpenDevice,  SetDeviceLine, SendDeviceBreak, nullptr,
+    ReadDevice,      WriteDevice, WaitForDevice, CloseDevice,
+};
