@@ -19,11 +19,11 @@ uint32_t SetDeadlineFrom(Deadline& deadline, uint32_t now, double seconds) {
   return deadline.at;
 }
 
-int DeadlinePassedAt(const Deadline& deadline, uint32_t now) {
-  return static_cast<int32_t>(now - deadline.at) > 0 ? -1 : 0;
+bool DeadlinePassedAt(const Deadline& deadline, uint32_t now) {
+  return static_cast<int32_t>(now - deadline.at) > 0;
 }
 
-int DeadlinePassed(const Deadline& deadline) {
+bool DeadlinePassed(const Deadline& deadline) {
   return DeadlinePassedAt(deadline, TickCount());
 }
 

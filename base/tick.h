@@ -15,10 +15,10 @@ uint32_t TickCount();
 uint32_t SetDeadline(Deadline& deadline, double seconds);
 uint32_t SetDeadlineFrom(Deadline& deadline, uint32_t now, double seconds);
 
-// -1 once the deadline has passed, 0 before it and at its exact tick. The comparison
+// Whether the deadline has passed: not before it nor at its exact tick. The comparison
 // survives the wrap of the 32-bit counter.
-int DeadlinePassed(const Deadline& deadline);
-int DeadlinePassedAt(const Deadline& deadline, uint32_t now);
+bool DeadlinePassed(const Deadline& deadline);
+bool DeadlinePassedAt(const Deadline& deadline, uint32_t now);
 
 // Milliseconds left until the deadline passes, 0 if it has.
 int DeadlineRemainingMs(const Deadline& deadline);

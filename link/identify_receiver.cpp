@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: BSD-2-Clause
 #include <cstring>
 
+#include "base/status_message.h"
 #include "link/identification.h"
 #include "link/link.h"
-#include "base/status_message.h"
 
 namespace {
 
@@ -12,12 +12,33 @@ constexpr double kProbeLimitSeconds = 1.0;  // the whole probe, on a line that n
 constexpr double kReplySeconds = 3.0;
 constexpr int kChunkSize = 256;
 
+// Reads into the ring until a frame or an ACK that counts is there, or the line has
+// been quiet for kProbeSeconds, or kProbeLimitSeconds have passed in all (a line that
+// never pauses). As PullPacket: 0 a frame, -2 an ACK, -1 nothing (or a stop request).
+int AwaitProbeAnswer(Link& link, Packet& answer) {
+  Deadline whole;
+  SetDeadline(whole, kProbeLimitSeconds);
+  SetDeadline(link.deadline, kProbeSeconds);
+  uint8_t chunk[kChunkSize];
+  for (;;) {
+    int pulled = PullPacket(link.rx, link.linkState, answer);
+    if (pulled != -1) return pulled;
+    if (DeadlinePassed(link.deadline) || DeadlinePassed(whole)) return -1;
+    int left = DeadlineRemainingMs(link.deadline);
+    if (WaitForInput(link.port, left > 0 ? left : 1) == -2) return -1;
+    int count = ReadPort(link.port, chunk, kChunkSize);
+    if (count > 0) SetDeadline(link.deadline, kProbeSeconds);  // the quiet starts again
+    PushReceived(link.rx, chunk, count);
+  }
+}
+
 // ENQ; a receiver that answers ACK gets the request, any other gets a break and is
 // expected to send its identification by itself. true when the identification itself
-// came during the probe: it is in `reply`, and there is nothing to ask for.
+// came during the probe: it is in `reply`, and there is nothing to ask for. What came
+// behind the answer stays in the ring.
 bool ProbeReceiver(Link& link, Packet& reply) {
   SendEnq(link);
-  int probed = ReceiveFrame(link, reply, kProbeSeconds, kProbeLimitSeconds);
+  int probed = AwaitProbeAnswer(link, reply);
   if (probed == 0 && reply.type == kIdentificationReply) return true;
   if (PortStopped(link.port)) return false;
   if (probed == -2) {
@@ -38,7 +59,7 @@ bool AwaitReply(Link& link, Packet& reply) {
     PushReceived(link.rx, chunk, count);
     int pulled = PullPacket(link.rx, link.linkState, reply);
     if (pulled == 0 && reply.type == kIdentificationReply) return true;
-    if (DeadlinePassed(link.deadline) != 0 || PortStopped(link.port)) return false;
+    if (DeadlinePassed(link.deadline) || PortStopped(link.port)) return false;
     if (pulled == -1 && count == 0) {
       int left = DeadlineRemainingMs(link.deadline);
       if (WaitForInput(link.port, left > 0 ? left : 1) == -2) return false;

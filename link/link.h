@@ -3,10 +3,10 @@
 
 #include <cstdint>
 
+#include "base/tick.h"
 #include "link/packet.h"
 #include "link/rx_ring.h"
 #include "port/port.h"
-#include "base/tick.h"
 
 // Everything the program keeps about its line to the receiver. One lives for the whole
 // run; each identification starts its receive side afresh.
@@ -27,11 +27,6 @@ struct Link {
 int SendEnq(Link& link);
 // L + 6 on success, 0 on failure. `data` may be null when `length` is 0.
 int SendPacket(Link& link, uint8_t type, const uint8_t* data, int length);
-
-// Reads one frame byte by byte; `seconds` limits each gap between bytes and, when above
-// 0, `wholeSeconds` the whole wait, so that a line that never pauses cannot hold it.
-// 0: a good frame; -1: time-out, bad frame or stop request; -2: an ACK while not out of step.
-int ReceiveFrame(Link& link, Packet& packet, double seconds, double wholeSeconds = 0);
 
 // Opens `portPath`, finds the receiver, reads its identification and switches the line
 // to its baud rate and parity. 1 = identified, 0 = failed (shown) or stopped (the

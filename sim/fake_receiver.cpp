@@ -183,6 +183,13 @@ void OnEnqLocked(FakeReceiver& receiver) {
     case EnqReply::kIdentify:
       SendIdentificationLocked(receiver);
       break;
+    case EnqReply::kBrokenFrame: {
+      uint8_t frame[kMaxFrameLength];
+      int size = BuildFrame(kIdentificationReply, reinterpret_cast<const uint8_t*>("X"), 1, frame);
+      frame[size - 2] ^= 0xFF;
+      WriteAllLocked(receiver, frame, size);
+      break;
+    }
     case EnqReply::kSilent:
       break;
   }

@@ -27,6 +27,7 @@ enum class EnqReply {
   kSilent,        // nothing: a receiver that must be woken by a break
   kStrayThenAck,  // a stray byte, then ACK
   kIdentify,      // its identification frame at once, unasked
+  kBrokenFrame,   // a frame whose checksum is wrong
 };
 
 struct ReceiverScript {

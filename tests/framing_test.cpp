@@ -173,14 +173,14 @@ TEST(Deadline, PassesOneTickAfterItsValueAcrossTheWrap) {
   Deadline deadline;
   EXPECT_EQ(SetDeadlineFrom(deadline, 1000, 0.1), 1100u);
   EXPECT_EQ(SetDeadlineFrom(deadline, 1000, 3.0), 4000u);
-  EXPECT_EQ(DeadlinePassedAt(deadline, 4000), 0);
-  EXPECT_EQ(DeadlinePassedAt(deadline, 4001), -1);
+  EXPECT_FALSE(DeadlinePassedAt(deadline, 4000));
+  EXPECT_TRUE(DeadlinePassedAt(deadline, 4001));
   // Armed just before the counter wraps: not passed at once.
   SetDeadlineFrom(deadline, 0xFFFFFF00u, 3.0);
   EXPECT_EQ(deadline.at, 0xFFFFFF00u + 3000u);
-  EXPECT_EQ(DeadlinePassedAt(deadline, 0xFFFFFF01u), 0);
-  EXPECT_EQ(DeadlinePassedAt(deadline, deadline.at), 0);
-  EXPECT_EQ(DeadlinePassedAt(deadline, deadline.at + 1), -1);
+  EXPECT_FALSE(DeadlinePassedAt(deadline, 0xFFFFFF01u));
+  EXPECT_FALSE(DeadlinePassedAt(deadline, deadline.at));
+  EXPECT_TRUE(DeadlinePassedAt(deadline, deadline.at + 1));
 }
 
 }  // namespace

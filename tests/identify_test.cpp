@@ -46,7 +46,8 @@ struct IdentifyTest : ::testing::Test {
 
 // How the receiver meets the probe decides the path: an ACK gets the request and no
 // break; a reply during the probe is taken as it is; silence or a stray byte take the
-// break path, and the receiver's own reply after it is accepted.
+// break path, as does a frame that fails its checksum, and the receiver's own reply
+// after it is accepted.
 TEST_F(IdentifyTest, ThePathFollowsTheAnswerToTheProbe) {
   const struct {
     const char* text;
@@ -60,6 +61,7 @@ TEST_F(IdentifyTest, ThePathFollowsTheAnswerToTheProbe) {
       {kExample, EnqReply::kIdentify, -1, 0, true, 2, 38400},
       {kExample, EnqReply::kSilent, 500, 0, false, 2, 38400},
       {kMorwick, EnqReply::kStrayThenAck, 500, 0, false, 1, 9600},
+      {kMorwick, EnqReply::kBrokenFrame, 500, 0, false, 1, 9600},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(static_cast<int>(c.reply));
