@@ -30,7 +30,16 @@ void SetStatusSink(StatusSink sink, void* context) {
 }
 
 void ShowStatusText(const char* text, int kind) {
-  if (kind == kStatusFailure) std::snprintf(threadFailure, sizeof threadFailure, "%s", text);
+  StatusEvent event;
+  event.kind = kind;
+  event.text = text;
+  ShowStatusEvent(event);
+}
+
+void ShowStatusEvent(const StatusEvent& event) {
+  if (event.kind == kStatusFailure && event.news == 0) {
+    std::snprintf(threadFailure, sizeof threadFailure, "%s", event.text);
+  }
   SinkSlot& slot = Slot();
   StatusSink sink;
   void* context;
@@ -39,7 +48,7 @@ void ShowStatusText(const char* text, int kind) {
     sink = slot.sink;
     context = slot.context;
   }
-  if (sink != nullptr) sink(text, kind, context);
+  if (sink != nullptr) sink(event, context);
 }
 
 void ShowStatusMessage(const char* text) {

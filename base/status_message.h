@@ -13,13 +13,29 @@ enum StatusKind {
                         // receiver's raw identification, start-up details
 };
 
-using StatusSink = void (*)(const char* text, int kind, void* context);
+// One piece of news: a text as it stands (news 0), or what happened with its data, for
+// each front end to put in its own words (the capture's news: capture/dump_news.h).
+struct StatusEvent {
+  int kind = kStatusProgress;  // how it is shown
+  int news = 0;                // what happened; 0: `text` says it
+  const char* text = "";
+  const char* path = nullptr;   // the file concerned
+  const char* other = nullptr;  // a second name: where a kept file went
+  int error = 0;                // the system's error number
+  unsigned long items = 0;      // items concerned, and their bytes
+  unsigned long long bytes = 0;
+  long long from = 0;  // wall-clock seconds: since when, or a spell's first and last
+  long long to = 0;
+};
+
+using StatusSink = void (*)(const StatusEvent& event, void* context);
 
 void SetStatusSink(StatusSink sink, void* context);
 void ShowStatusMessage(const char* text);
 void ShowStatusFailure(const char* text);
 void ShowStatusDetail(const char* text);
 void ShowStatusText(const char* text, int kind);
+void ShowStatusEvent(const StatusEvent& event);
 
 // The last failure shown from the calling thread since it last cleared it ("" if none):
 // a connect attempt reports with it why it failed.

@@ -9,10 +9,11 @@
 #include <string>
 #include <system_error>
 
-#include "capture/folder_lock.h"
-#include "capture/keep_file.h"
 #include "base/local_time.h"
 #include "base/status_message.h"
+#include "capture/dump_news.h"
+#include "capture/folder_lock.h"
+#include "capture/keep_file.h"
 
 namespace {
 
@@ -26,11 +27,13 @@ void JoinPath(const char* directory, const char* name, char* out, size_t size) {
   if (std::snprintf(out, size, "%s%s%s", directory, separator, name) < 0) out[0] = '\0';
 }
 
-// "12 items (3.4 kB)"
-void AmountText(unsigned long items, unsigned long long bytes, char* out, size_t size) {
-  char amount[24];
-  ByteCountText(bytes, amount, sizeof amount);
-  std::snprintf(out, size, "%lu item%s (%s)", items, items == 1 ? "" : "s", amount);
+// News of a file, for the front ends to word.
+StatusEvent DumpEvent(int news, int kind, const char* path) {
+  StatusEvent event;
+  event.news = news;
+  event.kind = kind;
+  event.path = path;
+  return event;
 }
 
 void CountLoss(DumpSlot& slot, unsigned long items, unsigned long long bytes, std::time_t when) {
@@ -51,12 +54,10 @@ int LoseItem(DumpSlot& slot, int itemBytes, const char* verb, int error, const D
     slot.spellFrom = now.wall;
     ++slot.count.failures;
     slot.count.failing = true;
-    char text[2 * kDumpPathSize];
-    std::snprintf(text, sizeof text,
-                  "Could not %s %s: %s. Its items are counted as lost until it can be written "
-                  "again.",
-                  verb, slot.shownPath, std::strerror(error));
-    ShowStatusFailure(text);
+    StatusEvent event = DumpEvent(kDumpWriteFailing, kStatusFailure, slot.shownPath);
+    event.other = verb;
+    event.error = error;
+    ShowStatusEvent(event);
   }
   ++slot.spellItems;
   slot.spellBytes += static_cast<unsigned long long>(itemBytes);
@@ -68,33 +69,29 @@ int LoseItem(DumpSlot& slot, int itemBytes, const char* verb, int error, const D
 void EndSpell(DumpSlot& slot) {
   slot.failing = false;
   slot.count.failing = false;
-  char amount[64], from[16], to[16];
-  AmountText(slot.spellItems, slot.spellBytes, amount, sizeof amount);
-  TimeOfDayText(slot.spellFrom, from, sizeof from);
-  TimeOfDayText(slot.spellTo, to, sizeof to);
-  char text[2 * kDumpPathSize];
-  std::snprintf(text, sizeof text, "Writing %s again; %s %s lost from %s to %s.", slot.shownPath,
-                amount, slot.spellItems == 1 ? "was" : "were", from, to);
-  ShowStatusFailure(text);
+  StatusEvent event = DumpEvent(kDumpWritingAgain, kStatusFailure, slot.shownPath);
+  event.items = slot.spellItems;
+  event.bytes = slot.spellBytes;
+  event.from = slot.spellFrom;
+  event.to = slot.spellTo;
+  ShowStatusEvent(event);
 }
 
 // Moves a file that holds data out of a new period's way. false when it stays where it
 // is (shown): the period then writes on at its end, so that nothing is lost.
-bool KeepEarlierDump(DumpStreamId stream, const char* path) {
-  const char* base = kDumpStreams[stream].baseName;
+bool KeepEarlierDump(const char* path) {
   char kept[kDumpPathSize];
   int error = KeepEarlierFile(path, kept, sizeof kept);
   if (kept[0] == '\0' && error == 0) return true;  // nothing to keep
-  const char* keptName = std::strrchr(kept, '/') != nullptr ? std::strrchr(kept, '/') + 1 : kept;
-  char text[kDumpPathSize + 100];
   if (error == 0) {
-    std::snprintf(text, sizeof text, "Kept the earlier %s.dmp as %s", base, keptName);
-    ShowStatusMessage(text);
+    StatusEvent event = DumpEvent(kDumpFileKept, kStatusProgress, path);
+    event.other = kept;
+    ShowStatusEvent(event);
     return true;
   }
-  std::snprintf(text, sizeof text, "Could not keep the earlier %s.dmp: %s; logging on at its end",
-                base, std::strerror(error));
-  ShowStatusFailure(text);
+  StatusEvent event = DumpEvent(kDumpKeepFailed, kStatusFailure, path);
+  event.error = error;
+  ShowStatusEvent(event);
   return false;
 }
 
@@ -114,7 +111,7 @@ int OpenDump(const char* directory, DumpStreamId stream, unsigned period, DumpSl
     std::string shown = (std::filesystem::path(folder) / name).string();  // the system's way
     std::snprintf(slot.shownPath, sizeof slot.shownPath, "%s", shown.c_str());
   }
-  if (slot.period != period) KeepEarlierDump(stream, slot.path);
+  if (slot.period != period) KeepEarlierDump(slot.path);
   int error = OpenDumpFile(slot.path, slot.file);
   if (error == ENOENT && directory[0] != '\0' && MakeFolders(directory) == 0) {
     error = OpenDumpFile(slot.path, slot.file);
@@ -136,26 +133,19 @@ void CheckInPlace(DumpSlot& slot, const DumpClock& now) {
   if (static_cast<uint32_t>(now.tick - slot.checkedTick) < kCheckEveryMs) return;
   DumpFilePlace place = PlaceOfDumpFile(slot.file, slot.path);
   if (place != kDumpInPlace) {
-    char text[3 * kDumpPathSize];
-    char amount[64], since[16];
-    AmountText(slot.uncheckedItems, slot.uncheckedBytes, amount, sizeof amount);
-    TimeOfDayText(slot.checkedAt, since, sizeof since);
-    if (place == kDumpRemoved) {
-      std::snprintf(text, sizeof text,
-                    "%s was removed while logging; %s written into it since %s went with it. "
-                    "Writing it anew.",
-                    slot.shownPath, amount, since);
+    bool removed = place == kDumpRemoved;
+    StatusEvent event =
+        DumpEvent(removed ? kDumpFileRemoved : kDumpFileMoved, kStatusFailure, slot.shownPath);
+    event.items = slot.uncheckedItems;
+    event.bytes = slot.uncheckedBytes;
+    event.from = slot.checkedAt;
+    if (removed) {
       slot.count.items -= slot.uncheckedItems;
       slot.count.bytes -= slot.uncheckedBytes;
       CountLoss(slot, slot.uncheckedItems, slot.uncheckedBytes, now.wall);
       ++slot.count.failures;
-    } else {
-      std::snprintf(text, sizeof text,
-                    "%s was moved away while logging, with what was written into it. Writing "
-                    "it anew.",
-                    slot.shownPath);
     }
-    ShowStatusFailure(text);
+    ShowStatusEvent(event);
     CloseDumpFile(slot.file);
     slot.unsynced = false;
   }
@@ -226,11 +216,9 @@ bool SyncDump(DumpSlot& slot, const DumpClock& now, bool force) {
   if (error != 0 && !slot.syncFailed) {
     slot.syncFailed = true;  // once for each file opened
     ++slot.count.failures;
-    char text[2 * kDumpPathSize];
-    std::snprintf(text, sizeof text,
-                  "Could not hand %s to the disk: %s. What was written lately may be lost.",
-                  slot.shownPath, std::strerror(error));
-    ShowStatusFailure(text);
+    StatusEvent event = DumpEvent(kDumpSyncFailed, kStatusFailure, slot.shownPath);
+    event.error = error;
+    ShowStatusEvent(event);
   }
   return false;
 }

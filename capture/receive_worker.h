@@ -5,11 +5,11 @@
 #include <string>
 #include <thread>
 
+#include "base/wake_signal.h"
 #include "capture/dump_file.h"
 #include "capture/nmea_ring.h"
 #include "capture/shared_screen.h"
 #include "link/link.h"
-#include "base/wake_signal.h"
 
 // What the worker tells its owner. Every hook runs on the worker's thread and should only
 // hand the news on to the owner's thread. Any of them may be null.

@@ -5,8 +5,8 @@
 
 #include <cstring>
 
-#include "capture/thread_priority.h"
 #include "base/trace.h"
+#include "capture/thread_priority.h"
 
 void LowerThreadPriority() {
   constexpr int kBelowNormal = 2;  // nice steps below the user interface

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: BSD-2-Clause
 #include <windows.h>
 
-#include "capture/thread_priority.h"
 #include "base/trace.h"
+#include "capture/thread_priority.h"
 
 void LowerThreadPriority() {
   if (!SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_LOWEST)) {

@@ -19,16 +19,17 @@
 #include <string>
 #include <vector>
 
+#include "base/status_message.h"
+#include "base/tick.h"
 #include "capture/dump_io.h"
+#include "capture/dump_news.h"
 #include "capture/folder_lock.h"
 #include "connection/connection.h"
 #include "link/identification.h"
-#include "recorder/recording.h"
-#include "base/status_message.h"
-#include "base/tick.h"
 #include "log/log_options.h"
 #include "log/log_report.h"
 #include "log/port_check.h"
+#include "recorder/recording.h"
 
 namespace {
 
@@ -141,16 +142,18 @@ void ShowStatusLine(Output& output, const std::string& line) {
 
 // Texts of the link, capture and connection: failures, and the files kept under their
 // dated names; the progress of each connect attempt is not worth a journal line.
-void StatusToOutput(const char* text, int kind, void* context) {
+void StatusToOutput(const StatusEvent& event, void* context) {
   auto* output = static_cast<Output*>(context);
-  if (kind == kStatusFailure) {
+  char text[2048];
+  StatusEventText(event, text, sizeof text);
+  if (event.kind == kStatusFailure) {
     {
       std::lock_guard<std::mutex> hold(output->lock);
       if (output->lastFailure == text) return;
       output->lastFailure = text;
     }
     PrintEvent(*output, text, true);
-  } else if (std::strncmp(text, "Kept the earlier", 16) == 0) {
+  } else if (event.news == kDumpFileKept) {
     PrintEvent(*output, text, false);
   }
 }

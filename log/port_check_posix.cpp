@@ -16,15 +16,16 @@
 #include <memory>
 #include <string>
 
-#include "capture/nmea_ring.h"
-#include "port/port_holders.h"
-#include "link/rx_ring.h"
-#include "port/port.h"
-#include "port/port_name.h"
-#include "port/serial_ports.h"
 #include "base/status_message.h"
 #include "base/tick.h"
+#include "capture/dump_news.h"
+#include "capture/nmea_ring.h"
+#include "link/rx_ring.h"
 #include "log/port_check.h"
+#include "port/port.h"
+#include "port/port_holders.h"
+#include "port/port_name.h"
+#include "port/serial_ports.h"
 
 namespace {
 
@@ -210,8 +211,8 @@ bool AnswersEnq(Port& port) {
 }
 
 // Status texts of the serial port (why an open failed) come here while the probe runs.
-void KeepFailure(const char* text, int kind, void* context) {
-  if (kind == kStatusFailure) std::snprintf(static_cast<char*>(context), 512, "%s", text);
+void KeepFailure(const StatusEvent& event, void* context) {
+  if (event.kind == kStatusFailure) StatusEventText(event, static_cast<char*>(context), 512);
 }
 
 void ProbeLine(Report& report, const char* device) {

@@ -17,6 +17,7 @@
 #include "base/local_time.h"
 #include "base/status_message.h"
 #include "base/tick.h"
+#include "capture/dump_news.h"
 #include "panel/main_window.h"
 #include "panel/panel.h"
 #include "panel/status_text.h"
@@ -70,10 +71,13 @@ class MessageLabel : public QLabel {
 
 // Texts from the link, capture and connection code: handled at once on the user-interface
 // thread, forwarded to it, in order, from the receive worker.
-void StatusSinkForPanel(const char* text, int kind, void* context) {
+void StatusSinkForPanel(const StatusEvent& event, void* context) {
   auto* panel = static_cast<Panel*>(context);
   if (!panel->statusBarReady || panel->statusBar == nullptr) return;
   StatusBarWidget* bar = panel->statusBar;
+  char text[2048];  // a whole path or two; the field and the Messages cut it their way
+  StatusEventText(event, text, sizeof text);
+  int kind = event.kind;
   if (QThread::currentThread() == bar->thread()) {
     OnStatusText(*panel, text, kind);
   } else {

@@ -4,9 +4,13 @@
 #include <algorithm>
 
 #include "base/status_message.h"
+#include "capture/dump_news.h"
 
-static void Record(const char* text, int kind, void* context) {
+static void Record(const StatusEvent& event, void* context) {
   auto* capture = static_cast<StatusCapture*>(context);
+  char text[2048];
+  StatusEventText(event, text, sizeof text);
+  int kind = event.kind;
   std::lock_guard<std::mutex> hold(capture->lock);
   capture->texts.emplace_back(text);
   if (kind == kStatusFailure) capture->failures.emplace_back(text);
