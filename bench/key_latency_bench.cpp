@@ -78,7 +78,7 @@ bool MeasureRate(uint32_t baud, int keys, int keyDelayMs, bool pollOnly) {
     clock.start();
     DispatchCommand(*panel, right ? kRightKey : kLeftKey);
     if (pollOnly) {
-      panel->connection.followUpPending = 0;
+      panel->connection.followUpPending = false;
       panel->followUpTimer->stop();
     }
     if (!SpinUntil([&] { return panel->screen.held.bytes[kScreenCells] == expected; }, 5000)) {

@@ -84,7 +84,7 @@ void SendSlaveRequestOnce(Connection& connection) {
   const uint8_t request[2] = {static_cast<uint8_t>(connection.identity.receiverPortNumber & 0xFF),
                               4};
   SendPacket(*connection.link, kSlaveRequest, request, 2);
-  connection.slaveRequestSent = 1;
+  connection.slaveRequestSent = true;
 }
 
 void ShowConnectFailure(Connection& connection, const char* cause) {
@@ -106,10 +106,10 @@ Connection::~Connection() {
 
 void BeginConnect(Connection& connection, const char* portPath, uint32_t now) {
   StopReceiveWorker(connection.worker);
-  connection.connected = 0;
-  connection.reconnectArmed = 0;
-  if (std::strcmp(portPath, connection.establishedPath) != 0) connection.lost = 0;
-  if (std::strcmp(portPath, connection.waitingPath) != 0) connection.waiting = 0;
+  connection.connected = false;
+  connection.reconnectArmed = false;
+  if (std::strcmp(portPath, connection.establishedPath) != 0) connection.lost = false;
+  if (std::strcmp(portPath, connection.waitingPath) != 0) connection.waiting = false;
   ResetNmea(connection.capture->nmea);
   ConnectAttempt& attempt = connection.attempt;
   attempt.connection = &connection;
@@ -142,7 +142,7 @@ int FinishConnect(Connection& connection, const ConnectReport& report, uint32_t 
     if (connection.lost || connection.waiting) {
       ++connection.failedReconnects;
     } else if (connection.waitsForDevice) {
-      connection.waiting = 1;
+      connection.waiting = true;
       connection.failedReconnects = 0;
       CopyText(connection.waitingPath, sizeof connection.waitingPath, connection.attempt.userPath);
     }
@@ -150,18 +150,18 @@ int FinishConnect(Connection& connection, const ConnectReport& report, uint32_t 
     return kOutcomeFailed;
   }
   connection.phase = kConnected;
-  connection.connected = 1;
+  connection.connected = true;
   CopyText(connection.establishedPath, sizeof connection.establishedPath,
            connection.attempt.userPath);
   CopyText(connection.establishedStable, sizeof connection.establishedStable,
            report.identity.stablePath);
-  connection.lost = 0;
-  connection.waiting = 0;
+  connection.lost = false;
+  connection.waiting = false;
   connection.failedReconnects = 0;
   connection.lastCause[0] = '\0';
   connection.pollsUnanswered = 0;
-  connection.writeFailed = 0;
-  connection.followUpPending = 0;
+  connection.writeFailed = false;
+  connection.followUpPending = false;
   connection.lastPollAt = now - 60000;  // no request yet on this connection
   if (connection.sendsKeys) SendKey(connection, kConnectKey, now);
   SendSlaveRequestOnce(connection);
@@ -171,7 +171,7 @@ int FinishConnect(Connection& connection, const ConnectReport& report, uint32_t 
 void EndConnection(Connection& connection) {
   StopReceiveWorker(connection.worker);
   ClosePort(connection.link->port);
-  connection.connected = 0;
+  connection.connected = false;
   connection.phase = kNotConnected;
-  connection.reconnectArmed = 0;
+  connection.reconnectArmed = false;
 }

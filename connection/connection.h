@@ -20,9 +20,9 @@ constexpr int kCauseSize = 461;  // a whole status line and its terminator
 // What the identification learned, as the owner's thread keeps it.
 struct ReceiverIdentity {
   uint32_t receiverPortNumber = 0;  // the receiver's port number + 1; 0: none known
-  int qz77Class = 0;
-  int twoLineCapable = 0;
-  uint32_t baud = 0;  // the line settings identification switched to
+  bool qz77Class = false;       // a QZ77: polled every 400 ms, with the long screen request only
+  bool twoLineCapable = false;  // the receiver has the two-line display
+  uint32_t baud = 0;            // the line settings identification switched to
   int parity = 0;
   char identification[kMaxDataLength + 1] = {};
   char stablePath[kPathSize] = {};  // a name of the device that survives replugging; "" if none
@@ -31,7 +31,7 @@ struct ReceiverIdentity {
 // How a connect attempt ended, carried from the worker's thread to the owner's.
 struct ConnectReport {
   unsigned attempt = 0;
-  int identified = 0;  // 1: identified and the line switched
+  bool identified = false;  // 1: identified and the line switched
   ReceiverIdentity identity;
   char cause[kCauseSize] = {};  // the last failure shown during the attempt; "" if none
 };
@@ -70,34 +70,34 @@ struct Connection {
       nullptr;  // where stable names are looked for; null: the system's
 
   ConnectPhase phase = kNotConnected;
-  int connected = 0;  // keys and polls go out only while this is set
+  bool connected = false;  // keys and polls go out only while this is set
   ReceiverIdentity identity;
-  int slaveMode = 0;
-  int slaveRequestSent = 0;
-  int sendsKeys = 1;  // 0: a logger that sends nothing beyond the identification
-  int autoReconnect = 1;
+  bool slaveMode = false;
+  bool slaveRequestSent = false;
+  bool sendsKeys = true;  // 0: a logger that sends nothing beyond the identification
+  bool autoReconnect = true;
   // 1: a connect that fails waits for the device, trying again on the reconnect schedule
   // (the panel: a receiver not yet powered or plugged in is normal in the field).
-  int waitsForDevice = 0;
+  bool waitsForDevice = false;
 
   // The link watch.
-  int pollsUnanswered = 0;  // polls sent since the last screen came
-  int writeFailed = 0;      // a key or poll could not be written since the last poll
+  int pollsUnanswered = 0;   // polls sent since the last screen came
+  bool writeFailed = false;  // a key or poll could not be written since the last poll
 
   // The follow-up poll: a key's effect is asked for shortly after the key.
-  int followUpPending = 0;
+  bool followUpPending = false;
   uint32_t followUpAt = 0;  // tick at which it is due at the earliest
   uint32_t lastPollAt = 0;  // tick of the last request pair
 
   // The device last connected, lost and reconnecting.
   char establishedPath[kPathSize] = {};  // the user's name for it; "" before any connect
   char establishedStable[kPathSize] = {};
-  int lost = 0;     // lost and not regained
-  int waiting = 0;  // the device asked for has not answered yet (waitsForDevice)
+  bool lost = false;     // lost and not regained
+  bool waiting = false;  // the device asked for has not answered yet (waitsForDevice)
   char waitingPath[kPathSize] = {};
   std::time_t lostAt = 0;
   int failedReconnects = 0;
-  int reconnectArmed = 0;
+  bool reconnectArmed = false;
   uint32_t reconnectAt = 0;  // tick of the next attempt while armed
   char lastCause[kCauseSize] = {};
 

@@ -9,10 +9,10 @@
 void MarkLost(Connection& connection, uint32_t now, std::time_t wallNow) {
   StopReceiveWorker(connection.worker);
   ClosePort(connection.link->port);  // a USB adapter can only come back once it is let go
-  connection.connected = 0;
+  connection.connected = false;
   connection.phase = kNotConnected;
   if (!connection.lost) connection.lostAt = wallNow;
-  connection.lost = 1;
+  connection.lost = true;
   connection.failedReconnects = 0;
   connection.lastCause[0] = '\0';
   ScheduleReconnect(connection, now);
@@ -43,7 +43,7 @@ int MsUntilReconnect(const Connection& connection, uint32_t now) {
 }
 
 void SetAutoReconnect(Connection& connection, int on, uint32_t now) {
-  connection.autoReconnect = on ? 1 : 0;
+  connection.autoReconnect = on;
   bool waiting = (connection.lost || connection.waiting) && connection.phase == kNotConnected;
   connection.reconnectArmed = on && waiting;
   if (connection.reconnectArmed) {

@@ -32,7 +32,7 @@ int32_t Since(uint32_t now, uint32_t then) {
 
 bool Send(Connection& connection, uint8_t type, const uint8_t* data, int length) {
   if (SendPacket(*connection.link, type, data, length) != 0) return true;
-  connection.writeFailed = 1;
+  connection.writeFailed = true;
   return false;
 }
 
@@ -51,7 +51,7 @@ int PollReceiver(Connection& connection, uint32_t now, std::time_t wallNow) {
   connection.lastPollAt = now;
   // A tick at or after the follow-up's time asks for the key's effect as well.
   if (connection.followUpPending && Since(now, connection.followUpAt) >= 0) {
-    connection.followUpPending = 0;
+    connection.followUpPending = false;
   }
   bool sent = Send(connection, kScreenRequest, kScreenRequestLong, 5);
   if (sent && !connection.identity.qz77Class) {
@@ -67,7 +67,7 @@ void SendKey(Connection& connection, int code, uint32_t now) {
   if (!connection.connected) return;
   const uint8_t key = static_cast<uint8_t>(code & 0xFF);
   if (!Send(connection, kKeyPacket, &key, 1)) return;
-  connection.followUpPending = 1;
+  connection.followUpPending = true;
   connection.followUpAt = now + kFollowUpDelayMs;
 }
 

@@ -70,7 +70,7 @@ bool AwaitReply(Link& link, Packet& reply) {
 int ApplyIdentification(Link& link, const char* text) {
   char product[kProductSize];
   if (!ScanProduct(text, product)) return 0;
-  link.qz77Class = IsQz77Product(product) ? 1 : 0;
+  link.qz77Class = IsQz77Product(product);
   const char* portRecord = std::strstr(text, ";PORT");
   if (portRecord == nullptr) {
     ShowStatusFailure("Could not synchronize baud/parity settings.");
@@ -83,12 +83,12 @@ int ApplyIdentification(Link& link, const char* text) {
   if (SetLineSettings(link.port, baud, ParityFromLetter(port.parityLetter)) != 0) return 0;
   const char* versionRecord = std::strstr(text, ";VERSION");
   if (versionRecord == nullptr) {
-    link.twoLineCapable = 0;  // nothing says this receiver has the two-line display
+    link.twoLineCapable = false;  // nothing says this receiver has the two-line display
     return 1;
   }
   float version = 0;
   if (!ScanVersion(versionRecord, version)) return 0;
-  link.twoLineCapable = IsTwoLineCapable(product, version) ? 1 : 0;
+  link.twoLineCapable = IsTwoLineCapable(product, version);
   return 1;
 }
 

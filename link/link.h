@@ -18,8 +18,8 @@ struct Link {
 
   // What the last identification learned.
   uint32_t receiverPortNumber = 0;  // the receiver's port number + 1; 0: none known
-  int qz77Class = 0;
-  int twoLineCapable = 0;
+  bool qz77Class = false;       // a QZ77: polled every 400 ms, with the long screen request only
+  bool twoLineCapable = false;  // the receiver has the two-line display
   char identification[kMaxDataLength + 1] = {};  // the reply's text; "" until one came
 };
 

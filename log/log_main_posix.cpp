@@ -420,7 +420,7 @@ int main(int argc, char** argv) {
   PrepareDumpWrites();
   SetStatusSink(StatusToOutput, &logger->output);
   Connection& connection = logger->connection;
-  connection.sendsKeys = 0;
+  connection.sendsKeys = false;
   connection.capture->dumpDirectory = options.directory;
   connection.hooks.context = &logger->owner;
   connection.hooks.connectDone = OnConnectDone;

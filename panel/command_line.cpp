@@ -68,8 +68,8 @@ void LabelForPath(const char* path, char* label) {
 void SetDefaults(DeviceChoice& device, StartOptions& options) {
   std::snprintf(device.deviceName, sizeof device.deviceName, "com1");
   options.displayMode = kFourLineMode;
-  options.slaveMode = 0;
-  options.autoReconnect = 1;
+  options.slaveMode = false;
+  options.autoReconnect = true;
 }
 
 void ParseCommandLine(const char* text, DeviceChoice& device, StartOptions& options) {
@@ -87,9 +87,9 @@ void ParseCommandLine(const char* text, DeviceChoice& device, StartOptions& opti
     } else if (letter == '4') {
       options.displayMode = kFourLineMode;
     } else if (letter == 'S' || letter == 's') {
-      options.slaveMode = 1;
+      options.slaveMode = true;
     } else if (letter == 'M' || letter == 'm') {
-      options.autoReconnect = 0;
+      options.autoReconnect = false;
     } else if (letter == 'D' || letter == 'd') {
       i = ReadDeviceWord(text, i, device);
     } else if (letter == '\0') {

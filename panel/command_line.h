@@ -16,8 +16,8 @@ struct DeviceChoice {
 
 struct StartOptions {
   int displayMode = 0;  // 40002 four-line unless a switch says otherwise
-  int slaveMode = 0;
-  int autoReconnect = 1;  // switch M: reconnect by hand only
+  bool slaveMode = false;
+  bool autoReconnect = true;  // switch M: reconnect by hand only
 };
 
 // "com1", four-line, no slave mode.

@@ -107,11 +107,11 @@ void OnConnectDone(Panel& panel, const ConnectReport& report) {
   ArmReconnectTimer(panel);
   if (outcome == kOutcomeFailed && panel.connection.waiting) ShowLinkState(panel);
   if (panel.connectTailPending) {
-    panel.connectTailPending = 0;
+    panel.connectTailPending = false;
     FinishConnectCommand(panel);
   }
   if (panel.startUpPending) {
-    panel.startUpPending = 0;
+    panel.startUpPending = false;
     FinishStartUp(panel);
   }
 }

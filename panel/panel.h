@@ -42,9 +42,9 @@ using QuestionHook = bool (*)(void* context, const char* text);
 struct Panel {
   DeviceChoice device;
   int displayMode = kFourLineMode;
-  int relayoutPending = 0;
-  int connectTailPending = 0;  // a Connect command's layout run waits for its connect's outcome
-  int startUpPending = 0;      // the end of start-up waits for the first connect's outcome
+  bool relayoutPending = false;
+  bool connectTailPending = false;  // a Connect command's layout run waits for its connect's outcome
+  bool startUpPending = false;      // the end of start-up waits for the first connect's outcome
   std::atomic<int> statusBarReady{0};
 
   Connection connection;

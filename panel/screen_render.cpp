@@ -28,7 +28,7 @@ uint8_t TranslateLcdChar(uint8_t code) {
 bool TakeOverScreen(DisplayScreen& screen, const ScreenImage* image) {
   if (image != nullptr) {
     screen.held = *image;
-    screen.haveScreen = 1;
+    screen.haveScreen = true;
     screen.stale = 0;
     for (int i = 0; i < kScreenCells; ++i)
       screen.held.bytes[i] = TranslateLcdChar(screen.held.bytes[i]);

@@ -9,7 +9,7 @@
 struct DisplayScreen {
   ScreenImage held;   // translated, with the cursor mark written into it
   ScreenImage plain;  // translated, without the mark: what a stale screen shows
-  int haveScreen = 0;
+  bool haveScreen = false;
   int cursorPhase = 0;
   int stale = 0;  // the receiver is lost: the last screen stands greyed, without a cursor
 };

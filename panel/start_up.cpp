@@ -274,7 +274,7 @@ void ConnectCommand(Panel& panel) {
     ShowMessageBox(panel, "Slave communication enabled.", kVersionText);
   }
   ShowDeviceLabel(panel, panel.device.deviceLabel);
-  panel.connectTailPending = 1;
+  panel.connectTailPending = true;
   Connect(panel);
 }
 
@@ -282,7 +282,7 @@ void FinishConnectCommand(Panel& panel) {
   ApplyDisplayMode(panel);
   SendKey(panel, panel.displayMode == kTwoLineMode ? 0x55 : 0x50);
   panel.relayoutTimer->start(kRelayoutMs);
-  panel.relayoutPending = 1;
+  panel.relayoutPending = true;
 }
 
 void DispatchCommand(Panel& panel, int commandId) {
@@ -339,7 +339,7 @@ void OnTimer(Panel& panel, int timerId) {
     OnPollTick(panel);
   } else if (timerId == kRelayoutTimerId && panel.relayoutPending) {
     ApplyDisplayMode(panel);
-    panel.relayoutPending = 0;
+    panel.relayoutPending = false;
     panel.relayoutTimer->stop();
   } else if (timerId == kReconnectTimerId) {
     OnReconnectTick(panel);
@@ -367,7 +367,7 @@ bool StartUp(Panel& panel, const char* commandLine) {
   panel.displayMode = options.displayMode;
   panel.connection.slaveMode = options.slaveMode;
   panel.connection.autoReconnect = options.autoReconnect;
-  panel.connection.waitsForDevice = 1;
+  panel.connection.waitsForDevice = true;
   InstallConnectionHooks(panel);
   if (CreateMainWindow(panel) == nullptr) return false;
   CreateTimers(panel);
@@ -379,7 +379,7 @@ bool StartUp(Panel& panel, const char* commandLine) {
   CheckMenuItem(panel, kAutoReconnectCommand, panel.connection.autoReconnect);
   MatchDeviceName(panel.device);
   MarkDeviceInUse(panel);
-  panel.startUpPending = 1;
+  panel.startUpPending = true;
   DispatchCommand(panel, kConnectCommand);
   return true;
 }

@@ -145,7 +145,7 @@ TEST_F(ConnectionTest, AHangUpIsALossAndAFailedWriteIsOneToo) {
   ASSERT_TRUE(StartFakeReceiver(second, Script(kMorwick)));
   ASSERT_EQ(Connect(second), kOutcomeConnected);
   EXPECT_EQ(connection->lost, 0) << "another device ends the wait for the old one";
-  connection->writeFailed = 1;  // as SendKey leaves it when a key cannot be written
+  connection->writeFailed = true;  // as SendKey leaves it when a key cannot be written
   EXPECT_EQ(PollReceiver(*connection, 100, 0), 1);
 }
 
@@ -157,7 +157,7 @@ TEST_F(ConnectionTest, FailedAttemptsWhileLostComeLaterEachTime) {
   for (const Case& c : cases) EXPECT_EQ(ReconnectDelayMs(c.failed), c.delay) << c.failed;
 
   StatusCapture capture;
-  connection->lost = 1;
+  connection->lost = true;
   std::snprintf(connection->establishedPath, kPathSize, "/dev/tarnex-gone");
   uint32_t now = 0xFFFFF000u;  // the schedule survives the wrap of the tick counter
   for (int expected : {2000, 5000, 10000, 10000}) {
@@ -179,7 +179,7 @@ TEST_F(ConnectionTest, FailedAttemptsWhileLostComeLaterEachTime) {
 // A device that never answered is waited for on the same schedule when the owner asks
 // for it, and not once another device is chosen.
 TEST_F(ConnectionTest, ADeviceNotThereYetIsWaitedFor) {
-  connection->waitsForDevice = 1;
+  connection->waitsForDevice = true;
   uint32_t now = 5000;
   char text[600];
   for (int expected : {1000, 2000, 5000}) {

@@ -81,8 +81,8 @@ TEST_F(IdentifyTest, ThePathFollowsTheAnswerToTheProbe) {
   // Port 2 at 38462 baud, even parity: the line is switched to 38400 E.
   ASSERT_EQ(Identify(kExample, EnqReply::kSilent, 500), 1);
   EXPECT_EQ(link.port.lineParity, kParityEven);
-  EXPECT_EQ(link.qz77Class, 0);
-  EXPECT_EQ(link.twoLineCapable, 1);
+  EXPECT_FALSE(link.qz77Class);
+  EXPECT_TRUE(link.twoLineCapable);
 }
 
 TEST_F(IdentifyTest, OtherPacketsDuringTheWaitAreDropped) {
@@ -175,17 +175,17 @@ TEST_F(IdentifyTest, EachFaultyTextFailsWithItsOwnMessage) {
 TEST_F(IdentifyTest, ProductAndVersionDecideTheClassAndTwoLineCapability) {
   struct Case {
     const char* text;
-    int qz77;
-    int twoLine;
+    bool qz77;
+    bool twoLine;
   } cases[] = {
-      {"PRODUCT,VELTARIS;PORT,0,0,9600,8,1,N,X;VERSION,1.4", 0, 1},
-      {"PRODUCT,VELTARIS;PORT,0,0,9600,8,1,N,X;VERSION,1.39", 0, 0},
-      {"PRODUCT,veltaris;PORT,0,0,9600,8,1,N,X;VERSION,2.0", 0, 0},
-      {"PRODUCT,QZ77-R;PORT,0,0,9600,8,1,N,X;VERSION,3.0", 1, 0},
-      {"PRODUCT,VELTARIS;PORT,0,0,9600,8,1,N,X;VERSION,1.5", 0, 1},
+      {"PRODUCT,VELTARIS;PORT,0,0,9600,8,1,N,X;VERSION,1.4", false, true},
+      {"PRODUCT,VELTARIS;PORT,0,0,9600,8,1,N,X;VERSION,1.39", false, false},
+      {"PRODUCT,veltaris;PORT,0,0,9600,8,1,N,X;VERSION,2.0", false, false},
+      {"PRODUCT,QZ77-R;PORT,0,0,9600,8,1,N,X;VERSION,3.0", true, false},
+      {"PRODUCT,VELTARIS;PORT,0,0,9600,8,1,N,X;VERSION,1.5", false, true},
       // Decided afresh: an ordinary receiver after a QZ77, no version after a two-line one.
-      {"PRODUCT,MORWICK-MONITOR;PORT,0,0,9600,8,1,N,X", 0, 0},
-      {"PRODUCT,  VELTARIS,X;PORT,4,0,9600,8,1,N,X;VERSION,1.4", 0, 1},
+      {"PRODUCT,MORWICK-MONITOR;PORT,0,0,9600,8,1,N,X", false, false},
+      {"PRODUCT,  VELTARIS,X;PORT,4,0,9600,8,1,N,X;VERSION,1.4", false, true},
   };
   for (const Case& c : cases) {
     ASSERT_EQ(Identify(c.text), 1) << c.text;

@@ -399,7 +399,7 @@ TEST_F(PanelTest, ARunIsRememberedAndTheCommandLineWins) {
   MatchDeviceName(next);
   EXPECT_STREQ(next.portPath, device.c_str()) << "the next run opens the last device";
   EXPECT_EQ(options.displayMode, kFourLineMode) << "the command line wins";
-  EXPECT_EQ(options.autoReconnect, 0);
+  EXPECT_FALSE(options.autoReconnect);
   EXPECT_EQ(DefaultLogFolder(settings), "") << "no folder chosen, and not started from home";
   panel->connection.capture->dumpDirectory = scratch.Str();
   panel->logFolderChosen = true;

@@ -74,15 +74,15 @@ TEST(TarnexSim, IdentifiesAsAskedAndEndsWhenThePanelCloses) {
     std::vector<std::string> args;
     uint32_t port;
     uint32_t baud;
-    int qz77, twoLine;
+    bool qz77, twoLine;
   } cases[] = {
-      {{}, 1, 38400, 0, 0},
+      {{}, 1, 38400, false, false},
       {{"--product", "VELTARIS", "--firmware", "1.5", "--port", "2", "--baud", "19200"},
        3,
        19200,
-       0,
-       1},
-      {{"--product", "QZ77", "--no-ack", "--baud", "115000"}, 1, 115200, 1, 0},
+       false,
+       true},
+      {{"--product", "QZ77", "--no-ack", "--baud", "115000"}, 1, 115200, true, false},
   };
   for (const Case& c : cases) {
     StatusCapture status;
