@@ -2,12 +2,9 @@
 #include "sim/fake_receiver.h"
 
 #include <errno.h>
-#include <netinet/in.h>
 #include <poll.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -22,61 +19,19 @@ constexpr uint8_t kKeyPacketType = 0x81;
 constexpr uint8_t kScreenRequestType = 0x82;  // the request and the screen that answers it
 constexpr uint8_t kSlaveRequestType = 0x84;
 
-constexpr size_t kMaxPendingKeys = 64;
-constexpr size_t kMaxOnTheLine = 256;
-
-// Writes everything, waiting (briefly) while the pty's buffer is full. Caller holds lock.
-void WriteNowLocked(FakeReceiver& receiver, const uint8_t* bytes, int count) {
-  int written = 0;
-  while (written < count && receiver.pty.master >= 0) {
-    ssize_t n = write(receiver.pty.master, bytes + written, static_cast<size_t>(count - written));
-    if (n > 0) {
-      written += static_cast<int>(n);
-      continue;
-    }
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0 && errno != EAGAIN) {
-      std::fprintf(stderr, "sim: write to the pty failed: %s\n", std::strerror(errno));
-      return;
-    }
-    struct pollfd entry = {receiver.pty.master, POLLOUT, 0};
-    if (poll(&entry, 1, 1000) <= 0) {
-      std::fprintf(stderr, "sim: the pty stays full; %d bytes dropped\n", count - written);
-      return;
-    }
-  }
-}
-
-void DeliverDueLocked(FakeReceiver& receiver, bool all) {
-  while (!receiver.onTheLine.empty() && (all || receiver.onTheLine.front().at <= SimClock::now())) {
-    const std::vector<uint8_t>& bytes = receiver.onTheLine.front().bytes;
-    WriteNowLocked(receiver, bytes.data(), static_cast<int>(bytes.size()));
-    receiver.onTheLine.pop_front();
-  }
+void WriteNow(void* context, const uint8_t* bytes, int count) {
+  WriteToLine(static_cast<FakeReceiver*>(context)->line, bytes, count);
 }
 
 // With line time on, bytes arrive when a real line at the pty's speed would have carried
-// them: after what is already on its way, 10 bits a byte.
+// them. Caller holds the lock.
 void WriteAllLocked(FakeReceiver& receiver, const uint8_t* bytes, int count) {
-  if (!receiver.script.lineTime || receiver.script.tcpPort > 0) {
-    WriteNowLocked(receiver, bytes, count);
+  if (!receiver.script.lineTime || receiver.line.overTcp) {
+    WriteToLine(receiver.line, bytes, count);
     return;
   }
-  if (receiver.onTheLine.size() >= kMaxOnTheLine) DeliverDueLocked(receiver, true);
-  uint32_t baud = PtyLineSpeed(receiver.pty);
-  if (baud == 0) baud = 9600;
-  auto start = std::max(SimClock::now(), receiver.lineFreeAt);
-  auto carried = std::chrono::microseconds(static_cast<int64_t>(count) * 10 * 1000000 / baud);
-  receiver.lineFreeAt = start + carried;
-  receiver.onTheLine.push_back({std::vector<uint8_t>(bytes, bytes + count), receiver.lineFreeAt});
-}
-
-void ApplyDueKeysLocked(FakeReceiver& receiver, bool all) {
-  while (!receiver.pendingKeys.empty() &&
-         (all || receiver.pendingKeys.front().at <= SimClock::now())) {
-    ApplyKey(receiver.model, receiver.pendingKeys.front().code);
-    receiver.pendingKeys.pop_front();
-  }
+  PutOnLine(receiver.timing, bytes, count, PtyLineSpeed(receiver.line.pty), SimClock::now(),
+            WriteNow, &receiver);
 }
 
 void OnKeyLocked(FakeReceiver& receiver, uint8_t code) {
@@ -84,9 +39,8 @@ void OnKeyLocked(FakeReceiver& receiver, uint8_t code) {
     ApplyKey(receiver.model, code);
     return;
   }
-  if (receiver.pendingKeys.size() >= kMaxPendingKeys) ApplyDueKeysLocked(receiver, true);
   auto at = SimClock::now() + std::chrono::milliseconds(receiver.script.keyDelayMs);
-  receiver.pendingKeys.push_back({code, at});
+  DelayKey(receiver.timing, receiver.model, code, at);
 }
 
 void SendFrameLocked(FakeReceiver& receiver, uint8_t type, const uint8_t* data, int length) {
@@ -104,34 +58,13 @@ void SendIdentificationLocked(FakeReceiver& receiver) {
   std::vector<uint8_t> bytes(frame, frame + size);
   bytes.insert(bytes.end(), receiver.script.afterReply.begin(), receiver.script.afterReply.end());
   WriteAllLocked(receiver, bytes.data(), static_cast<int>(bytes.size()));
-  if (receiver.script.replay != nullptr) {  // the recording's stream starts over from here
-    receiver.replaying = true;
-    receiver.replayStart = SimClock::now();
-    receiver.replayChunk = 0;
-  }
+  StartReplayStream(receiver.player, SimClock::now());  // a recording starts over from here
 }
 
-// When the next chunk of a recording's stream is due.
-SimClock::time_point ReplayDueAt(const FakeReceiver& receiver) {
-  const ReplayChunk& next = receiver.script.replay->stream[receiver.replayChunk];
-  auto after = std::chrono::microseconds(
-      static_cast<int64_t>(static_cast<double>(next.microseconds) / receiver.script.speedUp));
-  return receiver.replayStart + after;
-}
-
-bool ReplayPendingLocked(const FakeReceiver& receiver) {
-  return receiver.replaying && receiver.replayChunk < receiver.script.replay->stream.size();
-}
-
-// The recorded screens in order, the last again when they run out; without any, the
-// model's screen.
+// The recording's screen, or without one, the model's.
 void SendScreenNowLocked(FakeReceiver& receiver) {
-  const Replay* replay = receiver.script.replay;
-  if (replay != nullptr && !replay->screens.empty()) {
-    size_t index = receiver.replayScreen < replay->screens.size() ? receiver.replayScreen++
-                                                                  : replay->screens.size() - 1;
-    const std::vector<uint8_t>& frame = replay->screens[index];
-    WriteAllLocked(receiver, frame.data(), static_cast<int>(frame.size()));
+  if (const std::vector<uint8_t>* frame = NextRecordedScreen(receiver.player)) {
+    WriteAllLocked(receiver, frame->data(), static_cast<int>(frame->size()));
     return;
   }
   receiver.model.seconds = static_cast<uint32_t>(std::time(nullptr));
@@ -140,31 +73,22 @@ void SendScreenNowLocked(FakeReceiver& receiver) {
   SendFrameLocked(receiver, kScreenRequestType, screen, sizeof screen);
 }
 
-// Whether the recording's stream sent so far ends between two items, where a screen cuts
-// nothing.
-bool ReplayAtCleanPointLocked(const FakeReceiver& receiver) {
-  if (!ReplayPendingLocked(receiver) || receiver.replayChunk == 0) return true;
-  return receiver.script.replay->stream[receiver.replayChunk - 1].cleanEnd;
-}
-
 void SendReplayDueLocked(FakeReceiver& receiver) {
-  while (ReplayPendingLocked(receiver) && ReplayDueAt(receiver) <= SimClock::now()) {
-    const std::vector<uint8_t>& bytes = receiver.script.replay->stream[receiver.replayChunk].bytes;
-    WriteAllLocked(receiver, bytes.data(), static_cast<int>(bytes.size()));
-    ++receiver.replayChunk;
-    if (receiver.screenOwed && ReplayAtCleanPointLocked(receiver)) {
-      receiver.screenOwed = false;
+  ReplayPlayer& player = receiver.player;
+  while (const std::vector<uint8_t>* bytes = TakeDueChunk(player, SimClock::now())) {
+    WriteAllLocked(receiver, bytes->data(), static_cast<int>(bytes->size()));
+    if (player.screenOwed && ReplayAtCleanPoint(player)) {
+      player.screenOwed = false;
       SendScreenNowLocked(receiver);
     }
   }
-  if (receiver.replaying && !ReplayPendingLocked(receiver)) receiver.replayDone = true;
 }
 
 void SendScreenLocked(FakeReceiver& receiver) {
-  if (ReplayAtCleanPointLocked(receiver)) {
+  if (ReplayAtCleanPoint(receiver.player)) {
     SendScreenNowLocked(receiver);
   } else {
-    receiver.screenOwed = true;  // after the item under way, as a receiver sends it
+    receiver.player.screenOwed = true;  // after the item under way, as a receiver sends it
   }
 }
 
@@ -207,7 +131,7 @@ void OnPacketLocked(FakeReceiver& receiver, const Packet& packet) {
   seen.at = SimClock::now();
   receiver.packets.push_back(std::move(seen));
   if (receiver.script.traffic != nullptr) {
-    uint32_t speed = receiver.script.tcpPort > 0 ? 0 : PtyLineSpeed(receiver.pty);
+    uint32_t speed = receiver.line.overTcp ? 0 : PtyLineSpeed(receiver.line.pty);
     std::fprintf(receiver.script.traffic, "%02x %u %u\n", packet.type, packet.length, speed);
     std::fflush(receiver.script.traffic);
   }
@@ -232,9 +156,9 @@ void OnContactLocked(FakeReceiver& receiver) {
   receiver.contact = true;
   receiver.nextDataAt = SimClock::now();
   receiver.dataSecond = static_cast<uint32_t>(std::time(nullptr));
-  if (receiver.script.releaseSlaveOnContact && receiver.pty.slaveHold >= 0) {
-    close(receiver.pty.slaveHold);
-    receiver.pty.slaveHold = -1;
+  if (receiver.script.releaseSlaveOnContact && receiver.line.pty.slaveHold >= 0) {
+    close(receiver.line.pty.slaveHold);
+    receiver.line.pty.slaveHold = -1;
   }
 }
 
@@ -273,16 +197,13 @@ int MillisecondsUntilDue(FakeReceiver& receiver) {
     int data = MillisecondsUntil(receiver.nextDataAt);
     wait = wait < 0 || data < wait ? data : wait;
   }
-  if (ReplayPendingLocked(receiver)) {
-    int due = MillisecondsUntil(ReplayDueAt(receiver));
+  if (ReplayPending(receiver.player)) {
+    int due = MillisecondsUntil(ReplayDueAt(receiver.player));
     wait = wait < 0 || due < wait ? due : wait;
   }
-  for (SimClock::time_point at :
-       {receiver.pendingKeys.empty() ? SimClock::time_point::max()
-                                     : receiver.pendingKeys.front().at,
-        receiver.onTheLine.empty() ? SimClock::time_point::max() : receiver.onTheLine.front().at}) {
-    if (at == SimClock::time_point::max()) continue;
-    int due = MillisecondsUntil(at);
+  SimClock::time_point next = NextLineEvent(receiver.timing);
+  if (next != SimClock::time_point::max()) {
+    int due = MillisecondsUntil(next);
     wait = wait < 0 || due < wait ? due : wait;
   }
   if (receiver.lineHungUp) wait = wait < 0 || wait > 100 ? 100 : wait;  // look again soon
@@ -300,9 +221,9 @@ void SendDataLocked(FakeReceiver& receiver) {
 }
 
 void SendDueLocked(FakeReceiver& receiver) {
-  if (receiver.script.replay != nullptr) SendReplayDueLocked(receiver);
-  ApplyDueKeysLocked(receiver, false);
-  DeliverDueLocked(receiver, false);
+  if (receiver.player.replay != nullptr) SendReplayDueLocked(receiver);
+  ApplyDueKeys(receiver.timing, receiver.model, false, SimClock::now());
+  DeliverDue(receiver.timing, false, SimClock::now(), WriteNow, &receiver);
   if (receiver.unaskedPending && SimClock::now() >= receiver.unaskedAt) {
     receiver.unaskedPending = false;
     SendIdentificationLocked(receiver);
@@ -323,64 +244,30 @@ void NoteHangUpLocked(FakeReceiver& receiver, bool hungUp) {
   if (lasted > std::chrono::milliseconds(receiver.script.peerGoneMs)) receiver.peerGone = true;
 }
 
-int MasterHandle(FakeReceiver& receiver) {
+int CurrentLineHandle(FakeReceiver& receiver) {
   std::lock_guard<std::mutex> hold(receiver.lock);
-  return receiver.pty.master;
+  return LineHandle(receiver.line);
 }
 
 // While the line is hung up the master is not watched: its hang-up would wake us at once.
-int WatchedMaster(FakeReceiver& receiver) {
+int WatchedLine(FakeReceiver& receiver) {
   std::lock_guard<std::mutex> hold(receiver.lock);
-  return receiver.lineHungUp ? -1 : receiver.pty.master;
-}
-
-bool OpenListener(FakeReceiver& receiver, int port) {
-  receiver.listenHandle = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-  if (receiver.listenHandle < 0) {
-    std::fprintf(stderr, "sim: socket failed: %s\n", std::strerror(errno));
-    return false;
-  }
-  int yes = 1;
-  setsockopt(receiver.listenHandle, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-  struct sockaddr_in address = {};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<uint16_t>(port));
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (bind(receiver.listenHandle, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-      listen(receiver.listenHandle, 1) != 0) {
-    std::fprintf(stderr, "sim: cannot listen on 127.0.0.1:%d: %s\n", port, std::strerror(errno));
-    close(receiver.listenHandle);
-    receiver.listenHandle = -1;
-    return false;
-  }
-  return true;
-}
-
-// Over TCP the line is the one connected client.
-void AcceptClientLocked(FakeReceiver& receiver) {
-  int client = accept4(receiver.listenHandle, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
-  if (client < 0) return;
-  if (receiver.pty.master >= 0) {
-    close(client);  // one panel at a time
-    return;
-  }
-  receiver.pty.master = client;
+  return receiver.lineHungUp ? -1 : LineHandle(receiver.line);
 }
 
 void EndClientLocked(FakeReceiver& receiver) {
-  close(receiver.pty.master);
-  receiver.pty.master = -1;
+  EndClient(receiver.line);
   if (receiver.script.releaseSlaveOnContact) receiver.peerGone = true;
 }
 
 void ServeLine(FakeReceiver& receiver) {
   uint8_t chunk[512];
   while (!receiver.stopRequested) {
-    // Only this thread closes the master, so the handle stays valid while it polls.
-    int master = WatchedMaster(receiver);
-    struct pollfd entries[3] = {{master, POLLIN, 0},
+    // Only this thread closes the line, so the handle stays valid while it polls.
+    int handle = WatchedLine(receiver);
+    struct pollfd entries[3] = {{handle, POLLIN, 0},
                                 {static_cast<int>(receiver.wake.handle), POLLIN, 0},
-                                {master < 0 ? receiver.listenHandle : -1, POLLIN, 0}};
+                                {handle < 0 ? receiver.line.listenHandle : -1, POLLIN, 0}};
     int ready = poll(entries, 3, MillisecondsUntilDue(receiver));
     if (ready < 0 && errno != EINTR) {
       std::fprintf(stderr, "sim: poll failed: %s\n", std::strerror(errno));
@@ -390,13 +277,13 @@ void ServeLine(FakeReceiver& receiver) {
     if (entries[1].revents & POLLIN) ClearWakeSignal(receiver.wake);
     std::lock_guard<std::mutex> hold(receiver.lock);
     if (receiver.hangUpRequested) {
-      ClosePtyPair(receiver.pty);
+      HangUpLine(receiver.line);
       continue;
     }
-    if (entries[2].revents & POLLIN) AcceptClientLocked(receiver);
-    if (receiver.script.tcpPort > 0) {
-      if (receiver.pty.master >= 0 && (entries[0].revents & (POLLIN | POLLHUP | POLLERR))) {
-        ssize_t n = read(receiver.pty.master, chunk, sizeof chunk);
+    if (entries[2].revents & POLLIN) AcceptClient(receiver.line);
+    if (receiver.line.overTcp) {
+      if (receiver.line.client >= 0 && (entries[0].revents & (POLLIN | POLLHUP | POLLERR))) {
+        ssize_t n = read(receiver.line.client, chunk, sizeof chunk);
         if (n > 0) OnBytesLocked(receiver, chunk, static_cast<int>(n));
         if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR)) EndClientLocked(receiver);
       }
@@ -404,8 +291,8 @@ void ServeLine(FakeReceiver& receiver) {
       continue;
     }
     bool hungUp = receiver.lineHungUp || (entries[0].revents & (POLLHUP | POLLERR)) != 0;
-    if (receiver.pty.master >= 0 && (hungUp || (entries[0].revents & POLLIN))) {
-      ssize_t n = read(receiver.pty.master, chunk, sizeof chunk);
+    if (receiver.line.pty.master >= 0 && (hungUp || (entries[0].revents & POLLIN))) {
+      ssize_t n = read(receiver.line.pty.master, chunk, sizeof chunk);
       if (n > 0) OnBytesLocked(receiver, chunk, static_cast<int>(n));
       hungUp = n < 0 && errno == EIO;  // EAGAIN: the program holds the device again
     }
@@ -433,13 +320,15 @@ void ScriptReplay(ReceiverScript& script, const Replay& replay, double speedUp) 
 
 bool StartFakeReceiver(FakeReceiver& receiver, const ReceiverScript& script) {
   receiver.script = script;
-  bool lineReady =
-      script.tcpPort > 0 ? OpenListener(receiver, script.tcpPort) : OpenPtyPair(receiver.pty);
-  if (lineReady && script.cookedLine && script.tcpPort == 0) lineReady = CookPtyLine(receiver.pty);
-  if (!lineReady) return false;
+  receiver.player.replay = script.replay;
+  receiver.player.speedUp = script.speedUp;
+  if (!OpenSimLine(receiver.line, script.tcpPort, script.cookedLine)) {
+    CloseSimLine(receiver.line);
+    return false;
+  }
   if (!OpenWakeSignal(receiver.wake)) {
     std::fprintf(stderr, "sim: eventfd failed: %s\n", std::strerror(errno));
-    ClosePtyPair(receiver.pty);
+    CloseSimLine(receiver.line);
     return false;
   }
   receiver.stopRequested = false;
@@ -454,13 +343,11 @@ void StopFakeReceiver(FakeReceiver& receiver) {
     receiver.thread.join();
   }
   CloseWakeSignal(receiver.wake);
-  if (receiver.listenHandle >= 0) close(receiver.listenHandle);
-  receiver.listenHandle = -1;
-  ClosePtyPair(receiver.pty);
+  CloseSimLine(receiver.line);
 }
 
 const char* FakeReceiverPath(const FakeReceiver& receiver) {
-  return receiver.pty.slavePath;
+  return receiver.line.pty.slavePath;
 }
 
 void SendFromReceiver(FakeReceiver& receiver, const uint8_t* bytes, int count) {
@@ -479,7 +366,9 @@ void HangUpFakeReceiver(FakeReceiver& receiver) {
     receiver.hangUpRequested = true;
   }
   RaiseWakeSignal(receiver.wake);
-  while (MasterHandle(receiver) >= 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  while (CurrentLineHandle(receiver) >= 0) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
 }
 
 std::vector<uint8_t> ReceivedBytes(FakeReceiver& receiver) {
@@ -515,7 +404,7 @@ ReceiverModel ModelState(FakeReceiver& receiver) {
 
 uint32_t FakeReceiverLineBaud(FakeReceiver& receiver) {
   std::lock_guard<std::mutex> hold(receiver.lock);
-  return PtyLineSpeed(receiver.pty);
+  return PtyLineSpeed(receiver.line.pty);
 }
 
 void SetAnswerScreens(FakeReceiver& receiver, bool answer) {

@@ -5,22 +5,25 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
-#include <deque>
 #include <mutex>
 #include <random>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "base/wake_signal.h"
 #include "link/packet.h"
 #include "link/rx_ring.h"
-#include "base/wake_signal.h"
-#include "sim/pty_pair.h"
+#include "sim/line_timing.h"
 #include "sim/receiver_model.h"
 #include "sim/replay.h"
+#include "sim/replay_player.h"
+#include "sim/sim_line.h"
 
-// The receiver's end of the wire, on the master side of a pseudo-terminal. It records
-// everything the program writes and answers the way a receiver of the family does.
+// The receiver's end of the wire, on the master side of a pseudo-terminal (or a loopback
+// TCP port). It records everything the program writes and answers the way a receiver of
+// the family does: its menus (receiver_model), its data (data_stream), or a recording
+// (replay_player); line_timing gives its bytes and keys their time.
 
 enum class EnqReply {
   kAck,           // ACK at once
@@ -55,8 +58,6 @@ struct ReceiverScript {
   FILE* traffic = nullptr;
 };
 
-using SimClock = std::chrono::steady_clock;
-
 struct SeenPacket {
   uint8_t type = 0;
   std::vector<uint8_t> data;
@@ -64,11 +65,10 @@ struct SeenPacket {
 };
 
 struct FakeReceiver {
-  PtyPair pty;
+  SimLine line;
   ReceiverScript script;
   std::thread thread;
   WakeSignal wake;
-  int listenHandle = -1;  // the loopback listener when serving over TCP
   std::atomic<bool> stopRequested{false};
   std::atomic<bool> peerGone{false};
 
@@ -85,26 +85,8 @@ struct FakeReceiver {
   std::mt19937 random{1994};
   bool unaskedPending = false;
   SimClock::time_point unaskedAt;
-
-  // Keys the receiver has yet to handle, and bytes still on their way down the line.
-  struct PendingKey {
-    uint8_t code;
-    SimClock::time_point at;
-  };
-  struct OnTheLine {
-    std::vector<uint8_t> bytes;
-    SimClock::time_point at;  // when the last of them has arrived
-  };
-  std::deque<PendingKey> pendingKeys;
-  std::deque<OnTheLine> onTheLine;
-  SimClock::time_point lineFreeAt;
-
-  bool replaying = false;  // the recording's stream is under way
-  SimClock::time_point replayStart;
-  size_t replayChunk = 0;
-  size_t replayScreen = 0;
-  bool screenOwed = false;              // asked for while the stream is in the middle of an item
-  std::atomic<bool> replayDone{false};  // all of the recording's stream has been sent
+  LineTiming timing;    // keys yet to be handled, bytes still on their way
+  ReplayPlayer player;  // with a recording: where its stream and screens are
 
   ReceiverModel model;
   RxRing ring;  // the receiver's own receive side, cut into frames by the link's code

@@ -211,7 +211,7 @@ TEST(TarnexLog, LogsARecordedSessionAndStopsCleanly) {
   LogRun run;
   std::string recording = run.dir + "/session.rec";
   run.Start({"-D", FakeReceiverPath(receiver), "-o", run.dir, "--record", recording});
-  ASSERT_TRUE(WaitUntil([&] { return receiver.replayDone.load(); }, 10000)) << run.Output();
+  ASSERT_TRUE(WaitUntil([&] { return receiver.player.done.load(); }, 10000)) << run.Output();
   const char* const names[] = {"posn.dmp", "obsd.dmp", "corr.dmp", "nmea.dmp"};
   auto expected = [&](const char* name) { return ReadFile(sessions + "mixed/" + name); };
   WaitUntil(

@@ -112,7 +112,7 @@ TEST_F(SessionTest, RecordedSessionsGiveTheirDumpFilesAndReplayInOrder) {
     AttachRecorder(*connection, &recorder);
     ASSERT_EQ(Connect(receiver), kOutcomeConnected);
     size_t polls = 0;
-    while (!receiver.replayDone || polls < replay.screens.size()) {
+    while (!receiver.player.done || polls < replay.screens.size()) {
       ASSERT_TRUE(PollAndAwaitScreen()) << "poll " << polls;
       ++polls;
       ASSERT_LT(polls, 1000u);
