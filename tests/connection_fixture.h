@@ -12,8 +12,8 @@
 #include <mutex>
 #include <vector>
 
-#include "connection/connection.h"
 #include "base/tick.h"
+#include "connection/connection.h"
 #include "sim/fake_receiver.h"
 #include "tests/status_capture.h"
 

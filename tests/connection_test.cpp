@@ -25,6 +25,7 @@
 #include "tests/local_time_at.h"
 #include "tests/scratch_dir.h"
 #include "tests/status_capture.h"
+#include "tests/wait_until.h"
 
 namespace {
 
@@ -47,10 +48,7 @@ TEST_F(ConnectionTest, DataRightBehindTheReplyIsLogged) {
   ASSERT_TRUE(StartFakeReceiver(receiver, script));
   ASSERT_EQ(Connect(receiver), kOutcomeConnected);
   EndConnection(*connection);  // the worker has handled what it read, and closed the files
-  auto read = [&](const char* name) {
-    std::ifstream in(scratch / name, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  };
+  auto read = [&](const char* name) { return FileText(scratch / name); };
   EXPECT_EQ(read("nmea.dmp"), sentence);
   EXPECT_EQ(read("posn.dmp"),
             std::string(reinterpret_cast<char*>(posn), static_cast<size_t>(posnSize)));
@@ -60,10 +58,7 @@ TEST_F(ConnectionTest, ANewConnectEndsTheOneUnderWayAtOnce) {
   FakeReceiver silent;  // never answers: the first attempt waits in its break and reply wait
   ASSERT_TRUE(StartFakeReceiver(silent, Script(kMorwick, EnqReply::kSilent)));
   BeginConnect(*connection, FakeReceiverPath(silent), TickCount());
-  auto until = Clock::now() + milliseconds(2000);
-  while (EnqCount(silent) == 0 && Clock::now() < until) {  // the probe is out
-    std::this_thread::sleep_for(milliseconds(2));
-  }
+  WaitUntil([&] { return EnqCount(silent) > 0; });  // the probe is out
   FakeReceiver answering;
   ASSERT_TRUE(StartFakeReceiver(answering, Script(kMorwick)));
   auto start = Clock::now();

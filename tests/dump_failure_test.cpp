@@ -22,11 +22,6 @@
 
 namespace {
 
-std::string ReadWhole(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 // Items that do not fit are lost whole, never in part; once there is room again the
 // stream writes on behind the last whole item, for frames and sentences alike.
 TEST(DumpFailure, AnItemCutShortIsTakenBackAndTheFileStaysWhole) {
@@ -58,7 +53,7 @@ TEST(DumpFailure, AnItemCutShortIsTakenBackAndTheFileStaysWhole) {
     }
     EXPECT_EQ(write(), 1) << "room again";
     CloseDump(slot);
-    std::string file = ReadWhole(scratch / (c.sentences ? "nmea.dmp" : "posn.dmp"));
+    std::string file = FileText(scratch / (c.sentences ? "nmea.dmp" : "posn.dmp"));
     EXPECT_EQ(WholeItemsProblem(file, c.sentences), "");
     EXPECT_EQ(file.size(), c.item.size() * (fitting + 1));
     EXPECT_EQ(slot.count.items, static_cast<unsigned long>(fitting + 1));
@@ -100,7 +95,7 @@ TEST(DumpFailure, AVanishedFileIsMadeAnew) {
     now.tick += 1000;
     ASSERT_EQ(write(), 1);
     CloseDump(slot);
-    EXPECT_EQ(ReadWhole(path), std::string(item.begin(), item.end()));
+    EXPECT_EQ(FileText(path), std::string(item.begin(), item.end()));
     EXPECT_EQ(slot.count.items, removed ? 1u : 4u);
     EXPECT_EQ(slot.count.lostItems, removed ? 3u : 0u);
     std::string shown = (std::filesystem::absolute(scratch.path) / "posn.dmp").string();

@@ -42,10 +42,7 @@ struct DumpFileTest : ::testing::Test {
     now.tick += static_cast<uint32_t>(seconds * 1000);
     now.wall += seconds;
   }
-  Bytes Read(const std::string& name) {
-    std::ifstream in(directory / name, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  }
+  Bytes Read(const std::string& name) { return FileBytes((directory / name).string()); }
   // The kept files of a stream, oldest first.
   std::vector<std::string> Kept(const std::string& base) {
     std::vector<std::string> kept;

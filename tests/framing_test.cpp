@@ -4,9 +4,9 @@
 #include <memory>
 #include <vector>
 
+#include "base/tick.h"
 #include "link/packet.h"
 #include "link/rx_ring.h"
-#include "base/tick.h"
 #include "tests/test_bytes.h"
 
 namespace {

@@ -38,11 +38,6 @@ namespace {
   for (;;) pause();
 }
 
-Bytes ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 // The items of one stream, in order, as the sender produced them.
 struct Expected {
   Bytes posn, obsd, corr, nmea;
@@ -106,7 +101,7 @@ TEST(KilledWhileLogging, EachDumpIsAPrefixOfWhatWasSent) {
                {"corr.dmp", expected.corr},
                {"nmea.dmp", expected.nmea}};
   for (const File& file : files) {
-    Bytes written = ReadAll(directory + "/" + file.name);
+    Bytes written = FileBytes(directory + "/" + file.name);
     EXPECT_GT(written.size(), 0u) << file.name;
     ASSERT_LE(written.size(), file.items.size()) << file.name;
     EXPECT_TRUE(std::equal(written.begin(), written.end(), file.items.begin())) << file.name;

@@ -22,18 +22,19 @@
 #include <vector>
 
 #include "capture/nmea_ring.h"
-#include "recorder/recording.h"
 #include "link/rx_ring.h"
-#include "port/port.h"
 #include "log/log_options.h"
 #include "log/log_report.h"
 #include "log/port_check.h"
+#include "port/port.h"
+#include "recorder/recording.h"
 #include "sim/fake_receiver.h"
 #include "sim/replay.h"
 #include "tests/scratch_dir.h"
 #include "tests/ser2net_fixture.h"
 #include "tests/status_capture.h"
 #include "tests/test_bytes.h"
+#include "tests/wait_until.h"
 #include "tests/whole_items.h"
 
 namespace {
@@ -46,21 +47,6 @@ const char* const kMorwick = "PRODUCT,MORWICK;PORT,1,0,38400,8,1,N,X;VERSION,2.1
 std::string Program(const char* variable, const char* built) {
   const char* path = std::getenv(variable);  // a copy elsewhere, for another user
   return path != nullptr ? path : built;
-}
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-template <typename Predicate>
-bool WaitUntil(Predicate done, int limitMs) {
-  auto until = Clock::now() + milliseconds(limitMs);
-  while (!done()) {
-    if (Clock::now() > until) return false;
-    std::this_thread::sleep_for(milliseconds(20));
-  }
-  return true;
 }
 
 // tarnex-log started with the given arguments, its output going to a file.
@@ -101,9 +87,9 @@ struct LogRun {
     pid = -1;
     return ended && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
-  std::string Output() { return ReadFile(dir + "/output.txt"); }
+  std::string Output() { return FileText(dir + "/output.txt"); }
   std::string Dump(const char* name, const std::string& folder = "") {
-    return ReadFile((folder.empty() ? dir : folder) + "/" + name);
+    return FileText((folder.empty() ? dir : folder) + "/" + name);
   }
   bool Running() { return pid > 0 && waitpid(pid, nullptr, WNOHANG) == 0; }
   bool Said(const std::string& text) { return Output().find(text) != std::string::npos; }
@@ -213,7 +199,7 @@ TEST(TarnexLog, LogsARecordedSessionAndStopsCleanly) {
   run.Start({"-D", FakeReceiverPath(receiver), "-o", run.dir, "--record", recording});
   ASSERT_TRUE(WaitUntil([&] { return receiver.player.done.load(); }, 10000)) << run.Output();
   const char* const names[] = {"posn.dmp", "obsd.dmp", "corr.dmp", "nmea.dmp"};
-  auto expected = [&](const char* name) { return ReadFile(sessions + "mixed/" + name); };
+  auto expected = [&](const char* name) { return FileText(sessions + "mixed/" + name); };
   WaitUntil(
       [&] {
         for (const char* name : names) {
@@ -336,7 +322,7 @@ TEST(TarnexLog, SecondLoggerHangUpClosedOutputAndAnEarlierRecording) {
   int kept = 0;
   for (const auto& entry : std::filesystem::directory_iterator(run.dir)) {
     std::string name = entry.path().filename().string();
-    if (name.rfind("session-", 0) == 0 && ReadFile(entry.path().string()) == "an earlier recording")
+    if (name.rfind("session-", 0) == 0 && FileText(entry.path().string()) == "an earlier recording")
       ++kept;
   }
   EXPECT_EQ(kept, 1);

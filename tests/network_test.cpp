@@ -23,15 +23,11 @@
 #include "tests/scratch_dir.h"
 #include "tests/ser2net_fixture.h"
 #include "tests/test_bytes.h"
+#include "tests/wait_until.h"
 
 namespace {
 
 using std::chrono::milliseconds;
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 struct NetworkTest : ConnectionTest {
   FakeReceiver receiver;
@@ -65,7 +61,7 @@ struct NetworkTest : ConnectionTest {
   }
   std::string Traffic() {
     std::fflush(trafficFile);
-    return ReadFile(traffic);
+    return FileText(traffic);
   }
 };
 
@@ -92,13 +88,11 @@ TEST_F(NetworkTest, Rfc2217CarriesTheLineSwitchAndEveryByte) {
   for (int i = 0; i < 3; ++i) expected.append(frame.begin(), frame.end());
   // Sentences are logged after the frames of the same read: wait for both files.
   std::string nmea = scratch / "nmea.dmp";
-  for (int i = 0; i < 100 && (ReadFile(posn).size() < expected.size() ||
-                              ReadFile(nmea).size() < 3 * sentence.size());
-       ++i) {
-    std::this_thread::sleep_for(milliseconds(20));
-  }
-  EXPECT_EQ(ReadFile(posn), expected);
-  EXPECT_EQ(ReadFile(nmea), sentence + sentence + sentence);
+  WaitUntil([&] {
+    return FileText(posn).size() >= expected.size() && FileText(nmea).size() >= 3 * sentence.size();
+  });
+  EXPECT_EQ(FileText(posn), expected);
+  EXPECT_EQ(FileText(nmea), sentence + sentence + sentence);
   std::string seen = Traffic();
   EXPECT_NE(seen.find("6f 0 9600\n"), std::string::npos) << seen;
   EXPECT_NE(seen.find("81 1 38400\n"), std::string::npos) << seen;

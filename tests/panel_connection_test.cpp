@@ -22,11 +22,6 @@
 
 namespace {
 
-Bytes ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 // A scratch directory for dump files, and a link that stands for the device, as a
 // /dev/serial/by-id/ name or tarnex-sim's --link does.
 struct PanelConnectionTest : PanelTest {
@@ -47,7 +42,7 @@ struct PanelConnectionTest : PanelTest {
   // Everything sent so far has been logged when a marker item is in the file.
   bool WaitLogged(const char* name, const Bytes& ending) {
     return SpinUntil([&] {
-      Bytes file = ReadFile(Dump(name));
+      Bytes file = FileBytes(Dump(name));
       return file.size() >= ending.size() &&
              std::equal(ending.begin(), ending.end(),
                         file.end() - static_cast<long>(ending.size()));
@@ -158,15 +153,15 @@ TEST_F(PanelConnectionTest, ReconnectsAndModeChangesWriteOnWhileANewPeriodKeepsT
   ASSERT_TRUE(WaitForOutcome());
   Send(receiver, Cat({Posn(3), Gga(3)}));
   ASSERT_TRUE(WaitLogged("nmea.dmp", Gga(3)));
-  EXPECT_EQ(ReadFile(Dump("posn.dmp")), Cat({Posn(1), Posn(2), Posn(3)}));
-  EXPECT_EQ(ReadFile(Dump("nmea.dmp")), Cat({Gga(1), Gga(2), Gga(3)}));
+  EXPECT_EQ(FileBytes(Dump("posn.dmp")), Cat({Posn(1), Posn(2), Posn(3)}));
+  EXPECT_EQ(FileBytes(Dump("nmea.dmp")), Cat({Gga(1), Gga(2), Gga(3)}));
   EXPECT_EQ(KeptFiles(), 0);
 
   DispatchCommand(*panel, kLoggingOffCommand);
   DispatchCommand(*panel, kLoggingOnCommand);
   Send(receiver, Posn(4));
   ASSERT_TRUE(WaitLogged("posn.dmp", Posn(4)));
-  EXPECT_EQ(ReadFile(Dump("posn.dmp")), Posn(4));
+  EXPECT_EQ(FileBytes(Dump("posn.dmp")), Posn(4));
   EXPECT_EQ(KeptFiles(), 1);
 }
 
@@ -210,8 +205,8 @@ TEST_F(PanelConnectionTest, UnplugAndReturnWhileLogging) {
   Bytes after = Cat({Posn(3), Gga(3)});
   Send(back, after);
   ASSERT_TRUE(WaitLogged("nmea.dmp", Gga(3)));
-  EXPECT_EQ(ReadFile(Dump("posn.dmp")), Cat({Posn(1), Posn(2), Posn(3)}));
-  EXPECT_EQ(ReadFile(Dump("nmea.dmp")), Cat({Gga(1), Gga(2), Gga(3)}));
+  EXPECT_EQ(FileBytes(Dump("posn.dmp")), Cat({Posn(1), Posn(2), Posn(3)}));
+  EXPECT_EQ(FileBytes(Dump("nmea.dmp")), Cat({Gga(1), Gga(2), Gga(3)}));
   ASSERT_TRUE(SpinUntil([&] { return !panel->screen.stale; }, 3000)) << "polls bring screens";
   panel.reset();  // before `back` goes
 }

@@ -5,7 +5,6 @@
 #include <memory>
 #include <string>
 
-#include "port/parity.h"
 #include "panel/command_line.h"
 #include "panel/commands.h"
 #include "panel/message_log.h"
@@ -13,6 +12,7 @@
 #include "panel/screen_render.h"
 #include "panel/status_text.h"
 #include "panel/window_title.h"
+#include "port/parity.h"
 
 namespace {
 

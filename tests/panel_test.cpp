@@ -26,14 +26,14 @@
 #include <thread>
 #include <vector>
 
-#include "capture/folder_lock.h"
-#include "recorder/recording.h"
 #include "base/status_message.h"
+#include "capture/folder_lock.h"
 #include "panel/display_widget.h"
 #include "panel/history_window.h"
 #include "panel/main_window.h"
 #include "panel/settings.h"
 #include "panel/status_bar.h"
+#include "recorder/recording.h"
 #include "sim/fake_receiver.h"
 #include "tests/file_size_limit.h"
 #include "tests/panel_fixture.h"
@@ -484,13 +484,6 @@ TEST_F(PanelTest, Screenshots) {
   EXPECT_TRUE(panel->window->grab().save(QString(dir) + "/panel-two-line.png"));
 }
 
-long ResidentKilobytes() {
-  std::ifstream statm("/proc/self/statm");
-  long size = 0, resident = 0;
-  statm >> size >> resident;
-  return resident * (sysconf(_SC_PAGESIZE) / 1024);
-}
-
 TEST_F(PanelTest, FloodOfNoiseWithScreensInsideKeepsScreensAndPolls) {
   Start("");
   std::atomic<bool> flooding{true};
@@ -507,7 +500,6 @@ TEST_F(PanelTest, FloodOfNoiseWithScreensInsideKeepsScreensAndPolls) {
     }
   });
   Spin(300);
-  long residentBefore = ResidentKilobytes();
   std::set<uint8_t> seen;  // the screens cycle through 26 letters
   for (int i = 0; i < 20; ++i) {
     Spin(100);
@@ -517,11 +509,6 @@ TEST_F(PanelTest, FloodOfNoiseWithScreensInsideKeepsScreensAndPolls) {
   flood.join();
   Spin(100);
   EXPECT_GE(seen.size(), 3u) << "new screens kept arriving";
-#ifndef __SANITIZE_ADDRESS__  // its quarantine holds freed memory back on purpose
-  EXPECT_LT(ResidentKilobytes() - residentBefore, 20 * 1024) << "memory stays flat";
-#else
-  (void)residentBefore;
-#endif
   int polls = static_cast<int>(Requests().size());
   EXPECT_GE(polls, 2) << "polling went on";
 }

@@ -7,9 +7,13 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <system_error>
+#include <vector>
 
 struct ScratchDir {
   std::filesystem::path path;
@@ -43,3 +47,14 @@ struct ScratchDir {
   std::string Str() const { return path.string(); }
   std::string operator/(const std::string& name) const { return (path / name).string(); }
 };
+
+// A whole file as it is on the disk; empty when it cannot be read.
+inline std::string FileText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+inline std::vector<uint8_t> FileBytes(const std::string& path) {
+  std::string text = FileText(path);
+  return std::vector<uint8_t>(text.begin(), text.end());
+}

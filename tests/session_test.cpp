@@ -23,11 +23,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 // "" when equal; otherwise the sizes and the first byte that differs.
 std::string Difference(const std::string& got, const std::string& expected) {
   if (got == expected) return "";
@@ -125,7 +120,7 @@ TEST_F(SessionTest, RecordedSessionsGiveTheirDumpFilesAndReplayInOrder) {
     StopRecording(recorder);
     fs::path expected = entry.path().parent_path() / entry.path().stem();
     for (const char* name : {"posn.dmp", "obsd.dmp", "corr.dmp", "nmea.dmp"}) {
-      EXPECT_EQ(Difference(ReadFile(out / name), ReadFile(expected / name)), "") << name;
+      EXPECT_EQ(Difference(FileText(out / name), FileText(expected / name)), "") << name;
       fs::remove(out / name);
     }
     ReceiverSide original = LoadReceiverSide(entry.path());

@@ -19,29 +19,15 @@
 #include "tests/scratch_dir.h"
 #include "tests/status_capture.h"
 #include "tests/test_bytes.h"
+#include "tests/wait_until.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
-Bytes ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 bool Exists(const std::string& path) {
   return access(path.c_str(), F_OK) == 0;
-}
-
-template <typename Predicate>
-bool WaitUntil(Predicate done, milliseconds limit = milliseconds(3000)) {
-  auto until = Clock::now() + limit;
-  while (!done()) {
-    if (Clock::now() > until) return false;
-    std::this_thread::sleep_for(milliseconds(2));
-  }
-  return true;
 }
 
 const Bytes kGga = Text(Sentence("GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,"));
@@ -105,10 +91,10 @@ TEST_F(WorkerTest, EachTypeLandsInItsFileByteForByte) {
   Bytes rmc = Text(Sentence("GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,,", true));
   Send(Cat({posn, Frame(0x6E, Text("PRODUCT,X")), obsd, kGga, corr93, {kAck}, corr94, rmc}));
   Settle();
-  EXPECT_EQ(ReadFile(Dump("posn.dmp")), posn);
-  EXPECT_EQ(ReadFile(Dump("obsd.dmp")), obsd);
-  EXPECT_EQ(ReadFile(Dump("corr.dmp")), Cat({corr93, corr94})) << "the ACK logged nothing twice";
-  EXPECT_EQ(ReadFile(Dump("nmea.dmp")), Cat({kGga, rmc}));
+  EXPECT_EQ(FileBytes(Dump("posn.dmp")), posn);
+  EXPECT_EQ(FileBytes(Dump("obsd.dmp")), obsd);
+  EXPECT_EQ(FileBytes(Dump("corr.dmp")), Cat({corr93, corr94})) << "the ACK logged nothing twice";
+  EXPECT_EQ(FileBytes(Dump("nmea.dmp")), Cat({kGga, rmc}));
 }
 
 TEST_F(WorkerTest, NothingIsWrittenWhileLoggingIsOff) {
@@ -183,7 +169,7 @@ TEST_F(WorkerTest, StopsPromptlyUnderLoadAndTheNextWorkerContinues) {
   Send(Bytes(posn.begin() + 20, posn.end()));
   ASSERT_TRUE(Start());
   Settle();
-  EXPECT_EQ(ReadFile(Dump("posn.dmp")), posn);
+  EXPECT_EQ(FileBytes(Dump("posn.dmp")), posn);
 }
 
 TEST_F(WorkerTest, HangUpIsReportedOnceWithoutSpinning) {
