@@ -11,7 +11,6 @@
 #include <cstring>
 #include <thread>
 
-#include "base/poll_posix.h"
 #include "base/trace.h"
 #include "base/wake_signal.h"
 
@@ -39,21 +38,6 @@ void ClearWakeSignal(WakeSignal& wake) {
   if (read(static_cast<int>(wake.handle), &count, sizeof count) < 0 && errno != EAGAIN) {
     Trace("clearing the wake signal failed: %s", std::strerror(errno));
   }
-}
-
-int PollWithStop(int fd, const StopSignal* stop, short events, int timeoutMs) {
-  int stopHandle = stop != nullptr ? static_cast<int>(stop->wake.handle) : -1;
-  struct pollfd entries[2] = {{fd, events, 0}, {stopHandle, POLLIN, 0}};
-  int ready;
-  do {
-    ready = poll(entries, 2, timeoutMs);
-  } while (ready < 0 && errno == EINTR);
-  if (ready < 0) {
-    Trace("poll failed: %s", std::strerror(errno));
-    return -1;
-  }
-  if (StopRaised(stop)) return kPollStopped;
-  return ready == 0 ? 0 : entries[0].revents;
 }
 
 bool PauseUnlessStopped(const StopSignal* stop, int ms) {

@@ -211,23 +211,7 @@ int ReadDevice(Port& port, uint8_t* buffer, int n) {
 }
 
 int WriteDevice(Port& port, const uint8_t* buffer, int n) {
-  int written = 0;
-  while (written < n) {
-    ssize_t count = write(Fd(port), buffer + written, static_cast<size_t>(n - written));
-    if (count > 0) {
-      written += static_cast<int>(count);
-      continue;
-    }
-    if (count < 0 && errno == EINTR) continue;
-    if (count < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
-      Trace("write failed: %s", std::strerror(errno));
-      break;
-    }
-    int ready = PollPort(port, POLLOUT, kWriteStallMs);
-    if (ready == 0) Trace("write failed: the line took nothing for %d ms", kWriteStallMs);
-    if (ready <= 0 || (ready & (POLLERR | POLLHUP | POLLNVAL)) != 0) break;
-  }
-  return written;
+  return WriteAllPolled(Fd(port), port.stop, buffer, n, kWriteStallMs, false, "write");
 }
 
 int WaitForDevice(Port& port, int timeoutMs, int hangUpPauseMs) {

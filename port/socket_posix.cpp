@@ -115,22 +115,7 @@ int ConnectSocket(TcpSocket& socket, const StopSignal* stop, const char* host, c
 
 int SendSocket(TcpSocket& socket, const StopSignal* stop, const uint8_t* bytes, int n,
                int stallMs) {
-  int sent = 0;
-  while (socket.handle >= 0 && sent < n) {
-    ssize_t count = send(Fd(socket), bytes + sent, static_cast<size_t>(n - sent), MSG_NOSIGNAL);
-    if (count > 0) {
-      sent += static_cast<int>(count);
-      continue;
-    }
-    if (count < 0 && errno == EINTR) continue;
-    if (count < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
-      Trace("send failed: %s", std::strerror(errno));
-      break;
-    }
-    int ready = PollWithStop(Fd(socket), stop, POLLOUT, stallMs);
-    if (ready <= 0 || (ready & (POLLERR | POLLHUP | POLLNVAL)) != 0) break;
-  }
-  return sent;
+  return WriteAllPolled(Fd(socket), stop, bytes, n, stallMs, true, "send");
 }
 
 int ReceiveSocket(TcpSocket& socket, uint8_t* buffer, int n) {
