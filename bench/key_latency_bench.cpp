@@ -65,7 +65,9 @@ bool MeasureRate(uint32_t baud, int keys, int keyDelayMs, bool pollOnly) {
     std::fprintf(stderr, "no connection at %u baud\n", baud);
     return false;
   }
-  SpinFor(1500);  // the start-up keys and the relayout
+  // The start-up keys, their effect on a slow receiver, and a poll that shows it: the
+  // screen held must be the receiver's own before the first key is measured.
+  SpinFor(1500 + keyDelayMs + 1000);
   std::mt19937 random(7);
   std::uniform_int_distribution<int> pause(0, 900);
   std::vector<double> latencies;

@@ -162,6 +162,7 @@ int FinishConnect(Connection& connection, const ConnectReport& report, uint32_t 
   connection.pollsUnanswered = 0;
   connection.writeFailed = false;
   connection.followUpPending = false;
+  connection.keyAnswerAwaited = false;
   connection.lastPollAt = now - 60000;  // no request yet on this connection
   if (connection.sendsKeys) SendKey(connection, kConnectKey, now);
   SendSlaveRequestOnce(connection);

@@ -84,10 +84,15 @@ struct Connection {
   int pollsUnanswered = 0;   // polls sent since the last screen came
   bool writeFailed = false;  // a key or poll could not be written since the last poll
 
-  // The follow-up poll: a key's effect is asked for shortly after the key.
+  // The follow-up poll: a key's effect is asked for shortly after the key, and again while
+  // the answer still shows the screen from before it, at most kMaxKeyRequests times.
   bool followUpPending = false;
-  uint32_t followUpAt = 0;  // tick at which it is due at the earliest
-  uint32_t lastPollAt = 0;  // tick of the last request pair
+  uint32_t followUpAt = 0;        // tick at which it is due at the earliest
+  uint32_t lastPollAt = 0;        // tick of the last request pair
+  uint32_t keySentAt = 0;         // tick of the last key
+  int keyRequests = 0;            // follow-ups sent for the last key
+  bool keyAnswerAwaited = false;  // a follow-up has gone out and its screen has not come
+  ScreenImage keyScreen;          // the screen as it was when the last key went out
 
   // The device last connected, lost and reconnecting.
   char establishedPath[kPathSize] = {};  // the user's name for it; "" before any connect

@@ -2,10 +2,11 @@
 // The screen poll and the keys: everything the owner sends while connected.
 
 #include <cstdio>
+#include <cstring>
 
-#include "connection/connection.h"
 #include "base/local_time.h"
 #include "base/status_message.h"
+#include "connection/connection.h"
 
 namespace {
 
@@ -14,7 +15,11 @@ constexpr uint8_t kScreenRequest = 0x82;
 const uint8_t kScreenRequestLong[5] = {0x00, 0x00, 0x78, 0x30, 0x38};
 const uint8_t kScreenRequestShort[1] = {0x01};
 constexpr int kUnansweredPollsForLoss = 3;
-constexpr int kFollowUpDelayMs = 100;  // the receiver has handled a key by then
+// When a key's follow-ups are due, after the key: a receiver that handles a key at once
+// shows it to the first, a slower one to the second or third.
+constexpr int kKeyFollowUpMs[] = {40, 140, 280};
+constexpr int kMaxKeyRequests = sizeof kKeyFollowUpMs / sizeof kKeyFollowUpMs[0];
+constexpr int kClockCells = 8;  // "12:34:56": what a screen's clock changes at most
 // A request pair (5 + 1 data bytes, framed) and the screen that answers it (161 data
 // bytes, framed).
 constexpr int kRequestPairBytes = 11 + 7;
@@ -52,6 +57,8 @@ int PollReceiver(Connection& connection, uint32_t now, std::time_t wallNow) {
   // A tick at or after the follow-up's time asks for the key's effect as well.
   if (connection.followUpPending && Since(now, connection.followUpAt) >= 0) {
     connection.followUpPending = false;
+    connection.keyAnswerAwaited = true;
+    ++connection.keyRequests;
   }
   bool sent = Send(connection, kScreenRequest, kScreenRequestLong, 5);
   if (sent && !connection.identity.qz77Class) {
@@ -67,8 +74,12 @@ void SendKey(Connection& connection, int code, uint32_t now) {
   if (!connection.connected) return;
   const uint8_t key = static_cast<uint8_t>(code & 0xFF);
   if (!Send(connection, kKeyPacket, &key, 1)) return;
+  CopySharedScreen(connection.capture->screen, connection.keyScreen);
+  connection.keySentAt = now;
+  connection.keyRequests = 0;
+  connection.keyAnswerAwaited = false;
   connection.followUpPending = true;
-  connection.followUpAt = now + kFollowUpDelayMs;
+  connection.followUpAt = now + kKeyFollowUpMs[0];
 }
 
 int PollGapMs(const Connection& connection) {
@@ -88,8 +99,29 @@ int MsUntilFollowUp(const Connection& connection, uint32_t now) {
   return wait > 0 ? static_cast<int>(wait) : 0;
 }
 
+// Whether a screen shows a key's effect: the cursor has moved, or more has changed than a
+// receiver's own clock changes in a second (a few digits).
+bool KeyShown(const ScreenImage& before, const ScreenImage& now) {
+  if (before.bytes[kScreenCells] != now.bytes[kScreenCells]) return true;
+  int changed = 0;
+  for (int i = 0; i < kScreenCells; ++i) changed += before.bytes[i] != now.bytes[i];
+  return changed > kClockCells;
+}
+
+// A follow-up's answer that still shows the screen from before the key (a receiver that
+// took longer) asks once more, at the next follow-up's time.
 void NoteScreen(Connection& connection, unsigned attempt) {
-  if (attempt == connection.attempt.number) connection.pollsUnanswered = 0;
+  if (attempt != connection.attempt.number) return;
+  connection.pollsUnanswered = 0;
+  if (!connection.keyAnswerAwaited) return;
+  connection.keyAnswerAwaited = false;
+  ScreenImage shown;
+  CopySharedScreen(connection.capture->screen, shown);
+  bool unchanged = !KeyShown(connection.keyScreen, shown);
+  if (unchanged && connection.keyRequests < kMaxKeyRequests) {
+    connection.followUpPending = true;
+    connection.followUpAt = connection.keySentAt + kKeyFollowUpMs[connection.keyRequests];
+  }
 }
 
 void ClockText(std::time_t when, char* out, int size) {

@@ -97,30 +97,57 @@ TEST_F(ConnectionTest, ThreeUnansweredPollsLoseTheReceiver) {
   EXPECT_EQ(keys, 1) << "only the connect's own key";
 }
 
-// A key's effect is asked for 100 ms after the last key of a burst, no sooner than the
-// line's speed allows, and not while the answer to a request pair is still due.
-TEST_F(ConnectionTest, AKeysFollowUpPollWaitsForTheLineAndTheLastAnswer) {
+// A key's effect is asked for 40 ms after the last key of a burst, no sooner than the
+// line's gap after the last request and never while an answer is still due; a screen
+// still as it was before the key asks again at 140 and 280 ms, and no more.
+TEST_F(ConnectionTest, AKeysFollowUpsAskUntilTheScreenChanges) {
   FakeReceiver receiver;
-  ASSERT_TRUE(StartFakeReceiver(receiver, Script(kMorwick)));
+  ReceiverScript script = Script(kMorwick);
+  script.answerScreens = false;  // the test puts the screens in place itself
+  ASSERT_TRUE(StartFakeReceiver(receiver, script));
   ASSERT_EQ(Connect(receiver), kOutcomeConnected);
   EXPECT_EQ(PollGapMs(*connection), 98) << "185 bytes at 38400 baud, twice";
   EXPECT_EQ(AnswerDueMs(*connection), 247);
+  unsigned attempt = connection->attempt.number;
+  uint8_t before[kScreenImageSize], clockTicked[kScreenImageSize], after[kScreenImageSize];
+  std::memset(before, ' ', kScreenCells);
+  before[kScreenCells] = 0;
+  std::memcpy(clockTicked, before, sizeof before);
+  std::memcpy(clockTicked + 30, "12:34:56", 8);  // its clock on, the cursor in place
+  std::memcpy(after, before, sizeof before);
+  after[kScreenCells] = 1;  // the cursor moved by the key
+  StoreScreen(connection->capture->screen, before, kScreenImageSize);
   uint32_t t = TickCount() + 1000;
-  EXPECT_EQ(MsUntilFollowUp(*connection, t), 0) << "the connect's key asks for the first screen";
   PollReceiver(*connection, t, 0);
-  NoteScreen(*connection, connection->attempt.number);
-  EXPECT_EQ(MsUntilFollowUp(*connection, t), -1);
+  NoteScreen(*connection, attempt);
+  EXPECT_EQ(MsUntilFollowUp(*connection, t), -1) << "the connect's key: its first screen came";
 
+  t += 1000;
   SendKey(*connection, '1', t + 10);
-  SendKey(*connection, '2', t + 60);
-  EXPECT_EQ(MsUntilFollowUp(*connection, t + 60), 100) << "one follow-up, after the burst";
-  PollReceiver(*connection, t + 100, 0);  // a tick comes first: too early for the key
-  EXPECT_EQ(MsUntilFollowUp(*connection, t + 160), 187) << "its answer is still due";
-  NoteScreen(*connection, connection->attempt.number);
-  EXPECT_EQ(MsUntilFollowUp(*connection, t + 160), 38) << "answered: the line's gap is left";
-  PollReceiver(*connection, t + 198, 0);
-  EXPECT_EQ(MsUntilFollowUp(*connection, t + 198), -1);
+  SendKey(*connection, '2', t + 20);
+  EXPECT_EQ(MsUntilFollowUp(*connection, t + 20), 40) << "one follow-up, after the burst";
+  PollReceiver(*connection, t + 60, 0);
+  EXPECT_EQ(MsUntilFollowUp(*connection, t + 60), -1) << "its answer is awaited";
+  StoreScreen(connection->capture->screen, clockTicked, kScreenImageSize);
+  NoteScreen(*connection, attempt);  // only the clock moved: the key is not handled yet
+  EXPECT_EQ(MsUntilFollowUp(*connection, t + 100), 60) << "again at 140 ms";
+  PollReceiver(*connection, t + 160, 0);
+  EXPECT_EQ(MsUntilFollowUp(*connection, t + 200), -1) << "one request at a time";
+  NoteScreen(*connection, attempt);
+  EXPECT_EQ(MsUntilFollowUp(*connection, t + 200), 100) << "the third and last at 280 ms";
+  PollReceiver(*connection, t + 300, 0);
+  NoteScreen(*connection, attempt);
+  EXPECT_EQ(MsUntilFollowUp(*connection, t + 400), -1) << "three requests for a key at most";
 
+  // A tick just before the key leaves the line's gap to wait out; a changed screen ends it.
+  PollReceiver(*connection, t + 2000, 0);
+  NoteScreen(*connection, attempt);
+  SendKey(*connection, '3', t + 2010);
+  EXPECT_EQ(MsUntilFollowUp(*connection, t + 2010), 88);
+  PollReceiver(*connection, t + 2098, 0);
+  StoreScreen(connection->capture->screen, after, kScreenImageSize);
+  NoteScreen(*connection, attempt);
+  EXPECT_EQ(MsUntilFollowUp(*connection, t + 2200), -1);
   connection->identity.baud = 9600;
   EXPECT_EQ(PollGapMs(*connection), 386);
 }
