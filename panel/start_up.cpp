@@ -13,10 +13,9 @@
 #include <cstring>
 #include <string>
 
+#include "base/status_message.h"
 #include "capture/dump_file.h"
 #include "capture/dump_io.h"
-#include "recorder/recording.h"
-#include "base/status_message.h"
 #include "panel/display_widget.h"
 #include "panel/history_window.h"
 #include "panel/key_map.h"
@@ -26,6 +25,7 @@
 #include "panel/settings.h"
 #include "panel/status_bar.h"
 #include "panel/status_text.h"
+#include "recorder/recording.h"
 
 namespace {
 
@@ -73,7 +73,10 @@ void ShowAbout(Panel& panel) {
                      "\nA remote front panel for GPS receivers of the Morwick family."
                      "\n\nLicence: BSD-2-Clause (the font: DejaVu, free licence)."
                      "\nBuilt with Qt " QT_VERSION_STR ", running on Qt " +
-                     qVersion() + ".\nManual: man tarnex; README.md in the sources.";
+                     qVersion() +
+                     ".\nManual: man tarnex; README.md in the sources."
+                     "\nHome page: https://tarnex.net/"
+                     "\nQuestions and faults: developers@tarnex.net";
   ShowMessageBox(panel, text.c_str(), "About Tarnex");
 }
 
