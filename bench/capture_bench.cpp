@@ -21,8 +21,9 @@
 #include "capture/dump_io.h"
 #include "capture/nmea_ring.h"
 #include "capture/receive_worker.h"
-#include "recorder/recording.h"
+#include "fix/fix_state.h"
 #include "link/rx_ring.h"
+#include "recorder/recording.h"
 #include "sim/data_stream.h"
 #include "sim/fake_receiver.h"
 #include "tests/scratch_dir.h"
@@ -84,6 +85,32 @@ void BM_PullSentence(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * stream.size()));
 }
 BENCHMARK(BM_PullSentence)->Unit(benchmark::kMillisecond);
+
+// The fix parser over the valid sentences of the mixed stream, already cut out.
+void BM_ApplySentence(benchmark::State& state) {
+  static const std::vector<std::string> sentences = [] {
+    std::vector<std::string> out;
+    const std::vector<uint8_t>& stream = MixedStream();
+    auto nmea = std::make_unique<NmeaRing>();
+    char sentence[kSentenceBufferSize];
+    for (size_t at = 0; at < stream.size(); at += 256) {
+      PushNmea(*nmea, stream.data() + at,
+               static_cast<int>(std::min<size_t>(256, stream.size() - at)));
+      while (PullSentence(*nmea, sentence) == 1) out.emplace_back(sentence);
+    }
+    return out;
+  }();
+  auto fix = std::make_unique<FixState>();
+  size_t bytes = 0;
+  for (const std::string& sentence : sentences) bytes += sentence.size();
+  uint32_t now = 0;
+  for (auto _ : state) {
+    for (const std::string& sentence : sentences) ApplySentence(*fix, sentence.c_str(), ++now);
+  }
+  benchmark::DoNotOptimize(fix->sentences);
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes));
+}
+BENCHMARK(BM_ApplySentence)->Unit(benchmark::kMillisecond);
 
 // Where the benchmarks' dump files and recordings go: a fresh folder, removed at exit.
 const ScratchDir& BenchDir() {

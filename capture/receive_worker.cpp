@@ -77,6 +77,7 @@ bool RoutePackets(WorkerContext& context, WorkerLocal& local) {
 
 void LogSentences(WorkerContext& context, WorkerLocal& local) {
   while (PullSentence(context.capture.nmea, local.sentence) == 1) {
+    ApplyToSharedFix(context.capture.fix, local.sentence, TickCount());
     Dump(context, kNmeaStream, reinterpret_cast<const uint8_t*>(local.sentence),
          static_cast<int>(std::strlen(local.sentence)));
   }

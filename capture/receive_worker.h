@@ -8,6 +8,7 @@
 #include "base/wake_signal.h"
 #include "capture/dump_file.h"
 #include "capture/nmea_ring.h"
+#include "capture/shared_fix.h"
 #include "capture/shared_screen.h"
 #include "link/link.h"
 
@@ -29,6 +30,7 @@ struct Capture {
   NmeaRing nmea;
   LoggingSwitch logging;
   SharedScreen screen;
+  SharedFix fix;  // from every valid sentence, logged or not
   DumpSlot dumpSlots[kDumpStreamCount];  // the running worker's alone; kept between workers
   std::string dumpDirectory;  // "" for the current directory; changed only while logging is off
   std::atomic<uint32_t> lastByteTick{0};  // TickCount of the last byte read; valid once

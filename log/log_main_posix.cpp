@@ -37,6 +37,7 @@ const char* const kVersion = "tarnex-log " TARNEX_VERSION;
 constexpr int kStatusRefreshMs = 1000;
 constexpr int kRecordingDrainMs = 200;
 constexpr int kSilenceCheckMs = 1000;
+constexpr int kFixCheckMs = 1000;  // a change of the fix reaches the journal within this
 constexpr int kExitItemsLost = 3;
 
 // Set by the signal handlers; the wake signal's descriptor lets them end the main wait.
@@ -172,6 +173,8 @@ struct Logger {
   int retryArmed = 0;
   uint32_t connectedTick = 0;  // the silence watch counts from the connect
   int exitCode = 0;
+  char fix[64] = "";        // the fix's summary, for the status line
+  int fixQuality = -1;      // the quality last said in an event line; -1: none yet
 };
 
 void TakeProduct(Logger& logger) {
@@ -235,6 +238,24 @@ void HandleNews(Logger& logger) {
   }
 }
 
+// The fix from the receiver's sentences: its summary for the status line, and an event
+// line whenever its quality changes, so that a journal says when a fix was lost or won.
+void FollowFix(Logger& logger) {
+  FixState fix = CopySharedFix(logger.connection.capture->fix, TickCount());
+  if (fix.sentences == 0) return;
+  FixSummaryText(fix, logger.fix, sizeof logger.fix);
+  if (fix.quality == logger.fixQuality) return;
+  char text[160];
+  if (logger.fixQuality < 0) {
+    std::snprintf(text, sizeof text, "fix %s", FixQualityName(fix.quality));
+  } else {
+    std::snprintf(text, sizeof text, "fix %s (was %s)", FixQualityName(fix.quality),
+                  FixQualityName(logger.fixQuality));
+  }
+  logger.fixQuality = fix.quality;
+  PrintEvent(logger.output, text, false);
+}
+
 LogView CurrentView(const Logger& logger) {
   LogView view;
   const Connection& connection = logger.connection;
@@ -258,6 +279,7 @@ LogView CurrentView(const Logger& logger) {
   }
   view.msSinceLastItem = any ? static_cast<long>(TickCount() - newest) : -1;
   view.reconnects = logger.reconnects;
+  view.fix = logger.fix;
   return view;
 }
 
@@ -275,6 +297,7 @@ int NextWakeMs(const Logger& logger, const Deadline& end) {
   if (logger.options.forSeconds > 0) sooner(DeadlineRemainingMs(end));
   if (logger.recorder) sooner(kRecordingDrainMs);
   if (logger.options.silenceSeconds > 0 && logger.connection.connected) sooner(kSilenceCheckMs);
+  if (logger.connection.connected) sooner(kFixCheckMs);
   return wait;
 }
 
@@ -305,6 +328,7 @@ void Run(Logger& logger) {
   BeginConnect(logger.connection, logger.options.device, TickCount());
   while (!stopRequested) {
     char line[400];
+    FollowFix(logger);
     LogView view = CurrentView(logger);
     LogStatusLine(view, logger.output.terminal ? TerminalColumns() : 0, line, sizeof line);
     ShowStatusLine(logger.output, line);

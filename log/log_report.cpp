@@ -40,6 +40,7 @@ void LogStatusLine(const LogView& view, int columns, char* out, int size) {
   if (view.product[0] != '\0') {
     Append(out, size, used, compact ? " %s %u" : " %s %u baud", view.product, view.baud);
   }
+  if (view.fix[0] != '\0') Append(out, size, used, " | %s", view.fix);
   Append(out, size, used, " |");
   for (int i = 0; i < 4; ++i) {
     Append(out, size, used, " %s %lu", kStreamNames[i], view.items[i]);

@@ -20,10 +20,12 @@ struct LogView {
   unsigned long lost[4] = {};  // items that could not be written
   long msSinceLastItem = -1;   // -1: no item yet
   int reconnects = 0;
+  const char* fix = "";  // "fix RTK-fixed 18 sv HDOP 0.6"; "" while no sentence told it
 };
 
-// "logging MORWICK 38400 baud | posn 12 (3.4 kB) obsd 0 corr 0 nmea 340 (25.1 kB) |
-// last item 0.4 s ago | reconnects 1", shorter to fit under `columns` (0: no limit).
+// "logging MORWICK 38400 baud | fix RTK-fixed 18 sv HDOP 0.6 | posn 12 (3.4 kB) obsd 0
+// corr 0 nmea 340 (25.1 kB) | last item 0.4 s ago | reconnects 1", shorter to fit under
+// `columns` (0: no limit).
 void LogStatusLine(const LogView& view, int columns, char* out, int size);
 
 // What one stream lost in the whole run, for the last line.

@@ -160,14 +160,15 @@ TEST(TarnexLog, OptionsAndDurations) {
   view.items[3] = 123456;
   view.bytes[3] = 9876543;
   view.lost[3] = 17;
+  view.fix = "fix RTK-fixed 18 sv HDOP 0.6";
   const struct {
     int columns;
     const char* line;
   } widths[] = {
       {200,
-       "logging MORWICK 38400 baud | posn 12 (3.4 kB) obsd 0 corr 0 nmea 123456 (9.9 MB, 17 "
-       "LOST) | last item 0.4 s ago | reconnects 1"},
-      {80, "logging MORWICK 38400 | posn 12 obsd 0 corr 0 nmea 123456 (17 LOST) | 0.4 s ago"},
+       "logging MORWICK 38400 baud | fix RTK-fixed 18 sv HDOP 0.6 | posn 12 (3.4 kB) obsd 0 "
+       "corr 0 nmea 123456 (9.9 MB, 17 LOST) | last item 0.4 s ago | reconnects 1"},
+      {80, "logging MORWICK 38400 | fix RTK-fixed 18 sv HDOP 0.6 | posn 12 obsd 0 corr 0 nm"},
   };
   for (const auto& w : widths) {
     char line[400];
@@ -285,6 +286,7 @@ TEST(TarnexLog, ARemovedFolderIsMadeAgain) {
   std::filesystem::create_directory(folder);
   run.Start({"-D", FakeReceiverPath(receiver), "-o", folder});
   ASSERT_TRUE(WaitUntil([&] { return run.Dump("nmea.dmp", folder).size() > 0; }, 8000));
+  EXPECT_TRUE(WaitUntil([&] { return run.Said(" fix GPS\n"); }, 5000)) << "from its GGA";
   std::filesystem::remove_all(folder);
   ASSERT_TRUE(WaitUntil([&] { return run.Said("nmea.dmp was removed while logging"); }, 5000))
       << run.Output();

@@ -1,0 +1,13 @@
+// SPDX-License-Identifier: BSD-2-Clause
+#include "capture/shared_fix.h"
+
+void ApplyToSharedFix(SharedFix& shared, const char* sentence, uint32_t nowMs) {
+  std::lock_guard<std::mutex> hold(shared.lock);
+  ApplySentence(shared.fix, sentence, nowMs);
+}
+
+FixState CopySharedFix(SharedFix& shared, uint32_t nowMs) {
+  std::lock_guard<std::mutex> hold(shared.lock);
+  AgeSatellites(shared.fix, nowMs);
+  return shared.fix;
+}

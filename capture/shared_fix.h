@@ -1,0 +1,19 @@
+// SPDX-License-Identifier: BSD-2-Clause
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+
+#include "fix/fix_state.h"
+
+// The fix as the receiver's sentences tell it. The worker applies each valid sentence and
+// any thread copies the whole, both under the lock, so that a copy never mixes two fixes.
+struct SharedFix {
+  std::mutex lock;
+  FixState fix;
+};
+
+void ApplyToSharedFix(SharedFix& shared, const char* sentence, uint32_t nowMs);
+
+// A copy with the satellites not reported lately taken out.
+FixState CopySharedFix(SharedFix& shared, uint32_t nowMs);
