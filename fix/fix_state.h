@@ -90,3 +90,7 @@ int SatellitesMarkedUsed(const FixState& fix);
 
 // For a status line: "fix RTK-fixed 18 sv HDOP 0.6", or "no fix".
 void FixSummaryText(const FixState& fix, char* out, int size);
+
+// The whole fix as lines of text ("Fix         RTK-fixed, 3D", "Latitude    53.36133700 N",
+// ...), for a window and the clipboard; a value not told is left out.
+void FixReportText(const FixState& fix, char* out, int size);

@@ -31,6 +31,7 @@ enum CommandId {
   kFullScreenCommand = 2148,   // View menu: the panel as large as the screen allows (F11)
   kFirstRecentCommand = 2150,  // Device menu: the devices connected to lately, newest first
   kLastRecentCommand = 2154,
+  kFixCommand = 2155,  // View menu: the fix from the receiver's NMEA sentences
   kTwoLineMode = 40001,
   kFourLineMode = 40002,
 };

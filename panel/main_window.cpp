@@ -10,9 +10,9 @@
 #include <QMenuBar>
 #include <QStyle>
 
-#include "port/serial_ports.h"
 #include "panel/key_map.h"
 #include "panel/panel.h"
+#include "port/serial_ports.h"
 
 namespace {
 
@@ -82,16 +82,18 @@ void MainWindow::BuildMenus() {
   static const MenuItem kMode[] = {{"&2 Line", kTwoLineMode}, {"&4 Line", kFourLineMode}};
   AddMenu(panel_, bar, "&Mode", kMode, 2, true);
   static const MenuItem kView[] = {
-      {"&History...", kHistoryCommand},    {"&Copy screen", kCopyScreenCommand},
-      {"Zoom &in", kZoomInCommand},        {"Zoom &out", kZoomOutCommand},
-      {"&Actual size", kZoomResetCommand}, {"&Full screen", kFullScreenCommand}};
-  AddMenu(panel_, bar, "&View", kView, 6, false);
+      {"&History...", kHistoryCommand},     {"F&ix...", kFixCommand},
+      {"&Copy screen", kCopyScreenCommand}, {"Zoom &in", kZoomInCommand},
+      {"Zoom &out", kZoomOutCommand},       {"&Actual size", kZoomResetCommand},
+      {"&Full screen", kFullScreenCommand}};
+  AddMenu(panel_, bar, "&View", kView, 7, false);
   panel_.actions[kFullScreenCommand]->setCheckable(true);
   panel_.actions[kFullScreenCommand]->setShortcut(QKeySequence(Qt::Key_F11));
   panel_.actions[kZoomInCommand]->setShortcuts({QKeySequence::ZoomIn, QKeySequence("Ctrl+=")});
   panel_.actions[kZoomOutCommand]->setShortcut(QKeySequence::ZoomOut);
   panel_.actions[kZoomResetCommand]->setShortcut(QKeySequence("Ctrl+0"));
   panel_.actions[kHistoryCommand]->setShortcut(QKeySequence("Ctrl+H"));
+  panel_.actions[kFixCommand]->setShortcut(QKeySequence("Ctrl+I"));
   panel_.actions[kCopyScreenCommand]->setShortcut(QKeySequence::Copy);
   static const MenuItem kHelp[] = {{"&Keyboard...", kKeyboardHelpCommand},
                                    {"&About Tarnex...", kAboutCommand}};

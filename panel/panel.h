@@ -11,16 +11,17 @@
 
 #include "capture/folder_lock.h"
 #include "connection/connection.h"
-#include "recorder/recording.h"
-#include "port/serial_ports.h"
 #include "panel/command_line.h"
 #include "panel/commands.h"
 #include "panel/keypad.h"
 #include "panel/message_log.h"
 #include "panel/screen_history.h"
 #include "panel/screen_render.h"
+#include "port/serial_ports.h"
+#include "recorder/recording.h"
 
 class QAction;
+class FixWindow;
 class HistoryWindow;
 class QActionGroup;
 class QMenu;
@@ -43,8 +44,9 @@ struct Panel {
   DeviceChoice device;
   int displayMode = kFourLineMode;
   bool relayoutPending = false;
-  bool connectTailPending = false;  // a Connect command's layout run waits for its connect's outcome
-  bool startUpPending = false;      // the end of start-up waits for the first connect's outcome
+  bool connectTailPending =
+      false;                    // a Connect command's layout run waits for its connect's outcome
+  bool startUpPending = false;  // the end of start-up waits for the first connect's outcome
   std::atomic<int> statusBarReady{0};
 
   Connection connection;
@@ -53,6 +55,7 @@ struct Panel {
   DisplayScreen screen;
   ScreenHistory history;
   HistoryWindow* historyWindow = nullptr;
+  FixWindow* fixWindow = nullptr;
   MessageLog messages;
   MessageField messageField;
   MainWindow* window = nullptr;
@@ -175,6 +178,7 @@ void OnStatusText(Panel& panel, const char* text, int kind);
 void ShowLinkState(Panel& panel);
 void ShowMessageHistory(Panel& panel);
 void ShowScreenHistory(Panel& panel);
+void ShowFixWindow(Panel& panel);
 void CopyCurrentScreen(Panel& panel);
 
 void ShowMessageBox(Panel& panel, const char* text, const char* caption);

@@ -17,6 +17,7 @@
 #include "capture/dump_file.h"
 #include "capture/dump_io.h"
 #include "panel/display_widget.h"
+#include "panel/fix_window.h"
 #include "panel/history_window.h"
 #include "panel/key_map.h"
 #include "panel/keypad.h"
@@ -233,6 +234,7 @@ PeriodCount LoggedThisPeriod(const Panel& panel, int stream) {
 }
 
 Panel::~Panel() {
+  delete fixWindow;  // it reads the connection's fix once a second
   EndConnection(connection);
   StopSessionRecording(*this);
   delete historyWindow;
@@ -304,6 +306,8 @@ void DispatchCommand(Panel& panel, int commandId) {
     ConnectCommand(panel);
   } else if (commandId == kAboutCommand) {
     ShowAbout(panel);
+  } else if (commandId == kFixCommand) {
+    ShowFixWindow(panel);
   } else if (commandId == kKeyboardHelpCommand) {
     ShowKeyboardHelp(panel);
   } else if (commandId == kZoomInCommand) {

@@ -136,7 +136,7 @@ void AppendDataBurst(const ReceiverModel&, uint32_t second, double garbage, std:
     AppendItem(item, garbage, random, out);
   };
   std::snprintf(body, sizeof body,
-                "GNGGA,%02u%02u%02u.00,52%09.6f,N,005%09.6f,E,%d,18,0.7,%.2f,M,47.0,M,1,0031", hh,
+                "GNGGA,%02u%02u%02u.00,52%09.6f,N,005%09.6f,E,%d,16,0.7,%.2f,M,47.0,M,1,0031", hh,
                 mm, ss, latitudeMinutes, longitudeMinutes, quality,
                 12.22 + 0.02 * std::sin(t / 53.0));
   sentence(body);

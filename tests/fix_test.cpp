@@ -6,7 +6,9 @@
 #include <vector>
 
 #include "fix/fix_state.h"
+#include "fix/fix_timeline.h"
 #include "fix/nmea_fields.h"
+#include "fix/position_scatter.h"
 #include "tests/test_bytes.h"
 
 namespace {
@@ -160,6 +162,38 @@ TEST(FixState, SatellitesNotReportedAgeOutAndTheTableStaysBounded) {
     Apply(fix, "GBGSV,1,1,01," + std::to_string(id) + ",10,100,30", 5000);
   }
   EXPECT_EQ(fix.satelliteCount, kMaxSatellites);
+}
+
+// Five positions worked by hand: their mean, the radii that hold half and 95% of them,
+// and the heights' spread.
+TEST(PositionScatter, StatisticsMatchAHandComputation) {
+  PositionScatter scatter;
+  const double degreesPerMetre = 1 / 111319.4908;  // at the equator
+  const double points[][3] = {
+      {0, 0, 0}, {0.02, 0, 0}, {0, 0.02, 0}, {0.02, 0.02, 0}, {0.01, 0.06, 0.1}};
+  for (const auto& p : points)
+    AddPosition(scatter, p[1] * degreesPerMetre, p[0] * degreesPerMetre, 100 + p[2]);
+  ScatterStatistics stats = ScatterStatisticsOf(scatter);
+  EXPECT_EQ(stats.count, 5);
+  EXPECT_NEAR(stats.meanEast, 0.01, 1e-6);
+  EXPECT_NEAR(stats.meanNorth, 0.02, 1e-6);
+  EXPECT_NEAR(stats.radius50, std::hypot(0.01, 0.02), 1e-6);
+  EXPECT_NEAR(stats.radius95, 0.04, 1e-6);
+  EXPECT_NEAR(stats.sdUp, std::sqrt(0.002), 1e-6);
+  for (int i = 0; i < kScatterPoints; ++i) AddPosition(scatter, 0, 0, 100);
+  EXPECT_EQ(ScatterStatisticsOf(scatter).count, kScatterPoints) << "the oldest have gone";
+  EXPECT_NEAR(ScatterStatisticsOf(scatter).radius95, 0, 1e-9);
+  ResetScatter(scatter);
+  EXPECT_EQ(ScatterStatisticsOf(scatter).count, 0);
+
+  FixTimeline timeline;
+  for (int second = 0; second < kTimelineSeconds + 10; ++second) {
+    AddFixSample(timeline, {second, 10, 0.8, kRtkFixed});
+    AddFixSample(timeline, {second, 12, 0.7, kRtkFixed});  // the same second: replaced
+  }
+  EXPECT_EQ(timeline.count, kTimelineSeconds);
+  EXPECT_EQ(TimelineAt(timeline, 0).when, 10);
+  EXPECT_EQ(TimelineAt(timeline, kTimelineSeconds - 1).used, 12);
 }
 
 }  // namespace

@@ -29,11 +29,13 @@
 #include "base/status_message.h"
 #include "capture/folder_lock.h"
 #include "panel/display_widget.h"
+#include "panel/fix_window.h"
 #include "panel/history_window.h"
 #include "panel/main_window.h"
 #include "panel/settings.h"
 #include "panel/status_bar.h"
 #include "recorder/recording.h"
+#include "sim/data_stream.h"
 #include "sim/fake_receiver.h"
 #include "tests/file_size_limit.h"
 #include "tests/panel_fixture.h"
@@ -311,6 +313,32 @@ TEST_F(PanelTest, TheHistoryHoldsTheScreensAsTheDisplayDrawsThem) {
   EXPECT_NE(history->ShownText(), display) << "an earlier page";
 }
 
+// The Fix window says how to get sentences while none come, then shows the simulated
+// rover's fix, its sky and its position.
+TEST_F(PanelTest, TheFixWindowShowsTheReceiversOwnFix) {
+  Start("");
+  DispatchCommand(*panel, kFixCommand);
+  FixWindow* window = panel->fixWindow;
+  ASSERT_NE(window, nullptr);
+  EXPECT_TRUE(window->isVisible());
+  EXPECT_TRUE(window->FiguresText().startsWith("No NMEA sentences from the receiver"));
+  ReceiverModel model;
+  std::mt19937 random(1);
+  Bytes burst;
+  for (uint32_t second = 3; second < 6; ++second) AppendDataBurst(model, second, 0, random, burst);
+  SendFromReceiver(receiver, burst.data(), static_cast<int>(burst.size()));
+  ASSERT_TRUE(SpinUntil([&] {
+    window->Refresh();
+    return window->FiguresText().contains("BeiDou 3");
+  })) << window->FiguresText().toStdString();
+  QString figures = window->FiguresText();
+  EXPECT_TRUE(figures.startsWith("Fix         RTK-fixed, 3D")) << figures.toStdString();
+  EXPECT_TRUE(figures.contains("Latitude    52.219203")) << figures.toStdString();
+  EXPECT_TRUE(figures.contains("16 used; in view: GPS 8 GLONASS 4 Galileo 3 BeiDou 3"));
+  DispatchCommand(*panel, kFixCommand);  // a second time: the same window, raised
+  EXPECT_EQ(panel->fixWindow, window);
+}
+
 TEST_F(PanelTest, LoggingMenuSwitchesTheDumpFiles) {
   ScratchDir scratch;
   panel->connection.capture->dumpDirectory = scratch.Str();
@@ -472,6 +500,17 @@ TEST_F(PanelTest, Screenshots) {
   Spin(300);
   panel->historyWindow->ShowEntry(panel->history.count / 2);
   EXPECT_TRUE(panel->historyWindow->grab().save(QString(dir) + "/history-window.png"));
+  ReceiverModel model;
+  std::mt19937 random(1);
+  DispatchCommand(*panel, kFixCommand);
+  for (uint32_t second = 0; second < 90; ++second) {  // a minute and a half, quickly
+    Bytes burst;
+    AppendDataBurst(model, second, 0, random, burst);
+    SendFromReceiver(receiver, burst.data(), static_cast<int>(burst.size()));
+    Spin(20);
+    panel->fixWindow->Refresh();
+  }
+  EXPECT_TRUE(panel->fixWindow->grab().save(QString(dir) + "/fix-window.png"));
   DispatchCommand(*panel, kLoggingOnCommand);
   SetZoom(*panel, 200);
   Spin(1500);

@@ -1,0 +1,132 @@
+// SPDX-License-Identifier: BSD-2-Clause
+#include "panel/fix_window.h"
+
+#include <QClipboard>
+#include <QFileDialog>
+#include <QFontDatabase>
+#include <QGridLayout>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QKeySequence>
+#include <QLabel>
+#include <QPushButton>
+#include <QShortcut>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <ctime>
+
+#include "base/status_message.h"
+#include "base/tick.h"
+#include "capture/shared_fix.h"
+#include "panel/fix_plots.h"
+#include "panel/panel.h"
+
+namespace {
+
+constexpr int kRefreshMs = 1000;
+
+// Green for a fix to survey with, amber for one to be careful with, red for none.
+QString QualityColour(int quality) {
+  if (quality == kRtkFixed) return "#1E8C3A";
+  if (quality == kNoFix || quality == kEstimatedFix) return "#C82A2A";
+  return "#C07000";
+}
+
+}  // namespace
+
+FixWindow::FixWindow(Panel& panel) : QDialog(nullptr), panel_(panel) {
+  setWindowTitle("Tarnex fix");
+  quality_ = new QLabel(this);
+  QFont big = quality_->font();
+  big.setPointSize(big.pointSize() * 3 / 2);
+  big.setBold(true);
+  quality_->setFont(big);
+  figures_ = new QLabel(this);
+  figures_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  figures_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  figures_->setAlignment(Qt::AlignTop | Qt::AlignLeft);
+  auto* sky = new SkyPlot(this, fix_);
+  auto* scatter = new ScatterPlot(this, scatter_);
+  auto* signal = new SignalBars(this, fix_);
+  auto* timeline = new TimelinePlot(this, timeline_);
+  auto* reset = new QPushButton("&Reset positions", this);
+  auto* copy = new QPushButton("&Copy", this);
+  auto* picture = new QPushButton("Save &picture...", this);
+  auto* buttons = new QHBoxLayout;
+  for (QPushButton* button : {reset, copy, picture}) buttons->addWidget(button);
+  buttons->addStretch();
+  auto* left = new QVBoxLayout;
+  left->addWidget(quality_);
+  left->addWidget(figures_, 1);
+  left->addLayout(buttons);
+  auto* plots = new QGridLayout;
+  plots->addWidget(sky, 0, 0);
+  plots->addWidget(scatter, 0, 1);
+  plots->addWidget(signal, 1, 0, 1, 2);
+  plots->addWidget(timeline, 2, 0, 1, 2);
+  auto* layout = new QHBoxLayout(this);
+  layout->addLayout(left);
+  layout->addLayout(plots, 1);
+  QObject::connect(reset, &QPushButton::clicked, this, [this] {
+    ResetScatter(scatter_);
+    update();
+  });
+  QObject::connect(copy, &QPushButton::clicked, this,
+                   [this] { QGuiApplication::clipboard()->setText(FiguresText()); });
+  auto* copyKey = new QShortcut(QKeySequence::Copy, this);
+  QObject::connect(copyKey, &QShortcut::activated, copy, &QPushButton::click);
+  QObject::connect(picture, &QPushButton::clicked, this, [this] { SavePicture(); });
+  timer_ = new QTimer(this);
+  QObject::connect(timer_, &QTimer::timeout, this, [this] { Refresh(); });
+  timer_->start(kRefreshMs);
+  resize(980, 620);
+  Refresh();
+}
+
+void FixWindow::Refresh() {
+  fix_ = CopySharedFix(panel_.connection.capture->fix, TickCount());
+  if (fix_.sentences == 0) {
+    quality_->setText("No fix told");
+    figures_->setText(
+        "No NMEA sentences from the receiver:\nturn them on in the receiver's output "
+        "settings.");
+    update();
+    return;
+  }
+  if (fix_.havePosition && fix_.quality != kNoFix) {
+    AddPosition(scatter_, fix_.latitude, fix_.longitude,
+                fix_.haveHeight ? EllipsoidHeight(fix_) : 0);
+  }
+  FixSample sample;
+  sample.when = std::time(nullptr);
+  sample.used = fix_.satellitesUsed >= 0 ? fix_.satellitesUsed : SatellitesMarkedUsed(fix_);
+  sample.hdop = fix_.hdop;
+  sample.quality = fix_.quality;
+  AddFixSample(timeline_, sample);
+  quality_->setText(QString("<span style='color:%1'>%2</span>")
+                        .arg(QualityColour(fix_.quality), FixQualityName(fix_.quality)));
+  char text[1024];
+  FixReportText(fix_, text, sizeof text);
+  figures_->setText(QString::fromLatin1(text));
+  update();
+}
+
+QString FixWindow::FiguresText() const {
+  return figures_->text();
+}
+
+void FixWindow::SavePicture() {
+  QString path =
+      QFileDialog::getSaveFileName(this, "Save the fix", "fix.png", "PNG pictures (*.png)");
+  if (path.isEmpty()) return;
+  if (!grab().save(path, "PNG"))
+    ShowStatusFailure(("Could not write " + path.toStdString()).c_str());
+}
+
+void ShowFixWindow(Panel& panel) {
+  if (panel.fixWindow == nullptr) panel.fixWindow = new FixWindow(panel);
+  panel.fixWindow->Refresh();
+  panel.fixWindow->show();
+  panel.fixWindow->raise();
+  panel.fixWindow->activateWindow();
+}

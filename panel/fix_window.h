@@ -1,0 +1,36 @@
+// SPDX-License-Identifier: BSD-2-Clause
+#pragma once
+
+#include <QDialog>
+
+#include "fix/fix_state.h"
+#include "fix/fix_timeline.h"
+#include "fix/position_scatter.h"
+
+class QLabel;
+class QTimer;
+struct Panel;
+
+// View > Fix...: the fix as the receiver's NMEA sentences tell it, looked at once a
+// second: the figures, a sky plot, each satellite's signal, the positions about their
+// mean with their spread (Reset starts them afresh), and the last hour. Copy puts the
+// figures on the clipboard; Save picture keeps the window as a PNG.
+class FixWindow : public QDialog {
+ public:
+  explicit FixWindow(Panel& panel);
+
+  // Takes the fix as it is now and redraws.
+  void Refresh();
+  QString FiguresText() const;  // as shown: the figures, or why there are none
+
+ private:
+  void SavePicture();
+
+  Panel& panel_;
+  FixState fix_;
+  PositionScatter scatter_;
+  FixTimeline timeline_;
+  QLabel* quality_ = nullptr;
+  QLabel* figures_ = nullptr;
+  QTimer* timer_ = nullptr;
+};
