@@ -511,6 +511,7 @@ TEST_F(PanelTest, Screenshots) {
     panel->fixWindow->Refresh();
   }
   EXPECT_TRUE(panel->fixWindow->grab().save(QString(dir) + "/fix-window.png"));
+  panel->connection.capture->dumpDirectory = scratch.Str();  // the logging field's files
   DispatchCommand(*panel, kLoggingOnCommand);
   SetZoom(*panel, 200);
   Spin(1500);
