@@ -15,6 +15,7 @@
 #include <string>
 
 #include "panel/commands.h"
+#include "bench/offscreen.h"
 #include "panel/panel.h"
 #include "sim/fake_receiver.h"
 
@@ -45,15 +46,8 @@ double CpuShare(int seconds) {
 
 }  // namespace
 
-void QuietOffscreenNotes(QtMsgType, const QMessageLogContext&, const QString& text) {
-  if (!text.startsWith("This plugin does not support")) {  // propagateSizeHints, raise
-    std::fprintf(stderr, "%s\n", qPrintable(text));
-  }
-}
-
 int main(int argc, char** argv) {
-  setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  qInstallMessageHandler(QuietOffscreenNotes);
+  UseOffscreenPlatform();
   QApplication application(argc, argv);
   int seconds = argc > 1 ? std::atoi(argv[1]) : 10;
   FakeReceiver receiver;

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/offscreen.h"
 #include "panel/panel.h"
 #include "sim/fake_receiver.h"
 
@@ -98,16 +99,8 @@ bool MeasureRate(uint32_t baud, int keys, int keyDelayMs, bool pollOnly) {
 
 }  // namespace
 
-// The offscreen platform says this on every window resize.
-void QuietOffscreenNotes(QtMsgType, const QMessageLogContext&, const QString& text) {
-  if (!text.startsWith("This plugin does not support propagateSizeHints")) {
-    std::fprintf(stderr, "%s\n", qPrintable(text));
-  }
-}
-
 int main(int argc, char** argv) {
-  setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  qInstallMessageHandler(QuietOffscreenNotes);
+  UseOffscreenPlatform();
   QApplication application(argc, argv);
   int keys = argc > 1 ? std::atoi(argv[1]) : 200;
   int keyDelayMs = argc > 2 ? std::atoi(argv[2]) : 30;

@@ -126,7 +126,5 @@ void FixWindow::SavePicture() {
 void ShowFixWindow(Panel& panel) {
   if (panel.fixWindow == nullptr) panel.fixWindow = new FixWindow(panel);
   panel.fixWindow->Refresh();
-  panel.fixWindow->show();
-  panel.fixWindow->raise();
-  panel.fixWindow->activateWindow();
+  BringToFront(panel.fixWindow);
 }

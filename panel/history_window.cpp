@@ -117,9 +117,13 @@ void HistoryWindow::SaveText() {
 void ShowScreenHistory(Panel& panel) {
   if (panel.historyWindow == nullptr) panel.historyWindow = new HistoryWindow(panel);
   panel.historyWindow->Refresh();
-  panel.historyWindow->show();
-  panel.historyWindow->raise();
-  panel.historyWindow->activateWindow();
+  BringToFront(panel.historyWindow);
+}
+
+void BringToFront(QWidget* window) {
+  window->show();
+  window->raise();
+  window->activateWindow();
 }
 
 void CopyCurrentScreen(Panel& panel) {

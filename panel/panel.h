@@ -179,6 +179,8 @@ void ShowLinkState(Panel& panel);
 void ShowMessageHistory(Panel& panel);
 void ShowScreenHistory(Panel& panel);
 void ShowFixWindow(Panel& panel);
+// Shows a window of the panel's own (History, Fix) over the others, with the focus.
+void BringToFront(QWidget* window);
 void CopyCurrentScreen(Panel& panel);
 
 void ShowMessageBox(Panel& panel, const char* text, const char* caption);
