@@ -56,14 +56,20 @@ TEST_F(PanelTest, FourLineStartUpSendsItsKeysAndPolls) {
   Spin(1000);
   EXPECT_EQ(Keys(), (std::vector<int>{0x50, 0x50, 0x50, 0x50, 0x50})) << "the relayout's key";
   Spin(800);
-  // Each 900 ms tick: the long request, then the short one.
+  // Each 900 ms tick: the long request, then the short one; a key's follow-ups (three at
+  // most for a key whose screen stays as it was) come between the ticks.
   std::vector<SeenPacket> polls = Requests();
   ASSERT_GE(polls.size(), 4u);
-  EXPECT_LE(polls.size(), 6u);
+  EXPECT_LE(polls.size(), 16u);
   EXPECT_EQ(polls[0].data, (Bytes{0x00, 0x00, 0x78, 0x30, 0x38}));
   EXPECT_EQ(polls[1].data, (Bytes{0x01}));
-  auto gap = std::chrono::duration_cast<std::chrono::milliseconds>(polls[2].at - polls[0].at);
-  EXPECT_NEAR(gap.count(), 900, 250);
+  long longest = 0;
+  for (size_t i = 2; i < polls.size(); i += 2) {
+    long gap = std::chrono::duration_cast<std::chrono::milliseconds>(polls[i].at - polls[i - 2].at)
+                   .count();
+    longest = std::max(longest, gap);
+  }
+  EXPECT_NEAR(longest, 900, 250) << "the regular period";
   EXPECT_EQ(panel->statusBar->Port(), "B-1  ") << "receiver port 1";
   EXPECT_EQ(panel->statusBar->Device(), QString(FakeReceiverPath(receiver)).mid(5));
 }
@@ -106,9 +112,16 @@ TEST_F(PanelTest, Qz77IsPolledEvery400Milliseconds) {
   Spin(1300);
   std::vector<SeenPacket> polls = Requests();
   ASSERT_GE(polls.size(), 3u);
-  for (const SeenPacket& poll : polls) EXPECT_EQ(poll.data.size(), 5u) << "no short request";
-  auto gap = std::chrono::duration_cast<std::chrono::milliseconds>(polls[1].at - polls[0].at);
-  EXPECT_NEAR(gap.count(), 400, 150);
+  long longest = 0;  // a key's follow-ups may come between the ticks
+  for (size_t i = 0; i < polls.size(); ++i) {
+    EXPECT_EQ(polls[i].data.size(), 5u) << "no short request";
+    if (i == 0) continue;
+    longest =
+        std::max(longest, static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                                polls[i].at - polls[i - 1].at)
+                                                .count()));
+  }
+  EXPECT_NEAR(longest, 400, 150) << "the regular period";
 }
 
 TEST_F(PanelTest, SlaveRequestGoesOutOncePerRun) {
