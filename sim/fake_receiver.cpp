@@ -184,9 +184,11 @@ bool DataDueLocked(const FakeReceiver& receiver) {
   return receiver.contact && receiver.script.dataRate > 0 && !receiver.lineHungUp;
 }
 
+// Rounded up: a wait cut to whole milliseconds would end before the time and poll again
+// with no wait at all, over and over, until it came.
 int MillisecondsUntil(SimClock::time_point at) {
-  auto left = std::chrono::duration_cast<std::chrono::milliseconds>(at - SimClock::now());
-  return left.count() > 0 ? static_cast<int>(left.count()) : 0;
+  auto left = std::chrono::duration_cast<std::chrono::microseconds>(at - SimClock::now());
+  return left.count() > 0 ? static_cast<int>((left.count() + 999) / 1000) : 0;
 }
 
 int MillisecondsUntilDue(FakeReceiver& receiver) {
