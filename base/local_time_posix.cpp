@@ -4,3 +4,7 @@
 bool LocalTime(std::time_t when, std::tm& out) {
   return localtime_r(&when, &out) != nullptr;
 }
+
+bool UtcTime(std::time_t when, std::tm& out) {
+  return gmtime_r(&when, &out) != nullptr;
+}

@@ -96,11 +96,17 @@ bool KeepEarlierDump(const char* path) {
 }
 
 // Opens the stream's file for this period: on at its end when the period already wrote
-// it, else afresh once an earlier file has been kept. A folder that is gone is made
-// again. 0 or the error number.
-int OpenDump(const char* directory, DumpStreamId stream, unsigned period, DumpSlot& slot) {
-  char name[16];
-  std::snprintf(name, sizeof name, "%s.dmp", kDumpStreams[stream].baseName);
+// it, else afresh once an earlier file has been kept. A split file is always written on at
+// its end: a run that restarts within its hour or day continues it. A folder that is gone
+// is made again. 0 or the error number.
+int OpenDump(const char* directory, DumpStreamId stream, unsigned period, DumpSlot& slot,
+             std::time_t splitStart, int split) {
+  char name[64];
+  if (split != kNoSplit) {
+    SplitDumpName(kDumpStreams[stream].baseName, splitStart, split, name, sizeof name);
+  } else {
+    std::snprintf(name, sizeof name, "%s.dmp", kDumpStreams[stream].baseName);
+  }
   char path[kDumpPathSize];
   JoinPath(directory, name, path, sizeof path);
   if (std::strcmp(path, slot.path) != 0 || slot.shownPath[0] == '\0') {
@@ -111,9 +117,10 @@ int OpenDump(const char* directory, DumpStreamId stream, unsigned period, DumpSl
     std::string shown = (std::filesystem::path(folder) / name).string();  // the system's way
     std::snprintf(slot.shownPath, sizeof slot.shownPath, "%s", shown.c_str());
   }
-  if (slot.period != period) KeepEarlierDump(slot.path);
+  if (slot.period != period && split == kNoSplit) KeepEarlierDump(slot.path);
   int error = OpenDumpFile(slot.path, slot.file);
-  if (error == ENOENT && directory[0] != '\0' && MakeFolders(directory) == 0) {
+  std::string folder = std::filesystem::path(slot.path).parent_path().string();
+  if (error == ENOENT && !folder.empty() && MakeFolders(folder.c_str()) == 0) {
     error = OpenDumpFile(slot.path, slot.file);
   }
   if (error == 0) error = DumpFileSize(slot.file, slot.wholeSize);
@@ -122,9 +129,18 @@ int OpenDump(const char* directory, DumpStreamId stream, unsigned period, DumpSl
     return error;
   }
   slot.period = period;
+  slot.splitStart = splitStart;
   slot.torn = false;
   slot.syncFailed = false;
   return 0;
+}
+
+// A split file whose hour or day is over: handed to the disk, closed and said with its size.
+void CloseSplitDump(DumpSlot& slot) {
+  StatusEvent event = DumpEvent(kDumpFileClosed, kStatusProgress, slot.shownPath);
+  event.bytes = slot.wholeSize;
+  CloseDump(slot);
+  ShowStatusEvent(event);
 }
 
 // Now and then: is the open file still the one at its path? Items written into a file
@@ -230,17 +246,19 @@ void CloseDump(DumpSlot& slot) {
 }
 
 int WriteDump(const LoggingSwitch& logging, const char* directory, DumpStreamId stream,
-              const uint8_t* bytes, int count, DumpSlot& slot, const DumpClock& now) {
+              const uint8_t* bytes, int count, DumpSlot& slot, const DumpClock& now, int split) {
   unsigned state = logging.state.load();
   if ((state & 1u) == 0) {
     CloseDump(slot);
     return 0;
   }
   unsigned period = state >> 1;
-  if (slot.file.handle >= 0 && slot.period != period) CloseDump(slot);  // a new period
+  std::time_t splitStart = split != kNoSplit ? now.wall - now.wall % split : 0;  // UTC
+  if (slot.file.handle >= 0 && slot.period != period) CloseDump(slot);           // a new period
+  if (slot.file.handle >= 0 && slot.splitStart != splitStart) CloseSplitDump(slot);
   if (slot.file.handle >= 0) CheckInPlace(slot, now);
   if (slot.file.handle < 0) {
-    int error = OpenDump(directory, stream, period, slot);
+    int error = OpenDump(directory, stream, period, slot, splitStart, split);
     if (error != 0) return LoseItem(slot, count, "open", error, now);
     slot.checkedTick = now.tick;
     slot.checkedAt = now.wall;
@@ -259,6 +277,15 @@ int WriteDump(const LoggingSwitch& logging, const char* directory, DumpStreamId 
   slot.unsynced = true;
   SyncDump(slot, now, false);
   return 1;
+}
+
+void SplitDumpName(const char* baseName, std::time_t start, int split, char* out, size_t size) {
+  std::tm utc = {};
+  if (!UtcTime(start, utc)) utc = std::tm();
+  char folder[16], stamp[16];
+  std::strftime(folder, sizeof folder, "%Y/%j", &utc);
+  std::strftime(stamp, sizeof stamp, split == kSplitHour ? "%Y%m%d-%H" : "%Y%m%d", &utc);
+  std::snprintf(out, size, "%s/%s-%s.dmp", folder, baseName, stamp);
 }
 
 void ByteCountText(unsigned long long bytes, char* out, int size) {

@@ -68,6 +68,7 @@ constexpr int kDumpPathSize = 512;
 struct DumpSlot {
   DumpFile file;
   unsigned period = 0;                 // the period the file on disk was started in; 0: none
+  std::time_t splitStart = 0;          // split files: the UTC hour or day the file holds
   char path[kDumpPathSize] = {};       // the file as opened
   char shownPath[kDumpPathSize] = {};  // and as the user is told of it: the whole path
   uint64_t wholeSize = 0;              // the file's length up to the end of its last whole item
@@ -88,12 +89,24 @@ struct DumpSlot {
   DumpCount count;
 };
 
+// Files split by the hour or the day (UTC, as GNSS archives count): at each boundary the
+// stream's file is closed and the next item begins a new one, named by the time it holds:
+// DIR/YYYY/DDD/posn-YYYYMMDD-HH.dmp (hour) or DIR/YYYY/DDD/posn-YYYYMMDD.dmp (day), so that
+// the files sort by time and a day's files share a folder, by year and day of the year.
+enum DumpSplit { kNoSplit = 0, kSplitHour = 3600, kSplitDay = 86400 };
+
 // Writes one item of a stream whole, or nothing of it; closes the stream's file when
 // logging is off. `directory` is where the files lie ("" for the current directory).
 // A failure is said when it begins and its end is said with what was lost in between;
 // while it lasts, every item tries again. 1: written; 0: logging is off; -1: lost.
+// With a split, an item goes whole into the file of the time it arrived, and a file
+// that exists already (a restart within its hour or day) is written on at its end.
 int WriteDump(const LoggingSwitch& logging, const char* directory, DumpStreamId stream,
-              const uint8_t* bytes, int count, DumpSlot& slot, const DumpClock& now);
+              const uint8_t* bytes, int count, DumpSlot& slot, const DumpClock& now,
+              int split = kNoSplit);
+
+// The name of a split file below the dump directory, as described above.
+void SplitDumpName(const char* baseName, std::time_t start, int split, char* out, size_t size);
 
 // Hands the file's new items to the disk once they are a second old (at once with
 // `force`). True while some wait for it.

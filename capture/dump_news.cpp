@@ -60,6 +60,12 @@ void DumpNewsText(const StatusEvent& event, char* out, size_t size) {
                     "Could not hand %s to the disk: %s. What was written lately may be lost.", path,
                     std::strerror(event.error));
       return;
+    case kDumpFileClosed: {
+      char bytes[24];
+      ByteCountText(event.bytes, bytes, sizeof bytes);
+      std::snprintf(out, size, "Closed %s (%s)", path, bytes);
+      return;
+    }
     default:
       std::snprintf(out, size, "%s", event.text);
   }

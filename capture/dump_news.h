@@ -15,6 +15,7 @@ enum DumpNews {
   kDumpFileRemoved,   // path, items, bytes, from: what was written since then went too
   kDumpFileMoved,     // path: moved away with what was in it; written anew
   kDumpSyncFailed,    // path, error
+  kDumpFileClosed,    // path, bytes: a split file whose hour or day is over
 };
 
 // The words for any status news: a text as it stands, the dump files' news as above.

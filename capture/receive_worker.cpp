@@ -43,7 +43,7 @@ void Dump(WorkerContext& context, DumpStreamId stream, const uint8_t* bytes, int
     return;
   }
   WriteDump(context.capture.logging, context.capture.dumpDirectory.c_str(), stream, bytes, count,
-            context.capture.dumpSlots[stream], Now());
+            context.capture.dumpSlots[stream], Now(), context.capture.dumpSplit);
 }
 
 // Hands what is a second old to the disk. True while some is still to go.

@@ -30,9 +30,10 @@ struct Capture {
   NmeaRing nmea;
   LoggingSwitch logging;
   SharedScreen screen;
-  SharedFix fix;  // from every valid sentence, logged or not
+  SharedFix fix;                         // from every valid sentence, logged or not
   DumpSlot dumpSlots[kDumpStreamCount];  // the running worker's alone; kept between workers
   std::string dumpDirectory;  // "" for the current directory; changed only while logging is off
+  int dumpSplit = kNoSplit;   // files by the hour or the day; set before the worker starts
   std::atomic<uint32_t> lastByteTick{0};  // TickCount of the last byte read; valid once
   std::atomic<bool> anyByte{false};       // anyByte is set
 };

@@ -154,7 +154,7 @@ void StatusToOutput(const StatusEvent& event, void* context) {
       output->lastFailure = text;
     }
     PrintEvent(*output, text, true);
-  } else if (event.news == kDumpFileKept) {
+  } else if (event.news == kDumpFileKept || event.news == kDumpFileClosed) {
     PrintEvent(*output, text, false);
   }
 }
@@ -173,8 +173,8 @@ struct Logger {
   int retryArmed = 0;
   uint32_t connectedTick = 0;  // the silence watch counts from the connect
   int exitCode = 0;
-  char fix[64] = "";        // the fix's summary, for the status line
-  int fixQuality = -1;      // the quality last said in an event line; -1: none yet
+  char fix[64] = "";    // the fix's summary, for the status line
+  int fixQuality = -1;  // the quality last said in an event line; -1: none yet
 };
 
 void TakeProduct(Logger& logger) {
@@ -446,6 +446,7 @@ int main(int argc, char** argv) {
   Connection& connection = logger->connection;
   connection.sendsKeys = false;
   connection.capture->dumpDirectory = options.directory;
+  connection.capture->dumpSplit = options.split;
   connection.hooks.context = &logger->owner;
   connection.hooks.connectDone = OnConnectDone;
   connection.hooks.lineDown = OnLineDown;

@@ -7,7 +7,7 @@
 
 const char* const kLogUsage =
     "usage: tarnex-log -D DEVICE [-o DIR] [--for DURATION] [--quiet] [--wait]\n"
-    "                  [--silence DURATION] [--record FILE]\n"
+    "                  [--silence DURATION] [--record FILE] [--split hour|day]\n"
     "       tarnex-log --check DEVICE\n"
     "Logs a GPS receiver of the Morwick family without a window: identifies it as the\n"
     "panel does, switches the line to its settings, and writes posn.dmp, obsd.dmp,\n"
@@ -22,6 +22,9 @@ const char* const kLogUsage =
     "  --wait           when the receiver cannot be reached at start, keep trying\n"
     "  --silence DURATION  no byte at all for this long (default 60s) on a line that\n"
     "                   was sending: the receiver is taken as lost and reconnected; 0: never\n"
+    "  --split hour|day  a new set of files at each UTC hour or day, named by it:\n"
+    "                   DIR/YYYY/DDD/posn-YYYYMMDD-HH.dmp or DIR/YYYY/DDD/posn-YYYYMMDD.dmp;\n"
+    "                   a restart within the hour or day writes on at their end\n"
     "  --record FILE    also record every byte on the line both ways, with its time\n"
     "                   (docs/recording-format.md)\n"
     "  --check DEVICE   look for the common reasons a port does not work; changes\n"
@@ -83,7 +86,8 @@ bool ParseLogOptions(int argc, const char* const* argv, LogOptions& options, cha
     }
     bool takesValue = std::strcmp(arg, "-D") == 0 || std::strcmp(arg, "-o") == 0 ||
                       std::strcmp(arg, "--for") == 0 || std::strcmp(arg, "--check") == 0 ||
-                      std::strcmp(arg, "--record") == 0 || std::strcmp(arg, "--silence") == 0;
+                      std::strcmp(arg, "--record") == 0 || std::strcmp(arg, "--silence") == 0 ||
+                      std::strcmp(arg, "--split") == 0;
     if (!takesValue) {
       std::snprintf(error, static_cast<size_t>(errorSize), "unknown option: %s", arg);
       return false;
@@ -105,6 +109,14 @@ bool ParseLogOptions(int argc, const char* const* argv, LogOptions& options, cha
       if (options.silenceSeconds < 0) {
         std::snprintf(error, static_cast<size_t>(errorSize),
                       "--silence %.40s: not a duration such as 60s or 5m, nor 0", value);
+        return false;
+      }
+    } else if (std::strcmp(arg, "--split") == 0) {
+      options.split = std::strcmp(value, "hour") == 0  ? 3600
+                      : std::strcmp(value, "day") == 0 ? 86400
+                                                       : -1;
+      if (options.split < 0) {
+        std::snprintf(error, static_cast<size_t>(errorSize), "--split %.40s: hour or day", value);
         return false;
       }
     } else if (std::strcmp(arg, "-o") == 0) {

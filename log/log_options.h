@@ -11,6 +11,7 @@ struct LogOptions {
   char record[kLogPathSize] = {};     // --record: the flight recorder's file; "" for none
   long forSeconds = 0;                // 0: until stopped
   long silenceSeconds = 60;           // no byte for this long: the receiver is lost; 0: never
+  int split = 0;                      // --split: seconds a file holds (3600, 86400); 0: one set
   bool quiet = false;
   bool wait = false;   // keep trying when the receiver cannot be reached at start
   bool check = false;  // --check: look at the device instead of logging

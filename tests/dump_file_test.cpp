@@ -78,6 +78,37 @@ TEST_F(DumpFileTest, PeriodsKeepEarlierFilesAndASlotWritesOnWithinOne) {
   EXPECT_TRUE(status.Saw("Kept the earlier posn.dmp as " + kept[1]));
 }
 
+// Split by the hour: an item goes whole into the file of the UTC hour it arrived in; the
+// hour's end closes its file and says so; a restart within an hour writes on, keeps nothing.
+TEST_F(DumpFileTest, SplitFilesFollowTheUtcHourAndARestartWritesOn) {
+  const std::time_t tenOClock = 1796637600;  // 2026-12-07 10:00:00 UTC, day 341
+  Bytes one = Frame(0x40, {1}), two = Frame(0x40, {2}), three = Frame(0x40, {3});
+  SetLogging(logging, 1);
+  auto write = [&](std::time_t when, const Bytes& item) {
+    now.wall = when;
+    return WriteDump(logging, directory.string().c_str(), kPosnStream, item.data(),
+                     static_cast<int>(item.size()), slot, now, kSplitHour);
+  };
+  EXPECT_EQ(write(tenOClock - 1, one), 1);
+  EXPECT_EQ(write(tenOClock, two), 1);
+  CloseDump(slot);  // a restart within the hour
+  SetLogging(logging, 0);
+  SetLogging(logging, 1);  // and a new logging period too
+  EXPECT_EQ(write(tenOClock + 3599, three), 1);
+  CloseDump(slot);
+  EXPECT_EQ(Read("2026/341/posn-20261207-09.dmp"), one);
+  EXPECT_EQ(Read("2026/341/posn-20261207-10.dmp"), Cat({two, three}));
+  EXPECT_TRUE(Kept("posn").empty());
+  EXPECT_EQ(status.Count("Closed " + (directory / "2026/341/posn-20261207-09.dmp").string() + " (" +
+                         std::to_string(one.size()) + " B)"),
+            1);
+  char name[64];
+  SplitDumpName("obsd", tenOClock - 36000, kSplitDay, name, sizeof name);  // its midnight
+  EXPECT_STREQ(name, "2026/341/obsd-20261207.dmp");
+  SplitDumpName("nmea", 1798761600, kSplitDay, name, sizeof name);  // 2027-01-01
+  EXPECT_STREQ(name, "2027/001/nmea-20270101.dmp");
+}
+
 TEST_F(DumpFileTest, SentencesAreWrittenByteForByte) {
   const Bytes sentence =
       Text(Sentence("GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,"));
