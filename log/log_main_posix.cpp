@@ -24,6 +24,7 @@
 #include "capture/dump_io.h"
 #include "capture/dump_news.h"
 #include "capture/folder_lock.h"
+#include "capture/split_retention.h"
 #include "connection/connection.h"
 #include "link/identification.h"
 #include "log/log_options.h"
@@ -37,7 +38,8 @@ const char* const kVersion = "tarnex-log " TARNEX_VERSION;
 constexpr int kStatusRefreshMs = 1000;
 constexpr int kRecordingDrainMs = 200;
 constexpr int kSilenceCheckMs = 1000;
-constexpr int kFixCheckMs = 1000;  // a change of the fix reaches the journal within this
+constexpr int kFixCheckMs = 1000;          // a change of the fix reaches the journal within this
+constexpr uint32_t kPruneEveryMs = 60000;  // --keep looks for old split files this often
 constexpr int kExitItemsLost = 3;
 
 // Set by the signal handlers; the wake signal's descriptor lets them end the main wait.
@@ -173,8 +175,9 @@ struct Logger {
   int retryArmed = 0;
   uint32_t connectedTick = 0;  // the silence watch counts from the connect
   int exitCode = 0;
-  char fix[64] = "";    // the fix's summary, for the status line
-  int fixQuality = -1;  // the quality last said in an event line; -1: none yet
+  uint32_t prunedTick = 0;  // --keep: when old split files were last looked for
+  char fix[64] = "";        // the fix's summary, for the status line
+  int fixQuality = -1;      // the quality last said in an event line; -1: none yet
 };
 
 void TakeProduct(Logger& logger) {
@@ -298,6 +301,10 @@ int NextWakeMs(const Logger& logger, const Deadline& end) {
   if (logger.recorder) sooner(kRecordingDrainMs);
   if (logger.options.silenceSeconds > 0 && logger.connection.connected) sooner(kSilenceCheckMs);
   if (logger.connection.connected) sooner(kFixCheckMs);
+  if (logger.options.keepSeconds > 0) {
+    int32_t left = static_cast<int32_t>(logger.prunedTick + kPruneEveryMs - TickCount());
+    sooner(left > 0 ? left : 0);
+  }
   return wait;
 }
 
@@ -321,11 +328,25 @@ void WatchSilence(Logger& logger) {
   MarkLost(logger.connection, now, std::time(nullptr));
 }
 
+void SayPruned(void* context, const char* text, bool failure) {
+  PrintEvent(static_cast<Logger*>(context)->output, text, failure);
+}
+
+// --keep: the split files whose hour or day ended longer ago than that go, once a minute.
+void PruneOldFiles(Logger& logger, bool now) {
+  if (logger.options.keepSeconds <= 0) return;
+  if (!now && TickCount() - logger.prunedTick < kPruneEveryMs) return;
+  logger.prunedTick = TickCount();
+  PruneSplitFiles(logger.options.directory, logger.options.split, logger.options.keepSeconds,
+                  std::time(nullptr), SayPruned, &logger);
+}
+
 void Run(Logger& logger) {
   Deadline end;
   if (logger.options.forSeconds > 0)
     SetDeadline(end, static_cast<double>(logger.options.forSeconds));
   BeginConnect(logger.connection, logger.options.device, TickCount());
+  PruneOldFiles(logger, true);
   while (!stopRequested) {
     char line[400];
     FollowFix(logger);
@@ -336,6 +357,7 @@ void Run(Logger& logger) {
     if (poll(&entry, 1, NextWakeMs(logger, end)) < 0 && errno != EINTR) break;
     HandleNews(logger);
     WatchSilence(logger);
+    PruneOldFiles(logger, false);
     if (logger.recorder) DrainRecording(*logger.recorder);
     if (logger.options.forSeconds > 0 && DeadlinePassed(end)) break;
     if (MsUntilReconnect(logger.connection, TickCount()) == 0 ||

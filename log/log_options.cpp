@@ -25,6 +25,7 @@ const char* const kLogUsage =
     "  --split hour|day  a new set of files at each UTC hour or day, named by it:\n"
     "                   DIR/YYYY/DDD/posn-YYYYMMDD-HH.dmp or DIR/YYYY/DDD/posn-YYYYMMDD.dmp;\n"
     "                   a restart within the hour or day writes on at their end\n"
+    "  --keep DURATION  with --split: delete its own files older than this (30d...)\n"
     "  --record FILE    also record every byte on the line both ways, with its time\n"
     "                   (docs/recording-format.md)\n"
     "  --check DEVICE   look for the common reasons a port does not work; changes\n"
@@ -87,7 +88,7 @@ bool ParseLogOptions(int argc, const char* const* argv, LogOptions& options, cha
     bool takesValue = std::strcmp(arg, "-D") == 0 || std::strcmp(arg, "-o") == 0 ||
                       std::strcmp(arg, "--for") == 0 || std::strcmp(arg, "--check") == 0 ||
                       std::strcmp(arg, "--record") == 0 || std::strcmp(arg, "--silence") == 0 ||
-                      std::strcmp(arg, "--split") == 0;
+                      std::strcmp(arg, "--split") == 0 || std::strcmp(arg, "--keep") == 0;
     if (!takesValue) {
       std::snprintf(error, static_cast<size_t>(errorSize), "unknown option: %s", arg);
       return false;
@@ -111,6 +112,13 @@ bool ParseLogOptions(int argc, const char* const* argv, LogOptions& options, cha
                       "--silence %.40s: not a duration such as 60s or 5m, nor 0", value);
         return false;
       }
+    } else if (std::strcmp(arg, "--keep") == 0) {
+      options.keepSeconds = ParseDuration(value);
+      if (options.keepSeconds < 0) {
+        std::snprintf(error, static_cast<size_t>(errorSize),
+                      "--keep %.40s: not a duration such as 30d or 12h", value);
+        return false;
+      }
     } else if (std::strcmp(arg, "--split") == 0) {
       options.split = std::strcmp(value, "hour") == 0  ? 3600
                       : std::strcmp(value, "day") == 0 ? 86400
@@ -127,6 +135,11 @@ bool ParseLogOptions(int argc, const char* const* argv, LogOptions& options, cha
       options.check = options.check || std::strcmp(arg, "--check") == 0;
       if (!CopyValue(value, options.device, "the device name", error, errorSize)) return false;
     }
+  }
+  if (options.keepSeconds > 0 && options.split == 0) {
+    std::snprintf(error, static_cast<size_t>(errorSize),
+                  "--keep deletes split files only: give --split hour or day");
+    return false;
   }
   if (!options.help && !options.version && options.device[0] == '\0') {
     std::snprintf(error, static_cast<size_t>(errorSize), "no device: give -D DEVICE");

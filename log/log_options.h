@@ -12,6 +12,7 @@ struct LogOptions {
   long forSeconds = 0;                // 0: until stopped
   long silenceSeconds = 60;           // no byte for this long: the receiver is lost; 0: never
   int split = 0;                      // --split: seconds a file holds (3600, 86400); 0: one set
+  long keepSeconds = 0;  // --keep: split files older than this are deleted; 0: all kept
   bool quiet = false;
   bool wait = false;   // keep trying when the receiver cannot be reached at start
   bool check = false;  // --check: look at the device instead of logging

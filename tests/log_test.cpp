@@ -120,6 +120,7 @@ TEST(TarnexLog, ExitStatuses) {
       {{"-D", "/dev/x", "--for", "5x"}, 2, "not a duration"},
       {{"-D", "/dev/x", "--bogus"}, 2, "unknown option"},
       {{"-D", "/dev/x", "--split", "week"}, 2, "--split week: hour or day"},
+      {{"-D", "/dev/x", "--keep", "30d"}, 2, "--keep deletes split files only"},
       {{"--help"}, 0, "usage: tarnex-log"},
       {{"--version"}, 0, "tarnex-log 1.0.2"},
       {{"-D", "/dev/tarnex-no-such-port"}, 1, "No such file or directory: /dev/tarnex-no-such"},
