@@ -31,7 +31,7 @@ struct ReceiverIdentity {
 // How a connect attempt ended, carried from the worker's thread to the owner's.
 struct ConnectReport {
   unsigned attempt = 0;
-  bool identified = false;  // 1: identified and the line switched
+  bool identified = false;  // identified, and the line switched
   ReceiverIdentity identity;
   char cause[kCauseSize] = {};  // the last failure shown during the attempt; "" if none
 };
@@ -74,7 +74,7 @@ struct Connection {
   ReceiverIdentity identity;
   bool slaveMode = false;
   bool slaveRequestSent = false;
-  bool sendsKeys = true;  // 0: a logger that sends nothing beyond the identification
+  bool sendsKeys = true;  // false: a logger that sends nothing beyond the identification
   bool autoReconnect = true;
   // 1: a connect that fails waits for the device, trying again on the reconnect schedule
   // (the panel: a receiver not yet powered or plugged in is normal in the field).

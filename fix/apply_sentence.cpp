@@ -210,7 +210,6 @@ int ApplySentence(FixState& fix, const char* sentence, uint32_t nowMs) {
     if (std::strcmp(fields.type, reader.type) != 0) continue;
     reader.read(fields, fix, nowMs);
     ++fix.sentences;
-    fix.lastSentenceAt = nowMs;
     return 1;
   }
   return 0;

@@ -68,7 +68,6 @@ struct FixState {
   SatelliteInView satellites[kMaxSatellites];
   int satelliteCount = 0;
   unsigned long sentences = 0;  // sentences that changed something
-  uint32_t lastSentenceAt = 0;
 };
 
 // Reads one valid sentence ("$GNGGA,...*hh", as extracted) into the state. 1 when it was

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: BSD-2-Clause
 #include <cstdio>
 
+#include "base/append_text.h"
 #include "fix/fix_state.h"
 
 double EllipsoidHeight(const FixState& fix) {
@@ -39,64 +40,55 @@ void FixSummaryText(const FixState& fix, char* out, int size) {
   }
 }
 
-namespace {
-
-template <typename... Args>
-void Line(char* out, int size, int& used, const char* format, Args... args) {
-  if (used >= size - 1) return;
-  int n = std::snprintf(out + used, static_cast<size_t>(size - used), format, args...);
-  if (n > 0) used = used + n < size - 1 ? used + n : size - 1;
-}
-
-}  // namespace
-
 void FixReportText(const FixState& fix, char* out, int size) {
   if (size <= 0) return;
   int used = 0;
   out[0] = '\0';
   const char* mode = fix.mode == 3 ? ", 3D" : fix.mode == 2 ? ", 2D" : "";
-  Line(out, size, used, "Fix         %s%s\n", FixQualityName(fix.quality), mode);
+  AppendText(out, size, used, "Fix         %s%s\n", FixQualityName(fix.quality), mode);
   if (fix.haveTime) {
     int seconds = static_cast<int>(fix.utcSeconds);
     if (fix.haveDate)
-      Line(out, size, used, "Time        %04d-%02d-%02d ", fix.year, fix.month, fix.day);
+      AppendText(out, size, used, "Time        %04d-%02d-%02d ", fix.year, fix.month, fix.day);
     else
-      Line(out, size, used, "Time        ");
-    Line(out, size, used, "%02d:%02d:%02d UTC\n", seconds / 3600, seconds / 60 % 60, seconds % 60);
+      AppendText(out, size, used, "Time        ");
+    AppendText(out, size, used, "%02d:%02d:%02d UTC\n", seconds / 3600, seconds / 60 % 60,
+               seconds % 60);
   }
   if (fix.havePosition) {
-    Line(out, size, used, "Latitude    %.8f %c\nLongitude   %.8f %c\n",
-         fix.latitude < 0 ? -fix.latitude : fix.latitude, fix.latitude < 0 ? 'S' : 'N',
-         fix.longitude < 0 ? -fix.longitude : fix.longitude, fix.longitude < 0 ? 'W' : 'E');
+    AppendText(out, size, used, "Latitude    %.8f %c\nLongitude   %.8f %c\n",
+               fix.latitude < 0 ? -fix.latitude : fix.latitude, fix.latitude < 0 ? 'S' : 'N',
+               fix.longitude < 0 ? -fix.longitude : fix.longitude, fix.longitude < 0 ? 'W' : 'E');
   }
   if (fix.haveHeight) {
-    Line(out, size, used, "Height      %.3f m above the ellipsoid (%.3f m above the geoid)\n",
-         EllipsoidHeight(fix), fix.altitude);
+    AppendText(out, size, used, "Height      %.3f m above the ellipsoid (%.3f m above the geoid)\n",
+               EllipsoidHeight(fix), fix.altitude);
   }
-  Line(out, size, used, "Satellites  %d used; in view:",
-       fix.satellitesUsed >= 0 ? fix.satellitesUsed : SatellitesMarkedUsed(fix));
+  AppendText(out, size, used, "Satellites  %d used; in view:",
+             fix.satellitesUsed >= 0 ? fix.satellitesUsed : SatellitesMarkedUsed(fix));
   for (int system = 0; system < kGnssSystems; ++system) {
     int inView = 0;
     for (int i = 0; i < fix.satelliteCount; ++i) inView += fix.satellites[i].system == system;
-    if (inView > 0) Line(out, size, used, " %s %d", GnssSystemName(system), inView);
+    if (inView > 0) AppendText(out, size, used, " %s %d", GnssSystemName(system), inView);
   }
-  Line(out, size, used, "\n");
+  AppendText(out, size, used, "\n");
   if (fix.hdop >= 0 || fix.pdop >= 0 || fix.vdop >= 0) {
-    Line(out, size, used, "DOP         PDOP %.1f  HDOP %.1f  VDOP %.1f\n", fix.pdop, fix.hdop,
-         fix.vdop);
+    AppendText(out, size, used, "DOP         PDOP %.1f  HDOP %.1f  VDOP %.1f\n", fix.pdop, fix.hdop,
+               fix.vdop);
   }
   if (fix.correctionAge >= 0) {
-    Line(out, size, used, "Corrections %.1f s old, station %d\n", fix.correctionAge, fix.stationId);
+    AppendText(out, size, used, "Corrections %.1f s old, station %d\n", fix.correctionAge,
+               fix.stationId);
   }
   if (fix.speedKnots >= 0) {
-    Line(out, size, used, "Motion      %.2f km/h", fix.speedKnots * 1.852);
-    if (fix.course >= 0) Line(out, size, used, ", course %.1f deg", fix.course);
-    Line(out, size, used, "\n");
+    AppendText(out, size, used, "Motion      %.2f km/h", fix.speedKnots * 1.852);
+    if (fix.course >= 0) AppendText(out, size, used, ", course %.1f deg", fix.course);
+    AppendText(out, size, used, "\n");
   }
   if (fix.sigmaLatitude >= 0 && fix.sigmaLongitude >= 0) {
-    Line(out, size, used, "Error (1 sd) north %.3f m  east %.3f m", fix.sigmaLatitude,
-         fix.sigmaLongitude);
-    if (fix.sigmaHeight >= 0) Line(out, size, used, "  height %.3f m", fix.sigmaHeight);
-    Line(out, size, used, "\n");
+    AppendText(out, size, used, "Error (1 sd) north %.3f m  east %.3f m", fix.sigmaLatitude,
+               fix.sigmaLongitude);
+    if (fix.sigmaHeight >= 0) AppendText(out, size, used, "  height %.3f m", fix.sigmaHeight);
+    AppendText(out, size, used, "\n");
   }
 }

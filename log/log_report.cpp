@@ -4,20 +4,13 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/append_text.h"
 #include "base/local_time.h"
 
 namespace {
 
 const char* const kStreamNames[4] = {"posn", "obsd", "corr", "nmea"};
 const char* const kStateNames[] = {"connecting", "logging", "LOST", "waiting for the receiver"};
-
-// Appends formatted text, never past the end.
-template <typename... Args>
-void Append(char* out, int size, int& used, const char* format, Args... args) {
-  if (used >= size - 1) return;
-  int n = std::snprintf(out + used, static_cast<size_t>(size - used), format, args...);
-  if (n > 0) used = used + n < size - 1 ? used + n : size - 1;
-}
 
 // "2026-12-07 15:40:01"; "?" and false when the local time cannot be told.
 bool LocalStamp(std::time_t when, char* out, size_t size) {
@@ -36,30 +29,30 @@ void LogStatusLine(const LogView& view, int columns, char* out, int size) {
   const bool compact = columns > 0 && columns < 100;
   int used = 0;
   out[0] = '\0';
-  Append(out, size, used, "%s", kStateNames[view.state]);
+  AppendText(out, size, used, "%s", kStateNames[view.state]);
   if (view.product[0] != '\0') {
-    Append(out, size, used, compact ? " %s %u" : " %s %u baud", view.product, view.baud);
+    AppendText(out, size, used, compact ? " %s %u" : " %s %u baud", view.product, view.baud);
   }
-  if (view.fix[0] != '\0') Append(out, size, used, " | %s", view.fix);
-  Append(out, size, used, " |");
+  if (view.fix[0] != '\0') AppendText(out, size, used, " | %s", view.fix);
+  AppendText(out, size, used, " |");
   for (int i = 0; i < 4; ++i) {
-    Append(out, size, used, " %s %lu", kStreamNames[i], view.items[i]);
+    AppendText(out, size, used, " %s %lu", kStreamNames[i], view.items[i]);
     char amount[24] = "";
     if (!compact && view.items[i] > 0) ByteCountText(view.bytes[i], amount, sizeof amount);
     if (amount[0] != '\0' && view.lost[i] > 0) {
-      Append(out, size, used, " (%s, %lu LOST)", amount, view.lost[i]);
+      AppendText(out, size, used, " (%s, %lu LOST)", amount, view.lost[i]);
     } else if (amount[0] != '\0') {
-      Append(out, size, used, " (%s)", amount);
+      AppendText(out, size, used, " (%s)", amount);
     } else if (view.lost[i] > 0) {
-      Append(out, size, used, " (%lu LOST)", view.lost[i]);
+      AppendText(out, size, used, " (%lu LOST)", view.lost[i]);
     }
   }
   if (view.msSinceLastItem >= 0) {
-    Append(out, size, used, compact ? " | %.1f s ago" : " | last item %.1f s ago",
-           static_cast<double>(view.msSinceLastItem) / 1000.0);
+    AppendText(out, size, used, compact ? " | %.1f s ago" : " | last item %.1f s ago",
+               static_cast<double>(view.msSinceLastItem) / 1000.0);
   }
   if (view.reconnects > 0) {
-    Append(out, size, used, compact ? " | recon %d" : " | reconnects %d", view.reconnects);
+    AppendText(out, size, used, compact ? " | recon %d" : " | reconnects %d", view.reconnects);
   }
   // A line as wide as the terminal would wrap: the last column stays free.
   if (columns > 1 && used > columns - 1) out[columns - 1] = '\0';
@@ -75,15 +68,15 @@ bool LogStopLine(const StreamLoss losses[4], char* out, int size) {
     lost = lost || losses[i].items > 0;
   }
   if (failures == 0) {
-    Append(out, size, used, "stopped; every item is on disk");
+    AppendText(out, size, used, "stopped; every item is on disk");
     return true;
   }
   if (!lost) {
-    Append(out, size, used,
-           "stopped; no item was lost, but handing the files to the disk failed (see above)");
+    AppendText(out, size, used,
+               "stopped; no item was lost, but handing the files to the disk failed (see above)");
     return false;
   }
-  Append(out, size, used, "stopped; items were LOST:");
+  AppendText(out, size, used, "stopped; items were LOST:");
   const char* separator = " ";
   for (int i = 0; i < 4; ++i) {
     const StreamLoss& loss = losses[i];
@@ -92,8 +85,8 @@ bool LogStopLine(const StreamLoss losses[4], char* out, int size) {
     ByteCountText(loss.bytes, amount, sizeof amount);
     LocalStamp(loss.first, first, sizeof first);
     LocalStamp(loss.last, last, sizeof last);
-    Append(out, size, used, "%s%s %lu item%s (%s) between %s and %s", separator, kStreamNames[i],
-           loss.items, loss.items == 1 ? "" : "s", amount, first, last);
+    AppendText(out, size, used, "%s%s %lu item%s (%s) between %s and %s", separator,
+               kStreamNames[i], loss.items, loss.items == 1 ? "" : "s", amount, first, last);
     separator = "; ";
   }
   return false;
