@@ -119,9 +119,10 @@ int OpenDump(const char* directory, DumpStreamId stream, unsigned period, DumpSl
   }
   if (slot.period != period && split == kNoSplit) KeepEarlierDump(slot.path);
   int error = OpenDumpFile(slot.path, slot.file);
-  std::string folder = std::filesystem::path(slot.path).parent_path().string();
-  if (error == ENOENT && !folder.empty() && MakeFolders(folder.c_str()) == 0) {
-    error = OpenDumpFile(slot.path, slot.file);
+  if (error == ENOENT) {  // its folder is not there (yet, or any more): made, and again
+    std::string folder = std::filesystem::path(slot.path).parent_path().string();
+    if (!folder.empty() && MakeFolders(folder.c_str()) == 0)
+      error = OpenDumpFile(slot.path, slot.file);
   }
   if (error == 0) error = DumpFileSize(slot.file, slot.wholeSize);
   if (error != 0) {

@@ -77,7 +77,9 @@ FixWindow::FixWindow(Panel& panel) : QDialog(nullptr), panel_(panel) {
   QObject::connect(copyKey, &QShortcut::activated, copy, &QPushButton::click);
   QObject::connect(picture, &QPushButton::clicked, this, [this] { SavePicture(); });
   timer_ = new QTimer(this);
-  QObject::connect(timer_, &QTimer::timeout, this, [this] { Refresh(); });
+  QObject::connect(timer_, &QTimer::timeout, this, [this] {
+    if (isVisible()) Refresh();  // a closed window costs nothing and gathers nothing
+  });
   timer_->start(kRefreshMs);
   resize(980, 620);
   Refresh();
