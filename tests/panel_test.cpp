@@ -236,6 +236,7 @@ void Press(QWidget* window, int key, Qt::KeyboardModifiers modifiers = Qt::NoMod
 TEST_F(PanelTest, TheKeyboardDrivesTheKeys) {
   Start("");
   panel->relayoutTimer->stop();  // its key would come in between
+  ASSERT_TRUE(SpinUntil([&] { return Keys().size() >= 4; })) << "the start-up keys are in";
   ClearReceived(receiver);
   const struct {
     int key;
