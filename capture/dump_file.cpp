@@ -129,6 +129,7 @@ int OpenDump(const char* directory, DumpStreamId stream, unsigned period, DumpSl
     CloseDumpFile(slot.file);
     return error;
   }
+  slot.count.fileBytes = slot.wholeSize;
   slot.period = period;
   slot.splitStart = splitStart;
   slot.torn = false;
@@ -269,6 +270,7 @@ int WriteDump(const LoggingSwitch& logging, const char* directory, DumpStreamId 
   int error = WriteItem(slot, bytes, count, verb);
   if (error != 0) return LoseItem(slot, count, verb, error, now);
   slot.wholeSize += static_cast<uint64_t>(count);
+  slot.count.fileBytes = slot.wholeSize;
   if (slot.failing) EndSpell(slot);
   ++slot.uncheckedItems;
   slot.uncheckedBytes += static_cast<unsigned long long>(count);

@@ -52,6 +52,7 @@ struct DumpCount {
   std::atomic<long long> lastLoss{0};
   std::atomic<unsigned> failures{0};  // failures said: spells of lost items, failed syncs
   std::atomic<bool> failing{false};   // items are being lost now
+  std::atomic<unsigned long long> fileBytes{0};  // the length of the file written last
 };
 
 // The moment an item is handled, by the caller's clocks: the millisecond tick, and the

@@ -122,8 +122,11 @@ void ReadUntilStopped(WorkerContext& context, WorkerLocal& local) {
   bool lineDown = false;
   bool syncPending = false;
   while (running && !StopRaised(&worker.stop)) {
+    worker.busy = false;
     int waited = WaitForMore(port, lineDown, syncPending);
     if (waited == -2) break;
+    worker.busySince = TickCount();  // before busy: a reader never sees an older start
+    worker.busy = true;
     ++worker.passes;
     if (waited == 0 && !lineDown) {  // quiet for a second: what waits goes to the disk
       syncPending = SyncDumps(context, true);
@@ -158,6 +161,7 @@ void RunWorker(WorkerContext context) {
     ReadUntilStopped(context, local);
   }
   for (DumpSlot& slot : context.capture.dumpSlots) CloseDump(slot);
+  context.worker.busy = false;
   context.worker.ended = true;
 }
 

@@ -50,6 +50,10 @@ struct ReceiveWorker {
   Port* port = nullptr;
   std::atomic<bool> ended{false};        // the thread has returned
   std::atomic<unsigned long> passes{0};  // passes of its loop, for the curious
+  // Busy with what one read brought (not waiting for the receiver) since busySince: a
+  // watchdog tells a worker hung in a write from one that waits for a silent line.
+  std::atomic<bool> busy{false};
+  std::atomic<uint32_t> busySince{0};
 
   ReceiveWorker() = default;
   ReceiveWorker(const ReceiveWorker&) = delete;

@@ -27,9 +27,13 @@
 #include "capture/split_retention.h"
 #include "connection/connection.h"
 #include "link/identification.h"
+#include "log/free_space.h"
 #include "log/log_options.h"
 #include "log/log_report.h"
+#include "log/metrics_server.h"
+#include "log/metrics_text.h"
 #include "log/port_check.h"
+#include "log/service_notify.h"
 #include "recorder/recording.h"
 
 namespace {
@@ -40,6 +44,9 @@ constexpr int kRecordingDrainMs = 200;
 constexpr int kSilenceCheckMs = 1000;
 constexpr int kFixCheckMs = 1000;          // a change of the fix reaches the journal within this
 constexpr uint32_t kPruneEveryMs = 60000;  // --keep looks for old split files this often
+constexpr uint32_t kFreeSpaceEveryMs = 10000;
+constexpr uint32_t kMetricsEveryMs = 1000;  // a scrape sees the logger as it was this recently
+constexpr int kMetricsTextSize = 8192;
 constexpr int kExitItemsLost = 3;
 
 // Set by the signal handlers; the wake signal's descriptor lets them end the main wait.
@@ -168,6 +175,7 @@ struct Logger {
   Owner owner;
   Output output;
   char product[64] = "";
+  char firmware[32] = "";
   int everConnected = 0;
   int reconnects = 0;
   int failedStarts = 0;
@@ -178,6 +186,14 @@ struct Logger {
   uint32_t prunedTick = 0;  // --keep: when old split files were last looked for
   char fix[64] = "";        // the fix's summary, for the status line
   int fixQuality = -1;      // the quality last said in an event line; -1: none yet
+  FixState lastFix;         // for the metrics
+  uint32_t startTick = 0;
+  FreeSpaceWatch freeSpace;
+  uint32_t freeCheckedTick = 0;
+  ServiceNotify notify;
+  MetricsServer metrics;
+  bool serving = false;  // --metrics: the server runs
+  uint32_t metricsTick = 0;
 };
 
 void TakeProduct(Logger& logger) {
@@ -185,6 +201,13 @@ void TakeProduct(Logger& logger) {
   if (!ScanProduct(logger.connection.identity.identification, product)) product[0] = '\0';
   product[std::strcspn(product, ",;")] = '\0';
   std::snprintf(logger.product, sizeof logger.product, "%s", product);
+  const char* version = std::strstr(logger.connection.identity.identification, ";VERSION,");
+  logger.firmware[0] = '\0';
+  if (version != nullptr) {
+    version += std::strlen(";VERSION,");
+    std::snprintf(logger.firmware, sizeof logger.firmware, "%.*s",
+                  static_cast<int>(std::strcspn(version, ",; \r\n")), version);
+  }
 }
 
 void OnConnected(Logger& logger, bool wasLost) {
@@ -203,6 +226,7 @@ void OnConnected(Logger& logger, bool wasLost) {
     logger.output.lastFailure.clear();  // a failure after this one is news again
   }
   PrintEvent(logger.output, text, false);
+  NotifyReady(logger.notify);
 }
 
 // A connect that failed before any succeeded: the end, unless --wait keeps trying.
@@ -214,6 +238,7 @@ void OnFirstConnectFailed(Logger& logger, uint32_t now) {
   }
   logger.retryAt = now + static_cast<uint32_t>(ReconnectDelayMs(logger.failedStarts++));
   logger.retryArmed = 1;
+  NotifyReady(logger.notify);  // waiting for the receiver is what --wait starts up to
 }
 
 void HandleNews(Logger& logger) {
@@ -245,6 +270,7 @@ void HandleNews(Logger& logger) {
 // line whenever its quality changes, so that a journal says when a fix was lost or won.
 void FollowFix(Logger& logger) {
   FixState fix = CopySharedFix(logger.connection.capture->fix, TickCount());
+  logger.lastFix = fix;
   if (fix.sentences == 0) return;
   FixSummaryText(fix, logger.fix, sizeof logger.fix);
   if (fix.quality == logger.fixQuality) return;
@@ -283,6 +309,8 @@ LogView CurrentView(const Logger& logger) {
   view.msSinceLastItem = any ? static_cast<long>(TickCount() - newest) : -1;
   view.reconnects = logger.reconnects;
   view.fix = logger.fix;
+  view.freeLow = logger.freeSpace.low;
+  view.freeBytes = logger.freeSpace.freeBytes;
   return view;
 }
 
@@ -305,6 +333,15 @@ int NextWakeMs(const Logger& logger, const Deadline& end) {
     int32_t left = static_cast<int32_t>(logger.prunedTick + kPruneEveryMs - TickCount());
     sooner(left > 0 ? left : 0);
   }
+  if (logger.options.minFree > 0 || logger.serving) {
+    int32_t left = static_cast<int32_t>(logger.freeCheckedTick + kFreeSpaceEveryMs - TickCount());
+    sooner(left > 0 ? left : 0);
+  }
+  if (logger.serving) {
+    int32_t left = static_cast<int32_t>(logger.metricsTick + kMetricsEveryMs - TickCount());
+    sooner(left > 0 ? left : 0);
+  }
+  sooner(MsUntilWatchdog(logger.notify, TickCount()));
   return wait;
 }
 
@@ -341,23 +378,111 @@ void PruneOldFiles(Logger& logger, bool now) {
                   std::time(nullptr), SayPruned, &logger);
 }
 
+// --min-free and the metrics: the folder's free space, looked at every few seconds. A
+// fall below --min-free is said once, and its end once.
+void WatchFreeSpace(Logger& logger, bool now) {
+  if (logger.options.minFree == 0 && !logger.serving) return;
+  if (!now && TickCount() - logger.freeCheckedTick < kFreeSpaceEveryMs) return;
+  logger.freeCheckedTick = TickCount();
+  FreeSpaceWatch& watch = logger.freeSpace;
+  const char* folder = logger.options.directory[0] != '\0' ? logger.options.directory : ".";
+  int error = 0;
+  long long free = FolderFreeBytes(logger.options.directory, error);
+  char text[kLogPathSize + 200];
+  if (error != 0 && error != watch.lastError) {
+    std::snprintf(text, sizeof text, "cannot tell the free space of %s: %s", folder,
+                  std::strerror(error));
+    PrintEvent(logger.output, text, true);
+  }
+  watch.lastError = error;
+  int news = NoteFreeSpace(watch, free);
+  if (news == kFreeSpaceSame) return;
+  char amount[24], least[24];
+  ByteCountText(static_cast<unsigned long long>(free), amount, sizeof amount);
+  ByteCountText(watch.minFree, least, sizeof least);
+  if (news == kFreeSpaceLow) {
+    std::snprintf(text, sizeof text,
+                  "only %s free for the dump files in %s (--min-free %s): make room before "
+                  "the disk fills",
+                  amount, folder, least);
+  } else {
+    std::snprintf(text, sizeof text, "%s free again in %s", amount, folder);
+  }
+  PrintEvent(logger.output, text, news == kFreeSpaceLow);
+}
+
+MetricsView CurrentMetrics(const Logger& logger, const LogView& view) {
+  MetricsView metrics;
+  metrics.connected = logger.connection.connected;
+  metrics.product = logger.product;
+  metrics.firmware = logger.firmware;
+  metrics.device = logger.options.device;
+  metrics.baud = logger.connection.identity.baud;
+  for (int i = 0; i < kDumpStreamCount; ++i) {
+    metrics.items[i] = view.items[i];
+    metrics.bytes[i] = view.bytes[i];
+    metrics.lost[i] = view.lost[i];
+    metrics.fileBytes[i] =
+        static_cast<long long>(DumpCountOf(*logger.connection.capture, i).fileBytes.load());
+  }
+  long ms = view.msSinceLastItem >= 0 ? view.msSinceLastItem
+                                      : static_cast<long>(TickCount() - logger.startTick);
+  metrics.lastItemAgeSeconds = static_cast<double>(ms) / 1000.0;
+  metrics.reconnects = static_cast<unsigned long>(logger.reconnects);
+  metrics.freeBytes = logger.freeSpace.freeBytes;
+  metrics.freeLow = logger.freeSpace.low;
+  const FixState& fix = logger.lastFix;
+  metrics.fixKnown = logger.fixQuality >= 0;
+  metrics.fixQuality = fix.quality;
+  metrics.satellitesUsed = fix.satellitesUsed;
+  metrics.hdop = fix.hdop;
+  return metrics;
+}
+
+void PublishState(Logger& logger, const LogView& view) {
+  char line[400];
+  if (logger.notify.enabled) {
+    LogStatusLine(view, 0, line, sizeof line);
+    NotifyStatus(logger.notify, line);
+  }
+  if (!logger.serving || TickCount() - logger.metricsTick < kMetricsEveryMs) return;
+  logger.metricsTick = TickCount();
+  static char text[kMetricsTextSize];  // the main thread's alone
+  int length = MetricsText(CurrentMetrics(logger, view), text, sizeof text);
+  if (length >= 0) PublishMetrics(logger.metrics, text, length);
+}
+
+// The watchdog is kept alive while the worker is: waiting for the receiver, or busy with
+// one read for less than half the watchdog's time.
+void FeedWatchdog(Logger& logger) {
+  const ReceiveWorker& worker = logger.connection.worker;
+  uint32_t now = TickCount();
+  bool responsive = WorkerResponsive(worker.busy.load(), worker.busySince.load(), now,
+                                     logger.notify.watchdogMs / 2);
+  KeepWatchdog(logger.notify, now, responsive);
+}
+
 void Run(Logger& logger) {
   Deadline end;
   if (logger.options.forSeconds > 0)
     SetDeadline(end, static_cast<double>(logger.options.forSeconds));
   BeginConnect(logger.connection, logger.options.device, TickCount());
   PruneOldFiles(logger, true);
+  WatchFreeSpace(logger, true);
   while (!stopRequested) {
     char line[400];
     FollowFix(logger);
     LogView view = CurrentView(logger);
     LogStatusLine(view, logger.output.terminal ? TerminalColumns() : 0, line, sizeof line);
     ShowStatusLine(logger.output, line);
+    PublishState(logger, view);
+    FeedWatchdog(logger);
     struct pollfd entry = {static_cast<int>(logger.owner.wake.handle), POLLIN, 0};
     if (poll(&entry, 1, NextWakeMs(logger, end)) < 0 && errno != EINTR) break;
     HandleNews(logger);
     WatchSilence(logger);
     PruneOldFiles(logger, false);
+    WatchFreeSpace(logger, false);
     if (logger.recorder) DrainRecording(*logger.recorder);
     if (logger.options.forSeconds > 0 && DeadlinePassed(end)) break;
     if (MsUntilReconnect(logger.connection, TickCount()) == 0 ||
@@ -408,6 +533,24 @@ void TakeLosses(const Capture& capture, StreamLoss losses[kDumpStreamCount]) {
     losses[i].last = static_cast<std::time_t>(count.lastLoss.load());
     losses[i].failures = count.failures;
   }
+}
+
+bool StartMetrics(Logger& logger) {
+  const LogOptions& options = logger.options;
+  char error[300];
+  if (!StartMetricsServer(logger.metrics, options.metricsHost, options.metricsPort, error,
+                          sizeof error)) {
+    std::fprintf(stderr, "tarnex-log: %s\n", error);
+    return false;
+  }
+  logger.serving = true;
+  const char* host = options.metricsHost;
+  bool six = std::strchr(host, ':') != nullptr;
+  char text[200];
+  std::snprintf(text, sizeof text, "serving metrics at http://%s%s%s:%d/metrics", six ? "[" : "",
+                host, six ? "]" : "", logger.metrics.port);
+  PrintEvent(logger.output, text, false);
+  return true;
 }
 
 void IgnoreSignal(int signal) {
@@ -475,7 +618,13 @@ int main(int argc, char** argv) {
   connection.hooks.screen = OnScreen;
   SetLogging(connection.capture->logging, 1);
   if (options.record[0] != '\0' && !StartTheRecording(*logger)) return 1;
+  if (options.metricsPort >= 0 && !StartMetrics(*logger)) return 1;
+  logger->startTick = TickCount();
+  logger->freeSpace.minFree = options.minFree;
+  StartServiceNotify(logger->notify, TickCount());
   Run(*logger);
+  NotifyStopping(logger->notify);
+  StopMetricsServer(logger->metrics);
   EndConnection(connection);  // the worker finishes its item and closes the files
   if (logger->recorder) {
     AttachRecorder(connection, nullptr);

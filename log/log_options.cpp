@@ -8,6 +8,7 @@
 const char* const kLogUsage =
     "usage: tarnex-log -D DEVICE [-o DIR] [--for DURATION] [--quiet] [--wait]\n"
     "                  [--silence DURATION] [--record FILE] [--split hour|day]\n"
+    "                  [--keep DURATION] [--min-free SIZE] [--metrics [ADDR:]PORT]\n"
     "       tarnex-log --check DEVICE\n"
     "Logs a GPS receiver of the Morwick family without a window: identifies it as the\n"
     "panel does, switches the line to its settings, and writes posn.dmp, obsd.dmp,\n"
@@ -26,6 +27,10 @@ const char* const kLogUsage =
     "                   DIR/YYYY/DDD/posn-YYYYMMDD-HH.dmp or DIR/YYYY/DDD/posn-YYYYMMDD.dmp;\n"
     "                   a restart within the hour or day writes on at their end\n"
     "  --keep DURATION  with --split: delete its own files older than this (30d...)\n"
+    "  --min-free SIZE  warn when the folder's disk has less free than this (500M, 2G);\n"
+    "                   nothing is deleted for it\n"
+    "  --metrics [ADDR:]PORT  serve Prometheus metrics at http://ADDR:PORT/metrics\n"
+    "                   (ADDR 127.0.0.1 unless given; PORT 0: any free port, said at start)\n"
     "  --record FILE    also record every byte on the line both ways, with its time\n"
     "                   (docs/recording-format.md)\n"
     "  --check DEVICE   look for the common reasons a port does not work; changes\n"
@@ -65,6 +70,48 @@ long ParseDuration(const char* text) {
   return value * scale;
 }
 
+unsigned long long ParseSize(const char* text) {
+  char* end = nullptr;
+  unsigned long long value = std::strtoull(text, &end, 10);
+  if (end == text || text[0] == '-' || value == 0) return 0;
+  const char* const units = "KMGT";
+  const char* unit = *end != '\0' ? std::strchr(units, *end) : nullptr;
+  if (*end != '\0' && (unit == nullptr || end[1] != '\0')) return 0;
+  for (const char* step = units; unit != nullptr && step <= unit; ++step) {
+    if (value > ~0ULL / 1000) return 0;
+    value *= 1000;
+  }
+  return value;
+}
+
+namespace {
+
+// "9100", "0.0.0.0:9100", "[::1]:9100"; false when the port is not 0..65535.
+bool ParseListenAddress(const char* value, LogOptions& options) {
+  const char* colon = std::strrchr(value, ':');
+  const char* port = colon != nullptr ? colon + 1 : value;
+  char* end = nullptr;
+  long number = std::strtol(port, &end, 10);
+  if (end == port || *end != '\0' || number < 0 || number > 65535) return false;
+  size_t hostLength = colon != nullptr ? static_cast<size_t>(colon - value) : 0;
+  if (hostLength >= 2 && value[0] == '[' && value[hostLength - 1] == ']') {
+    ++value;
+    hostLength -= 2;
+  }
+  if (colon != nullptr && hostLength == 0) return false;
+  if (hostLength >= sizeof options.metricsHost) return false;
+  if (hostLength == 0) {
+    std::snprintf(options.metricsHost, sizeof options.metricsHost, "127.0.0.1");
+  } else {
+    std::snprintf(options.metricsHost, sizeof options.metricsHost, "%.*s",
+                  static_cast<int>(hostLength), value);
+  }
+  options.metricsPort = static_cast<int>(number);
+  return true;
+}
+
+}  // namespace
+
 bool ParseLogOptions(int argc, const char* const* argv, LogOptions& options, char* error,
                      int errorSize) {
   for (int i = 1; i < argc; ++i) {
@@ -88,7 +135,8 @@ bool ParseLogOptions(int argc, const char* const* argv, LogOptions& options, cha
     bool takesValue = std::strcmp(arg, "-D") == 0 || std::strcmp(arg, "-o") == 0 ||
                       std::strcmp(arg, "--for") == 0 || std::strcmp(arg, "--check") == 0 ||
                       std::strcmp(arg, "--record") == 0 || std::strcmp(arg, "--silence") == 0 ||
-                      std::strcmp(arg, "--split") == 0 || std::strcmp(arg, "--keep") == 0;
+                      std::strcmp(arg, "--split") == 0 || std::strcmp(arg, "--keep") == 0 ||
+                      std::strcmp(arg, "--min-free") == 0 || std::strcmp(arg, "--metrics") == 0;
     if (!takesValue) {
       std::snprintf(error, static_cast<size_t>(errorSize), "unknown option: %s", arg);
       return false;
@@ -117,6 +165,19 @@ bool ParseLogOptions(int argc, const char* const* argv, LogOptions& options, cha
       if (options.keepSeconds < 0) {
         std::snprintf(error, static_cast<size_t>(errorSize),
                       "--keep %.40s: not a duration such as 30d or 12h", value);
+        return false;
+      }
+    } else if (std::strcmp(arg, "--min-free") == 0) {
+      options.minFree = ParseSize(value);
+      if (options.minFree == 0) {
+        std::snprintf(error, static_cast<size_t>(errorSize),
+                      "--min-free %.40s: not a size such as 500M or 2G", value);
+        return false;
+      }
+    } else if (std::strcmp(arg, "--metrics") == 0) {
+      if (!ParseListenAddress(value, options)) {
+        std::snprintf(error, static_cast<size_t>(errorSize),
+                      "--metrics %.40s: not a port, nor ADDRESS:PORT", value);
         return false;
       }
     } else if (std::strcmp(arg, "--split") == 0) {

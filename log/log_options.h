@@ -12,7 +12,10 @@ struct LogOptions {
   long forSeconds = 0;                // 0: until stopped
   long silenceSeconds = 60;           // no byte for this long: the receiver is lost; 0: never
   int split = 0;                      // --split: seconds a file holds (3600, 86400); 0: one set
-  long keepSeconds = 0;  // --keep: split files older than this are deleted; 0: all kept
+  long keepSeconds = 0;            // --keep: split files older than this are deleted; 0: all kept
+  unsigned long long minFree = 0;  // --min-free: warn below this many free bytes; 0: never
+  char metricsHost[64] = {};       // --metrics: the address served on ("127.0.0.1" if none)
+  int metricsPort = -1;            // -1: no metrics; 0: any free port (said at start)
   bool quiet = false;
   bool wait = false;   // keep trying when the receiver cannot be reached at start
   bool check = false;  // --check: look at the device instead of logging
@@ -26,5 +29,9 @@ bool ParseLogOptions(int argc, const char* const* argv, LogOptions& options, cha
 
 // "90", "90s", "15m", "2h", "1d" in seconds; -1 when it is none of these.
 long ParseDuration(const char* text);
+
+// "500M", "2G", "1T", "4096" in bytes; 0 when it is none. K, M, G and T are powers of 1000,
+// as the sizes this program shows (kB, MB, GB) are.
+unsigned long long ParseSize(const char* text);
 
 extern const char* const kLogUsage;

@@ -33,6 +33,11 @@ void LogStatusLine(const LogView& view, int columns, char* out, int size) {
   if (view.product[0] != '\0') {
     AppendText(out, size, used, compact ? " %s %u" : " %s %u baud", view.product, view.baud);
   }
+  if (view.freeLow && view.freeBytes >= 0) {
+    char amount[24];
+    ByteCountText(static_cast<unsigned long long>(view.freeBytes), amount, sizeof amount);
+    AppendText(out, size, used, " | DISK LOW: %s free", amount);
+  }
   if (view.fix[0] != '\0') AppendText(out, size, used, " | %s", view.fix);
   AppendText(out, size, used, " |");
   for (int i = 0; i < 4; ++i) {

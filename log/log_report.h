@@ -21,6 +21,8 @@ struct LogView {
   long msSinceLastItem = -1;   // -1: no item yet
   int reconnects = 0;
   const char* fix = "";  // "fix RTK-fixed 18 sv HDOP 0.6"; "" while no sentence told it
+  bool freeLow = false;  // below --min-free
+  long long freeBytes = -1;
 };
 
 // "logging MORWICK 38400 baud | fix RTK-fixed 18 sv HDOP 0.6 | posn 12 (3.4 kB) obsd 0

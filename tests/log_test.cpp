@@ -30,6 +30,7 @@
 #include "recorder/recording.h"
 #include "sim/fake_receiver.h"
 #include "sim/replay.h"
+#include "tests/log_run.h"
 #include "tests/scratch_dir.h"
 #include "tests/ser2net_fixture.h"
 #include "tests/status_capture.h"
@@ -43,57 +44,6 @@ using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
 const char* const kMorwick = "PRODUCT,MORWICK;PORT,1,0,38400,8,1,N,X;VERSION,2.10";
-
-std::string Program(const char* variable, const char* built) {
-  const char* path = std::getenv(variable);  // a copy elsewhere, for another user
-  return path != nullptr ? path : built;
-}
-
-// tarnex-log started with the given arguments, its output going to a file.
-struct LogRun {
-  pid_t pid = -1;
-  ScratchDir scratch;
-  std::string dir = scratch.Str();  // where its dump files and its output go
-  int standardOutput = -1;          // else the output file
-  rlim_t fileSizeLimit = 0;         // 0: none
-
-  ~LogRun() {
-    if (pid > 0) Signal(SIGKILL);
-  }
-  void Start(std::vector<std::string> args) {
-    pid = fork();
-    if (pid == 0) {
-      int out = open((dir + "/output.txt").c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-      dup2(standardOutput >= 0 ? standardOutput : out, STDOUT_FILENO);
-      dup2(out, STDERR_FILENO);
-      rlimit limit = {fileSizeLimit, RLIM_INFINITY};
-      if (fileSizeLimit > 0 && setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(126);
-      std::string program = Program("TARNEX_LOG_PATH", TARNEX_LOG_PATH);
-      std::vector<char*> argv = {const_cast<char*>(program.c_str())};
-      for (std::string& arg : args) argv.push_back(arg.data());
-      argv.push_back(nullptr);
-      execv(program.c_str(), argv.data());
-      _exit(127);
-    }
-  }
-  // Its exit status, or -1 when it was killed by a signal or did not end in time.
-  int Signal(int signal) {
-    kill(pid, signal);
-    return Wait();
-  }
-  int Wait(int limitMs = 10000) {
-    int status = 0;
-    bool ended = WaitUntil([&] { return waitpid(pid, &status, WNOHANG) == pid; }, limitMs);
-    pid = -1;
-    return ended && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  }
-  std::string Output() { return FileText(dir + "/output.txt"); }
-  std::string Dump(const char* name, const std::string& folder = "") {
-    return FileText((folder.empty() ? dir : folder) + "/" + name);
-  }
-  bool Running() { return pid > 0 && waitpid(pid, nullptr, WNOHANG) == 0; }
-  bool Said(const std::string& text) { return Output().find(text) != std::string::npos; }
-};
 
 // A recording's records of one kind, their payloads joined.
 std::string Recorded(const std::string& path, RecordKind kind) {
@@ -121,6 +71,9 @@ TEST(TarnexLog, ExitStatuses) {
       {{"-D", "/dev/x", "--bogus"}, 2, "unknown option"},
       {{"-D", "/dev/x", "--split", "week"}, 2, "--split week: hour or day"},
       {{"-D", "/dev/x", "--keep", "30d"}, 2, "--keep deletes split files only"},
+      {{"-D", "/dev/x", "--min-free", "lots"}, 2, "--min-free lots: not a size"},
+      {{"-D", "/dev/x", "--metrics", "host:99999"}, 2, "not a port, nor ADDRESS:PORT"},
+      {{"-D", "/dev/x", "--metrics", "192.0.2.1:9100"}, 1, "cannot serve metrics on 192.0.2.1"},
       {{"--help"}, 0, "usage: tarnex-log"},
       {{"--version"}, 0, "tarnex-log 1.0.2"},
       {{"-D", "/dev/tarnex-no-such-port"}, 1, "No such file or directory: /dev/tarnex-no-such"},
@@ -141,12 +94,22 @@ TEST(TarnexLog, OptionsAndDurations) {
   } durations[] = {{"90", 90}, {"90s", 90}, {"15m", 900}, {"2h", 7200}, {"1d", 86400},
                    {"0", -1},  {"5x", -1},  {"m", -1},    {"2hh", -1},  {"99999d", -1}};
   for (const auto& d : durations) EXPECT_EQ(ParseDuration(d.text), d.seconds) << d.text;
+  const struct {
+    const char* text;
+    unsigned long long bytes;
+  } sizes[] = {{"4096", 4096},     {"500M", 500000000}, {"2G", 2000000000}, {"1T", 1000000000000},
+               {"0", 0},           {"-5G", 0},          {"2GB", 0},         {"G", 0},
+               {"99999999999T", 0}};
+  for (const auto& z : sizes) EXPECT_EQ(ParseSize(z.text), z.bytes) << z.text;
   LogOptions options;
   char error[100];
   const char* argv[] = {"tarnex-log", "-D",        "rfc2217://base1:2001",
                         "-o",         "/srv/logs", "--for",
-                        "2h",         "--quiet",   "--wait"};
-  ASSERT_TRUE(ParseLogOptions(9, argv, options, error, sizeof error));
+                        "2h",         "--quiet",   "--wait",
+                        "--metrics",  "[::1]:9101"};
+  ASSERT_TRUE(ParseLogOptions(11, argv, options, error, sizeof error));
+  EXPECT_STREQ(options.metricsHost, "::1");
+  EXPECT_EQ(options.metricsPort, 9101);
   EXPECT_STREQ(options.device, "rfc2217://base1:2001");
   EXPECT_STREQ(options.directory, "/srv/logs");
   EXPECT_EQ(options.forSeconds, 7200);

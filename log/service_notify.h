@@ -1,0 +1,37 @@
+// SPDX-License-Identifier: BSD-2-Clause
+#pragma once
+
+#include <cstdint>
+
+// Telling systemd how the service is (Type=notify): READY once logging runs, a one-line
+// STATUS, and the watchdog's ping while the logger works. Without systemd (no
+// NOTIFY_SOCKET) every call does nothing.
+
+struct ServiceNotify {
+  bool enabled = false;      // NOTIFY_SOCKET is set
+  uint32_t watchdogMs = 0;   // WatchdogSec=; 0: no watchdog
+  uint32_t watchdogDue = 0;  // tick of the next ping, or of the next look at a hung worker
+  bool ready = false;
+  char status[400] = {};  // the status last sent
+};
+
+void StartServiceNotify(ServiceNotify& notify, uint32_t now);
+
+// READY=1, once.
+void NotifyReady(ServiceNotify& notify);
+
+// STATUS=<line>, when it differs from the last one sent.
+void NotifyStatus(ServiceNotify& notify, const char* line);
+
+void NotifyStopping(ServiceNotify& notify);
+
+// The watchdog is pinged at half its time, as systemd advises. -1: no watchdog.
+int MsUntilWatchdog(const ServiceNotify& notify, uint32_t now);
+
+// Pings when due, unless the worker is hung: then the pings stop (it is looked at again
+// a little later) and systemd restarts the service once its watchdog time has passed.
+void KeepWatchdog(ServiceNotify& notify, uint32_t now, bool workerResponsive);
+
+// A worker is hung when it has been busy with one read (writing it to disk, say) for longer
+// than `limitMs`; waiting for the receiver, however long, is not hanging.
+bool WorkerResponsive(bool busy, uint32_t busySince, uint32_t now, uint32_t limitMs);

@@ -1,0 +1,73 @@
+// SPDX-License-Identifier: BSD-2-Clause
+#pragma once
+// tarnex-log run as its users run it, from a test: a child process with its output in a
+// file of the test's own folder.
+
+#include <fcntl.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "tests/scratch_dir.h"
+#include "tests/wait_until.h"
+
+inline std::string Program(const char* variable, const char* built) {
+  const char* path = std::getenv(variable);  // a copy elsewhere, for another user
+  return path != nullptr ? path : built;
+}
+
+// tarnex-log started with the given arguments, its output going to a file.
+struct LogRun {
+  pid_t pid = -1;
+  ScratchDir scratch;
+  std::string dir = scratch.Str();  // where its dump files and its output go
+  int standardOutput = -1;          // else the output file
+  rlim_t fileSizeLimit = 0;         // 0: none
+  std::vector<std::pair<std::string, std::string>> environment;  // set for it alone
+
+  ~LogRun() {
+    if (pid > 0) Signal(SIGKILL);
+  }
+  void Start(std::vector<std::string> args) {
+    pid = fork();
+    if (pid == 0) {
+      int out = open((dir + "/output.txt").c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+      dup2(standardOutput >= 0 ? standardOutput : out, STDOUT_FILENO);
+      dup2(out, STDERR_FILENO);
+      rlimit limit = {fileSizeLimit, RLIM_INFINITY};
+      if (fileSizeLimit > 0 && setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(126);
+      for (const auto& [name, value] : environment) setenv(name.c_str(), value.c_str(), 1);
+      if (chdir(dir.c_str()) != 0) _exit(126);  // what it writes by default lands here too
+      std::string program = Program("TARNEX_LOG_PATH", TARNEX_LOG_PATH);
+      std::vector<char*> argv = {const_cast<char*>(program.c_str())};
+      for (std::string& arg : args) argv.push_back(arg.data());
+      argv.push_back(nullptr);
+      execv(program.c_str(), argv.data());
+      _exit(127);
+    }
+  }
+  // Its exit status, or -1 when it was killed by a signal or did not end in time.
+  int Signal(int signal) {
+    kill(pid, signal);
+    return Wait();
+  }
+  int Wait(int limitMs = 10000) {
+    int status = 0;
+    bool ended = WaitUntil([&] { return waitpid(pid, &status, WNOHANG) == pid; }, limitMs);
+    pid = -1;
+    return ended && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+  std::string Output() { return FileText(dir + "/output.txt"); }
+  std::string Dump(const char* name, const std::string& folder = "") {
+    return FileText((folder.empty() ? dir : folder) + "/" + name);
+  }
+  bool Running() { return pid > 0 && waitpid(pid, nullptr, WNOHANG) == 0; }
+  bool Said(const std::string& text) { return Output().find(text) != std::string::npos; }
+};

@@ -1,0 +1,245 @@
+// SPDX-License-Identifier: BSD-2-Clause
+// tarnex-log as a service: the metrics Prometheus reads, the free-space watch, and what
+// it tells systemd, down to the datagrams on a notify socket of the test's own.
+
+#include <gtest/gtest.h>
+#include <httplib.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "log/free_space.h"
+#include "log/metrics_text.h"
+#include "log/service_notify.h"
+#include "sim/fake_receiver.h"
+#include "tests/log_run.h"
+
+namespace {
+
+// The text format read back as Prometheus reads it: each sample by its name and labels,
+// each family's type; `problem` names the first line that breaks the format.
+struct Scrape {
+  std::map<std::string, double> samples;
+  std::map<std::string, std::string> types;
+  std::string problem;
+};
+
+Scrape ReadMetrics(const std::string& text) {
+  static const std::regex type("# TYPE ([a-zA-Z_:][a-zA-Z0-9_:]*) (counter|gauge)");
+  static const std::regex sample(
+      R"(([a-zA-Z_:][a-zA-Z0-9_:]*)(\{([a-z_]+="([^"\\]|\\.)*",?)*\})? (\S+))");
+  Scrape scrape;
+  size_t at = 0;
+  while (at < text.size() && scrape.problem.empty()) {
+    size_t end = text.find('\n', at);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(at, end - at);
+    at = end + 1;
+    std::smatch match;
+    if (line.rfind("# HELP ", 0) == 0) continue;
+    if (std::regex_match(line, match, type)) {
+      scrape.types[match[1]] = match[2];
+      continue;
+    }
+    char* rest = nullptr;
+    if (!std::regex_match(line, match, sample) || !scrape.types.count(match[1])) {
+      scrape.problem = line;
+      continue;
+    }
+    std::string value = match[5];
+    double number = std::strtod(value.c_str(), &rest);
+    if (*rest != '\0' || (scrape.types[match[1]] == "counter" &&
+                          std::string(match[1]).find("_total") == std::string::npos)) {
+      scrape.problem = line;
+    }
+    scrape.samples[line.substr(0, line.size() - value.size() - 1)] = number;
+  }
+  return scrape;
+}
+
+TEST(LogMetrics, TheTextReadsBackWithItsTypesAndEscapedLabels) {
+  MetricsView view;
+  view.connected = true;
+  view.product = "MORWICK";
+  view.firmware = "2.10";
+  view.device = R"(/dev/odd"name\x)";
+  view.baud = 38400;
+  view.items[3] = 1234;
+  view.bytes[3] = 98765;
+  view.lost[1] = 5;
+  view.fileBytes[0] = 4096;
+  view.lastItemAgeSeconds = 2.5;
+  view.reconnects = 3;
+  view.freeBytes = 123456789012;
+  view.freeLow = true;
+  view.fixKnown = true;
+  view.fixQuality = 4;
+  view.satellitesUsed = 18;
+  view.hdop = 0.6;
+  char text[8192];
+  ASSERT_GT(MetricsText(view, text, sizeof text), 0);
+  Scrape scrape = ReadMetrics(text);
+  ASSERT_EQ(scrape.problem, "") << text;
+  const std::map<std::string, double> expected = {
+      {"tarnex_connected", 1},
+      {R"(tarnex_receiver_info{product="MORWICK",firmware="2.10",device="/dev/odd\"name\\x",baud="38400"})",
+       1},
+      {R"(tarnex_items_total{stream="nmea"})", 1234},
+      {R"(tarnex_items_total{stream="posn"})", 0},
+      {R"(tarnex_bytes_total{stream="nmea"})", 98765},
+      {R"(tarnex_items_lost_total{stream="obsd"})", 5},
+      {R"(tarnex_file_size_bytes{stream="posn"})", 4096},
+      {"tarnex_last_item_age_seconds", 2.5},
+      {"tarnex_reconnects_total", 3},
+      {"tarnex_free_bytes", 123456789012},
+      {"tarnex_free_low", 1},
+      {"tarnex_fix_quality", 4},
+      {"tarnex_fix_satellites_used", 18},
+      {"tarnex_fix_hdop", 0.6},
+  };
+  for (const auto& [name, value] : expected) {
+    ASSERT_TRUE(scrape.samples.count(name)) << name << "\n" << text;
+    EXPECT_DOUBLE_EQ(scrape.samples[name], value) << name;
+  }
+  EXPECT_EQ(scrape.types["tarnex_items_total"], "counter");
+  EXPECT_EQ(scrape.types["tarnex_file_size_bytes"], "gauge");
+
+  // Before the receiver is known, with no sentences and no free space told: nothing made up.
+  MetricsView empty;
+  ASSERT_GT(MetricsText(empty, text, sizeof text), 0);
+  scrape = ReadMetrics(text);
+  EXPECT_EQ(scrape.problem, "");
+  for (const char* absent : {"tarnex_receiver_info", "tarnex_free_bytes", "tarnex_fix_quality"}) {
+    for (const auto& sample : scrape.samples)
+      EXPECT_NE(sample.first.rfind(absent, 0), 0u) << absent;
+  }
+  EXPECT_EQ(MetricsText(view, text, 200), -1) << "a text that does not fit is not served cut";
+}
+
+TEST(LogFreeSpace, LowIsSaidOnceAndItsEndOnlyWithAMargin) {
+  FreeSpaceWatch watch;
+  watch.minFree = 1000;
+  const struct {
+    long long free;
+    int news;
+  } steps[] = {{2000, kFreeSpaceSame}, {999, kFreeSpaceLow}, {500, kFreeSpaceSame},
+               {1020, kFreeSpaceSame}, {-1, kFreeSpaceSame}, {1050, kFreeSpaceRecovered},
+               {1001, kFreeSpaceSame}, {990, kFreeSpaceLow}};
+  for (const auto& step : steps) EXPECT_EQ(NoteFreeSpace(watch, step.free), step.news) << step.free;
+  FreeSpaceWatch measuring;  // no --min-free: only measured
+  EXPECT_EQ(NoteFreeSpace(measuring, 1), kFreeSpaceSame);
+  EXPECT_EQ(measuring.freeBytes, 1);
+  int error = 0;
+  ScratchDir scratch;
+  EXPECT_GT(FolderFreeBytes(scratch.Str().c_str(), error), 0);
+  EXPECT_EQ(FolderFreeBytes((scratch / "gone").c_str(), error), -1);
+  EXPECT_EQ(error, ENOENT);
+}
+
+TEST(LogServiceNotify, TheWatchdogIsPingedOnlyWhileTheWorkerIsResponsive) {
+  const struct {
+    bool busy;
+    uint32_t since, now;
+    bool responsive;
+  } workers[] = {
+      {false, 0, 900000, true},  // waiting for a silent line is not hanging
+      {true, 1000, 2000, true},
+      {true, 1000, 3001, false},
+      {true, 0xFFFFFF00u, 0x100, true},  // across the tick's wrap
+  };
+  for (const auto& w : workers)
+    EXPECT_EQ(WorkerResponsive(w.busy, w.since, w.now, 2000), w.responsive) << w.now;
+  ServiceNotify notify;
+  EXPECT_EQ(MsUntilWatchdog(notify, 5), -1) << "no WatchdogSec=";
+  notify.watchdogMs = 4000;
+  notify.watchdogDue = 1000;
+  EXPECT_EQ(MsUntilWatchdog(notify, 400), 600);
+  KeepWatchdog(notify, 1000, true);
+  EXPECT_EQ(MsUntilWatchdog(notify, 1000), 2000) << "pinged: the next at half its time";
+  KeepWatchdog(notify, 3000, false);
+  EXPECT_EQ(MsUntilWatchdog(notify, 3000), 250) << "hung: no ping, a look again soon";
+}
+
+// A datagram socket standing for systemd's.
+struct NotifySocket {
+  int fd = -1;
+  std::string path;
+  explicit NotifySocket(std::string at) : path(std::move(at)) {
+    fd = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address = {};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", path.c_str());
+    if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) fd = -1;
+  }
+  ~NotifySocket() {
+    if (fd >= 0) close(fd);
+  }
+  // Every message that has come, in order.
+  void Take(std::vector<std::string>& messages) {
+    char buffer[1024];
+    ssize_t n;
+    while ((n = recv(fd, buffer, sizeof buffer, MSG_DONTWAIT)) > 0)
+      messages.emplace_back(buffer, n);
+  }
+};
+
+int CountOf(const std::vector<std::string>& messages, const std::string& prefix) {
+  int count = 0;
+  for (const std::string& message : messages) count += message.rfind(prefix, 0) == 0;
+  return count;
+}
+
+TEST(TarnexLogService, ToldSystemdAndServedItsMetricsWhileLogging) {
+  FakeReceiver receiver;
+  ReceiverScript script;
+  script.identification = "PRODUCT,MORWICK;PORT,1,0,38400,8,1,N,X;VERSION,2.10";
+  script.dataRate = 10;
+  ASSERT_TRUE(StartFakeReceiver(receiver, script));
+  LogRun run;
+  NotifySocket systemd(run.dir + "/notify");
+  ASSERT_GE(systemd.fd, 0) << std::strerror(errno);
+  run.environment = {{"NOTIFY_SOCKET", systemd.path}, {"WATCHDOG_USEC", "400000"}};
+  run.Start({"-D", FakeReceiverPath(receiver), "-o", run.dir, "--metrics", "0"});
+  std::vector<std::string> messages;
+  EXPECT_TRUE(WaitUntil(
+      [&] {
+        systemd.Take(messages);
+        return CountOf(messages, "READY=1") == 1 && CountOf(messages, "STATUS=logging MORWICK") &&
+               CountOf(messages, "WATCHDOG=1") >= 3;
+      },
+      10000))
+      << run.Output();
+  std::smatch port;
+  std::string output = run.Output();
+  ASSERT_TRUE(std::regex_search(output, port, std::regex("http://127.0.0.1:([0-9]+)/metrics")))
+      << output;
+  httplib::Client client("127.0.0.1", std::stoi(port[1]));
+  Scrape scrape;
+  EXPECT_TRUE(WaitUntil(
+      [&] {
+        auto response = client.Get("/metrics");
+        if (!response || response->status != 200) return false;
+        scrape = ReadMetrics(response->body);
+        return scrape.samples[R"(tarnex_items_total{stream="nmea"})"] > 0;
+      },
+      5000));
+  EXPECT_EQ(scrape.problem, "");
+  EXPECT_EQ(scrape.samples["tarnex_connected"], 1);
+  EXPECT_EQ(scrape.samples[R"(tarnex_receiver_info{product="MORWICK",firmware="2.10",device=")" +
+                           std::string(FakeReceiverPath(receiver)) + R"(",baud="38400"})"],
+            1);
+  auto other = client.Get("/");
+  ASSERT_TRUE(other);
+  EXPECT_EQ(other->status, 404);
+  EXPECT_EQ(run.Signal(SIGTERM), 0);
+  systemd.Take(messages);
+  EXPECT_EQ(messages.back(), "STOPPING=1");
+}
+
+}  // namespace
