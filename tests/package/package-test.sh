@@ -50,7 +50,10 @@ for _ in $(seq 100); do [ -e "$work/receiver" ] && break; sleep 0.05; done
 /usr/bin/tarnex-log -D "$work/receiver" -o "$work" --for 3s >"$work/log.txt"
 grep -q "connected to MORWICK" "$work/log.txt"
 [ -s "$work/nmea.dmp" ] && [ -s "$work/posn.dmp" ]
-echo "ok: installed, run from /usr/bin, a tarnex-log session logged"
+unit="$work/tarnex-log@dev-ttyUSB0.service"  # the example unit, for one receiver
+cp /usr/share/doc/tarnex/examples/tarnex-log@.service "$unit"
+systemd-analyze verify "$unit" || { echo "FAILED: systemd-analyze verify $unit"; exit 1; }
+echo "ok: installed, run from /usr/bin, a tarnex-log session logged, the unit verified"
 DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq tarnex >/dev/null
 [ ! -e /usr/bin/tarnex ] || { echo "FAILED: /usr/bin/tarnex left behind"; exit 1; }
 echo "ok: removed cleanly"
