@@ -61,6 +61,7 @@ for n in 1 2; do
   "$build/tarnex-log" -D "$scratch/rx$n" -o "$scratch/station$n" --metrics 127.0.0.1:0 \
     >"$scratch/log$n.out" 2>&1 &
   pids+=($!)
+  eval "log$n=$!"
   wait_for 5 metrics_port "$n" >/dev/null || fail "tarnex-log $n serves no metrics"
   targets+="- targets: [\"127.0.0.1:$(metrics_port "$n")\"]
   labels: {station: BASE$n}
@@ -101,4 +102,10 @@ wait_for 15 is 'tarnex_connected{station="BASE1"}' 0.0 || fail "the lost receive
 is 'tarnex_connected{station="BASE2"}' 1.0 || fail "the other station shows disconnected"
 wait_for 10 is 'count(ALERTS{alertname="TarnexReceiverLost",station="BASE1"})' 1.0 ||
   fail "no TarnexReceiverLost alert for the lost station"
+for logger in "$log1" "$log2"; do
+  kill -TERM "$logger"
+  status=0
+  wait "$logger" || status=$?
+  [ "$status" -eq 0 ] || fail "tarnex-log ended with status $status"
+done
 echo "both stations scraped and logging; the lost one shows disconnected, with its alert"
