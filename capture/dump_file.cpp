@@ -247,39 +247,96 @@ void CloseDump(DumpSlot& slot) {
   CloseDumpFile(slot.file);
 }
 
-int WriteDump(const LoggingSwitch& logging, const char* directory, DumpStreamId stream,
-              const uint8_t* bytes, int count, DumpSlot& slot, const DumpClock& now, int split) {
-  unsigned state = logging.state.load();
-  if ((state & 1u) == 0) {
-    CloseDump(slot);
-    return 0;
-  }
-  unsigned period = state >> 1;
+namespace {
+
+// The file for what arrives `now`, open: one of an earlier period, hour or day is closed
+// first, and one that is no longer in its place is made anew. 0 or the error of opening.
+int ReadyDump(const char* directory, DumpStreamId stream, unsigned period, DumpSlot& slot,
+              const DumpClock& now, int split) {
   std::time_t splitStart = split != kNoSplit ? now.wall - now.wall % split : 0;  // UTC
   if (slot.file.handle >= 0 && slot.period != period) CloseDump(slot);           // a new period
   if (slot.file.handle >= 0 && slot.splitStart != splitStart) CloseSplitDump(slot);
   if (slot.file.handle >= 0) CheckInPlace(slot, now);
-  if (slot.file.handle < 0) {
-    int error = OpenDump(directory, stream, period, slot, splitStart, split);
-    if (error != 0) return LoseItem(slot, count, "open", error, now);
-    slot.checkedTick = now.tick;
-    slot.checkedAt = now.wall;
-    slot.syncedTick = now.tick;
-  }
-  const char* verb = "write";
-  int error = WriteItem(slot, bytes, count, verb);
-  if (error != 0) return LoseItem(slot, count, verb, error, now);
-  slot.wholeSize += static_cast<uint64_t>(count);
+  if (slot.file.handle >= 0) return 0;
+  int error = OpenDump(directory, stream, period, slot, splitStart, split);
+  if (error != 0) return error;
+  slot.checkedTick = now.tick;
+  slot.checkedAt = now.wall;
+  slot.syncedTick = now.tick;
+  return 0;
+}
+
+void CountWritten(DumpSlot& slot, unsigned long items, unsigned long long bytes,
+                  const DumpClock& now) {
+  slot.wholeSize += bytes;
   slot.count.fileBytes = slot.wholeSize;
   if (slot.failing) EndSpell(slot);
-  ++slot.uncheckedItems;
-  slot.uncheckedBytes += static_cast<unsigned long long>(count);
-  slot.count.bytes += static_cast<unsigned long long>(count);
+  slot.uncheckedItems += items;
+  slot.uncheckedBytes += bytes;
+  slot.count.bytes += bytes;
   slot.count.lastItemTick = now.tick;
-  ++slot.count.items;
+  slot.count.items += items;
   slot.unsynced = true;
+}
+
+}  // namespace
+
+namespace {
+
+// As WriteDumpItems, in the logging period `state` names; -1 when logging is off.
+int WriteItemsInPeriod(unsigned state, const char* directory, DumpStreamId stream,
+                       const uint8_t* bytes, const uint16_t* lengths, int items, DumpSlot& slot,
+                       const DumpClock& now, int split) {
+  if ((state & 1u) == 0) {
+    CloseDump(slot);
+    return -1;
+  }
+  int total = 0;
+  for (int i = 0; i < items; ++i) total += lengths[i];
+  int error = ReadyDump(directory, stream, state >> 1, slot, now, split);
+  if (error != 0) {
+    for (int i = 0; i < items; ++i) LoseItem(slot, lengths[i], "open", error, now);
+    return 0;
+  }
+  const char* verb = "write";
+  if (items > 1 && WriteItem(slot, bytes, total, verb) == 0) {
+    CountWritten(slot, static_cast<unsigned long>(items), static_cast<unsigned long long>(total),
+                 now);
+    SyncDump(slot, now, false);
+    return items;
+  }
+  // Alone, or after the items together did not fit: one by one, each whole or not at all,
+  // so that every item that still fits is kept and every other is counted as lost.
+  int written = 0;
+  for (int i = 0, at = 0; i < items; at += lengths[i++]) {
+    error = WriteItem(slot, bytes + at, lengths[i], verb);
+    if (error != 0) {
+      LoseItem(slot, lengths[i], verb, error, now);
+      continue;
+    }
+    CountWritten(slot, 1, lengths[i], now);
+    ++written;
+  }
   SyncDump(slot, now, false);
-  return 1;
+  return written;
+}
+
+}  // namespace
+
+int WriteDumpItems(const LoggingSwitch& logging, const char* directory, DumpStreamId stream,
+                   const uint8_t* bytes, const uint16_t* lengths, int items, DumpSlot& slot,
+                   const DumpClock& now, int split) {
+  int written = WriteItemsInPeriod(logging.state.load(), directory, stream, bytes, lengths, items,
+                                   slot, now, split);
+  return written > 0 ? written : 0;
+}
+
+int WriteDump(const LoggingSwitch& logging, const char* directory, DumpStreamId stream,
+              const uint8_t* bytes, int count, DumpSlot& slot, const DumpClock& now, int split) {
+  auto length = static_cast<uint16_t>(count);
+  int written = WriteItemsInPeriod(logging.state.load(), directory, stream, bytes, &length, 1, slot,
+                                   now, split);
+  return written == 1 ? 1 : written < 0 ? 0 : -1;
 }
 
 void SplitDumpName(const char* baseName, std::time_t start, int split, char* out, size_t size) {

@@ -106,6 +106,14 @@ int WriteDump(const LoggingSwitch& logging, const char* directory, DumpStreamId 
               const uint8_t* bytes, int count, DumpSlot& slot, const DumpClock& now,
               int split = kNoSplit);
 
+// Several whole items of one stream that arrived together, contiguous in `bytes`, in one
+// write (one system call for what one read brought). When that write fails they are
+// written one by one, so that each is kept or counted as lost exactly as WriteDump would.
+// The items written.
+int WriteDumpItems(const LoggingSwitch& logging, const char* directory, DumpStreamId stream,
+                   const uint8_t* bytes, const uint16_t* lengths, int items, DumpSlot& slot,
+                   const DumpClock& now, int split = kNoSplit);
+
 // The name of a split file below the dump directory, as described above.
 void SplitDumpName(const char* baseName, std::time_t start, int split, char* out, size_t size);
 

@@ -15,6 +15,11 @@
 namespace {
 
 constexpr int kChunkSize = 256;
+// What one wake-up brings is written with one system call per file: the items of up to
+// this many full reads are gathered first.
+constexpr int kReadsPerBatch = 16;
+constexpr int kStageBytes = kReadsPerBatch * kChunkSize + kMaxFrameLength;
+constexpr int kStageItems = 512;
 constexpr int kLineDownRetryMs = 200;
 constexpr int kSyncWaitMs = 1000;
 
@@ -25,25 +30,55 @@ struct WorkerContext {
   WorkerHooks hooks;
 };
 
+// One stream's items gathered for a single write, each whole, back to back.
+struct StagedItems {
+  uint8_t bytes[kStageBytes];
+  uint16_t lengths[kStageItems];
+  int used = 0;
+  int count = 0;
+};
+
 // The worker's own state, on its stack: a fresh one for every worker.
 struct WorkerLocal {
   uint8_t chunk[kChunkSize];
   Packet packet;
   char sentence[kSentenceBufferSize];
+  StagedItems staged[kDumpStreamCount];
 };
 
 DumpClock Now() {
   return DumpClock{TickCount(), std::time(nullptr)};
 }
 
-// The folder is read only while logging is on: the owner may change it while it is off.
-void Dump(WorkerContext& context, DumpStreamId stream, const uint8_t* bytes, int count) {
+// Writes a stream's gathered items. The folder is read only while logging is on: the
+// owner may change it while it is off.
+void WriteStaged(WorkerContext& context, WorkerLocal& local, int stream) {
+  StagedItems& staged = local.staged[stream];
+  if (staged.count == 0) return;
+  WriteDumpItems(context.capture.logging, context.capture.dumpDirectory.c_str(),
+                 static_cast<DumpStreamId>(stream), staged.bytes, staged.lengths, staged.count,
+                 context.capture.dumpSlots[stream], Now(), context.capture.dumpSplit);
+  staged.used = 0;
+  staged.count = 0;
+}
+
+void WriteAllStaged(WorkerContext& context, WorkerLocal& local) {
+  for (int stream = 0; stream < kDumpStreamCount; ++stream) WriteStaged(context, local, stream);
+}
+
+// An item to log: gathered with the others of this wake-up, to be written together.
+void Dump(WorkerContext& context, WorkerLocal& local, DumpStreamId stream, const uint8_t* bytes,
+          int count) {
   if (!LoggingOn(context.capture.logging)) {
     CloseDump(context.capture.dumpSlots[stream]);
     return;
   }
-  WriteDump(context.capture.logging, context.capture.dumpDirectory.c_str(), stream, bytes, count,
-            context.capture.dumpSlots[stream], Now(), context.capture.dumpSplit);
+  StagedItems& staged = local.staged[stream];
+  if (staged.used + count > kStageBytes || staged.count == kStageItems)
+    WriteStaged(context, local, stream);
+  std::memcpy(staged.bytes + staged.used, bytes, static_cast<size_t>(count));
+  staged.lengths[staged.count++] = static_cast<uint16_t>(count);
+  staged.used += count;
 }
 
 // Hands what is a second old to the disk. True while some is still to go.
@@ -69,7 +104,8 @@ bool RoutePackets(WorkerContext& context, WorkerLocal& local) {
     }
     int stream = DumpStreamForPacketType(packet.type);
     if (stream >= 0) {
-      Dump(context, static_cast<DumpStreamId>(stream), packet.raw, packet.length + kFrameOverhead);
+      Dump(context, local, static_cast<DumpStreamId>(stream), packet.raw,
+           packet.length + kFrameOverhead);
     }
   }
   return true;
@@ -78,7 +114,7 @@ bool RoutePackets(WorkerContext& context, WorkerLocal& local) {
 void LogSentences(WorkerContext& context, WorkerLocal& local) {
   while (PullSentence(context.capture.nmea, local.sentence) == 1) {
     ApplyToSharedFix(context.capture.fix, local.sentence, TickCount());
-    Dump(context, kNmeaStream, reinterpret_cast<const uint8_t*>(local.sentence),
+    Dump(context, local, kNmeaStream, reinterpret_cast<const uint8_t*>(local.sentence),
          static_cast<int>(std::strlen(local.sentence)));
   }
 }
@@ -114,11 +150,26 @@ int WaitForMore(Port& port, bool lineDown, bool syncPending) {
   return PauseUnlessStopped(port.stop, kLineDownRetryMs) ? 0 : -2;
 }
 
+// A read that filled the chunk left more behind: that is read too (reads never wait), up
+// to kReadsPerBatch in all, and then everything it brought is written.
+bool ReadOn(WorkerContext& context, WorkerLocal& local, int count) {
+  bool running = true;
+  for (int reads = 1; running && count == kChunkSize && reads < kReadsPerBatch; ++reads) {
+    count = ReadPort(context.link.port, local.chunk, kChunkSize);
+    if (count <= 0) break;  // a failure is seen by the next wait
+    context.capture.lastByteTick = TickCount();
+    running = RunPass(context, local, count);
+  }
+  WriteAllStaged(context, local);
+  return running;
+}
+
 // Reads until told to stop.
 void ReadUntilStopped(WorkerContext& context, WorkerLocal& local) {
   ReceiveWorker& worker = context.worker;
   Port& port = context.link.port;
   bool running = RunPass(context, local, 0);
+  WriteAllStaged(context, local);
   bool lineDown = false;
   bool syncPending = false;
   while (running && !StopRaised(&worker.stop)) {
@@ -138,6 +189,7 @@ void ReadUntilStopped(WorkerContext& context, WorkerLocal& local) {
       context.capture.lastByteTick = TickCount();
       context.capture.anyByte = true;
       running = RunPass(context, local, count);
+      running = ReadOn(context, local, running ? count : 0) && running;
       syncPending = SyncDumps(context, false);
       continue;
     }

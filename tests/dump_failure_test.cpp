@@ -11,6 +11,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include "capture/dump_file.h"
 #include "tests/file_size_limit.h"
@@ -65,6 +66,43 @@ TEST(DumpFailure, AnItemCutShortIsTakenBackAndTheFileStaysWhole) {
     EXPECT_NE(status.Failures()[1].find(" again; 5 items ("), std::string::npos)
         << status.Failures()[1];
   }
+}
+
+// Items written together (what one read brought) that do not all fit: each that still
+// fits is kept whole, the rest are counted as lost, and the file stays a run of whole items.
+TEST(DumpFailure, ItemsWrittenTogetherThatDoNotAllFitAreKeptOneByOne) {
+  StatusCapture status;
+  ScratchDir scratch;
+  LoggingSwitch logging;
+  SetLogging(logging, 1);
+  DumpSlot slot;
+  DumpClock now{5000, 0};
+  const Bytes item = Frame(0x40, Bytes(41, 0x5A));
+  auto writeTogether = [&](int items) {
+    Bytes joined;
+    std::vector<uint16_t> lengths;
+    for (int i = 0; i < items; ++i) {
+      joined.insert(joined.end(), item.begin(), item.end());
+      lengths.push_back(static_cast<uint16_t>(item.size()));
+    }
+    return WriteDumpItems(logging, scratch.Str().c_str(), kPosnStream, joined.data(),
+                          lengths.data(), items, slot, now);
+  };
+  {
+    FileSizeLimit limit(item.size() * 5 + item.size() / 2);
+    EXPECT_EQ(writeTogether(4), 4);
+    EXPECT_EQ(writeTogether(3), 1) << "room for one more whole item";
+  }
+  EXPECT_EQ(writeTogether(2), 2);
+  CloseDump(slot);
+  std::string file = FileText(scratch / "posn.dmp");
+  EXPECT_EQ(WholeItemsProblem(file, false), "");
+  EXPECT_EQ(file.size(), item.size() * 7);
+  EXPECT_EQ(slot.count.items, 7u);
+  EXPECT_EQ(slot.count.lostItems, 2u);
+  ASSERT_EQ(status.Failures().size(), 2u) << "the spell's start and its end, once each";
+  EXPECT_NE(status.Failures()[1].find(" again; 2 items ("), std::string::npos)
+      << status.Failures()[1];
 }
 
 // A file removed while logging is noticed within a second, said with the items that went
