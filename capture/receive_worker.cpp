@@ -14,11 +14,15 @@
 
 namespace {
 
+// The extractors take what was read 256 bytes at a time: the NMEA ring holds 1023, and a
+// push that does not fit loses its tail. One read takes up to kReadSize at once, so that
+// a burst costs one system call, not one per 256 bytes.
 constexpr int kChunkSize = 256;
+constexpr int kReadSize = 4096;
 // What one wake-up brings is written with one system call per file: the items of up to
 // this many full reads are gathered first.
-constexpr int kReadsPerBatch = 16;
-constexpr int kStageBytes = kReadsPerBatch * kChunkSize + kMaxFrameLength;
+constexpr int kReadsPerBatch = 4;
+constexpr int kStageBytes = kReadsPerBatch * kReadSize + kMaxFrameLength;
 constexpr int kStageItems = 512;
 constexpr int kLineDownRetryMs = 200;
 constexpr int kSyncWaitMs = 1000;
@@ -41,6 +45,7 @@ struct StagedItems {
 // The worker's own state, on its stack: a fresh one for every worker.
 struct WorkerLocal {
   uint8_t chunk[kChunkSize];
+  uint8_t read[kReadSize];
   Packet packet;
   char sentence[kSentenceBufferSize];
   StagedItems staged[kDumpStreamCount];
@@ -121,11 +126,20 @@ void LogSentences(WorkerContext& context, WorkerLocal& local) {
 
 // One pass: the same chunk to both extractors, every packet, then every sentence.
 // false when the worker must end.
-bool RunPass(WorkerContext& context, WorkerLocal& local, int count) {
-  PushReceived(context.link.rx, local.chunk, count);
-  PushNmea(context.capture.nmea, local.chunk, count);
+bool RunPass(WorkerContext& context, WorkerLocal& local, const uint8_t* chunk, int count) {
+  PushReceived(context.link.rx, chunk, count);
+  PushNmea(context.capture.nmea, chunk, count);
   if (!RoutePackets(context, local)) return false;
   LogSentences(context, local);
+  return true;
+}
+
+// What one read brought, to the extractors a chunk at a time.
+bool HandleRead(WorkerContext& context, WorkerLocal& local, int count) {
+  for (int at = 0; at < count; at += kChunkSize) {
+    int chunk = count - at < kChunkSize ? count - at : kChunkSize;
+    if (!RunPass(context, local, local.read + at, chunk)) return false;
+  }
   return true;
 }
 
@@ -150,15 +164,15 @@ int WaitForMore(Port& port, bool lineDown, bool syncPending) {
   return PauseUnlessStopped(port.stop, kLineDownRetryMs) ? 0 : -2;
 }
 
-// A read that filled the chunk left more behind: that is read too (reads never wait), up
+// A read that filled the buffer left more behind: that is read too (reads never wait), up
 // to kReadsPerBatch in all, and then everything it brought is written.
 bool ReadOn(WorkerContext& context, WorkerLocal& local, int count) {
   bool running = true;
-  for (int reads = 1; running && count == kChunkSize && reads < kReadsPerBatch; ++reads) {
-    count = ReadPort(context.link.port, local.chunk, kChunkSize);
+  for (int reads = 1; running && count == kReadSize && reads < kReadsPerBatch; ++reads) {
+    count = ReadPort(context.link.port, local.read, kReadSize);
     if (count <= 0) break;  // a failure is seen by the next wait
     context.capture.lastByteTick = TickCount();
-    running = RunPass(context, local, count);
+    running = HandleRead(context, local, count);
   }
   WriteAllStaged(context, local);
   return running;
@@ -168,7 +182,7 @@ bool ReadOn(WorkerContext& context, WorkerLocal& local, int count) {
 void ReadUntilStopped(WorkerContext& context, WorkerLocal& local) {
   ReceiveWorker& worker = context.worker;
   Port& port = context.link.port;
-  bool running = RunPass(context, local, 0);
+  bool running = RunPass(context, local, local.chunk, 0);
   WriteAllStaged(context, local);
   bool lineDown = false;
   bool syncPending = false;
@@ -183,12 +197,12 @@ void ReadUntilStopped(WorkerContext& context, WorkerLocal& local) {
       syncPending = SyncDumps(context, true);
       continue;
     }
-    int count = ReadPort(port, local.chunk, kChunkSize);
+    int count = ReadPort(port, local.read, kReadSize);
     if (count > 0) {
       lineDown = false;
       context.capture.lastByteTick = TickCount();
       context.capture.anyByte = true;
-      running = RunPass(context, local, count);
+      running = HandleRead(context, local, count);
       running = ReadOn(context, local, running ? count : 0) && running;
       syncPending = SyncDumps(context, false);
       continue;
