@@ -7,6 +7,9 @@ include(GNUInstallDirs)
 set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 
 install(TARGETS tarnex tarnex-sim tarnex-log RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# tarnex-log's metrics module, private to it: found from the program's own folder (a
+# folder below lib/tarnex, as a module needs no ldconfig).
+install(TARGETS tarnex_metrics LIBRARY DESTINATION lib/tarnex/modules)
 install(FILES res/desktop/net.tarnex.Tarnex.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES res/desktop/net.tarnex.Tarnex.metainfo.xml

@@ -30,7 +30,7 @@
 #include "log/free_space.h"
 #include "log/log_options.h"
 #include "log/log_report.h"
-#include "log/metrics_server.h"
+#include "log/metrics_module.h"
 #include "log/metrics_text.h"
 #include "log/port_check.h"
 #include "log/service_notify.h"
@@ -191,8 +191,9 @@ struct Logger {
   FreeSpaceWatch freeSpace;
   uint32_t freeCheckedTick = 0;
   ServiceNotify notify;
-  MetricsServer metrics;
-  bool serving = false;  // --metrics: the server runs
+  const MetricsServerApi* metricsApi = nullptr;
+  MetricsServer* metrics = nullptr;  // --metrics: the server, while it runs
+  bool serving = false;
   uint32_t metricsTick = 0;
 };
 
@@ -449,7 +450,7 @@ void PublishState(Logger& logger, const LogView& view) {
   logger.metricsTick = TickCount();
   static char text[kMetricsTextSize];  // the main thread's alone
   int length = MetricsText(CurrentMetrics(logger, view), text, sizeof text);
-  if (length >= 0) PublishMetrics(logger.metrics, text, length);
+  if (length >= 0) logger.metricsApi->publish(logger.metrics, text, length);
 }
 
 // The watchdog is kept alive while the worker is: waiting for the receiver, or busy with
@@ -537,9 +538,14 @@ void TakeLosses(const Capture& capture, StreamLoss losses[kDumpStreamCount]) {
 
 bool StartMetrics(Logger& logger) {
   const LogOptions& options = logger.options;
-  char error[300];
-  if (!StartMetricsServer(logger.metrics, options.metricsHost, options.metricsPort, error,
-                          sizeof error)) {
+  char error[600];
+  int port = 0;
+  logger.metricsApi = LoadMetricsModule(error, sizeof error);
+  if (logger.metricsApi != nullptr) {
+    logger.metrics = logger.metricsApi->start(options.metricsHost, options.metricsPort, &port,
+                                              error, sizeof error);
+  }
+  if (logger.metrics == nullptr) {
     std::fprintf(stderr, "tarnex-log: %s\n", error);
     return false;
   }
@@ -548,7 +554,7 @@ bool StartMetrics(Logger& logger) {
   bool six = std::strchr(host, ':') != nullptr;
   char text[200];
   std::snprintf(text, sizeof text, "serving metrics at http://%s%s%s:%d/metrics", six ? "[" : "",
-                host, six ? "]" : "", logger.metrics.port);
+                host, six ? "]" : "", port);
   PrintEvent(logger.output, text, false);
   return true;
 }
@@ -624,7 +630,7 @@ int main(int argc, char** argv) {
   StartServiceNotify(logger->notify, TickCount());
   Run(*logger);
   NotifyStopping(logger->notify);
-  StopMetricsServer(logger->metrics);
+  if (logger->metrics != nullptr) logger->metricsApi->stop(logger->metrics);
   EndConnection(connection);  // the worker finishes its item and closes the files
   if (logger->recorder) {
     AttachRecorder(connection, nullptr);

@@ -10,6 +10,9 @@
 #include <cstring>
 #include <deque>
 #include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
 
 namespace {
 
@@ -67,58 +70,64 @@ class OneAtATime : public httplib::TaskQueue {
 
 }  // namespace
 
-struct MetricsServerState {
+struct MetricsServer {
   httplib::Server http;
+  std::thread thread;
+  std::mutex lock;
+  std::string text;  // what a scrape gets; its capacity is kept between publications
 };
 
-MetricsServer::MetricsServer() = default;
+namespace {
 
-MetricsServer::~MetricsServer() {
-  StopMetricsServer(*this);
+void StopServer(MetricsServer* server) {
+  server->http.stop();
+  if (server->thread.joinable()) server->thread.join();
+  delete server;
 }
 
-bool StartMetricsServer(MetricsServer& server, const char* host, int port, char* error,
-                        int errorSize) {
-  server.state = std::make_unique<MetricsServerState>();
-  httplib::Server& http = server.state->http;
+MetricsServer* StartServer(const char* host, int port, int* boundPort, char* error,
+                           int errorSize) {
+  auto* server = new MetricsServer;
+  httplib::Server& http = server->http;
   http.new_task_queue = [] { return new OneAtATime; };
   http.set_payload_max_length(1024);
   http.set_read_timeout(kClientTimeoutS, 0);
   http.set_write_timeout(kClientTimeoutS, 0);
   http.set_keep_alive_timeout(kClientTimeoutS);
-  http.Get("/metrics", [&server](const httplib::Request&, httplib::Response& response) {
+  http.Get("/metrics", [server](const httplib::Request&, httplib::Response& response) {
     std::string body;
     {
-      std::lock_guard<std::mutex> hold(server.lock);
-      body = server.text;
+      std::lock_guard<std::mutex> hold(server->lock);
+      body = server->text;
     }
     response.set_content(std::move(body), "text/plain; version=0.0.4; charset=utf-8");
   });
   errno = 0;
   int bound = port == 0 ? http.bind_to_any_port(host) : (http.bind_to_port(host, port) ? port : -1);
   if (bound <= 0) {
-    std::snprintf(error, static_cast<size_t>(errorSize), "cannot serve metrics on %s:%d: %s", host,
-                  port,
+    std::snprintf(error, static_cast<size_t>(errorSize), "cannot serve metrics on %s:%d: %s",
+                  host, port,
                   errno != 0 ? std::strerror(errno) : "the address is not one of this machine's");
-    server.state.reset();
-    return false;
+    delete server;
+    return nullptr;
   }
-  server.port = bound;
-  server.thread = std::thread([&http] { http.listen_after_bind(); });
+  *boundPort = bound;
+  server->thread = std::thread([&http] { http.listen_after_bind(); });
   // A stop before the loop runs would not reach it: the loop is let start first.
   for (int waited = 0; !http.is_running() && waited < 2000; ++waited)
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  return true;
+  return server;
 }
 
-void PublishMetrics(MetricsServer& server, const char* text, int length) {
-  std::lock_guard<std::mutex> hold(server.lock);
-  server.text.assign(text, static_cast<size_t>(length));
+void Publish(MetricsServer* server, const char* text, int length) {
+  std::lock_guard<std::mutex> hold(server->lock);
+  server->text.assign(text, static_cast<size_t>(length));
 }
 
-void StopMetricsServer(MetricsServer& server) {
-  if (!server.state) return;
-  server.state->http.stop();
-  if (server.thread.joinable()) server.thread.join();
-  server.state.reset();
+const MetricsServerApi kApi = {StartServer, Publish, StopServer};
+
+}  // namespace
+
+extern "C" const MetricsServerApi* TarnexMetricsServerApi() {
+  return &kApi;
 }

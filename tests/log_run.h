@@ -31,6 +31,7 @@ struct LogRun {
   int standardOutput = -1;          // else the output file
   rlim_t fileSizeLimit = 0;         // 0: none
   std::vector<std::pair<std::string, std::string>> environment;  // set for it alone
+  std::string program = Program("TARNEX_LOG_PATH", TARNEX_LOG_PATH);
 
   ~LogRun() {
     if (pid > 0) Signal(SIGKILL);
@@ -45,7 +46,6 @@ struct LogRun {
       if (fileSizeLimit > 0 && setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(126);
       for (const auto& [name, value] : environment) setenv(name.c_str(), value.c_str(), 1);
       if (chdir(dir.c_str()) != 0) _exit(126);  // what it writes by default lands here too
-      std::string program = Program("TARNEX_LOG_PATH", TARNEX_LOG_PATH);
       std::vector<char*> argv = {const_cast<char*>(program.c_str())};
       for (std::string& arg : args) argv.push_back(arg.data());
       argv.push_back(nullptr);

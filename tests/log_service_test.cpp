@@ -9,6 +9,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <map>
 #include <regex>
 #include <string>
@@ -240,6 +241,18 @@ TEST(TarnexLogService, ToldSystemdAndServedItsMetricsWhileLogging) {
   EXPECT_EQ(run.Signal(SIGTERM), 0);
   systemd.Take(messages);
   EXPECT_EQ(messages.back(), "STOPPING=1");
+}
+
+// A copy of the program without its metrics module beside it, as after a broken install.
+TEST(TarnexLogService, AMissingMetricsModuleIsSaidAndTheStartRefused) {
+  LogRun run;
+  std::string copy = run.dir + "/tarnex-log";
+  std::filesystem::copy_file(run.program, copy);
+  run.program = copy;
+  run.Start({"-D", "/dev/null", "-o", run.dir, "--metrics", "0"});
+  EXPECT_EQ(run.Wait(), 1);
+  EXPECT_TRUE(run.Said("cannot serve metrics: ")) << run.Output();
+  EXPECT_TRUE(run.Said("(reinstall tarnex to bring back libtarnex-metrics.so)")) << run.Output();
 }
 
 }  // namespace

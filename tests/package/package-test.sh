@@ -47,8 +47,9 @@ done
 /usr/bin/tarnex-sim --link "$work/receiver" --rate 5 >/dev/null &
 sim=$!
 for _ in $(seq 100); do [ -e "$work/receiver" ] && break; sleep 0.05; done
-/usr/bin/tarnex-log -D "$work/receiver" -o "$work" --for 3s >"$work/log.txt"
+/usr/bin/tarnex-log -D "$work/receiver" -o "$work" --for 3s --metrics 0 >"$work/log.txt"
 grep -q "connected to MORWICK" "$work/log.txt"
+grep -q "serving metrics at http://127.0.0.1:" "$work/log.txt"  # its module found
 [ -s "$work/nmea.dmp" ] && [ -s "$work/posn.dmp" ]
 unit="$work/tarnex-log@dev-ttyUSB0.service"  # the example unit, for one receiver
 cp /usr/share/doc/tarnex/examples/tarnex-log@.service "$unit"
