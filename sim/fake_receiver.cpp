@@ -217,6 +217,7 @@ void SendDataLocked(FakeReceiver& receiver) {
   AppendDataBurst(receiver.model, receiver.dataSecond++, receiver.script.garbage, receiver.random,
                   burst);
   WriteAllLocked(receiver, burst.data(), static_cast<int>(burst.size()));
+  ++receiver.burstsSent;
   auto period = std::chrono::duration<double>(1.0 / receiver.script.dataRate);
   receiver.nextDataAt += std::chrono::duration_cast<SimClock::duration>(period);
   if (receiver.nextDataAt < SimClock::now()) receiver.nextDataAt = SimClock::now();
@@ -386,6 +387,12 @@ std::vector<SeenPacket> ReceivedPackets(FakeReceiver& receiver) {
 int EnqCount(FakeReceiver& receiver) {
   std::lock_guard<std::mutex> hold(receiver.lock);
   return receiver.enqCount;
+}
+
+unsigned long StopSendingData(FakeReceiver& receiver) {
+  std::lock_guard<std::mutex> hold(receiver.lock);
+  receiver.script.dataRate = 0;
+  return receiver.burstsSent;
 }
 
 bool HadContact(FakeReceiver& receiver) {

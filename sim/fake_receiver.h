@@ -82,6 +82,7 @@ struct FakeReceiver {
   SimClock::time_point hungUpSince;
   SimClock::time_point nextDataAt;
   uint32_t dataSecond = 0;
+  unsigned long burstsSent = 0;
   std::mt19937 random{1994};
   bool unaskedPending = false;
   SimClock::time_point unaskedAt;
@@ -121,6 +122,10 @@ std::vector<uint8_t> ReceivedBytes(FakeReceiver& receiver);
 std::vector<SeenPacket> ReceivedPackets(FakeReceiver& receiver);
 int EnqCount(FakeReceiver& receiver);
 bool HadContact(FakeReceiver& receiver);  // the program has sent something
+
+// Sends no more data bursts (a benchmark's end: what was sent can then all be read) and
+// says how many went out.
+unsigned long StopSendingData(FakeReceiver& receiver);
 void ClearReceived(FakeReceiver& receiver);
 
 // A copy of the menu model's state.

@@ -24,6 +24,12 @@ void OnSignal(int) {
   stopSignal = 1;
 }
 
+volatile sig_atomic_t dataStopSignal = 0;  // SIGUSR1: no more data, and say what went
+
+void OnDataStopSignal(int) {
+  dataStopSignal = 1;
+}
+
 struct SimOptions {
   std::string product = "MORWICK";
   std::string port = "0";
@@ -48,7 +54,8 @@ const char* const kUsage =
     "usage: tarnex-sim [options]\n"
     "Plays a GPS receiver of the Morwick family on a pseudo-terminal and prints the path\n"
     "of the device to open: tarnex -D PATH. Ends on SIGINT or SIGTERM, or when the panel\n"
-    "has closed the device for good.\n"
+    "has closed the device for good. SIGUSR1 stops the data bursts and prints how many\n"
+    "were sent.\n"
     "  --link PATH       also make a symbolic link to the device at PATH\n"
     "  --tcp PORT        serve the receiver on 127.0.0.1:PORT instead of a pty\n"
     "  --product NAME    MORWICK (default), VELTARIS (two-line capable) or QZ77 (polled\n"
@@ -232,9 +239,17 @@ int main(int argc, char** argv) {
   action.sa_handler = OnSignal;
   sigaction(SIGINT, &action, nullptr);
   sigaction(SIGTERM, &action, nullptr);
+  struct sigaction dataStop = {};
+  dataStop.sa_handler = OnDataStopSignal;
+  sigaction(SIGUSR1, &dataStop, nullptr);
   auto unplugAt = std::chrono::steady_clock::time_point::max();
   while (!stopSignal && !receiver->peerGone) {
     poll(nullptr, 0, 200);
+    if (dataStopSignal) {
+      dataStopSignal = 0;
+      std::printf("sent %lu data bursts\n", StopSendingData(*receiver));
+      std::fflush(stdout);
+    }
     if (options.unplugAfter <= 0) continue;
     if (unplugAt == std::chrono::steady_clock::time_point::max() && HadContact(*receiver)) {
       unplugAt = std::chrono::steady_clock::now() +
