@@ -1,0 +1,68 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: BSD-2-Clause
+# The Windows installer as a user meets it, under Wine in a prefix of its own: msiexec
+# installs it silently; every file of the zip is in Program Files\Tarnex, the Start menu
+# has its shortcut and Apps & features its entry; the installed tarnex.exe, with only the
+# DLLs the installer brought, identifies the simulated receiver and polls it; a newer
+# version replaces it in place; the uninstall leaves nothing behind.
+#   installer-test.sh SIM BUILD_DIR SOURCE_DIR VERSION
+set -euo pipefail
+sim=$1 build=$2 source=$3 version=$4
+msi="$build/Tarnex-$version-x64.msi"
+stage="Tarnex-$version-windows-x64"
+[ -f "$msi" ] || { echo "FAILED: no $msi: make it with ./run windows"; exit 1; }
+if [ -z "${DISPLAY:-}" ]; then
+  echo "no X display: run under xvfb-run (./run test does)"
+  exit 77
+fi
+
+scratch=$(mktemp -d "${TMPDIR:-/tmp}/tarnex-installer-XXXXXX")
+# The prefix's name is the one panel-smoke.sh runs the panel in, below the folder given.
+export WINEPREFIX="$scratch/wine-smoke" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+unset WINEPATH  # the installed program must find its DLLs where the installer put them
+finish() {
+  wineserver -k 2>/dev/null || true
+  rm -rf "$scratch"
+}
+trap finish EXIT
+fail() {
+  echo "FAILED: $*"
+  exit 1
+}
+wineboot --init >/dev/null 2>&1 || true
+installed="$WINEPREFIX/drive_c/Program Files/Tarnex"
+uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
+
+# The entries in Apps & features that name Tarnex, as "name version" lines.
+entries() {
+  wine reg query "$uninstall_key" /s 2>/dev/null | tr -d '\r' |
+    awk '$1 == "DisplayName" {name = $3} $1 == "DisplayVersion" && name == "Tarnex" {print name, $3; name = ""}'
+}
+
+wine msiexec /i "$msi" /qn || fail "msiexec /i $msi"
+(cd "$build/$stage" && find . -type f) | while read -r file; do
+  [ -f "$installed/$file" ] || fail "$file of the zip is not installed"
+done
+shortcut=$(find "$WINEPREFIX/drive_c" -name Tarnex.lnk | head -1)
+[ -n "$shortcut" ] || fail "no Start menu shortcut"
+[ "$(entries)" = "Tarnex $version" ] || fail "Apps & features: $(entries)"
+echo "ok: installed, every file of the zip in Program Files\\Tarnex, the shortcut, the entry"
+
+"$source/tests/wine/panel-smoke.sh" wine "$sim" 'C:\Program Files\Tarnex\tarnex.exe' "$scratch" ||
+  fail "the installed tarnex.exe"
+
+# A newer version of the same files replaces this one in place.
+newer="${version%.*}.$((${version##*.} + 1))"
+(cd "$build" && wixl -a x64 -D Version="$newer" -D SourceDir="$stage" -D IconFile=tarnex.ico \
+  -o "$scratch/newer.msi" "$source/res/windows/tarnex.wxs") || fail "wixl for $newer"
+wine msiexec /i "$scratch/newer.msi" /qn || fail "msiexec /i newer.msi"
+[ "$(entries)" = "Tarnex $newer" ] || fail "after the upgrade Apps & features has: $(entries)"
+[ -f "$installed/tarnex.exe" ] || fail "tarnex.exe gone after the upgrade"
+echo "ok: $newer replaced $version: one entry, the files in place"
+
+wine msiexec /x "$scratch/newer.msi" /qn || fail "msiexec /x"
+[ ! -e "$installed" ] || fail "Program Files\\Tarnex left behind: $(ls -R "$installed")"
+[ -z "$(find "$WINEPREFIX/drive_c" -name Tarnex.lnk)" ] || fail "the shortcut left behind"
+[ -z "$(entries)" ] || fail "Apps & features still has: $(entries)"
+if wine reg query 'HKLM\Software\Tarnex' >/dev/null 2>&1; then fail "HKLM\\Software\\Tarnex left behind"; fi
+echo "ok: uninstalled, nothing left behind"
