@@ -32,8 +32,8 @@ const MetricsServerApi* LoadMetricsModule(char* error, int errorSize) {
       if (why.empty() || access(place.c_str(), F_OK) == 0) why = reason != nullptr ? reason : "?";
       continue;
     }
-    auto api = reinterpret_cast<const MetricsServerApi* (*)()>(
-        dlsym(module, "TarnexMetricsServerApi"));
+    auto api =
+        reinterpret_cast<const MetricsServerApi* (*)()>(dlsym(module, "TarnexMetricsServerApi"));
     if (api != nullptr) return api();
     why = place + " is not Tarnex's metrics module";
     dlclose(module);

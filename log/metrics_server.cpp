@@ -85,8 +85,7 @@ void StopServer(MetricsServer* server) {
   delete server;
 }
 
-MetricsServer* StartServer(const char* host, int port, int* boundPort, char* error,
-                           int errorSize) {
+MetricsServer* StartServer(const char* host, int port, int* boundPort, char* error, int errorSize) {
   auto* server = new MetricsServer;
   httplib::Server& http = server->http;
   http.new_task_queue = [] { return new OneAtATime; };
@@ -105,8 +104,8 @@ MetricsServer* StartServer(const char* host, int port, int* boundPort, char* err
   errno = 0;
   int bound = port == 0 ? http.bind_to_any_port(host) : (http.bind_to_port(host, port) ? port : -1);
   if (bound <= 0) {
-    std::snprintf(error, static_cast<size_t>(errorSize), "cannot serve metrics on %s:%d: %s",
-                  host, port,
+    std::snprintf(error, static_cast<size_t>(errorSize), "cannot serve metrics on %s:%d: %s", host,
+                  port,
                   errno != 0 ? std::strerror(errno) : "the address is not one of this machine's");
     delete server;
     return nullptr;

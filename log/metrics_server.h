@@ -17,8 +17,7 @@ struct MetricsServer;  // inside the module
 struct MetricsServerApi {
   // Binds host:port (0: any free port; `boundPort` tells which) and starts serving. Null
   // with `error` holding the reason (in use, no such address).
-  MetricsServer* (*start)(const char* host, int port, int* boundPort, char* error,
-                          int errorSize);
+  MetricsServer* (*start)(const char* host, int port, int* boundPort, char* error, int errorSize);
   void (*publish)(MetricsServer* server, const char* text, int length);
   // Stops accepting, finishes the request in hand, joins the thread and frees the server.
   void (*stop)(MetricsServer* server);
