@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <new>
 
+#include "base/windows_error_text.h"
 #include "base/status_message.h"
 #include "base/trace.h"
 #include "port/port_backend.h"
@@ -36,24 +37,9 @@ HANDLE PortHandle(const Port& port) {
   return State(port).handle;
 }
 
-// The system's own words for an error, without the line end and full stop it adds.
-void SystemText(DWORD error, char* out, int size) {
-  DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                                error, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), out,
-                                static_cast<DWORD>(size), nullptr);
-  if (length == 0) {
-    std::snprintf(out, static_cast<size_t>(size), "Error %lu", static_cast<unsigned long>(error));
-    return;
-  }
-  while (length > 0 && (out[length - 1] == '\r' || out[length - 1] == '\n' ||
-                        out[length - 1] == ' ' || out[length - 1] == '.')) {
-    out[--length] = '\0';
-  }
-}
-
 void ShowOpenFailure(DWORD error, const char* path) {
   char reason[kMessageSize];
-  SystemText(error, reason, sizeof reason);
+  WindowsErrorText(error, reason, sizeof reason);
   char text[400];
   std::snprintf(text, sizeof text, "%s: %s", reason, path);
   Trace("CreateFileA %s failed: %lu", path, static_cast<unsigned long>(error));

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <mutex>
 
+#include "base/windows_error_text.h"
 #include "base/tick.h"
 #include "base/trace.h"
 #include "port/socket.h"
@@ -34,17 +35,6 @@ bool StartWinsock() {
     started = WSAStartup(MAKEWORD(2, 2), &data) == 0;
   });
   return started;
-}
-
-void SystemText(int error, char* out, int size) {
-  DWORD length =
-      FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                     static_cast<DWORD>(error), 0, out, static_cast<DWORD>(size), nullptr);
-  while (length > 0 && (out[length - 1] == '\n' || out[length - 1] == '\r' ||
-                        out[length - 1] == ' ' || out[length - 1] == '.')) {
-    out[--length] = '\0';
-  }
-  if (length == 0) std::snprintf(out, static_cast<size_t>(size), "Network error %d", error);
 }
 
 // Waits for the socket's event, the stop signal or the time: WAIT_OBJECT_0, WAIT_OBJECT_0
@@ -105,7 +95,7 @@ void KeepAlive(SOCKET s) {
 int ConnectSocket(TcpSocket& socket, const StopSignal* stop, const char* host, const char* service,
                   int timeoutMs, char* failure, int failureSize) {
   if (!StartWinsock()) {
-    SystemText(WSAGetLastError(), failure, failureSize);
+    WindowsErrorText(WSAGetLastError(), failure, failureSize);
     return -1;
   }
   ADDRINFOA hints = {};
@@ -116,14 +106,14 @@ int ConnectSocket(TcpSocket& socket, const StopSignal* stop, const char* host, c
   int looked = getaddrinfo(host, service, &hints, &addresses);
   if (looked != 0) {
     char reason[128];
-    SystemText(looked, reason, sizeof reason);
+    WindowsErrorText(looked, reason, sizeof reason);
     std::snprintf(failure, static_cast<size_t>(failureSize), "Host not found (%s)", reason);
     return -1;
   }
   HANDLE event = WSACreateEvent();
   if (event == WSA_INVALID_EVENT) {
     freeaddrinfo(addresses);
-    SystemText(WSAGetLastError(), failure, failureSize);
+    WindowsErrorText(WSAGetLastError(), failure, failureSize);
     return -1;
   }
   socket.event = reinterpret_cast<std::intptr_t>(event);
@@ -136,7 +126,7 @@ int ConnectSocket(TcpSocket& socket, const StopSignal* stop, const char* host, c
   }
   freeaddrinfo(addresses);
   if (error != 0) {
-    SystemText(error, failure, failureSize);
+    WindowsErrorText(error, failure, failureSize);
     CloseSocket(socket);
     return -1;
   }
