@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: BSD-2-Clause
 #include "log/free_space.h"
 
+#include <filesystem>
+
 int NoteFreeSpace(FreeSpaceWatch& watch, long long freeBytes) {
   watch.freeBytes = freeBytes;
   if (watch.minFree == 0 || freeBytes < 0) return kFreeSpaceSame;
@@ -14,4 +16,10 @@ int NoteFreeSpace(FreeSpaceWatch& watch, long long freeBytes) {
     return kFreeSpaceRecovered;
   }
   return kFreeSpaceSame;
+}
+
+long long FolderFreeBytes(const char* folder, std::error_code& error) {
+  std::filesystem::space_info space =
+      std::filesystem::space(std::filesystem::path(folder[0] != '\0' ? folder : "."), error);
+  return error ? -1 : static_cast<long long>(space.available);
 }

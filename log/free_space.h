@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <system_error>
 
 // --min-free: a watch on the free space of the dump folder's file system. It only warns;
 // nothing is deleted for it.
@@ -10,7 +11,7 @@ struct FreeSpaceWatch {
   unsigned long long minFree = 0;  // 0: no warning, the free space is only measured
   long long freeBytes = -1;        // last measured; -1: not yet, or it could not be told
   bool low = false;
-  int lastError = 0;  // the last failure said, so that it is not said again each time
+  std::error_code lastError;  // the last failure said, so that it is not said again each time
 };
 
 enum FreeSpaceNews { kFreeSpaceSame, kFreeSpaceLow, kFreeSpaceRecovered };
@@ -21,4 +22,4 @@ int NoteFreeSpace(FreeSpaceWatch& watch, long long freeBytes);
 
 // The bytes an unprivileged writer may still use on the file system of `folder` ("": the
 // current one); -1 with `error` set when it cannot be told.
-long long FolderFreeBytes(const char* folder, int& error);
+long long FolderFreeBytes(const char* folder, std::error_code& error);

@@ -1,14 +1,9 @@
 // SPDX-License-Identifier: BSD-2-Clause
 // tarnex-log: unattended logging without a window. The connection module does the
 // connecting, the link watch and the reconnects; this program owns it from its main
-// thread, shows what happens and stops cleanly on SIGINT, SIGTERM or the end of --for.
+// thread, shows what happens and stops cleanly on SIGINT, SIGTERM (Ctrl+C or the
+// console's close on Windows) or the end of --for.
 // A closed terminal (SIGHUP) or a closed output (SIGPIPE) ends only the output.
-
-#include <errno.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/ioctl.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <cstdio>
@@ -17,6 +12,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "base/status_message.h"
@@ -30,6 +26,7 @@
 #include "log/free_space.h"
 #include "log/log_options.h"
 #include "log/log_report.h"
+#include "log/log_system.h"
 #include "log/metrics_module.h"
 #include "log/metrics_text.h"
 #include "log/port_check.h"
@@ -49,16 +46,15 @@ constexpr uint32_t kMetricsEveryMs = 1000;  // a scrape sees the logger as it wa
 constexpr int kMetricsTextSize = 8192;
 constexpr int kExitItemsLost = 3;
 
-// Set by the signal handlers; the wake signal's descriptor lets them end the main wait.
-std::atomic<bool> stopRequested{false};  // lock-free: safe in a handler, on any thread
-int wakeFd = -1;
+// Set by the stop requests (signals, a console's Ctrl+C); the wake signal ends the main
+// wait. Both lock-free: safe in a signal handler, and on the thread Windows calls from.
+std::atomic<bool> stopRequested{false};
+std::atomic<WakeSignal*> stopWake{nullptr};
 
-void OnStopSignal(int) {
+void OnStopRequest() {
   stopRequested = true;
-  uint64_t one = 1;
-  if (wakeFd >= 0 && write(wakeFd, &one, sizeof one) < 0) {
-    // nothing to do in a handler: the main wait ends within its next time-out anyway
-  }
+  WakeSignal* wake = stopWake.load();
+  if (wake != nullptr) RaiseWakeSignal(*wake);
 }
 
 // News from the worker's thread, handed to the main thread.
@@ -133,13 +129,6 @@ void EndStatusLine(Output& output) {
   if (!output.terminal || output.quiet || output.closed) return;
   std::fputs("\r\033[K", stdout);
   NoteOutputResult(output);
-}
-
-// The terminal's width, for the live line; 80 when it cannot be told.
-int TerminalColumns() {
-  struct winsize size = {};
-  if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) != 0 || size.ws_col == 0) return 80;
-  return size.ws_col;
 }
 
 void ShowStatusLine(Output& output, const std::string& line) {
@@ -387,12 +376,12 @@ void WatchFreeSpace(Logger& logger, bool now) {
   logger.freeCheckedTick = TickCount();
   FreeSpaceWatch& watch = logger.freeSpace;
   const char* folder = logger.options.directory[0] != '\0' ? logger.options.directory : ".";
-  int error = 0;
+  std::error_code error;
   long long free = FolderFreeBytes(logger.options.directory, error);
   char text[kLogPathSize + 200];
-  if (error != 0 && error != watch.lastError) {
+  if (error && error != watch.lastError) {
     std::snprintf(text, sizeof text, "cannot tell the free space of %s: %s", folder,
-                  std::strerror(error));
+                  error.message().c_str());
     PrintEvent(logger.output, text, true);
   }
   watch.lastError = error;
@@ -478,8 +467,7 @@ void Run(Logger& logger) {
     ShowStatusLine(logger.output, line);
     PublishState(logger, view);
     FeedWatchdog(logger);
-    struct pollfd entry = {static_cast<int>(logger.owner.wake.handle), POLLIN, 0};
-    if (poll(&entry, 1, NextWakeMs(logger, end)) < 0 && errno != EINTR) break;
+    if (!WaitForWake(logger.owner.wake, NextWakeMs(logger, end))) break;
     HandleNews(logger);
     WatchSilence(logger);
     PruneOldFiles(logger, false);
@@ -497,10 +485,6 @@ void Run(Logger& logger) {
 void PrintCheckLine(void*, const char* line) {
   std::printf("%s\n", line);
   std::fflush(stdout);
-}
-
-bool DirectoryWritable(const char* directory) {
-  return access(directory[0] != '\0' ? directory : ".", W_OK | X_OK) == 0;
 }
 
 // An earlier recording of the same name is kept under its dated name, as dump files are.
@@ -559,12 +543,6 @@ bool StartMetrics(Logger& logger) {
   return true;
 }
 
-void IgnoreSignal(int signal) {
-  struct sigaction ignore = {};
-  ignore.sa_handler = SIG_IGN;
-  sigaction(signal, &ignore, nullptr);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -584,10 +562,11 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (options.check) return CheckPort(options.device, PrintCheckLine, nullptr) == 0 ? 0 : 1;
-  if (!DirectoryWritable(options.directory)) {
+  int folderError = 0;
+  if (!FolderWritable(options.directory, folderError)) {
     std::fprintf(stderr, "tarnex-log: cannot write the dump files in %s: %s\n",
                  options.directory[0] != '\0' ? options.directory : "the current directory",
-                 std::strerror(errno));
+                 std::strerror(folderError));
     return 1;
   }
   FolderLock folderLock;
@@ -599,19 +578,15 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "tarnex-log: %s\n", text);
     return 1;
   }
-  logger->output.terminal = isatty(STDOUT_FILENO) == 1;
+  logger->output.terminal = OutputIsTerminal();
   logger->output.quiet = options.quiet;
   if (!OpenWakeSignal(logger->owner.wake)) {
-    std::fprintf(stderr, "tarnex-log: eventfd failed: %s\n", std::strerror(errno));
+    std::fprintf(stderr, "tarnex-log: cannot make the main loop's wake signal: %s\n",
+                 std::strerror(errno));
     return 1;
   }
-  wakeFd = static_cast<int>(logger->owner.wake.handle);
-  struct sigaction action = {};
-  action.sa_handler = OnStopSignal;
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
-  IgnoreSignal(SIGHUP);   // a closed ssh session or terminal: logging goes on
-  IgnoreSignal(SIGPIPE);  // a closed output: the writes fail, and only the output ends
+  stopWake = &logger->owner.wake;
+  CatchStopRequests(OnStopRequest);
   PrepareDumpWrites();
   SetStatusSink(StatusToOutput, &logger->output);
   Connection& connection = logger->connection;
@@ -655,7 +630,8 @@ int main(int argc, char** argv) {
   if (!whole && logger->exitCode == 0) logger->exitCode = kExitItemsLost;
   if (logger->exitCode == 0 || !whole) PrintEvent(logger->output, last, !whole);
   UnlockFolder(folderLock);
-  wakeFd = -1;
+  stopWake = nullptr;
+  StopRequestsHandled();
   CloseWakeSignal(logger->owner.wake);
   return logger->exitCode;
 }

@@ -1,10 +1,7 @@
 // SPDX-License-Identifier: BSD-2-Clause
 #include "log/service_notify.h"
 
-#include <systemd/sd-daemon.h>
-
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -12,17 +9,16 @@ constexpr uint32_t kHungWorkerLookMs = 250;
 }  // namespace
 
 void StartServiceNotify(ServiceNotify& notify, uint32_t now) {
-  notify.enabled = std::getenv("NOTIFY_SOCKET") != nullptr;
-  uint64_t watchdogUs = 0;
-  if (notify.enabled && sd_watchdog_enabled(0, &watchdogUs) > 0 && watchdogUs >= 2000)
-    notify.watchdogMs = static_cast<uint32_t>(watchdogUs / 1000);
+  notify.enabled = ServiceManagerListens();
+  uint64_t watchdogUs = notify.enabled ? ServiceWatchdogUs() : 0;
+  if (watchdogUs >= 2000) notify.watchdogMs = static_cast<uint32_t>(watchdogUs / 1000);
   notify.watchdogDue = now;
 }
 
 void NotifyReady(ServiceNotify& notify) {
   if (!notify.enabled || notify.ready) return;
   notify.ready = true;
-  sd_notify(0, "READY=1");
+  SendServiceNotice("READY=1");
 }
 
 void NotifyStatus(ServiceNotify& notify, const char* line) {
@@ -30,11 +26,11 @@ void NotifyStatus(ServiceNotify& notify, const char* line) {
   std::snprintf(notify.status, sizeof notify.status, "%s", line);
   char message[sizeof notify.status + 8];
   std::snprintf(message, sizeof message, "STATUS=%s", notify.status);
-  sd_notify(0, message);
+  SendServiceNotice(message);
 }
 
 void NotifyStopping(ServiceNotify& notify) {
-  if (notify.enabled) sd_notify(0, "STOPPING=1");
+  if (notify.enabled) SendServiceNotice("STOPPING=1");
 }
 
 int MsUntilWatchdog(const ServiceNotify& notify, uint32_t now) {
@@ -50,7 +46,7 @@ void KeepWatchdog(ServiceNotify& notify, uint32_t now, bool workerResponsive) {
     return;
   }
   notify.watchdogDue = now + notify.watchdogMs / 2;
-  sd_notify(0, "WATCHDOG=1");
+  SendServiceNotice("WATCHDOG=1");
 }
 
 bool WorkerResponsive(bool busy, uint32_t busySince, uint32_t now, uint32_t limitMs) {

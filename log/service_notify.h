@@ -5,7 +5,7 @@
 
 // Telling systemd how the service is (Type=notify): READY once logging runs, a one-line
 // STATUS, and the watchdog's ping while the logger works. Without systemd (no
-// NOTIFY_SOCKET) every call does nothing.
+// NOTIFY_SOCKET), and on Windows, every call does nothing.
 
 struct ServiceNotify {
   bool enabled = false;      // NOTIFY_SOCKET is set
@@ -35,3 +35,9 @@ void KeepWatchdog(ServiceNotify& notify, uint32_t now, bool workerResponsive);
 // A worker is hung when it has been busy with one read (writing it to disk, say) for longer
 // than `limitMs`; waiting for the receiver, however long, is not hanging.
 bool WorkerResponsive(bool busy, uint32_t busySince, uint32_t now, uint32_t limitMs);
+
+// The platform's side (service_notice_*.cpp): whether a service manager listens, its
+// watchdog time in microseconds (0: none), and one message to it.
+bool ServiceManagerListens();
+uint64_t ServiceWatchdogUs();
+void SendServiceNotice(const char* message);

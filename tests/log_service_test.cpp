@@ -136,11 +136,11 @@ TEST(LogFreeSpace, LowIsSaidOnceAndItsEndOnlyWithAMargin) {
   FreeSpaceWatch measuring;  // no --min-free: only measured
   EXPECT_EQ(NoteFreeSpace(measuring, 1), kFreeSpaceSame);
   EXPECT_EQ(measuring.freeBytes, 1);
-  int error = 0;
+  std::error_code error;
   ScratchDir scratch;
   EXPECT_GT(FolderFreeBytes(scratch.Str().c_str(), error), 0);
   EXPECT_EQ(FolderFreeBytes((scratch / "gone").c_str(), error), -1);
-  EXPECT_EQ(error, ENOENT);
+  EXPECT_EQ(error, std::errc::no_such_file_or_directory);
 }
 
 TEST(LogServiceNotify, TheWatchdogIsPingedOnlyWhileTheWorkerIsResponsive) {

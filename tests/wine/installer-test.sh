@@ -3,7 +3,8 @@
 # The Windows installer as a user meets it, under Wine in a prefix of its own: msiexec
 # installs it silently; every file of the zip is in Program Files\Tarnex, the Start menu
 # has its shortcut and Apps & features its entry; the installed tarnex.exe, with only the
-# DLLs the installer brought, identifies the simulated receiver and polls it; a newer
+# DLLs the installer brought, identifies the simulated receiver and polls it, and the
+# installed tarnex-log.exe logs it for a few seconds; a newer
 # version replaces it in place; the uninstall leaves nothing behind.
 #   installer-test.sh SIM BUILD_DIR SOURCE_DIR VERSION
 set -euo pipefail
@@ -50,6 +51,21 @@ echo "ok: installed, every file of the zip in Program Files\\Tarnex, the shortcu
 
 "$source/tests/wine/panel-smoke.sh" wine "$sim" 'C:\Program Files\Tarnex\tarnex.exe' "$scratch" ||
   fail "the installed tarnex.exe"
+
+# The installed logger, for a few seconds: its dump files hold whole items, and it says so.
+logs="$scratch/logs"
+mkdir "$logs"
+"$sim" --link "$WINEPREFIX/dosdevices/com9" --rate 5 >/dev/null &
+sim_pid=$!
+for _ in $(seq 100); do [ -e "$WINEPREFIX/dosdevices/com9" ] && break; sleep 0.05; done
+(cd "$logs" && wine 'C:\Program Files\Tarnex\tarnex-log.exe' -D com9 --for 4s >log.txt 2>&1) ||
+  fail "tarnex-log.exe: $(cat "$logs/log.txt")"
+kill "$sim_pid" 2>/dev/null || true
+wait "$sim_pid" 2>/dev/null || true
+grep -q "connected to MORWICK on com9 at 38400 baud" "$logs/log.txt" || fail "$(cat "$logs/log.txt")"
+grep -q "stopped; every item is on disk" "$logs/log.txt" || fail "$(cat "$logs/log.txt")"
+[ -s "$logs/nmea.dmp" ] && [ -s "$logs/posn.dmp" ] || fail "no dump files: $(ls "$logs")"
+echo "ok: the installed tarnex-log.exe logged for 4 s"
 
 # A newer version of the same files replaces this one in place.
 newer="${version%.*}.$((${version##*.} + 1))"
