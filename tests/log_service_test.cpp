@@ -7,11 +7,11 @@
 #include <sys/socket.h>
 #include <sys/un.h>
 
+#include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <map>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -31,10 +31,31 @@ struct Scrape {
   std::string problem;
 };
 
+bool IsName(const std::string& name) {
+  if (name.empty() || std::isdigit(static_cast<unsigned char>(name[0]))) return false;
+  for (char c : name) {
+    if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_' && c != ':') return false;
+  }
+  return true;
+}
+
+// `labels` as between the braces: name="value" pairs, comma-separated, values escaped.
+bool AreLabels(const std::string& labels) {
+  size_t at = 0;
+  while (at < labels.size()) {
+    size_t equals = labels.find('=', at);
+    if (equals == std::string::npos || !IsName(labels.substr(at, equals - at))) return false;
+    if (equals + 1 >= labels.size() || labels[equals + 1] != '"') return false;
+    at = equals + 2;
+    while (at < labels.size() && labels[at] != '"') at += labels[at] == '\\' ? 2 : 1;
+    if (at >= labels.size()) return false;
+    ++at;
+    if (at < labels.size() && labels[at++] != ',') return false;
+  }
+  return true;
+}
+
 Scrape ReadMetrics(const std::string& text) {
-  static const std::regex type("# TYPE ([a-zA-Z_:][a-zA-Z0-9_:]*) (counter|gauge)");
-  static const std::regex sample(
-      R"(([a-zA-Z_:][a-zA-Z0-9_:]*)(\{([a-z_]+="([^"\\]|\\.)*",?)*\})? (\S+))");
   Scrape scrape;
   size_t at = 0;
   while (at < text.size() && scrape.problem.empty()) {
@@ -42,24 +63,28 @@ Scrape ReadMetrics(const std::string& text) {
     if (end == std::string::npos) end = text.size();
     std::string line = text.substr(at, end - at);
     at = end + 1;
-    std::smatch match;
     if (line.rfind("# HELP ", 0) == 0) continue;
-    if (std::regex_match(line, match, type)) {
-      scrape.types[match[1]] = match[2];
+    size_t space = line.rfind(' ');
+    if (line.rfind("# TYPE ", 0) == 0) {
+      std::string name = line.substr(7, space - 7), type = line.substr(space + 1);
+      if (!IsName(name) || (type != "counter" && type != "gauge")) scrape.problem = line;
+      scrape.types[name] = type;
       continue;
     }
+    std::string key = line.substr(0, space);
+    size_t brace = key.find('{');
+    std::string name = key.substr(0, brace);
+    bool labelled = brace == std::string::npos ||
+                    (key.back() == '}' && AreLabels(key.substr(brace + 1, key.size() - brace - 2)));
     char* rest = nullptr;
-    if (!std::regex_match(line, match, sample) || !scrape.types.count(match[1])) {
+    double value = space == std::string::npos ? 0 : std::strtod(line.c_str() + space + 1, &rest);
+    bool counted = scrape.types[name] != "counter" || name.find("_total") != std::string::npos;
+    if (space == std::string::npos || !labelled || !scrape.types.count(name) || *rest != '\0' ||
+        !counted) {
       scrape.problem = line;
       continue;
     }
-    std::string value = match[5];
-    double number = std::strtod(value.c_str(), &rest);
-    if (*rest != '\0' || (scrape.types[match[1]] == "counter" &&
-                          std::string(match[1]).find("_total") == std::string::npos)) {
-      scrape.problem = line;
-    }
-    scrape.samples[line.substr(0, line.size() - value.size() - 1)] = number;
+    scrape.samples[key] = value;
   }
   return scrape;
 }
@@ -216,11 +241,10 @@ TEST(TarnexLogService, ToldSystemdAndServedItsMetricsWhileLogging) {
       },
       10000))
       << run.Output();
-  std::smatch port;
   std::string output = run.Output();
-  ASSERT_TRUE(std::regex_search(output, port, std::regex("http://127.0.0.1:([0-9]+)/metrics")))
-      << output;
-  httplib::Client client("127.0.0.1", std::stoi(port[1]));
+  size_t address = output.find("http://127.0.0.1:");
+  ASSERT_NE(address, std::string::npos) << output;
+  httplib::Client client("127.0.0.1", std::atoi(output.c_str() + address + 17));
   Scrape scrape;
   EXPECT_TRUE(WaitUntil(
       [&] {
