@@ -60,17 +60,15 @@ run() {
     until grep -q "connected to" "$work/$i/log.out"; do sleep 0.1; done
   done
   sleep 3
-  local before socat_before bytes_before socat_bytes_before
-  before=$(cpu_ns "${loggers[@]}")
-  socat_before=$(cpu_ns "${socats[@]}")
-  bytes_before=$(bytes_in "$work"/*/logs)
-  socat_bytes_before=$(bytes_in "$work"/socat*.out)
+  # The loggers' and socat's CPU and bytes, at the start and the end of 10 s.
+  sample() {
+    echo "$(cpu_ns "${loggers[@]}") $(cpu_ns "${socats[@]}")" \
+      "$(bytes_in "$work"/*/logs) $(bytes_in "$work"/socat*.out)"
+  }
+  local before after
+  read -r -a before <<<"$(sample)"
   sleep 10
-  local after socat_after bytes_after socat_bytes_after
-  after=$(cpu_ns "${loggers[@]}")
-  socat_after=$(cpu_ns "${socats[@]}")
-  bytes_after=$(bytes_in "$work"/*/logs)
-  socat_bytes_after=$(bytes_in "$work"/socat*.out)
+  read -r -a after <<<"$(sample)"
   local rss_total=0 rss_max=0 rss pid
   for pid in "${loggers[@]}"; do
     rss=$(awk '/VmRSS/ {print $2}' "/proc/$pid/status")
@@ -98,8 +96,8 @@ run() {
   done
   kill "${sims[@]}" "${socat_sims[@]}" "${socats[@]}" 2>/dev/null || true
   wait 2>/dev/null || true
-  awk -v n="$n" -v t=$((after - before)) -v st=$((socat_after - socat_before)) -v hz=1e9 \
-    -v b=$((bytes_after - bytes_before)) -v sb=$((socat_bytes_after - socat_bytes_before)) \
+  awk -v n="$n" -v t=$((after[0] - before[0])) -v st=$((after[1] - before[1])) -v hz=1e9 \
+    -v b=$((after[2] - before[2])) -v sb=$((after[3] - before[3])) \
     -v rt="$rss_total" -v rm="$rss_max" -v failed="$failed" -v incomplete="$incomplete" 'BEGIN {
       cpu = t / hz; scpu = st / hz
       printf "N=%d: loggers %.1f%% of a core in all, %.3f%% each; %.3f s CPU per MB (socat %.3f s per MB); logged %.1f kB/s each; resident %.1f MB each, %.1f MB at most; %d exited non-zero, %d incomplete\n",
