@@ -25,6 +25,7 @@
 #include "link/identification.h"
 #include "log/free_space.h"
 #include "log/log_options.h"
+#include "log/log_output.h"
 #include "log/log_report.h"
 #include "log/log_system.h"
 #include "log/metrics_module.h"
@@ -83,62 +84,6 @@ bool OnScreen(void*, unsigned) {
   return true;  // no screen is asked for; one that comes anyway is not logged
 }
 
-// What is printed, and how: a live status line on a terminal, a line per event else.
-struct Output {
-  bool terminal = false;
-  bool quiet = false;
-  bool closed = false;  // standard output went away: the logging goes on without it
-  std::mutex lock;      // status texts come from the worker's thread too
-  std::string statusLine;
-  std::string lastFailure;  // a failure is printed again only when it changes
-};
-
-// A write to a closed pipe or a hung-up terminal fails (SIGPIPE is ignored): from then on
-// nothing more goes to standard output.
-void NoteOutputResult(Output& output) {
-  if (std::fflush(stdout) != 0 || std::ferror(stdout)) output.closed = true;
-}
-
-// An event on a line of its own: on a terminal the live line is cleared first (and
-// standard output flushed, so that a failure on standard error does not land behind it),
-// then drawn again below.
-void PrintEvent(Output& output, const char* text, bool failure) {
-  std::lock_guard<std::mutex> hold(output.lock);
-  if (output.quiet && !failure) return;
-  char line[1200];
-  LogEventLine(std::time(nullptr), text, line, sizeof line);
-  bool live = output.terminal && !output.closed;
-  if (live) {
-    std::fputs("\r\033[K", stdout);
-    NoteOutputResult(output);
-  }
-  if (failure) {
-    std::fprintf(stderr, "%s\n", line);
-    std::fflush(stderr);
-  } else if (!output.closed) {
-    std::fprintf(stdout, "%s\n", line);
-  }
-  if (live && !output.quiet) std::fputs(output.statusLine.c_str(), stdout);
-  if (!output.closed) NoteOutputResult(output);
-}
-
-// The live line ends: cleared, so that nothing stale stays after the last line.
-void EndStatusLine(Output& output) {
-  std::lock_guard<std::mutex> hold(output.lock);
-  output.statusLine.clear();
-  if (!output.terminal || output.quiet || output.closed) return;
-  std::fputs("\r\033[K", stdout);
-  NoteOutputResult(output);
-}
-
-void ShowStatusLine(Output& output, const std::string& line) {
-  std::lock_guard<std::mutex> hold(output.lock);
-  output.statusLine = line;
-  if (!output.terminal || output.quiet || output.closed) return;
-  std::fprintf(stdout, "\r\033[K%s", line.c_str());
-  NoteOutputResult(output);
-}
-
 // Texts of the link, capture and connection: failures, and the files kept under their
 // dated names; the progress of each connect attempt is not worth a journal line.
 void StatusToOutput(const StatusEvent& event, void* context) {
@@ -184,6 +129,7 @@ struct Logger {
   MetricsServer* metrics = nullptr;  // --metrics: the server, while it runs
   bool serving = false;
   uint32_t metricsTick = 0;
+  char metricsText[kMetricsTextSize];  // rendered here once a second, copied by the server
 };
 
 void TakeProduct(Logger& logger) {
@@ -437,9 +383,9 @@ void PublishState(Logger& logger, const LogView& view) {
   }
   if (!logger.serving || TickCount() - logger.metricsTick < kMetricsEveryMs) return;
   logger.metricsTick = TickCount();
-  static char text[kMetricsTextSize];  // the main thread's alone
-  int length = MetricsText(CurrentMetrics(logger, view), text, sizeof text);
-  if (length >= 0) logger.metricsApi->publish(logger.metrics, text, length);
+  int length =
+      MetricsText(CurrentMetrics(logger, view), logger.metricsText, sizeof logger.metricsText);
+  if (length >= 0) logger.metricsApi->publish(logger.metrics, logger.metricsText, length);
 }
 
 // The watchdog is kept alive while the worker is: waiting for the receiver, or busy with
