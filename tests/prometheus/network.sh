@@ -69,6 +69,11 @@ for n in 1 2; do
 done
 printf '%s' "$targets" >"$scratch/tarnex-targets.yml"
 
+# The text a logger serves, as Prometheus's own parser and linter read it.
+python3 -c 'import sys, urllib.request; sys.stdout.write(urllib.request.urlopen(sys.argv[1]).read().decode())' \
+  "http://127.0.0.1:$(metrics_port 1)/metrics" >"$scratch/metrics.txt" || fail "no /metrics"
+promtool check metrics <"$scratch/metrics.txt" || fail "promtool check metrics: $(cat "$scratch/metrics.txt")"
+
 web=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
 prometheus --config.file="$scratch/prometheus.yml" --storage.tsdb.path="$scratch/data" \
   --web.listen-address="127.0.0.1:$web" >"$scratch/prometheus.out" 2>&1 &
