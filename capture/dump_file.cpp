@@ -20,6 +20,7 @@ namespace {
 constexpr int kMaxKeptNames = 100;  // posn-...-2.dmp to posn-...-100.dmp for one second
 constexpr uint32_t kSyncEveryMs = 1000;
 constexpr uint32_t kCheckEveryMs = 1000;
+constexpr uint64_t kPageSize = 4096;
 
 void JoinPath(const char* directory, const char* name, char* out, size_t size) {
   const char* separator = directory[0] != '\0' ? "/" : "";
@@ -283,6 +284,19 @@ void CountWritten(DumpSlot& slot, unsigned long items, unsigned long long bytes,
 
 namespace {
 
+// The items from `first` on that one write may take: up to the one that reaches the file's
+// next page boundary. A write that a fatal signal (SIGKILL) interrupts stops at a page
+// boundary, so an item can then be cut only where, written alone, it could be too: where
+// it straddles one. `last` is the group's last item; returns its bytes.
+int WritableGroup(const DumpSlot& slot, const uint16_t* lengths, int first, int items, int& last) {
+  uint64_t boundary = (slot.wholeSize / kPageSize + 1) * kPageSize;
+  int count = lengths[first];
+  last = first;
+  while (last + 1 < items && slot.wholeSize + static_cast<uint64_t>(count) < boundary)
+    count += lengths[++last];
+  return count;
+}
+
 // As WriteDumpItems, in the logging period `state` names; -1 when logging is off.
 int WriteItemsInPeriod(unsigned state, const char* directory, DumpStreamId stream,
                        const uint8_t* bytes, const uint16_t* lengths, int items, DumpSlot& slot,
@@ -291,31 +305,33 @@ int WriteItemsInPeriod(unsigned state, const char* directory, DumpStreamId strea
     CloseDump(slot);
     return -1;
   }
-  int total = 0;
-  for (int i = 0; i < items; ++i) total += lengths[i];
   int error = ReadyDump(directory, stream, state >> 1, slot, now, split);
   if (error != 0) {
     for (int i = 0; i < items; ++i) LoseItem(slot, lengths[i], "open", error, now);
     return 0;
   }
   const char* verb = "write";
-  if (items > 1 && WriteItem(slot, bytes, total, verb) == 0) {
-    CountWritten(slot, static_cast<unsigned long>(items), static_cast<unsigned long long>(total),
-                 now);
-    SyncDump(slot, now, false);
-    return items;
-  }
-  // Alone, or after the items together did not fit: one by one, each whole or not at all,
-  // so that every item that still fits is kept and every other is counted as lost.
   int written = 0;
-  for (int i = 0, at = 0; i < items; at += lengths[i++]) {
-    error = WriteItem(slot, bytes + at, lengths[i], verb);
-    if (error != 0) {
-      LoseItem(slot, lengths[i], verb, error, now);
+  for (int first = 0, at = 0; first < items;) {
+    int last = 0, count = WritableGroup(slot, lengths, first, items, last);
+    if (last > first && WriteItem(slot, bytes + at, count, verb) == 0) {
+      CountWritten(slot, static_cast<unsigned long>(last - first + 1),
+                   static_cast<unsigned long long>(count), now);
+      written += last - first + 1;
+      first = last + 1;
+      at += count;
       continue;
     }
-    CountWritten(slot, 1, lengths[i], now);
-    ++written;
+    // Alone, or after the group did not fit: whole or not at all, so that every item that
+    // still fits is kept and every other is counted as lost.
+    error = WriteItem(slot, bytes + at, lengths[first], verb);
+    if (error != 0) {
+      LoseItem(slot, lengths[first], verb, error, now);
+    } else {
+      CountWritten(slot, 1, lengths[first], now);
+      ++written;
+    }
+    at += lengths[first++];
   }
   SyncDump(slot, now, false);
   return written;

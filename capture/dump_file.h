@@ -106,10 +106,10 @@ int WriteDump(const LoggingSwitch& logging, const char* directory, DumpStreamId 
               const uint8_t* bytes, int count, DumpSlot& slot, const DumpClock& now,
               int split = kNoSplit);
 
-// Several whole items of one stream that arrived together, contiguous in `bytes`, in one
-// write (one system call for what one read brought). When that write fails they are
-// written one by one, so that each is kept or counted as lost exactly as WriteDump would.
-// The items written.
+// Several whole items of one stream that arrived together, contiguous in `bytes`, with as
+// few writes as keep them whole: one per page of the file that they reach (a write cut by
+// SIGKILL stops at a page boundary). When a write fails its items are written one by one,
+// so that each is kept or counted as lost exactly as WriteDump would. The items written.
 int WriteDumpItems(const LoggingSwitch& logging, const char* directory, DumpStreamId stream,
                    const uint8_t* bytes, const uint16_t* lengths, int items, DumpSlot& slot,
                    const DumpClock& now, int split = kNoSplit);
