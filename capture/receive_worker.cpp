@@ -19,8 +19,8 @@ namespace {
 // a burst costs one system call, not one per 256 bytes.
 constexpr int kChunkSize = 256;
 constexpr int kReadSize = 4096;
-// What one wake-up brings is written with one system call per file: the items of up to
-// this many full reads are gathered first.
+// What one wake-up brings is written per file with as few system calls as keep its items
+// whole (WriteDumpItems): the items of up to this many full reads are gathered first.
 constexpr int kReadsPerBatch = 4;
 constexpr int kStageBytes = kReadsPerBatch * kReadSize + kMaxFrameLength;
 constexpr int kStageItems = 512;
