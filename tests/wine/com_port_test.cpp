@@ -9,8 +9,6 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -21,6 +19,7 @@
 #include "base/tick.h"
 #include "tests/scratch_dir.h"
 #include "tests/status_capture.h"
+#include "tests/wait_until.h"
 
 namespace {
 
@@ -51,40 +50,18 @@ bool OnScreen(void* context, unsigned) {
   return true;
 }
 
-template <typename Predicate>
-bool WaitUntil(Predicate done, milliseconds limit) {
-  auto until = Clock::now() + limit;
-  while (!done()) {
-    if (Clock::now() > until) return false;
-    std::this_thread::sleep_for(milliseconds(5));
-  }
-  return true;
-}
-
-std::string ReadFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-TEST(WineComPort, IdentifiesTheReceiverAndSwitchesTheLine) {
-  StatusCapture status;
-  auto link = std::make_unique<Link>();
-  // The simulator answers only a request, so identification took the ACK path.
-  ASSERT_EQ(IdentifyReceiver(*link, portName.c_str()), 1);
-  EXPECT_EQ(link->receiverPortNumber, 1u);
-  EXPECT_EQ(link->port.lineBaud, 38400u);
-  EXPECT_TRUE(status.Saw("Checking for GPS receiver..."));
-  EXPECT_EQ(std::string(link->identification).rfind("PRODUCT,MORWICK;PORT,0", 0), 0u);
-}
-
 // A port left with XON/XOFF and CR-to-NL on (tarnex-sim --cooked-line): the whole line is
-// set raw, so the identification's CR LF, XON and XOFF arrive inside their frame unchanged.
+// set raw, so the identification's CR LF, XON and XOFF arrive inside their frame unchanged,
+// and the line is switched to the receiver's port 1 at 38400 baud.
 TEST(WineComPort, EveryByteGetsThroughALineLeftCooked) {
   StatusCapture status;
   auto link = std::make_unique<Link>();
   ASSERT_EQ(IdentifyReceiver(*link, portName.c_str()), 1) << status.Texts().size();
+  EXPECT_TRUE(status.Saw("Checking for GPS receiver..."));
   EXPECT_EQ(std::string(link->identification),
             "PRODUCT,MORWICK;PORT,0,0,38400,8,1,N,X;VERSION,2.10\r\n\x11\x13");
+  EXPECT_EQ(link->receiverPortNumber, 1u);
+  EXPECT_EQ(link->port.lineBaud, 38400u);
 }
 
 TEST(WineComPort, NamesTheSystemsReasonWhenAPortCannotBeOpened) {
@@ -115,12 +92,12 @@ TEST(WineComPort, ConnectsPollsAndLogs) {
         std::lock_guard<std::mutex> hold(owner.lock);
         return !owner.reports.empty();
       },
-      milliseconds(5000)));
+      5000));
   ASSERT_EQ(FinishConnect(*connection, owner.reports[0], TickCount()), kOutcomeConnected);
   for (int i = 0; i < 3; ++i) {
     int before = owner.screens;
     PollReceiver(*connection, TickCount(), 0);
-    EXPECT_TRUE(WaitUntil([&] { return owner.screens > before; }, milliseconds(2000))) << i;
+    EXPECT_TRUE(WaitUntil([&] { return owner.screens > before; }, 2000)) << i;
     NoteScreen(*connection, connection->attempt.number);
   }
   std::this_thread::sleep_for(milliseconds(2500));  // two of the simulator's data bursts
@@ -129,7 +106,7 @@ TEST(WineComPort, ConnectsPollsAndLogs) {
   EXPECT_LT(connection->worker.passes - passes, 15u) << "it waits between bursts";
   EndConnection(*connection);
 
-  std::string nmea = ReadFile(directory / "nmea.dmp");
+  std::string nmea = FileText((directory / "nmea.dmp").string());
   ASSERT_GT(nmea.size(), 100u);
   size_t lines = 0;
   for (size_t at = 0; at < nmea.size();) {
@@ -141,7 +118,7 @@ TEST(WineComPort, ConnectsPollsAndLogs) {
     ++lines;
   }
   EXPECT_GE(lines, 6u);
-  EXPECT_GT(ReadFile(directory / "posn.dmp").size(), 0u);
+  EXPECT_GT(FileText((directory / "posn.dmp").string()).size(), 0u);
 }
 
 // The simulator's device vanishes 3 s after first contact and comes back 2 s later: the
