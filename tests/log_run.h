@@ -6,7 +6,6 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <stdlib.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -29,7 +28,6 @@ struct LogRun {
   ScratchDir scratch;
   std::string dir = scratch.Str();  // where its dump files and its output go
   int standardOutput = -1;          // else the output file
-  rlim_t fileSizeLimit = 0;         // 0: none
   std::vector<std::pair<std::string, std::string>> environment;  // set for it alone
   std::string program = Program("TARNEX_LOG_PATH", TARNEX_LOG_PATH);
 
@@ -42,8 +40,6 @@ struct LogRun {
       int out = open((dir + "/output.txt").c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
       dup2(standardOutput >= 0 ? standardOutput : out, STDOUT_FILENO);
       dup2(out, STDERR_FILENO);
-      rlimit limit = {fileSizeLimit, RLIM_INFINITY};
-      if (fileSizeLimit > 0 && setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(126);
       for (const auto& [name, value] : environment) setenv(name.c_str(), value.c_str(), 1);
       if (chdir(dir.c_str()) != 0) _exit(126);  // what it writes by default lands here too
       std::vector<char*> argv = {const_cast<char*>(program.c_str())};

@@ -27,10 +27,10 @@
 #include "log/log_report.h"
 #include "log/port_check.h"
 #include "port/port.h"
-#include "recorder/recording.h"
 #include "sim/fake_receiver.h"
 #include "sim/replay.h"
 #include "tests/log_run.h"
+#include "tests/recording_read.h"
 #include "tests/scratch_dir.h"
 #include "tests/ser2net_fixture.h"
 #include "tests/status_capture.h"
@@ -44,21 +44,6 @@ using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
 const char* const kMorwick = "PRODUCT,MORWICK;PORT,1,0,38400,8,1,N,X;VERSION,2.10";
-
-// A recording's records of one kind, their payloads joined.
-std::string Recorded(const std::string& path, RecordKind kind) {
-  RecordingReader reader;
-  std::string joined;
-  if (!OpenRecording(reader, path.c_str())) return joined;
-  auto record = std::make_unique<Record>();
-  while (ReadRecord(reader, *record)) {
-    if (record->kind != kind) continue;
-    joined.append(reinterpret_cast<const char*>(record->payload),
-                  static_cast<size_t>(record->length));
-  }
-  CloseRecording(reader);
-  return joined;
-}
 
 TEST(TarnexLog, ExitStatuses) {
   const struct {
@@ -220,32 +205,12 @@ ReceiverScript Sending(int dataRate) {
   return script;
 }
 
-// Writes that fail part way (the file size limit standing for a full disk): each spell is
-// said, the files stay whole items, and the end says what was lost, with status 3.
+// The folder removed while logging, then writes that fail part way (the file size limit
+// standing for a full disk): each is said, the folder is made again, the files stay whole
+// items, and the end says what was lost, with status 3.
 TEST(TarnexLog, LostItemsAreSaidAndTheFilesStayWhole) {
   FakeReceiver receiver;
   ASSERT_TRUE(StartFakeReceiver(receiver, Sending(40)));
-  LogRun run;
-  run.fileSizeLimit = 6000;
-  run.Start({"-D", FakeReceiverPath(receiver), "-o", run.dir});
-  ASSERT_TRUE(
-      WaitUntil([&] { return run.Said("File too large. Its items are counted as lost"); }, 10000))
-      << run.Output();
-  rlimit none = {RLIM_INFINITY, RLIM_INFINITY};
-  ASSERT_EQ(prlimit(run.pid, RLIMIT_FSIZE, &none, nullptr), 0);
-  ASSERT_TRUE(WaitUntil([&] { return run.Said(" again; "); }, 5000)) << run.Output();
-  EXPECT_EQ(run.Signal(SIGTERM), 3) << run.Output();
-  EXPECT_TRUE(run.Said("stopped; items were LOST: ")) << run.Output();
-  EXPECT_FALSE(run.Said("every item is on disk"));
-  for (const char* name : {"posn.dmp", "obsd.dmp", "corr.dmp", "nmea.dmp"}) {
-    EXPECT_EQ(WholeItemsProblem(run.Dump(name), name[0] == 'n'), "") << name;
-  }
-}
-
-// The folder removed while logging: said within a few seconds, made again, logged on.
-TEST(TarnexLog, ARemovedFolderIsMadeAgain) {
-  FakeReceiver receiver;
-  ASSERT_TRUE(StartFakeReceiver(receiver, Sending(10)));
   LogRun run;
   std::string folder = run.dir + "/logs";
   std::filesystem::create_directory(folder);
@@ -255,8 +220,25 @@ TEST(TarnexLog, ARemovedFolderIsMadeAgain) {
   std::filesystem::remove_all(folder);
   ASSERT_TRUE(WaitUntil([&] { return run.Said("nmea.dmp was removed while logging"); }, 5000))
       << run.Output();
-  EXPECT_TRUE(WaitUntil([&] { return run.Dump("nmea.dmp", folder).size() > 0; }, 5000));
+  ASSERT_TRUE(WaitUntil([&] { return run.Dump("nmea.dmp", folder).size() > 0; }, 5000));
+  size_t before = run.Output().size();
+  auto saidSince = [&](const char* text) {
+    return run.Output().find(text, before) != std::string::npos;
+  };
+  rlimit limit = {6000, RLIM_INFINITY};
+  ASSERT_EQ(prlimit(run.pid, RLIMIT_FSIZE, &limit, nullptr), 0);
+  ASSERT_TRUE(WaitUntil([&] { return saidSince("File too large. Its items are counted as lost"); },
+                        10000))
+      << run.Output();
+  limit.rlim_cur = RLIM_INFINITY;
+  ASSERT_EQ(prlimit(run.pid, RLIMIT_FSIZE, &limit, nullptr), 0);
+  ASSERT_TRUE(WaitUntil([&] { return saidSince(" again; "); }, 5000)) << run.Output();
   EXPECT_EQ(run.Signal(SIGTERM), 3) << run.Output();
+  EXPECT_TRUE(run.Said("stopped; items were LOST: ")) << run.Output();
+  EXPECT_FALSE(run.Said("every item is on disk"));
+  for (const char* name : {"posn.dmp", "obsd.dmp", "corr.dmp", "nmea.dmp"}) {
+    EXPECT_EQ(WholeItemsProblem(run.Dump(name, folder), name[0] == 'n'), "") << name;
+  }
 }
 
 // One logger per folder; a closed terminal or output ends no log; an earlier recording

@@ -34,11 +34,11 @@
 #include "panel/main_window.h"
 #include "panel/settings.h"
 #include "panel/status_bar.h"
-#include "recorder/recording.h"
 #include "sim/data_stream.h"
 #include "sim/fake_receiver.h"
 #include "tests/file_size_limit.h"
 #include "tests/panel_fixture.h"
+#include "tests/recording_read.h"
 #include "tests/scratch_dir.h"
 #include "tests/ser2net_fixture.h"
 #include "tests/test_bytes.h"
@@ -283,19 +283,12 @@ TEST_F(PanelTest, RecordsTheSession) {
   StopSessionRecording(*panel);
   EXPECT_FALSE(panel->actions[kRecordCommand]->isChecked());
   EXPECT_EQ(Message(), QString("Recording saved: %1").arg(path.c_str()));
-  std::string sent, received;
-  RecordingReader reader;
-  ASSERT_TRUE(OpenRecording(reader, path.c_str()));
-  auto record = std::make_unique<Record>();
-  while (ReadRecord(reader, *record)) {
-    std::string bytes(reinterpret_cast<const char*>(record->payload),
-                      static_cast<size_t>(record->length));
-    if (record->kind == kRecordSent) sent += bytes;
-    if (record->kind == kRecordReceived) received += bytes;
-  }
-  CloseRecording(reader);
-  EXPECT_NE(sent.find(std::string("\x02\x00\x81\x01\x31", 5)), std::string::npos) << "the key";
-  EXPECT_NE(received.find(std::string("\x02\x00\x82\xa1", 4)), std::string::npos) << "a screen";
+  EXPECT_NE(Recorded(path, kRecordSent).find(std::string("\x02\x00\x81\x01\x31", 5)),
+            std::string::npos)
+      << "the key";
+  EXPECT_NE(Recorded(path, kRecordReceived).find(std::string("\x02\x00\x82\xa1", 4)),
+            std::string::npos)
+      << "a screen";
 }
 
 // View > History...: every screen received is listed; the one shown, and its text, are

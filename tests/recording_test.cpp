@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "tests/recording_read.h"
 #include "tests/scratch_dir.h"
 #include "tests/status_capture.h"
 
@@ -19,26 +20,6 @@ struct TempFile {
   ScratchDir scratch;
   std::string path = scratch / "session.rec";
 };
-
-struct Read {
-  RecordKind kind;
-  uint64_t microseconds;
-  std::string payload;
-};
-
-std::vector<Read> ReadAll(const std::string& path) {
-  std::vector<Read> records;
-  RecordingReader reader;
-  if (!OpenRecording(reader, path.c_str())) return records;
-  auto record = std::make_unique<Record>();
-  while (ReadRecord(reader, *record)) {
-    records.push_back({record->kind, record->microseconds,
-                       std::string(reinterpret_cast<const char*>(record->payload),
-                                   static_cast<size_t>(record->length))});
-  }
-  CloseRecording(reader);
-  return records;
-}
 
 // What two threads record comes back whole and in each thread's order, with times that
 // never go back; a file cut inside a record reads up to the last whole one.
@@ -64,7 +45,7 @@ TEST(Recording, EventsFromTwoThreadsReadBackInOrder) {
   RecordBreak(*recorder, 300);
   StopRecording(*recorder);
 
-  std::vector<Read> records = ReadAll(file.path);
+  std::vector<ReadBack> records = ReadAllRecords(file.path);
   ASSERT_EQ(records.size(), 1002u);
   EXPECT_EQ(records[0].kind, kRecordLine);
   EXPECT_EQ(records[0].payload, std::string("\x00\x96\x00\x00\x02", 5));
@@ -79,7 +60,7 @@ TEST(Recording, EventsFromTwoThreadsReadBackInOrder) {
   EXPECT_EQ(records.back().kind, kRecordBreak);
 
   ASSERT_EQ(truncate(file.path.c_str(), kRecordingHeaderSize + 16 + 3), 0);
-  records = ReadAll(file.path);
+  records = ReadAllRecords(file.path);
   EXPECT_EQ(records.size(), 1u) << "the line record is whole, the next is cut";
 }
 
@@ -102,7 +83,7 @@ TEST(Recording, AFullBufferDropsAndSaysSo) {
   EXPECT_EQ(recorder->droppedTotal, 6u);
   StopRecording(*recorder);
   EXPECT_EQ(status.Failures().size(), 1u) << "shown once, not at each drain";
-  std::vector<Read> records = ReadAll(file.path);
+  std::vector<ReadBack> records = ReadAllRecords(file.path);
   ASSERT_EQ(records.size(), 36u);  // 17 chunks and the note, twice
   EXPECT_EQ(records[17].payload, "3 events dropped: the disk did not keep up");
   EXPECT_EQ(records.back().kind, kRecordNote);
