@@ -31,6 +31,9 @@ fail() {
   exit 1
 }
 wineboot --init >/dev/null 2>&1 || true
+# wineboot returns while what it started may still run; an install begun meanwhile can be
+# refused as "another installation is in progress".
+wineserver -w
 installed="$WINEPREFIX/drive_c/Program Files/Tarnex"
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
 
@@ -40,7 +43,25 @@ entries() {
     awk '$1 == "DisplayName" {name = $3} $1 == "DisplayVersion" && name == "Tarnex" {print name, $3; name = ""}'
 }
 
-wine msiexec /i "$msi" /qn || fail "msiexec /i $msi"
+# msiexec, silent, with its log; a failure shows the exit status and the end of the log.
+msi_log="$scratch/msiexec.log"
+msiexec() {
+  local status=0
+  wine msiexec "$@" /qn /l*v "$msi_log" || status=$?
+  [ "$status" -eq 0 ] && return 0
+  echo "msiexec $* ended with status $status; the end of its log:"
+  tail -30 "$msi_log" 2>/dev/null | tr -d '\r'
+  return 1
+}
+
+# The first install in a new prefix failed once in a clean clone's run, silently and not
+# again in many tries since; it is tried a second time, after Wine has settled, and the
+# first failure stays in the output above.
+if ! msiexec /i "$msi"; then
+  echo "trying the first install again"
+  wineserver -w
+  msiexec /i "$msi" || fail "msiexec /i $msi"
+fi
 (cd "$build/$stage" && find . -type f) | while read -r file; do
   [ -f "$installed/$file" ] || fail "$file of the zip is not installed"
 done
@@ -71,12 +92,12 @@ echo "ok: the installed tarnex-log.exe logged for 4 s"
 newer="${version%.*}.$((${version##*.} + 1))"
 (cd "$build" && wixl -a x64 -D Version="$newer" -D SourceDir="$stage" -D IconFile=tarnex.ico \
   -o "$scratch/newer.msi" "$source/res/windows/tarnex.wxs") || fail "wixl for $newer"
-wine msiexec /i "$scratch/newer.msi" /qn || fail "msiexec /i newer.msi"
+msiexec /i "$scratch/newer.msi" || fail "msiexec /i newer.msi"
 [ "$(entries)" = "Tarnex $newer" ] || fail "after the upgrade Apps & features has: $(entries)"
 [ -f "$installed/tarnex.exe" ] || fail "tarnex.exe gone after the upgrade"
 echo "ok: $newer replaced $version: one entry, the files in place"
 
-wine msiexec /x "$scratch/newer.msi" /qn || fail "msiexec /x"
+msiexec /x "$scratch/newer.msi" || fail "msiexec /x"
 [ ! -e "$installed" ] || fail "Program Files\\Tarnex left behind: $(ls -R "$installed")"
 [ -z "$(find "$WINEPREFIX/drive_c" -name Tarnex.lnk)" ] || fail "the shortcut left behind"
 [ -z "$(entries)" ] || fail "Apps & features still has: $(entries)"
