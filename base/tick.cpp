@@ -2,25 +2,24 @@
 #include "base/tick.h"
 
 #include <chrono>
+#include <cstdint>
 
-uint32_t TickCount() {
+Tick TickCount() {
   using namespace std::chrono;
-  auto ms = duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-  return static_cast<uint32_t>(ms);
+  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-uint32_t SetDeadline(Deadline& deadline, double seconds) {
+Tick SetDeadline(Deadline& deadline, double seconds) {
   return SetDeadlineFrom(deadline, TickCount(), seconds);
 }
 
-uint32_t SetDeadlineFrom(Deadline& deadline, uint32_t now, double seconds) {
-  double at = static_cast<double>(now) + seconds * 1000.0;
-  deadline.at = static_cast<uint32_t>(static_cast<int64_t>(at));
+Tick SetDeadlineFrom(Deadline& deadline, Tick now, double seconds) {
+  deadline.at = now + static_cast<Tick>(seconds * 1000.0);
   return deadline.at;
 }
 
-bool DeadlinePassedAt(const Deadline& deadline, uint32_t now) {
-  return static_cast<int32_t>(now - deadline.at) > 0;
+bool DeadlinePassedAt(const Deadline& deadline, Tick now) {
+  return now > deadline.at;
 }
 
 bool DeadlinePassed(const Deadline& deadline) {
@@ -28,6 +27,11 @@ bool DeadlinePassed(const Deadline& deadline) {
 }
 
 int DeadlineRemainingMs(const Deadline& deadline) {
-  int32_t left = static_cast<int32_t>(deadline.at - TickCount());
-  return left > 0 ? left : 0;
+  return MsUntil(deadline.at, TickCount());
+}
+
+int MsUntil(Tick at, Tick now) {
+  Tick left = at - now;
+  if (left <= 0) return 0;
+  return left > INT32_MAX ? INT32_MAX : static_cast<int>(left);
 }

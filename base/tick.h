@@ -3,22 +3,29 @@
 
 #include <cstdint>
 
-// A 32-bit millisecond tick count and the link's one-shot deadline on it.
+// Time as the program keeps it for deadlines, periods and ages: milliseconds on the
+// monotonic clock, in 64 bits, so that nothing it times runs out in a run of years
+// (a 32-bit count wraps after 49.7 days, and its signed differences after 24.8).
+
+using Tick = int64_t;
 
 struct Deadline {
-  uint32_t at = 0;
+  Tick at = 0;
 };
 
-uint32_t TickCount();
+Tick TickCount();
 
 // Arms the deadline `seconds` from now and returns its value.
-uint32_t SetDeadline(Deadline& deadline, double seconds);
-uint32_t SetDeadlineFrom(Deadline& deadline, uint32_t now, double seconds);
+Tick SetDeadline(Deadline& deadline, double seconds);
+Tick SetDeadlineFrom(Deadline& deadline, Tick now, double seconds);
 
-// Whether the deadline has passed: not before it nor at its exact tick. The comparison
-// survives the wrap of the 32-bit counter.
+// Whether the deadline has passed: not before it nor at its exact tick.
 bool DeadlinePassed(const Deadline& deadline);
-bool DeadlinePassedAt(const Deadline& deadline, uint32_t now);
+bool DeadlinePassedAt(const Deadline& deadline, Tick now);
 
 // Milliseconds left until the deadline passes, 0 if it has.
 int DeadlineRemainingMs(const Deadline& deadline);
+
+// Milliseconds from `now` until `at`: 0 when it has come, and at most what a wait of the
+// system takes in one go (INT32_MAX, 24.8 days): a longer wait is waited again.
+int MsUntil(Tick at, Tick now);

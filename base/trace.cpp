@@ -20,7 +20,7 @@ void Trace(const char* format, ...) {
   if (!TraceEnabled()) return;
   std::va_list args;
   va_start(args, format);
-  std::fprintf(stderr, "tarnex %u: ", static_cast<unsigned>(TickCount()));
+  std::fprintf(stderr, "tarnex %lld: ", static_cast<long long>(TickCount()));
   std::vfprintf(stderr, format, args);
   std::fputc('\n', stderr);
   va_end(args);
@@ -28,7 +28,7 @@ void Trace(const char* format, ...) {
 
 void TraceBytes(const char* what, const unsigned char* bytes, int count) {
   if (!TraceEnabled()) return;
-  std::fprintf(stderr, "tarnex %u: %s %d:", static_cast<unsigned>(TickCount()), what, count);
+  std::fprintf(stderr, "tarnex %lld: %s %d:", static_cast<long long>(TickCount()), what, count);
   for (int i = 0; i < count; ++i) std::fprintf(stderr, " %02x", bytes[i]);
   std::fputc('\n', stderr);
 }

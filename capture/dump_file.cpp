@@ -18,8 +18,8 @@
 namespace {
 
 constexpr int kMaxKeptNames = 100;  // posn-...-2.dmp to posn-...-100.dmp for one second
-constexpr uint32_t kSyncEveryMs = 1000;
-constexpr uint32_t kCheckEveryMs = 1000;
+constexpr Tick kSyncEveryMs = 1000;
+constexpr Tick kCheckEveryMs = 1000;
 constexpr uint64_t kPageSize = 4096;
 
 void JoinPath(const char* directory, const char* name, char* out, size_t size) {
@@ -149,7 +149,7 @@ void CloseSplitDump(DumpSlot& slot) {
 // Now and then: is the open file still the one at its path? Items written into a file
 // that was removed are counted as lost; either way the file is made anew at its place.
 void CheckInPlace(DumpSlot& slot, const DumpClock& now) {
-  if (static_cast<uint32_t>(now.tick - slot.checkedTick) < kCheckEveryMs) return;
+  if (now.tick - slot.checkedTick < kCheckEveryMs) return;
   DumpFilePlace place = PlaceOfDumpFile(slot.file, slot.path);
   if (place != kDumpInPlace) {
     bool removed = place == kDumpRemoved;
@@ -228,7 +228,7 @@ int LoggingOn(const LoggingSwitch& logging) {
 
 bool SyncDump(DumpSlot& slot, const DumpClock& now, bool force) {
   if (slot.file.handle < 0 || !slot.unsynced) return false;
-  if (!force && static_cast<uint32_t>(now.tick - slot.syncedTick) < kSyncEveryMs) return true;
+  if (!force && now.tick - slot.syncedTick < kSyncEveryMs) return true;
   int error = SyncDumpFile(slot.file);
   slot.syncedTick = now.tick;
   slot.unsynced = false;

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <ctime>
 
+#include "base/tick.h"
 #include "capture/dump_io.h"
 
 // The dump files: posn.dmp, obsd.dmp, corr.dmp (whole frames as received) and nmea.dmp
@@ -45,7 +46,7 @@ int LoggingOn(const LoggingSwitch& logging);
 struct DumpCount {
   std::atomic<unsigned long> items{0};  // items that reached the file
   std::atomic<unsigned long long> bytes{0};
-  std::atomic<uint32_t> lastItemTick{0};         // TickCount of the last item; valid once items > 0
+  std::atomic<Tick> lastItemTick{0};             // TickCount of the last item; valid once items > 0
   std::atomic<unsigned long> lostItems{0};       // items that could not be written, or went with
   std::atomic<unsigned long long> lostBytes{0};  // a file that was removed
   std::atomic<long long> firstLoss{0};           // the local times of the first and the last loss
@@ -58,7 +59,7 @@ struct DumpCount {
 // The moment an item is handled, by the caller's clocks: the millisecond tick, and the
 // time of day for what the user is told.
 struct DumpClock {
-  uint32_t tick = 0;
+  Tick tick = 0;
   std::time_t wall = 0;
 };
 
@@ -76,8 +77,8 @@ struct DumpSlot {
   bool torn = false;                   // a failed write left part of an item behind that
   bool unsynced = false;               // written since the last sync
   bool syncFailed = false;
-  uint32_t syncedTick = 0;
-  uint32_t checkedTick = 0;  // when the file was last seen in its place
+  Tick syncedTick = 0;
+  Tick checkedTick = 0;  // when the file was last seen in its place
   std::time_t checkedAt = 0;
   unsigned long uncheckedItems = 0;  // written since then: gone with it if it vanished
   unsigned long long uncheckedBytes = 0;

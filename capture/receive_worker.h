@@ -34,7 +34,7 @@ struct Capture {
   DumpSlot dumpSlots[kDumpStreamCount];  // the running worker's alone; kept between workers
   std::string dumpDirectory;  // "" for the current directory; changed only while logging is off
   int dumpSplit = kNoSplit;   // files by the hour or the day; set before the worker starts
-  std::atomic<uint32_t> lastByteTick{0};  // TickCount of the last byte read; valid once
+  std::atomic<Tick> lastByteTick{0};      // TickCount of the last byte read; valid once
   std::atomic<bool> anyByte{false};       // anyByte is set
 };
 
@@ -53,7 +53,7 @@ struct ReceiveWorker {
   // Busy with what one read brought (not waiting for the receiver) since busySince: a
   // watchdog tells a worker hung in a write from one that waits for a silent line.
   std::atomic<bool> busy{false};
-  std::atomic<uint32_t> busySince{0};
+  std::atomic<Tick> busySince{0};
 
   ReceiveWorker() = default;
   ReceiveWorker(const ReceiveWorker&) = delete;

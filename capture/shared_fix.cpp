@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: BSD-2-Clause
 #include "capture/shared_fix.h"
 
-void ApplyToSharedFix(SharedFix& shared, const char* sentence, uint32_t nowMs) {
+void ApplyToSharedFix(SharedFix& shared, const char* sentence, Tick nowMs) {
   std::lock_guard<std::mutex> hold(shared.lock);
   ApplySentence(shared.fix, sentence, nowMs);
 }
 
-FixState CopySharedFix(SharedFix& shared, uint32_t nowMs) {
+FixState CopySharedFix(SharedFix& shared, Tick nowMs) {
   std::lock_guard<std::mutex> hold(shared.lock);
   AgeSatellites(shared.fix, nowMs);
   return shared.fix;

@@ -13,7 +13,7 @@ struct SharedFix {
   FixState fix;
 };
 
-void ApplyToSharedFix(SharedFix& shared, const char* sentence, uint32_t nowMs);
+void ApplyToSharedFix(SharedFix& shared, const char* sentence, Tick nowMs);
 
 // A copy with the satellites not reported lately taken out.
-FixState CopySharedFix(SharedFix& shared, uint32_t nowMs);
+FixState CopySharedFix(SharedFix& shared, Tick nowMs);

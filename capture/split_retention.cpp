@@ -66,7 +66,7 @@ void Say(void (*said)(void*, const char*, bool), void* context, bool failure, co
 
 }  // namespace
 
-int PruneSplitFiles(const char* directory, int split, long keepSeconds, std::time_t now,
+int PruneSplitFiles(const char* directory, int split, int64_t keepSeconds, std::time_t now,
                     void (*said)(void* context, const char* text, bool failure), void* context) {
   if (split == kNoSplit || keepSeconds <= 0) return 0;
   fs::path root = directory[0] != '\0' ? fs::path(directory) : fs::current_path();

@@ -104,7 +104,7 @@ Connection::~Connection() {
   EndConnection(*this);
 }
 
-void BeginConnect(Connection& connection, const char* portPath, uint32_t now) {
+void BeginConnect(Connection& connection, const char* portPath, Tick now) {
   StopReceiveWorker(connection.worker);
   connection.connected = false;
   connection.reconnectArmed = false;
@@ -129,7 +129,7 @@ void BeginConnect(Connection& connection, const char* portPath, uint32_t now) {
   }
 }
 
-int FinishConnect(Connection& connection, const ConnectReport& report, uint32_t now) {
+int FinishConnect(Connection& connection, const ConnectReport& report, Tick now) {
   if (report.attempt != connection.attempt.number || connection.phase != kConnecting) {
     return kOutcomeStale;
   }

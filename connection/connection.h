@@ -87,9 +87,9 @@ struct Connection {
   // The follow-up poll: a key's effect is asked for shortly after the key, and again while
   // the answer still shows the screen from before it, at most kMaxKeyRequests times.
   bool followUpPending = false;
-  uint32_t followUpAt = 0;        // tick at which it is due at the earliest
-  uint32_t lastPollAt = 0;        // tick of the last request pair
-  uint32_t keySentAt = 0;         // tick of the last key
+  Tick followUpAt = 0;        // tick at which it is due at the earliest
+  Tick lastPollAt = 0;        // tick of the last request pair
+  Tick keySentAt = 0;         // tick of the last key
   int keyRequests = 0;            // follow-ups sent for the last key
   bool keyAnswerAwaited = false;  // a follow-up has gone out and its screen has not come
   ScreenImage keyScreen;          // the screen as it was when the last key went out
@@ -103,7 +103,7 @@ struct Connection {
   std::time_t lostAt = 0;
   int failedReconnects = 0;
   bool reconnectArmed = false;
-  uint32_t reconnectAt = 0;  // tick of the next attempt while armed
+  Tick reconnectAt = 0;  // tick of the next attempt while armed
   char lastCause[kCauseSize] = {};
 
   Connection() = default;
@@ -123,13 +123,13 @@ enum ConnectOutcome {
 // starts a worker that identifies the receiver on `portPath`. While the receiver is lost
 // and a stable name of its device is known, that name is opened instead. The outcome
 // comes through hooks.connectDone.
-void BeginConnect(Connection& connection, const char* portPath, uint32_t now);
+void BeginConnect(Connection& connection, const char* portPath, Tick now);
 
 // The rest of a connect, on the owner's thread, once the worker has reported. On success:
 // the first key, the slave request once per run, the watch armed. On failure: the reason
 // shown with its cause, the port closed, and, while the device is lost, the next attempt
 // scheduled.
-int FinishConnect(Connection& connection, const ConnectReport& report, uint32_t now);
+int FinishConnect(Connection& connection, const ConnectReport& report, Tick now);
 
 // Ends the worker and closes the port: the program is leaving.
 void EndConnection(Connection& connection);
@@ -137,17 +137,17 @@ void EndConnection(Connection& connection);
 // The screen poll: one tick of the poll timer. It first looks whether the last three
 // polls went unanswered or a write failed; then the link counts as lost (1 is returned
 // and nothing is sent). Otherwise it sends the screen requests and shows the time.
-int PollReceiver(Connection& connection, uint32_t now, std::time_t wallNow);
+int PollReceiver(Connection& connection, Tick now, std::time_t wallNow);
 int PollPeriod(const Connection& connection);  // milliseconds: 400 for QZ77, else 900
 
 // Sends a key while connected, and asks for a follow-up poll: the screen is requested
 // about 100 ms later (once the receiver has handled the key) instead of at the next tick.
 // A burst of keys gets one follow-up, after its last key.
-void SendKey(Connection& connection, int code, uint32_t now);
+void SendKey(Connection& connection, int code, Tick now);
 // Milliseconds until the follow-up poll may go out (0: now), or -1 when none waits. It
 // waits while the answer to the last request pair is still due, and leaves the line
 // time for the replies: never more than one pair awaiting its answer.
-int MsUntilFollowUp(const Connection& connection, uint32_t now);
+int MsUntilFollowUp(const Connection& connection, Tick now);
 // The least time between two request pairs at the line's speed, and how long the answer
 // to one is due: each a few times the request's and the screen's time on the line.
 int PollGapMs(const Connection& connection);
@@ -156,11 +156,11 @@ int AnswerDueMs(const Connection& connection);
 // News from the worker, on the owner's thread. NoteLineDown returns 1 when it means the
 // receiver is lost.
 void NoteScreen(Connection& connection, unsigned attempt);
-int NoteLineDown(Connection& connection, unsigned attempt, uint32_t now, std::time_t wallNow);
+int NoteLineDown(Connection& connection, unsigned attempt, Tick now, std::time_t wallNow);
 
 // The receiver is gone: the worker ends, the port is closed, and with automatic
 // reconnect on, the first attempt is scheduled.
-void MarkLost(Connection& connection, uint32_t now, std::time_t wallNow);
+void MarkLost(Connection& connection, Tick now, std::time_t wallNow);
 
 struct Recorder;
 // Puts the flight recorder on the connection's port (null takes it off). On a connected
@@ -171,15 +171,15 @@ void AttachRecorder(Connection& connection, Recorder* recorder);
 // each failed attempt, then every 10 s.
 int ReconnectDelayMs(int failedAttempts);
 // Arms the next attempt by that schedule while the receiver is lost and reconnect is on.
-void ScheduleReconnect(Connection& connection, uint32_t now);
+void ScheduleReconnect(Connection& connection, Tick now);
 // Milliseconds until the next attempt is due (0: now), or -1 when none is scheduled.
-int MsUntilReconnect(const Connection& connection, uint32_t now);
-void SetAutoReconnect(Connection& connection, int on, uint32_t now);
+int MsUntilReconnect(const Connection& connection, Tick now);
+void SetAutoReconnect(Connection& connection, int on, Tick now);
 
 // What the user is told while the receiver is lost: when, and what is waited for.
 void LossText(const Connection& connection, char* out, int size);
 // What the user is told while a device that never answered is waited for:
 // "Waiting for the receiver on /dev/ttyUSB0 (next try in 5 s). Last try: ...".
-void WaitingText(const Connection& connection, uint32_t now, char* out, int size);
+void WaitingText(const Connection& connection, Tick now, char* out, int size);
 // The clock line of each poll: the local time in the runtime library's ctime form.
 void ClockText(std::time_t when, char* out, int size);

@@ -6,7 +6,7 @@
 #include "connection/connection.h"
 #include "base/local_time.h"
 
-void MarkLost(Connection& connection, uint32_t now, std::time_t wallNow) {
+void MarkLost(Connection& connection, Tick now, std::time_t wallNow) {
   StopReceiveWorker(connection.worker);
   ClosePort(connection.link->port);  // a USB adapter can only come back once it is let go
   connection.connected = false;
@@ -18,13 +18,13 @@ void MarkLost(Connection& connection, uint32_t now, std::time_t wallNow) {
   ScheduleReconnect(connection, now);
 }
 
-void ScheduleReconnect(Connection& connection, uint32_t now) {
+void ScheduleReconnect(Connection& connection, Tick now) {
   connection.reconnectArmed = (connection.lost || connection.waiting) && connection.autoReconnect;
   connection.reconnectAt =
-      now + static_cast<uint32_t>(ReconnectDelayMs(connection.failedReconnects));
+      now + ReconnectDelayMs(connection.failedReconnects);
 }
 
-int NoteLineDown(Connection& connection, unsigned attempt, uint32_t now, std::time_t wallNow) {
+int NoteLineDown(Connection& connection, unsigned attempt, Tick now, std::time_t wallNow) {
   if (attempt != connection.attempt.number || connection.phase != kConnected) return 0;
   MarkLost(connection, now, wallNow);
   return 1;
@@ -36,18 +36,17 @@ int ReconnectDelayMs(int failedAttempts) {
   return kDelays[failedAttempts < 0 ? 0 : failedAttempts > kLast ? kLast : failedAttempts];
 }
 
-int MsUntilReconnect(const Connection& connection, uint32_t now) {
+int MsUntilReconnect(const Connection& connection, Tick now) {
   if (!connection.reconnectArmed) return -1;
-  int32_t left = static_cast<int32_t>(connection.reconnectAt - now);
-  return left > 0 ? left : 0;
+  return MsUntil(connection.reconnectAt, now);
 }
 
-void SetAutoReconnect(Connection& connection, int on, uint32_t now) {
+void SetAutoReconnect(Connection& connection, int on, Tick now) {
   connection.autoReconnect = on;
   bool waiting = (connection.lost || connection.waiting) && connection.phase == kNotConnected;
   connection.reconnectArmed = on && waiting;
   if (connection.reconnectArmed) {
-    connection.reconnectAt = now + static_cast<uint32_t>(ReconnectDelayMs(0));
+    connection.reconnectAt = now + ReconnectDelayMs(0);
   }
 }
 
@@ -70,7 +69,7 @@ void LossText(const Connection& connection, char* out, int size) {
   }
 }
 
-void WaitingText(const Connection& connection, uint32_t now, char* out, int size) {
+void WaitingText(const Connection& connection, Tick now, char* out, int size) {
   int used;
   int left = MsUntilReconnect(connection, now);
   if (connection.phase == kConnecting) {

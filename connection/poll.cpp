@@ -31,8 +31,8 @@ int WireMs(const Connection& connection, int bytes) {
   return static_cast<int>((static_cast<uint64_t>(bytes) * kBitsPerByte * 1000 + baud - 1) / baud);
 }
 
-int32_t Since(uint32_t now, uint32_t then) {
-  return static_cast<int32_t>(now - then);
+Tick Since(Tick now, Tick then) {
+  return now - then;
 }
 
 bool Send(Connection& connection, uint8_t type, const uint8_t* data, int length) {
@@ -47,7 +47,7 @@ int PollPeriod(const Connection& connection) {
   return connection.identity.qz77Class ? 400 : 900;
 }
 
-int PollReceiver(Connection& connection, uint32_t now, std::time_t wallNow) {
+int PollReceiver(Connection& connection, Tick now, std::time_t wallNow) {
   if (connection.writeFailed || connection.pollsUnanswered >= kUnansweredPollsForLoss) {
     MarkLost(connection, now, wallNow);
     return 1;
@@ -70,7 +70,7 @@ int PollReceiver(Connection& connection, uint32_t now, std::time_t wallNow) {
   return 0;
 }
 
-void SendKey(Connection& connection, int code, uint32_t now) {
+void SendKey(Connection& connection, int code, Tick now) {
   if (!connection.connected) return;
   const uint8_t key = static_cast<uint8_t>(code & 0xFF);
   if (!Send(connection, kKeyPacket, &key, 1)) return;
@@ -90,11 +90,11 @@ int AnswerDueMs(const Connection& connection) {
   return 3 * WireMs(connection, kRequestPairBytes + kScreenBytes) + 100;
 }
 
-int MsUntilFollowUp(const Connection& connection, uint32_t now) {
+int MsUntilFollowUp(const Connection& connection, Tick now) {
   if (!connection.followUpPending || !connection.connected) return -1;
-  int32_t wait = Since(connection.followUpAt, now);
+  Tick wait = Since(connection.followUpAt, now);
   int gap = connection.pollsUnanswered > 0 ? AnswerDueMs(connection) : PollGapMs(connection);
-  int32_t lineFree = Since(connection.lastPollAt + static_cast<uint32_t>(gap), now);
+  Tick lineFree = Since(connection.lastPollAt + gap, now);
   if (lineFree > wait) wait = lineFree;
   return wait > 0 ? static_cast<int>(wait) : 0;
 }

@@ -90,7 +90,7 @@ void ReadHeightAndCorrections(const NmeaFields& fields, int altitude, int separa
 }
 
 // $--GGA,time,lat,N,lon,E,quality,satellites,hdop,altitude,M,separation,M,age,station
-void ReadGga(const NmeaFields& fields, FixState& fix, uint32_t) {
+void ReadGga(const NmeaFields& fields, FixState& fix, Tick) {
   ReadTime(fields, 1, fix);
   ReadPosition(fields, 2, fix);
   long quality, used;
@@ -101,7 +101,7 @@ void ReadGga(const NmeaFields& fields, FixState& fix, uint32_t) {
 }
 
 // $--GNS,time,lat,N,lon,E,mode letters,satellites,hdop,altitude,separation,age,station
-void ReadGns(const NmeaFields& fields, FixState& fix, uint32_t) {
+void ReadGns(const NmeaFields& fields, FixState& fix, Tick) {
   ReadTime(fields, 1, fix);
   ReadPosition(fields, 2, fix);
   long used;
@@ -111,7 +111,7 @@ void ReadGns(const NmeaFields& fields, FixState& fix, uint32_t) {
 }
 
 // $--RMC,time,status,lat,N,lon,E,speed,course,date,variation,E[,mode]
-void ReadRmc(const NmeaFields& fields, FixState& fix, uint32_t) {
+void ReadRmc(const NmeaFields& fields, FixState& fix, Tick) {
   ReadTime(fields, 1, fix);
   char status = 0;
   if (FieldLetter(fields, 2, status) && status == 'A') ReadPosition(fields, 3, fix);
@@ -121,13 +121,13 @@ void ReadRmc(const NmeaFields& fields, FixState& fix, uint32_t) {
 }
 
 // $--VTG,course,T,magnetic,M,knots,N,km/h,K[,mode]
-void ReadVtg(const NmeaFields& fields, FixState& fix, uint32_t) {
+void ReadVtg(const NmeaFields& fields, FixState& fix, Tick) {
   ReadPositive(fields, 1, 360, fix.course);
   ReadPositive(fields, 5, 9999, fix.speedKnots);
 }
 
 // $--GSA,selection,mode,12 satellite numbers,pdop,hdop,vdop[,system id]
-void ReadGsa(const NmeaFields& fields, FixState& fix, uint32_t) {
+void ReadGsa(const NmeaFields& fields, FixState& fix, Tick) {
   long mode, systemId;
   if (FieldInteger(fields, 2, 1, 3, mode)) fix.mode = static_cast<int>(mode);
   ReadPositive(fields, 15, 99.99, fix.pdop);
@@ -151,7 +151,7 @@ void ReadGsa(const NmeaFields& fields, FixState& fix, uint32_t) {
 }
 
 // $--GSV,sentences,number,in view,{id,elevation,azimuth,signal} x 1..4[,signal id]
-void ReadGsv(const NmeaFields& fields, FixState& fix, uint32_t nowMs) {
+void ReadGsv(const NmeaFields& fields, FixState& fix, Tick nowMs) {
   long inView;
   int system = TalkerSystem(fields);
   if (FieldInteger(fields, 3, 0, 99, inView)) fix.inView[system] = static_cast<int>(inView);
@@ -172,14 +172,14 @@ void ReadGsv(const NmeaFields& fields, FixState& fix, uint32_t nowMs) {
 }
 
 // $--GST,time,rms,major,minor,orientation,sigma latitude,sigma longitude,sigma height
-void ReadGst(const NmeaFields& fields, FixState& fix, uint32_t) {
+void ReadGst(const NmeaFields& fields, FixState& fix, Tick) {
   ReadPositive(fields, 6, 99999, fix.sigmaLatitude);
   ReadPositive(fields, 7, 99999, fix.sigmaLongitude);
   ReadPositive(fields, 8, 99999, fix.sigmaHeight);
 }
 
 // $--ZDA,time,day,month,year,zone hours,zone minutes
-void ReadZda(const NmeaFields& fields, FixState& fix, uint32_t) {
+void ReadZda(const NmeaFields& fields, FixState& fix, Tick) {
   ReadTime(fields, 1, fix);
   long day, month, year;
   if (FieldInteger(fields, 2, 1, 31, day) && FieldInteger(fields, 3, 1, 12, month) &&
@@ -193,7 +193,7 @@ void ReadZda(const NmeaFields& fields, FixState& fix, uint32_t) {
 
 struct SentenceReader {
   const char* type;
-  void (*read)(const NmeaFields& fields, FixState& fix, uint32_t nowMs);
+  void (*read)(const NmeaFields& fields, FixState& fix, Tick nowMs);
 };
 
 constexpr SentenceReader kReaders[] = {
@@ -203,7 +203,7 @@ constexpr SentenceReader kReaders[] = {
 
 }  // namespace
 
-int ApplySentence(FixState& fix, const char* sentence, uint32_t nowMs) {
+int ApplySentence(FixState& fix, const char* sentence, Tick nowMs) {
   NmeaFields fields;
   if (!SplitSentence(sentence, fields)) return 0;
   for (const SentenceReader& reader : kReaders) {
@@ -215,10 +215,10 @@ int ApplySentence(FixState& fix, const char* sentence, uint32_t nowMs) {
   return 0;
 }
 
-void AgeSatellites(FixState& fix, uint32_t nowMs) {
+void AgeSatellites(FixState& fix, Tick nowMs) {
   int kept = 0;
   for (int i = 0; i < fix.satelliteCount; ++i) {
-    if (static_cast<uint32_t>(nowMs - fix.satellites[i].seenAt) > kSatelliteAgeMs) continue;
+    if (nowMs - fix.satellites[i].seenAt > kSatelliteAgeMs) continue;
     fix.satellites[kept++] = fix.satellites[i];
   }
   fix.satelliteCount = kept;

@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "base/tick.h"
+
 // The receiver's fix as its NMEA sentences tell it: time, position, quality, dilution,
 // corrections, motion, error estimates, and each satellite in view. Built by ApplySentence
 // from the valid sentences the receive worker extracts; nothing is asked of the receiver.
@@ -33,7 +35,7 @@ enum FixQuality {  // GGA's quality indicator
 };
 
 constexpr int kMaxSatellites = 96;
-constexpr uint32_t kSatelliteAgeMs = 5000;  // not reported for this long: out of view
+constexpr Tick kSatelliteAgeMs = 5000;  // not reported for this long: out of view
 constexpr double kUnknown = -1;             // for values that are never negative
 
 struct SatelliteInView {
@@ -43,7 +45,7 @@ struct SatelliteInView {
   int azimuth = -1;    // degrees, 0..359; -1 unknown
   int signal = -1;     // C/N0 in dB-Hz; -1 not tracked
   bool used = false;   // in the solution (GSA)
-  uint32_t seenAt = 0;
+  Tick seenAt = 0;
 };
 
 struct FixState {
@@ -72,10 +74,10 @@ struct FixState {
 
 // Reads one valid sentence ("$GNGGA,...*hh", as extracted) into the state. 1 when it was
 // one of GGA, RMC, GSA, GSV, GST, VTG, GNS, ZDA; 0 otherwise (left alone).
-int ApplySentence(FixState& fix, const char* sentence, uint32_t nowMs);
+int ApplySentence(FixState& fix, const char* sentence, Tick nowMs);
 
 // Drops the satellites not reported for kSatelliteAgeMs.
-void AgeSatellites(FixState& fix, uint32_t nowMs);
+void AgeSatellites(FixState& fix, Tick nowMs);
 
 // Height above the ellipsoid: the altitude plus the geoid separation.
 double EllipsoidHeight(const FixState& fix);

@@ -41,9 +41,9 @@ constexpr int kStatusRefreshMs = 1000;
 constexpr int kRecordingDrainMs = 200;
 constexpr int kSilenceCheckMs = 1000;
 constexpr int kFixCheckMs = 1000;          // a change of the fix reaches the journal within this
-constexpr uint32_t kPruneEveryMs = 60000;  // --keep looks for old split files this often
-constexpr uint32_t kFreeSpaceEveryMs = 10000;
-constexpr uint32_t kMetricsEveryMs = 1000;  // a scrape sees the logger as it was this recently
+constexpr Tick kPruneEveryMs = 60000;  // --keep looks for old split files this often
+constexpr Tick kFreeSpaceEveryMs = 10000;
+constexpr Tick kMetricsEveryMs = 1000;  // a scrape sees the logger as it was this recently
 constexpr int kMetricsTextSize = 8192;
 constexpr int kExitItemsLost = 3;
 
@@ -113,22 +113,22 @@ struct Logger {
   int everConnected = 0;
   int reconnects = 0;
   int failedStarts = 0;
-  uint32_t retryAt = 0;  // --wait before the first connect
+  Tick retryAt = 0;  // --wait before the first connect
   int retryArmed = 0;
-  uint32_t connectedTick = 0;  // the silence watch counts from the connect
+  Tick connectedTick = 0;  // the silence watch counts from the connect
   int exitCode = 0;
-  uint32_t prunedTick = 0;  // --keep: when old split files were last looked for
+  Tick prunedTick = 0;  // --keep: when old split files were last looked for
   char fix[64] = "";        // the fix's summary, for the status line
   int fixQuality = -1;      // the quality last said in an event line; -1: none yet
   FixState lastFix;         // for the metrics
-  uint32_t startTick = 0;
+  Tick startTick = 0;
   FreeSpaceWatch freeSpace;
-  uint32_t freeCheckedTick = 0;
+  Tick freeCheckedTick = 0;
   ServiceNotify notify;
   const MetricsServerApi* metricsApi = nullptr;
   MetricsServer* metrics = nullptr;  // --metrics: the server, while it runs
   bool serving = false;
-  uint32_t metricsTick = 0;
+  Tick metricsTick = 0;
   char metricsText[kMetricsTextSize];  // rendered here once a second, copied by the server
 };
 
@@ -166,13 +166,13 @@ void OnConnected(Logger& logger, bool wasLost) {
 }
 
 // A connect that failed before any succeeded: the end, unless --wait keeps trying.
-void OnFirstConnectFailed(Logger& logger, uint32_t now) {
+void OnFirstConnectFailed(Logger& logger, Tick now) {
   if (!logger.options.wait) {
     logger.exitCode = 1;
     stopRequested = true;
     return;
   }
-  logger.retryAt = now + static_cast<uint32_t>(ReconnectDelayMs(logger.failedStarts++));
+  logger.retryAt = now + ReconnectDelayMs(logger.failedStarts++);
   logger.retryArmed = 1;
   NotifyReady(logger.notify);  // waiting for the receiver is what --wait starts up to
 }
@@ -230,7 +230,7 @@ LogView CurrentView(const Logger& logger) {
                                     : kLogConnecting;
   view.product = logger.product;
   view.baud = connection.identity.baud;
-  uint32_t newest = 0;
+  Tick newest = 0;
   bool any = false;
   for (int i = 0; i < kDumpStreamCount; ++i) {
     const DumpCount& count = DumpCountOf(*connection.capture, i);
@@ -238,11 +238,11 @@ LogView CurrentView(const Logger& logger) {
     view.bytes[i] = count.bytes;
     view.lost[i] = count.lostItems;
     if (count.items == 0) continue;
-    uint32_t tick = count.lastItemTick;
-    if (!any || static_cast<int32_t>(tick - newest) > 0) newest = tick;
+    Tick tick = count.lastItemTick;
+    if (!any || tick > newest) newest = tick;
     any = true;
   }
-  view.msSinceLastItem = any ? static_cast<long>(TickCount() - newest) : -1;
+  view.msSinceLastItem = any ? TickCount() - newest : -1;
   view.reconnects = logger.reconnects;
   view.fix = logger.fix;
   view.freeLow = logger.freeSpace.low;
@@ -257,26 +257,15 @@ int NextWakeMs(const Logger& logger, const Deadline& end) {
     if (ms >= 0 && (wait < 0 || ms < wait)) wait = ms;
   };
   sooner(MsUntilReconnect(logger.connection, TickCount()));
-  if (logger.retryArmed) {
-    int left = static_cast<int32_t>(logger.retryAt - TickCount());
-    sooner(left > 0 ? left : 0);
-  }
+  if (logger.retryArmed) sooner(MsUntil(logger.retryAt, TickCount()));
   if (logger.options.forSeconds > 0) sooner(DeadlineRemainingMs(end));
   if (logger.recorder) sooner(kRecordingDrainMs);
   if (logger.options.silenceSeconds > 0 && logger.connection.connected) sooner(kSilenceCheckMs);
   if (logger.connection.connected) sooner(kFixCheckMs);
-  if (logger.options.keepSeconds > 0) {
-    int32_t left = static_cast<int32_t>(logger.prunedTick + kPruneEveryMs - TickCount());
-    sooner(left > 0 ? left : 0);
-  }
-  if (logger.options.minFree > 0 || logger.serving) {
-    int32_t left = static_cast<int32_t>(logger.freeCheckedTick + kFreeSpaceEveryMs - TickCount());
-    sooner(left > 0 ? left : 0);
-  }
-  if (logger.serving) {
-    int32_t left = static_cast<int32_t>(logger.metricsTick + kMetricsEveryMs - TickCount());
-    sooner(left > 0 ? left : 0);
-  }
+  if (logger.options.keepSeconds > 0) sooner(MsUntil(logger.prunedTick + kPruneEveryMs, TickCount()));
+  if (logger.options.minFree > 0 || logger.serving)
+    sooner(MsUntil(logger.freeCheckedTick + kFreeSpaceEveryMs, TickCount()));
+  if (logger.serving) sooner(MsUntil(logger.metricsTick + kMetricsEveryMs, TickCount()));
   sooner(MsUntilWatchdog(logger.notify, TickCount()));
   return wait;
 }
@@ -287,16 +276,16 @@ void WatchSilence(Logger& logger) {
   const Connection& connection = logger.connection;
   const Capture& capture = *connection.capture;
   if (logger.options.silenceSeconds <= 0 || !connection.connected || !capture.anyByte) return;
-  uint32_t now = TickCount();
-  uint32_t last = capture.lastByteTick;
-  if (static_cast<int32_t>(last - logger.connectedTick) < 0) return;  // not sending since
-  uint32_t limit = static_cast<uint32_t>(logger.options.silenceSeconds) * 1000u;
+  Tick now = TickCount();
+  Tick last = capture.lastByteTick;
+  if (last < logger.connectedTick) return;  // not sending since
+  Tick limit = static_cast<Tick>(logger.options.silenceSeconds) * 1000;
   if (now - last < limit) return;
   char text[kLogPathSize + 120];
   std::snprintf(text, sizeof text,
-                "nothing came from the receiver on %s for %ld s; taking it as lost and "
+                "nothing came from the receiver on %s for %lld s; taking it as lost and "
                 "reconnecting",
-                logger.options.device, logger.options.silenceSeconds);
+                logger.options.device, static_cast<long long>(logger.options.silenceSeconds));
   PrintEvent(logger.output, text, true);
   MarkLost(logger.connection, now, std::time(nullptr));
 }
@@ -361,8 +350,8 @@ MetricsView CurrentMetrics(const Logger& logger, const LogView& view) {
     metrics.fileBytes[i] =
         static_cast<long long>(DumpCountOf(*logger.connection.capture, i).fileBytes.load());
   }
-  long ms = view.msSinceLastItem >= 0 ? view.msSinceLastItem
-                                      : static_cast<long>(TickCount() - logger.startTick);
+  int64_t ms = view.msSinceLastItem >= 0 ? view.msSinceLastItem
+                                      : TickCount() - logger.startTick;
   metrics.lastItemAgeSeconds = static_cast<double>(ms) / 1000.0;
   metrics.reconnects = static_cast<unsigned long>(logger.reconnects);
   metrics.freeBytes = logger.freeSpace.freeBytes;
@@ -392,7 +381,7 @@ void PublishState(Logger& logger, const LogView& view) {
 // one read for less than half the watchdog's time.
 void FeedWatchdog(Logger& logger) {
   const ReceiveWorker& worker = logger.connection.worker;
-  uint32_t now = TickCount();
+  Tick now = TickCount();
   bool responsive = WorkerResponsive(worker.busy.load(), worker.busySince.load(), now,
                                      logger.notify.watchdogMs / 2);
   KeepWatchdog(logger.notify, now, responsive);
@@ -421,7 +410,7 @@ void Run(Logger& logger) {
     if (logger.recorder) DrainRecording(*logger.recorder);
     if (logger.options.forSeconds > 0 && DeadlinePassed(end)) break;
     if (MsUntilReconnect(logger.connection, TickCount()) == 0 ||
-        (logger.retryArmed && static_cast<int32_t>(logger.retryAt - TickCount()) <= 0)) {
+        (logger.retryArmed && logger.retryAt <= TickCount())) {
       logger.retryArmed = 0;
       BeginConnect(logger.connection, logger.options.device, TickCount());
     }

@@ -18,7 +18,8 @@ const char* const kLogUsage =
     "logger at a time writes into a folder.\n"
     "  -D DEVICE        /dev/ttyUSB0, com1..com20, rfc2217://HOST:PORT, tcp://HOST:PORT\n"
     "  -o DIR           where the dump files go (default: the current directory)\n"
-    "  --for DURATION   stop after 90s, 15m, 2h or 1d (a bare number is seconds)\n"
+    "  --for DURATION   stop after 90s, 15m, 2h, 1d, 2w or 1y (365 days); a bare number\n"
+    "                   is seconds\n"
     "  --quiet          show failures only\n"
     "  --wait           when the receiver cannot be reached at start, keep trying\n"
     "  --silence DURATION  no byte at all for this long (default 60s) on a line that\n"
@@ -26,7 +27,8 @@ const char* const kLogUsage =
     "  --split hour|day  a new set of files at each UTC hour or day, named by it:\n"
     "                   DIR/YYYY/DDD/posn-YYYYMMDD-HH.dmp or DIR/YYYY/DDD/posn-YYYYMMDD.dmp;\n"
     "                   a restart within the hour or day writes on at their end\n"
-    "  --keep DURATION  with --split: delete its own files older than this (30d...)\n"
+    "  --keep DURATION  with --split: delete its own files older than this (30d, 400d,\n"
+    "                   2y...), once the clock can be trusted\n"
     "  --min-free SIZE  warn when the folder's disk has less free than this (500M, 2G);\n"
     "                   nothing is deleted for it\n"
     "  --metrics [ADDR:]PORT  serve Prometheus metrics at http://ADDR:PORT/metrics\n"
@@ -57,16 +59,24 @@ bool CopyValue(const char* value, char* out, const char* what, char* error, int 
 
 }  // namespace
 
-long ParseDuration(const char* text) {
-  char* end = nullptr;
-  long value = std::strtol(text, &end, 10);
-  if (end == text || value <= 0) return -1;
-  long scale = 1;
-  if (*end == 'm') scale = 60;
-  if (*end == 'h') scale = 3600;
-  if (*end == 'd') scale = 86400;
-  if (*end != '\0' && (std::strchr("smhd", *end) == nullptr || end[1] != '\0')) return -1;
-  if (value > 366L * 86400 / scale) return -1;
+int64_t ParseDuration(const char* text) {
+  static const struct {
+    char unit;
+    int64_t seconds;
+  } kUnits[] = {{'s', 1}, {'m', 60}, {'h', 3600}, {'d', 86400}, {'w', 7 * 86400},
+                {'y', 365 * 86400}};
+  const char* end = text;
+  int64_t value = 0;
+  for (; *end >= '0' && *end <= '9'; ++end) {
+    if (value > kMaxDurationSeconds) return -1;  // and no overflow, however many digits
+    value = value * 10 + (*end - '0');
+  }
+  if (end == text || value == 0) return -1;
+  int64_t scale = *end == '\0' ? 1 : 0;
+  for (const auto& unit : kUnits) {
+    if (*end == unit.unit && end[1] == '\0') scale = unit.seconds;
+  }
+  if (scale == 0 || value > kMaxDurationSeconds / scale) return -1;
   return value * scale;
 }
 
@@ -150,21 +160,21 @@ bool ParseLogOptions(int argc, const char* const* argv, LogOptions& options, cha
       options.forSeconds = ParseDuration(value);
       if (options.forSeconds < 0) {
         std::snprintf(error, static_cast<size_t>(errorSize),
-                      "--for %.40s: not a duration such as 90s, 15m, 2h or 1d", value);
+                      "--for %.40s: not a duration such as 90s, 15m, 2h, 1d or 2y (at most 100y)", value);
         return false;
       }
     } else if (std::strcmp(arg, "--silence") == 0) {
       options.silenceSeconds = std::strcmp(value, "0") == 0 ? 0 : ParseDuration(value);
       if (options.silenceSeconds < 0) {
         std::snprintf(error, static_cast<size_t>(errorSize),
-                      "--silence %.40s: not a duration such as 60s or 5m, nor 0", value);
+                      "--silence %.40s: not a duration such as 60s or 5m (at most 100y), nor 0", value);
         return false;
       }
     } else if (std::strcmp(arg, "--keep") == 0) {
       options.keepSeconds = ParseDuration(value);
       if (options.keepSeconds < 0) {
         std::snprintf(error, static_cast<size_t>(errorSize),
-                      "--keep %.40s: not a duration such as 30d or 12h", value);
+                      "--keep %.40s: not a duration such as 30d, 400d or 2y (at most 100y)", value);
         return false;
       }
     } else if (std::strcmp(arg, "--min-free") == 0) {

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: BSD-2-Clause
 #pragma once
 
+#include <cstdint>
+
 // tarnex-log's command line.
 
 constexpr int kLogPathSize = 256;
@@ -9,10 +11,10 @@ struct LogOptions {
   char device[kLogPathSize] = {};
   char directory[kLogPathSize] = {};  // where the dump files go; "" for the current one
   char record[kLogPathSize] = {};     // --record: the flight recorder's file; "" for none
-  long forSeconds = 0;                // 0: until stopped
-  long silenceSeconds = 60;           // no byte for this long: the receiver is lost; 0: never
+  int64_t forSeconds = 0;             // 0: until stopped
+  int64_t silenceSeconds = 60;        // no byte for this long: the receiver is lost; 0: never
   int split = 0;                      // --split: seconds a file holds (3600, 86400); 0: one set
-  long keepSeconds = 0;            // --keep: split files older than this are deleted; 0: all kept
+  int64_t keepSeconds = 0;         // --keep: split files older than this are deleted; 0: all kept
   unsigned long long minFree = 0;  // --min-free: warn below this many free bytes; 0: never
   char metricsHost[64] = {};       // --metrics: the address served on ("127.0.0.1" if none)
   int metricsPort = -1;            // -1: no metrics; 0: any free port (said at start)
@@ -27,8 +29,10 @@ struct LogOptions {
 bool ParseLogOptions(int argc, const char* const* argv, LogOptions& options, char* error,
                      int errorSize);
 
-// "90", "90s", "15m", "2h", "1d" in seconds; -1 when it is none of these.
-long ParseDuration(const char* text);
+// "90", "90s", "15m", "2h", "1d", "2w", "1y" (365 days) in seconds; -1 when it is none of
+// these, or longer than kMaxDurationSeconds.
+int64_t ParseDuration(const char* text);
+constexpr int64_t kMaxDurationSeconds = 100LL * 365 * 86400;
 
 // "500M", "2G", "1T", "4096" in bytes; 0 when it is none. K, M, G and T are powers of 1000,
 // as the sizes this program shows (kB, MB, GB) are.

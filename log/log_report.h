@@ -18,7 +18,7 @@ struct LogView {
   unsigned long items[4] = {};  // posn, obsd, corr, nmea
   unsigned long long bytes[4] = {};
   unsigned long lost[4] = {};  // items that could not be written
-  long msSinceLastItem = -1;   // -1: no item yet
+  int64_t msSinceLastItem = -1;  // -1: no item yet
   int reconnects = 0;
   const char* fix = "";  // "fix RTK-fixed 18 sv HDOP 0.6"; "" while no sentence told it
   bool freeLow = false;  // below --min-free

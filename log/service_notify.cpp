@@ -5,13 +5,13 @@
 #include <cstring>
 
 namespace {
-constexpr uint32_t kHungWorkerLookMs = 250;
+constexpr Tick kHungWorkerLookMs = 250;
 }  // namespace
 
-void StartServiceNotify(ServiceNotify& notify, uint32_t now) {
+void StartServiceNotify(ServiceNotify& notify, Tick now) {
   notify.enabled = ServiceManagerListens();
   uint64_t watchdogUs = notify.enabled ? ServiceWatchdogUs() : 0;
-  if (watchdogUs >= 2000) notify.watchdogMs = static_cast<uint32_t>(watchdogUs / 1000);
+  if (watchdogUs >= 2000) notify.watchdogMs = static_cast<Tick>(watchdogUs / 1000);
   notify.watchdogDue = now;
 }
 
@@ -33,13 +33,12 @@ void NotifyStopping(ServiceNotify& notify) {
   if (notify.enabled) SendServiceNotice("STOPPING=1");
 }
 
-int MsUntilWatchdog(const ServiceNotify& notify, uint32_t now) {
+int MsUntilWatchdog(const ServiceNotify& notify, Tick now) {
   if (notify.watchdogMs == 0) return -1;
-  int32_t left = static_cast<int32_t>(notify.watchdogDue - now);
-  return left > 0 ? left : 0;
+  return MsUntil(notify.watchdogDue, now);
 }
 
-void KeepWatchdog(ServiceNotify& notify, uint32_t now, bool workerResponsive) {
+void KeepWatchdog(ServiceNotify& notify, Tick now, bool workerResponsive) {
   if (MsUntilWatchdog(notify, now) != 0) return;
   if (!workerResponsive) {
     notify.watchdogDue = now + kHungWorkerLookMs;
@@ -49,6 +48,6 @@ void KeepWatchdog(ServiceNotify& notify, uint32_t now, bool workerResponsive) {
   SendServiceNotice("WATCHDOG=1");
 }
 
-bool WorkerResponsive(bool busy, uint32_t busySince, uint32_t now, uint32_t limitMs) {
+bool WorkerResponsive(bool busy, Tick busySince, Tick now, Tick limitMs) {
   return !busy || now - busySince <= limitMs;
 }

@@ -35,8 +35,8 @@ const MessageEntry& MessageAt(const MessageLog& log, int index) {
   return log.entries[(log.first + index) % kMessageLogSize];
 }
 
-bool ClockMayReplace(const MessageField& field, uint32_t now) {
-  int32_t age = static_cast<int32_t>(now - field.shownAt);
+bool ClockMayReplace(const MessageField& field, Tick now) {
+  Tick age = now - field.shownAt;
   switch (field.kind) {
     case kStatusProgress:
       return age >= kProgressHoldMs;

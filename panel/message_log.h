@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <ctime>
 
+#include "base/tick.h"
 #include "panel/status_text.h"
 
 // What the message field has shown, so that a text that went by can be read again, and
@@ -33,7 +34,7 @@ const MessageEntry& MessageAt(const MessageLog& log, int index);  // 0: the olde
 // What the message field shows now, as far as the clock is concerned.
 struct MessageField {
   int kind = 0;
-  uint32_t shownAt = 0;  // tick when it was shown
+  Tick shownAt = 0;  // tick when it was shown
 };
 
 // How long a text keeps the field before the clock may show the time again: a progress
@@ -41,4 +42,4 @@ struct MessageField {
 constexpr int kProgressHoldMs = 5000;
 constexpr int kFailureHoldMs = 30000;
 
-bool ClockMayReplace(const MessageField& field, uint32_t now);
+bool ClockMayReplace(const MessageField& field, Tick now);

@@ -63,7 +63,7 @@ struct ConnectionTest : ::testing::Test {
   void TearDown() override { connection.reset(); }  // before the receivers go
   // The next report, handed to FinishConnect as the owner would.
   int AwaitOutcome() { return AwaitOutcomeAt(0, true); }
-  int AwaitOutcomeAt(uint32_t now, bool realTime = false) {
+  int AwaitOutcomeAt(Tick now, bool realTime = false) {
     const int limitMs = 6000;
     std::unique_lock<std::mutex> hold(queue.lock);
     if (!queue.changed.wait_for(hold, std::chrono::milliseconds(limitMs),

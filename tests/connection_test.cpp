@@ -76,7 +76,7 @@ TEST_F(ConnectionTest, ThreeUnansweredPollsLoseTheReceiver) {
   script.answerScreens = false;
   ASSERT_TRUE(StartFakeReceiver(receiver, script));
   ASSERT_EQ(Connect(receiver), kOutcomeConnected);
-  uint32_t now = 1000;
+  Tick now = 1000;
   // An answer between polls keeps the link alive however long it runs.
   for (int i = 0; i < 6; ++i) {
     ASSERT_EQ(PollReceiver(*connection, now += 900, 0), 0);
@@ -117,7 +117,7 @@ TEST_F(ConnectionTest, AKeysFollowUpsAskUntilTheScreenChanges) {
   std::memcpy(after, before, sizeof before);
   after[kScreenCells] = 1;  // the cursor moved by the key
   StoreScreen(connection->capture->screen, before, kScreenImageSize);
-  uint32_t t = TickCount() + 1000;
+  Tick t = TickCount() + 1000;
   PollReceiver(*connection, t, 0);
   NoteScreen(*connection, attempt);
   EXPECT_EQ(MsUntilFollowUp(*connection, t), -1) << "the connect's key: its first screen came";
@@ -181,13 +181,14 @@ TEST_F(ConnectionTest, FailedAttemptsWhileLostComeLaterEachTime) {
   StatusCapture capture;
   connection->lost = true;
   std::snprintf(connection->establishedPath, kPathSize, "/dev/tarnex-gone");
-  uint32_t now = 0xFFFFF000u;  // the schedule survives the wrap of the tick counter
+  Tick now = (Tick(1) << 32) - 4096;  // where a 32-bit count of milliseconds would wrap
   for (int expected : {2000, 5000, 10000, 10000}) {
     BeginConnect(*connection, "/dev/tarnex-gone", now);
     ASSERT_EQ(AwaitOutcomeAt(now), kOutcomeFailed);
     EXPECT_EQ(MsUntilReconnect(*connection, now), expected);
-    EXPECT_EQ(MsUntilReconnect(*connection, now + static_cast<uint32_t>(expected)), 0);
-    now += static_cast<uint32_t>(expected);
+    EXPECT_EQ(MsUntilReconnect(*connection, now + expected - 1), 1);
+    EXPECT_EQ(MsUntilReconnect(*connection, now + expected), 0);
+    now += expected;
   }
   EXPECT_EQ(capture.Failures().back(),
             "Could not establish communication with receiver. No such file or directory: "
@@ -202,7 +203,7 @@ TEST_F(ConnectionTest, FailedAttemptsWhileLostComeLaterEachTime) {
 // for it, and not once another device is chosen.
 TEST_F(ConnectionTest, ADeviceNotThereYetIsWaitedFor) {
   connection->waitsForDevice = true;
-  uint32_t now = 5000;
+  Tick now = 5000;
   char text[600];
   for (int expected : {1000, 2000, 5000}) {
     BeginConnect(*connection, "/dev/tarnex-not-yet", now);
@@ -213,7 +214,7 @@ TEST_F(ConnectionTest, ADeviceNotThereYetIsWaitedFor) {
                                      std::to_string(expected / 1000) +
                                      " s). Last try: No such file or directory: "
                                      "/dev/tarnex-not-yet");
-    now += static_cast<uint32_t>(expected);
+    now += expected;
   }
   SetAutoReconnect(*connection, 0, now);
   WaitingText(*connection, now, text, sizeof text);

@@ -40,7 +40,7 @@ struct DumpFileTest : ::testing::Test {
                      slot, now);
   }
   void Later(int seconds) {
-    now.tick += static_cast<uint32_t>(seconds * 1000);
+    now.tick += static_cast<Tick>(seconds) * 1000;
     now.wall += seconds;
   }
   Bytes Read(const std::string& name) { return FileBytes((directory / name).string()); }

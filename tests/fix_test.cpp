@@ -13,7 +13,7 @@
 
 namespace {
 
-int Apply(FixState& fix, const std::string& body, uint32_t nowMs = 1000) {
+int Apply(FixState& fix, const std::string& body, Tick nowMs = 1000) {
   return ApplySentence(fix, Sentence(body).c_str(), nowMs);
 }
 

@@ -169,18 +169,32 @@ TEST(PushReceived, FullRingStoresWhatFits) {
   EXPECT_EQ(rx->Push({}), 0);
 }
 
-TEST(Deadline, PassesOneTickAfterItsValueAcrossTheWrap) {
-  Deadline deadline;
-  EXPECT_EQ(SetDeadlineFrom(deadline, 1000, 0.1), 1100u);
-  EXPECT_EQ(SetDeadlineFrom(deadline, 1000, 3.0), 4000u);
-  EXPECT_FALSE(DeadlinePassedAt(deadline, 4000));
-  EXPECT_TRUE(DeadlinePassedAt(deadline, 4001));
-  // Armed just before the counter wraps: not passed at once.
-  SetDeadlineFrom(deadline, 0xFFFFFF00u, 3.0);
-  EXPECT_EQ(deadline.at, 0xFFFFFF00u + 3000u);
-  EXPECT_FALSE(DeadlinePassedAt(deadline, 0xFFFFFF01u));
-  EXPECT_FALSE(DeadlinePassedAt(deadline, deadline.at));
-  EXPECT_TRUE(DeadlinePassedAt(deadline, deadline.at + 1));
+// A deadline passes one tick after its value, however far the clock has run and however
+// far ahead it lies: a 32-bit count would wrap at 2^32 ms (49.7 days) and its differences
+// at 2^31 (24.8 days).
+TEST(Deadline, PassesOneTickAfterItsValueForYears) {
+  const int64_t kDay = 86400000;
+  const struct {
+    Tick now;
+    double seconds;
+  } cases[] = {{1000, 0.1},
+               {1000, 3.0},
+               {(Tick(1) << 31) - 500, 1.0},
+               {(Tick(1) << 32) - 500, 1.0},
+               {5 * kDay, 25 * 86400.0},  // --for 25d
+               {(Tick(1) << 32) - 500, 100 * 86400.0},
+               {400 * kDay, 800 * 86400.0}};
+  for (const auto& c : cases) {
+    Deadline deadline;
+    Tick at = SetDeadlineFrom(deadline, c.now, c.seconds);
+    EXPECT_EQ(at, c.now + static_cast<Tick>(c.seconds * 1000)) << c.now;
+    EXPECT_FALSE(DeadlinePassedAt(deadline, c.now)) << c.now;
+    EXPECT_FALSE(DeadlinePassedAt(deadline, at)) << c.now;
+    EXPECT_TRUE(DeadlinePassedAt(deadline, at + 1)) << c.now;
+    int left = MsUntil(at, c.now);
+    EXPECT_EQ(left, at - c.now > INT32_MAX ? INT32_MAX : at - c.now) << "a wait, taken again";
+    EXPECT_EQ(MsUntil(at, at + 1), 0);
+  }
 }
 
 }  // namespace

@@ -110,13 +110,14 @@ TEST(LogFreeSpace, LowIsSaidOnceAndItsEndOnlyWithAMargin) {
 TEST(LogServiceNotify, TheWatchdogIsPingedOnlyWhileTheWorkerIsResponsive) {
   const struct {
     bool busy;
-    uint32_t since, now;
+    Tick since, now;
     bool responsive;
   } workers[] = {
       {false, 0, 900000, true},  // waiting for a silent line is not hanging
       {true, 1000, 2000, true},
       {true, 1000, 3001, false},
-      {true, 0xFFFFFF00u, 0x100, true},  // across the tick's wrap
+      {true, (Tick(1) << 32) - 100, (Tick(1) << 32) + 1900, true},  // past 32 bits
+      {true, (Tick(1) << 32) - 100, (Tick(1) << 32) + 1901, false},
   };
   for (const auto& w : workers)
     EXPECT_EQ(WorkerResponsive(w.busy, w.since, w.now, 2000), w.responsive) << w.now;
