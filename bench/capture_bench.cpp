@@ -313,7 +313,7 @@ double ThisThreadCpuSeconds() {
 // of one core. The wall time the disk takes is the disk's, not the worker's CPU.
 void BM_SyncASecondOfData(benchmark::State& state) {
   DumpFile file;
-  if (OpenDumpFile((BenchDir() / "sync.dmp").c_str(), file) != 0) {
+  if (OpenDumpFile(BenchDir().Str().c_str(), "sync.dmp", file) != 0) {
     state.SkipWithError("cannot open the benchmark's dump file");
     return;
   }

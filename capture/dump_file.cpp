@@ -10,6 +10,7 @@
 #include <system_error>
 
 #include "base/local_time.h"
+#include "base/regular_file.h"
 #include "base/status_message.h"
 #include "capture/dump_news.h"
 #include "capture/folder_lock.h"
@@ -99,7 +100,8 @@ bool KeepEarlierDump(const char* path) {
 // Opens the stream's file for this period: on at its end when the period already wrote
 // it, else afresh once an earlier file has been kept. A split file is always written on at
 // its end: a run that restarts within its hour or day continues it. A folder that is gone
-// is made again. 0 or the error number.
+// is made again; a symbolic link in the way, or a name taken by what is not a regular file,
+// is refused. 0 or the error number.
 int OpenDump(const char* directory, DumpStreamId stream, unsigned period, DumpSlot& slot,
              std::time_t splitStart, int split) {
   char name[64];
@@ -119,12 +121,7 @@ int OpenDump(const char* directory, DumpStreamId stream, unsigned period, DumpSl
     std::snprintf(slot.shownPath, sizeof slot.shownPath, "%s", shown.c_str());
   }
   if (slot.period != period && split == kNoSplit) KeepEarlierDump(slot.path);
-  int error = OpenDumpFile(slot.path, slot.file);
-  if (error == ENOENT) {  // its folder is not there (yet, or any more): made, and again
-    std::string folder = std::filesystem::path(slot.path).parent_path().string();
-    if (!folder.empty() && MakeFolders(folder.c_str()) == 0)
-      error = OpenDumpFile(slot.path, slot.file);
-  }
+  int error = OpenDumpFile(directory, name, slot.file);
   if (error == 0) error = DumpFileSize(slot.file, slot.wholeSize);
   if (error != 0) {
     CloseDumpFile(slot.file);
@@ -398,8 +395,11 @@ void KeptDumpName(const char* baseName, std::time_t written, int attempt, char* 
 
 int KeepEarlierFile(const char* path, char* kept, size_t size) {
   kept[0] = '\0';
+  int what = RegularFileAt(path);
+  if (what == ELOOP || what == kNotRegularFile) return what;  // a folder, a link: not moved
+  if (what != 0) return 0;  // nothing there (or nothing to be seen): the open says why
   struct stat info;
-  if (stat(path, &info) != 0 || info.st_size == 0) return 0;  // nothing to keep
+  if (stat(path, &info) != 0 || info.st_size == 0) return 0;
   const char* slash = std::strrchr(path, '/');
   const char* name = slash != nullptr ? slash + 1 : path;
   const char* dot = std::strrchr(name, '.');
@@ -435,6 +435,7 @@ void FolderLockText(int error, const char* directory, const char* holder, char* 
     std::snprintf(out, size, "Could not log into %s: it is already being logged into by %s", folder,
                   holder[0] != '\0' ? holder : "another program");
   } else {
-    std::snprintf(out, size, "Could not log into %s: %s", folder, std::strerror(error));
+    std::snprintf(out, size, "Could not log into %s: its .tarnex.lock: %s", folder,
+                  FileErrorText(error));
   }
 }

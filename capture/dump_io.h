@@ -11,8 +11,13 @@ struct DumpFile {
   intptr_t handle = -1;
 };
 
-// Opens a dump file for appending, creating it when it is not there.
-int OpenDumpFile(const char* path, DumpFile& file);
+// Opens the dump file `name` in `directory` ("" for the current one) for appending,
+// creating it when it is not there. `name` may lie in folders below the directory
+// (2026/341/posn-20261207.dmp): they are made when missing, and like the file itself they
+// must be what they seem, never a symbolic link (ELOOP), so that nobody who may write into
+// the log folder can send the receiver's data elsewhere. A directory that is gone is made
+// again. The file must be a regular one (kNotRegularFile: base/regular_file.h).
+int OpenDumpFile(const char* directory, const char* name, DumpFile& file);
 
 // Its size in bytes.
 int DumpFileSize(const DumpFile& file, uint64_t& size);
@@ -26,7 +31,7 @@ int TruncateDumpFile(DumpFile& file, uint64_t size);
 // Hands what was written to the disk itself, so that a power cut does not lose it.
 int SyncDumpFile(DumpFile& file);
 
-// Whether the open file is still the one at `path`.
+// Whether the open file is still the one at `path` (itself, not what a link there names).
 enum DumpFilePlace { kDumpInPlace, kDumpRemoved, kDumpMovedAway };
 DumpFilePlace PlaceOfDumpFile(const DumpFile& file, const char* path);
 

@@ -8,13 +8,65 @@
 #include <cstring>
 #include <string>
 
+#include "base/regular_file.h"
 #include "capture/dump_io.h"
 
-int OpenDumpFile(const char* path, DumpFile& file) {
-  int fd = open(path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-  if (fd < 0) return errno;
-  file.handle = fd;
-  return 0;
+namespace {
+
+// A folder of the log's own below `folder`, made when missing; never through a symbolic
+// link (ELOOP) nor into something else (ENOTDIR). Its descriptor, or -1 with `error`.
+int OpenOwnFolder(int folder, const char* name, int& error) {
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    int fd = openat(folder, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd >= 0) return fd;
+    error = errno;
+    if (error != ENOENT) break;
+    if (mkdirat(folder, name, 0755) != 0 && errno != EEXIST) {
+      error = errno;
+      return -1;
+    }
+  }
+  struct stat info;
+  if (fstatat(folder, name, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(info.st_mode))
+    error = ELOOP;
+  return -1;
+}
+
+int OpenDirectory(const char* directory, int& error) {
+  const char* path = directory[0] != '\0' ? directory : ".";
+  int fd = open(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0 && errno == ENOENT && MakeFolders(path) == 0)
+    fd = open(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) error = errno;
+  return fd;
+}
+
+}  // namespace
+
+int OpenDumpFile(const char* directory, const char* name, DumpFile& file) {
+  int error = 0;
+  int folder = OpenDirectory(directory, error);
+  if (folder < 0) return error;
+  char part[256];
+  const char* at = name;
+  for (const char* slash; (slash = std::strchr(at, '/')) != nullptr; at = slash + 1) {
+    size_t length = static_cast<size_t>(slash - at);
+    int inner = -1;
+    error = ENAMETOOLONG;
+    if (length < sizeof part) {
+      std::memcpy(part, at, length);
+      part[length] = '\0';
+      inner = OpenOwnFolder(folder, part, error);
+    }
+    close(folder);
+    if (inner < 0) return error;
+    folder = inner;
+  }
+  intptr_t handle = -1;
+  error = OpenRegularFile(folder, at, kAppendToFile, handle);
+  close(folder);
+  if (error == 0) file.handle = handle;
+  return error;
 }
 
 int DumpFileSize(const DumpFile& file, uint64_t& size) {
@@ -51,7 +103,7 @@ DumpFilePlace PlaceOfDumpFile(const DumpFile& file, const char* path) {
   struct stat open, named;
   if (fstat(static_cast<int>(file.handle), &open) != 0) return kDumpInPlace;
   if (open.st_nlink == 0) return kDumpRemoved;
-  if (stat(path, &named) != 0) {
+  if (lstat(path, &named) != 0) {
     return errno == ENOENT || errno == ENOTDIR ? kDumpMovedAway : kDumpInPlace;
   }
   bool same = named.st_ino == open.st_ino && named.st_dev == open.st_dev;

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: BSD-2-Clause
+#include <windows.h>
 #include <direct.h>
 #include <errno.h>
 #include <fcntl.h>
@@ -8,17 +9,45 @@
 #include <cstring>
 #include <string>
 
+#include "base/regular_file.h"
 #include "capture/dump_io.h"
 
 // The C runtime's descriptors give errno like POSIX. Windows refuses to delete or rename
 // a file another program holds open, so an open dump file cannot vanish here.
 
-int OpenDumpFile(const char* path, DumpFile& file) {
-  int fd = _open(path, _O_WRONLY | _O_CREAT | _O_APPEND | _O_BINARY | _O_NOINHERIT,
-                 _S_IREAD | _S_IWRITE);
-  if (fd < 0) return errno;
-  file.handle = fd;
+namespace {
+
+// Each folder between the directory and the file, made when missing and refused when it is
+// a symbolic link or a junction.
+int MakeOwnFolders(const std::string& directory, const char* name) {
+  for (const char* slash = std::strchr(name, '/'); slash != nullptr;
+       slash = std::strchr(slash + 1, '/')) {
+    std::string folder = directory + std::string(name, static_cast<size_t>(slash - name));
+    DWORD attributes = GetFileAttributesA(folder.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+      if (_mkdir(folder.c_str()) != 0 && errno != EEXIST) return errno;
+    } else if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+      return ELOOP;
+    } else if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+      return ENOTDIR;
+    }
+  }
   return 0;
+}
+
+}  // namespace
+
+int OpenDumpFile(const char* directory, const char* name, DumpFile& file) {
+  if (directory[0] != '\0' && GetFileAttributesA(directory) == INVALID_FILE_ATTRIBUTES) {
+    int error = MakeFolders(directory);
+    if (error != 0) return error;
+  }
+  std::string folder = directory[0] != '\0' ? std::string(directory) + "/" : std::string();
+  int error = MakeOwnFolders(folder, name);
+  intptr_t handle = -1;
+  if (error == 0) error = OpenRegularFile(kCurrentFolder, (folder + name).c_str(), kAppendToFile, handle);
+  if (error == 0) file.handle = handle;
+  return error;
 }
 
 int DumpFileSize(const DumpFile& file, uint64_t& size) {

@@ -6,6 +6,7 @@
 #include <ctime>
 
 #include "base/local_time.h"
+#include "base/regular_file.h"
 #include "capture/dump_file.h"
 
 namespace {
@@ -30,14 +31,14 @@ void DumpNewsText(const StatusEvent& event, char* out, size_t size) {
       return;
     case kDumpKeepFailed:
       std::snprintf(out, size, "Could not keep the earlier %s: %s; logging on at its end",
-                    FileName(path), std::strerror(event.error));
+                    FileName(path), FileErrorText(event.error));
       return;
     case kDumpWriteFailing:
       std::snprintf(out, size,
                     "Could not %s %s: %s. Its items are counted as lost until it can be "
                     "written again.",
                     event.other != nullptr ? event.other : "write", path,
-                    std::strerror(event.error));
+                    FileErrorText(event.error));
       return;
     case kDumpWritingAgain:
       std::snprintf(out, size, "Writing %s again; %s %s lost from %s to %s.", path, amount,
@@ -58,7 +59,7 @@ void DumpNewsText(const StatusEvent& event, char* out, size_t size) {
     case kDumpSyncFailed:
       std::snprintf(out, size,
                     "Could not hand %s to the disk: %s. What was written lately may be lost.", path,
-                    std::strerror(event.error));
+                    FileErrorText(event.error));
       return;
     case kDumpFileClosed: {
       char bytes[24];

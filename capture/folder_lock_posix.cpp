@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/regular_file.h"
 #include "capture/folder_lock.h"
 
 namespace {
@@ -22,8 +23,10 @@ int LockFolder(FolderLock& lock, const char* directory, const char* device, char
   holder[0] = '\0';
   char path[600];
   LockPath(directory, path, sizeof path);
-  int fd = open(path, O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-  if (fd < 0) return errno;
+  intptr_t handle = -1;
+  int opened = OpenRegularFile(kCurrentFolder, path, kReadAndWriteFile, handle);
+  if (opened != 0) return opened;  // a link or a pipe named as the lock is not written
+  int fd = static_cast<int>(handle);
   if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
     int error = errno;
     ssize_t n = pread(fd, holder, holderSize - 1, 0);

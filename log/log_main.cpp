@@ -6,6 +6,7 @@
 // A closed terminal (SIGHUP) or a closed output (SIGPIPE) ends only the output.
 
 #include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -15,6 +16,7 @@
 #include <system_error>
 #include <vector>
 
+#include "base/regular_file.h"
 #include "base/status_message.h"
 #include "base/tick.h"
 #include "capture/dump_io.h"
@@ -428,8 +430,10 @@ bool StartTheRecording(Logger& logger) {
   char kept[kLogPathSize + 64];
   int error = KeepEarlierFile(path, kept, sizeof kept);
   if (error != 0) {
-    std::fprintf(stderr, "tarnex-log: could not keep the earlier %s: %s\n", path,
-                 std::strerror(error));
+    bool notAFile = error == ELOOP || error == kNotRegularFile;
+    std::fprintf(stderr, "tarnex-log: %s %s: %s\n",
+                 notAFile ? "cannot record to" : "could not keep the earlier", path,
+                 FileErrorText(error));
     return false;
   }
   if (kept[0] != '\0') {

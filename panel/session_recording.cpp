@@ -5,12 +5,14 @@
 #include <QAction>
 #include <QFileDialog>
 #include <QTimer>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
+#include "base/regular_file.h"
+#include "base/status_message.h"
 #include "capture/dump_file.h"
 #include "recorder/recording.h"
-#include "base/status_message.h"
 #include "panel/main_window.h"
 #include "panel/panel.h"
 
@@ -31,8 +33,10 @@ bool KeepEarlierRecording(const char* path) {
   int error = KeepEarlierFile(path, kept, sizeof kept);
   char text[2200];
   if (error != 0) {
-    std::snprintf(text, sizeof text, "Could not keep the earlier %s: %s; nothing recorded", path,
-                  std::strerror(error));
+    bool notAFile = error == ELOOP || error == kNotRegularFile;
+    std::snprintf(text, sizeof text, "%s %s: %s; nothing recorded",
+                  notAFile ? "Could not record to" : "Could not keep the earlier", path,
+                  FileErrorText(error));
     ShowStatusFailure(text);
     return false;
   }

@@ -8,6 +8,7 @@
 #include <system_error>
 #include <utility>
 
+#include "base/regular_file.h"
 #include "base/status_message.h"
 
 namespace {
@@ -67,12 +68,17 @@ void WriteOut(Recorder& recorder, const uint8_t* bytes, int count) {
 
 bool StartRecording(Recorder& recorder, const char* path) {
   StopRecording(recorder);
-  recorder.file = std::fopen(path, "wb");
+  intptr_t handle = -1;
+  int error = OpenRegularFile(kCurrentFolder, path, kReplaceFile, handle);
+  if (error == 0) {
+    recorder.file = OpenStream(handle);
+    if (recorder.file == nullptr) error = errno;
+  }
   std::snprintf(recorder.path, sizeof recorder.path, "%s", path);
   recorder.wholeSize = 0;
   if (recorder.file == nullptr) {
     char text[400];
-    std::snprintf(text, sizeof text, "Could not record to %s: %s", path, std::strerror(errno));
+    std::snprintf(text, sizeof text, "Could not record to %s: %s", path, FileErrorText(error));
     ShowStatusFailure(text);
     return false;
   }

@@ -277,6 +277,25 @@ TEST(TarnexLog, SecondLoggerHangUpClosedOutputAndAnEarlierRecording) {
   EXPECT_EQ(kept, 1);
 }
 
+// --record with a folder or a pipe for its file: refused at start with the reason, the
+// folder left as it was (not renamed with all it holds), and no wait for a pipe's reader.
+TEST(TarnexLog, ARecordingGoesOnlyIntoARegularFile) {
+  for (bool folder : {true, false}) {
+    LogRun run;
+    std::string path = run.dir + "/session.rec";
+    if (folder) {
+      std::filesystem::create_directory(path);
+      std::ofstream(path + "/inside") << "kept";
+    } else {
+      ASSERT_EQ(mkfifo(path.c_str(), 0644), 0);
+    }
+    run.Start({"-D", "/dev/null", "-o", run.dir, "--record", path});
+    EXPECT_EQ(run.Wait(3000), 1) << run.Output();
+    EXPECT_TRUE(run.Said("cannot record to " + path + ": it is not a regular file")) << run.Output();
+    EXPECT_EQ(FileText(path + "/inside"), folder ? "kept" : "");
+  }
+}
+
 // A device server that identifies the receiver, sends a little and then keeps the
 // connection open without a byte more: the receiver is taken as lost and found again.
 TEST(TarnexLog, ASilentLineIsTakenAsLost) {
