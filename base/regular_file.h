@@ -15,9 +15,9 @@
 constexpr int kNotRegularFile = 100001;
 
 enum RegularFileUse {
-  kAppendToFile,       // write-only, at the end; created when absent
-  kReadAndWriteFile,   // from its start; created when absent
-  kReplaceFile,        // write-only, emptied first; created when absent
+  kAppendToFile,      // write-only, at the end; created when absent
+  kReadAndWriteFile,  // from its start; created when absent
+  kReplaceFile,       // write-only, emptied first; created when absent
 };
 
 // Opens the regular file `name` in the folder `folder` (kCurrentFolder: `name` is a path of

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: BSD-2-Clause
-#include <windows.h>
 #include <fcntl.h>
 #include <io.h>
+#include <windows.h>
 
 #include <cerrno>
 
@@ -48,7 +48,7 @@ int OpenRegularFile(intptr_t, const char* name, RegularFileUse use, intptr_t& ha
   }
   BY_HANDLE_FILE_INFORMATION information;
   int error = GetFileInformationByHandle(file, &information) ? Kind(information.dwFileAttributes)
-                                                              : ErrorNumber(GetLastError());
+                                                             : ErrorNumber(GetLastError());
   if (error == 0 && GetFileType(file) != FILE_TYPE_DISK) error = kNotRegularFile;
   if (error == 0 && use == kReplaceFile && !SetEndOfFile(file)) error = ErrorNumber(GetLastError());
   int flags = use == kAppendToFile ? _O_APPEND : use == kReadAndWriteFile ? _O_RDWR : _O_WRONLY;
@@ -63,8 +63,7 @@ int OpenRegularFile(intptr_t, const char* name, RegularFileUse use, intptr_t& ha
 
 int RegularFileAt(const char* path) {
   WIN32_FILE_ATTRIBUTE_DATA data;
-  if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data))
-    return ErrorNumber(GetLastError());
+  if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data)) return ErrorNumber(GetLastError());
   int kind = Kind(data.dwFileAttributes);
   if (kind != 0) return kind;
   return (data.dwFileAttributes & FILE_ATTRIBUTE_DEVICE) ? kNotRegularFile : 0;

@@ -144,7 +144,8 @@ void CloseSplitDump(DumpSlot& slot) {
 }
 
 // Now and then: is the open file still the one at its path? Items written into a file
-// that was removed are counted as lost; either way the file is made anew at its place.
+// that was removed are counted as lost (and stay counted as written: a count that went
+// down would read as a restart to a monitor); either way the file is made anew.
 void CheckInPlace(DumpSlot& slot, const DumpClock& now) {
   if (now.tick - slot.checkedTick < kCheckEveryMs) return;
   DumpFilePlace place = PlaceOfDumpFile(slot.file, slot.path);
@@ -155,9 +156,9 @@ void CheckInPlace(DumpSlot& slot, const DumpClock& now) {
     event.items = slot.uncheckedItems;
     event.bytes = slot.uncheckedBytes;
     event.from = slot.checkedAt;
-    if (removed) {
-      slot.count.items -= slot.uncheckedItems;
-      slot.count.bytes -= slot.uncheckedBytes;
+    if (removed) {  // lost; the written counts only ever grow, as a monitor's counters do
+      slot.count.removedItems += slot.uncheckedItems;
+      slot.count.removedBytes += slot.uncheckedBytes;
       CountLoss(slot, slot.uncheckedItems, slot.uncheckedBytes, now.wall);
       ++slot.count.failures;
     }
@@ -258,6 +259,8 @@ int ReadyDump(const char* directory, DumpStreamId stream, unsigned period, DumpS
   if (slot.file.handle >= 0) return 0;
   int error = OpenDump(directory, stream, period, slot, splitStart, split);
   if (error != 0) return error;
+  if (split != kNoSplit && slot.writtenPeriods != nullptr)
+    NoteWrittenPeriod(*slot.writtenPeriods, splitStart, split, now.wall, now.tick);
   slot.checkedTick = now.tick;
   slot.checkedAt = now.wall;
   slot.syncedTick = now.tick;

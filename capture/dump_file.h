@@ -9,6 +9,7 @@
 
 #include "base/tick.h"
 #include "capture/dump_io.h"
+#include "capture/written_periods.h"
 
 // The dump files: posn.dmp, obsd.dmp, corr.dmp (whole frames as received) and nmea.dmp
 // (accepted sentences), written while logging is on, and handed to the disk at least once a second.
@@ -44,8 +45,10 @@ int LoggingOn(const LoggingSwitch& logging);
 
 // What one stream has logged and lost so far: written by the worker, read by anyone.
 struct DumpCount {
-  std::atomic<unsigned long> items{0};  // items that reached the file
+  std::atomic<unsigned long> items{0};  // items that reached the file; never counts down
   std::atomic<unsigned long long> bytes{0};
+  std::atomic<unsigned long> removedItems{0};       // of those, the ones that went with a file
+  std::atomic<unsigned long long> removedBytes{0};  // removed while logging (lost too)
   std::atomic<Tick> lastItemTick{0};             // TickCount of the last item; valid once items > 0
   std::atomic<unsigned long> lostItems{0};       // items that could not be written, or went with
   std::atomic<unsigned long long> lostBytes{0};  // a file that was removed
@@ -89,6 +92,7 @@ struct DumpSlot {
   std::time_t spellFrom = 0;
   std::time_t spellTo = 0;
   DumpCount count;
+  WrittenPeriods* writtenPeriods = nullptr;  // where split files opened are noted; null: nowhere
 };
 
 // Files split by the hour or the day (UTC, as GNSS archives count): at each boundary the

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: BSD-2-Clause
-#include <windows.h>
 #include <direct.h>
 #include <errno.h>
 #include <fcntl.h>
 #include <io.h>
 #include <sys/stat.h>
+#include <windows.h>
 
 #include <cstring>
 #include <string>
@@ -45,7 +45,8 @@ int OpenDumpFile(const char* directory, const char* name, DumpFile& file) {
   std::string folder = directory[0] != '\0' ? std::string(directory) + "/" : std::string();
   int error = MakeOwnFolders(folder, name);
   intptr_t handle = -1;
-  if (error == 0) error = OpenRegularFile(kCurrentFolder, (folder + name).c_str(), kAppendToFile, handle);
+  if (error == 0)
+    error = OpenRegularFile(kCurrentFolder, (folder + name).c_str(), kAppendToFile, handle);
   if (error == 0) file.handle = handle;
   return error;
 }

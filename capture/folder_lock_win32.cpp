@@ -17,9 +17,9 @@ int LockFolder(FolderLock& lock, const char* directory, const char* device, char
   std::snprintf(path, sizeof path, "%s%s.tarnex.lock", directory, directory[0] != '\0' ? "\\" : "");
   int what = RegularFileAt(path);
   if (what != 0 && what != ENOENT) return what;  // a link or a folder named as the lock
-  HANDLE file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                            OPEN_ALWAYS, FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_OPEN_REPARSE_POINT,
-                            nullptr);
+  HANDLE file =
+      CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                  FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     DWORD error = GetLastError();
     if (error != ERROR_SHARING_VIOLATION) return error == ERROR_PATH_NOT_FOUND ? ENOENT : EACCES;

@@ -27,15 +27,22 @@ struct WorkerHooks {
 
 // What data capture keeps for the whole run, across connections.
 struct Capture {
+  Capture() {
+    for (DumpSlot& slot : dumpSlots) slot.writtenPeriods = &writtenPeriods;
+  }
+  Capture(const Capture&) = delete;
+  Capture& operator=(const Capture&) = delete;
+
   NmeaRing nmea;
   LoggingSwitch logging;
   SharedScreen screen;
   SharedFix fix;                         // from every valid sentence, logged or not
   DumpSlot dumpSlots[kDumpStreamCount];  // the running worker's alone; kept between workers
+  WrittenPeriods writtenPeriods;         // the split files' hours or days this run wrote
   std::string dumpDirectory;  // "" for the current directory; changed only while logging is off
   int dumpSplit = kNoSplit;   // files by the hour or the day; set before the worker starts
-  std::atomic<Tick> lastByteTick{0};      // TickCount of the last byte read; valid once
-  std::atomic<bool> anyByte{false};       // anyByte is set
+  std::atomic<Tick> lastByteTick{0};  // TickCount of the last byte read; valid once
+  std::atomic<bool> anyByte{false};   // anyByte is set
 };
 
 // What a stream has logged and lost, for anyone to read while the worker runs.

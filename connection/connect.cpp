@@ -4,9 +4,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/status_message.h"
 #include "connection/connection.h"
 #include "port/stable_name.h"
-#include "base/status_message.h"
 
 namespace {
 

@@ -87,9 +87,9 @@ struct Connection {
   // The follow-up poll: a key's effect is asked for shortly after the key, and again while
   // the answer still shows the screen from before it, at most kMaxKeyRequests times.
   bool followUpPending = false;
-  Tick followUpAt = 0;        // tick at which it is due at the earliest
-  Tick lastPollAt = 0;        // tick of the last request pair
-  Tick keySentAt = 0;         // tick of the last key
+  Tick followUpAt = 0;            // tick at which it is due at the earliest
+  Tick lastPollAt = 0;            // tick of the last request pair
+  Tick keySentAt = 0;             // tick of the last key
   int keyRequests = 0;            // follow-ups sent for the last key
   bool keyAnswerAwaited = false;  // a follow-up has gone out and its screen has not come
   ScreenImage keyScreen;          // the screen as it was when the last key went out
@@ -157,6 +157,12 @@ int AnswerDueMs(const Connection& connection);
 // receiver is lost.
 void NoteScreen(Connection& connection, unsigned attempt);
 int NoteLineDown(Connection& connection, unsigned attempt, Tick now, std::time_t wallNow);
+
+// Whether a line that had been sending since the connect has now been silent for
+// `limitMs`: a device server that lost its power behind a router keeps a TCP connection
+// open and sends nothing, for ever. A line that sent nothing since `connectedAt` is not
+// watched (a receiver with its output off is not lost).
+bool LineSilent(Tick lastByteAt, Tick connectedAt, Tick now, Tick limitMs);
 
 // The receiver is gone: the worker ends, the port is closed, and with automatic
 // reconnect on, the first attempt is scheduled.

@@ -3,8 +3,8 @@
 
 #include <cstdio>
 
-#include "connection/connection.h"
 #include "base/local_time.h"
+#include "connection/connection.h"
 
 void MarkLost(Connection& connection, Tick now, std::time_t wallNow) {
   StopReceiveWorker(connection.worker);
@@ -18,10 +18,13 @@ void MarkLost(Connection& connection, Tick now, std::time_t wallNow) {
   ScheduleReconnect(connection, now);
 }
 
+bool LineSilent(Tick lastByteAt, Tick connectedAt, Tick now, Tick limitMs) {
+  return lastByteAt >= connectedAt && now - lastByteAt >= limitMs;
+}
+
 void ScheduleReconnect(Connection& connection, Tick now) {
   connection.reconnectArmed = (connection.lost || connection.waiting) && connection.autoReconnect;
-  connection.reconnectAt =
-      now + ReconnectDelayMs(connection.failedReconnects);
+  connection.reconnectAt = now + ReconnectDelayMs(connection.failedReconnects);
 }
 
 int NoteLineDown(Connection& connection, unsigned attempt, Tick now, std::time_t wallNow) {

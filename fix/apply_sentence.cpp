@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "base/local_time.h"
 #include "fix/fix_state.h"
 #include "fix/nmea_fields.h"
 
@@ -58,6 +59,16 @@ void ReadTime(const NmeaFields& fields, int index, FixState& fix) {
   if (FieldTimeOfDay(fields, index, fix.utcSeconds)) fix.haveTime = true;
 }
 
+// A sentence that gives the date and the time of day together tells an instant.
+void ReadInstant(const NmeaFields& fields, int timeIndex, int year, int month, int day,
+                 FixState& fix, Tick nowMs) {
+  double seconds;
+  if (!FieldTimeOfDay(fields, timeIndex, seconds) || !ValidCivilDate(year, month, day)) return;
+  fix.instantUtc = UtcSeconds(year, month, day, 0, 0, static_cast<int>(seconds));
+  fix.instantTick = nowMs;
+  fix.haveInstant = true;
+}
+
 void ReadPosition(const NmeaFields& fields, int index, FixState& fix) {
   double latitude, longitude;
   if (FieldAngle(fields, index, 90, latitude) && FieldAngle(fields, index + 2, 180, longitude)) {
@@ -111,13 +122,16 @@ void ReadGns(const NmeaFields& fields, FixState& fix, Tick) {
 }
 
 // $--RMC,time,status,lat,N,lon,E,speed,course,date,variation,E[,mode]
-void ReadRmc(const NmeaFields& fields, FixState& fix, Tick) {
+void ReadRmc(const NmeaFields& fields, FixState& fix, Tick nowMs) {
   ReadTime(fields, 1, fix);
   char status = 0;
-  if (FieldLetter(fields, 2, status) && status == 'A') ReadPosition(fields, 3, fix);
+  bool valid = FieldLetter(fields, 2, status) && status == 'A';
+  if (valid) ReadPosition(fields, 3, fix);
   ReadPositive(fields, 7, 9999, fix.speedKnots);
   ReadPositive(fields, 8, 360, fix.course);
-  if (FieldDate(fields, 9, fix.year, fix.month, fix.day)) fix.haveDate = true;
+  if (!FieldDate(fields, 9, fix.year, fix.month, fix.day)) return;
+  fix.haveDate = true;
+  if (valid) ReadInstant(fields, 1, fix.year, fix.month, fix.day, fix, nowMs);
 }
 
 // $--VTG,course,T,magnetic,M,knots,N,km/h,K[,mode]
@@ -179,7 +193,7 @@ void ReadGst(const NmeaFields& fields, FixState& fix, Tick) {
 }
 
 // $--ZDA,time,day,month,year,zone hours,zone minutes
-void ReadZda(const NmeaFields& fields, FixState& fix, Tick) {
+void ReadZda(const NmeaFields& fields, FixState& fix, Tick nowMs) {
   ReadTime(fields, 1, fix);
   long day, month, year;
   if (FieldInteger(fields, 2, 1, 31, day) && FieldInteger(fields, 3, 1, 12, month) &&
@@ -188,6 +202,7 @@ void ReadZda(const NmeaFields& fields, FixState& fix, Tick) {
     fix.month = static_cast<int>(month);
     fix.year = static_cast<int>(year);
     fix.haveDate = true;
+    ReadInstant(fields, 1, fix.year, fix.month, fix.day, fix, nowMs);
   }
 }
 
@@ -213,6 +228,12 @@ int ApplySentence(FixState& fix, const char* sentence, Tick nowMs) {
     return 1;
   }
   return 0;
+}
+
+bool ReceiverUtcAt(const FixState& fix, Tick nowMs, Tick freshMs, int64_t& utc) {
+  if (!fix.haveInstant || nowMs - fix.instantTick > freshMs) return false;
+  utc = fix.instantUtc + (nowMs - fix.instantTick) / 1000;
+  return true;
 }
 
 void AgeSatellites(FixState& fix, Tick nowMs) {

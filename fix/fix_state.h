@@ -36,7 +36,7 @@ enum FixQuality {  // GGA's quality indicator
 
 constexpr int kMaxSatellites = 96;
 constexpr Tick kSatelliteAgeMs = 5000;  // not reported for this long: out of view
-constexpr double kUnknown = -1;             // for values that are never negative
+constexpr double kUnknown = -1;         // for values that are never negative
 
 struct SatelliteInView {
   uint8_t system = kOtherSystem;
@@ -53,6 +53,11 @@ struct FixState {
   double utcSeconds = 0;  // since midnight
   bool haveDate = false;
   int year = 0, month = 0, day = 0;
+  // The receiver's date and time as one instant (from RMC with a valid fix, or ZDA) and the
+  // tick it was told at: a clock to hold the system's against.
+  bool haveInstant = false;
+  int64_t instantUtc = 0;  // seconds since 1970
+  Tick instantTick = 0;
   bool havePosition = false;
   double latitude = 0, longitude = 0;  // degrees, south and west negative
   bool haveHeight = false;
@@ -78,6 +83,10 @@ int ApplySentence(FixState& fix, const char* sentence, Tick nowMs);
 
 // Drops the satellites not reported for kSatelliteAgeMs.
 void AgeSatellites(FixState& fix, Tick nowMs);
+
+// The receiver's UTC time at `nowMs` (seconds since 1970), from its last instant; false
+// when none was told within `freshMs`.
+bool ReceiverUtcAt(const FixState& fix, Tick nowMs, Tick freshMs, int64_t& utc);
 
 // Height above the ellipsoid: the altitude plus the geoid separation.
 double EllipsoidHeight(const FixState& fix);

@@ -14,6 +14,7 @@
 #include <mutex>
 #include <string>
 #include <system_error>
+#include <thread>
 #include <vector>
 
 #include "base/regular_file.h"
@@ -34,20 +35,18 @@
 #include "log/metrics_text.h"
 #include "log/port_check.h"
 #include "log/service_notify.h"
+#include "port/port.h"
 #include "recorder/recording.h"
 
 namespace {
 
 const char* const kVersion = "tarnex-log " TARNEX_VERSION;
-constexpr int kStatusRefreshMs = 1000;
-constexpr int kRecordingDrainMs = 200;
-constexpr int kSilenceCheckMs = 1000;
-constexpr int kFixCheckMs = 1000;          // a change of the fix reaches the journal within this
-constexpr Tick kPruneEveryMs = 60000;  // --keep looks for old split files this often
-constexpr Tick kFreeSpaceEveryMs = 10000;
-constexpr Tick kMetricsEveryMs = 1000;  // a scrape sees the logger as it was this recently
 constexpr int kMetricsTextSize = 8192;
 constexpr int kExitItemsLost = 3;
+// --keep's first look waits a little, so that the receiver's own time can speak for or
+// against the system clock before anything is deleted.
+constexpr Tick kFirstPruneAfterMs = 120000;
+constexpr Tick kReceiverTimeFreshMs = 10000;
 
 // Set by the stop requests (signals, a console's Ctrl+C); the wake signal ends the main
 // wait. Both lock-free: safe in a signal handler, and on the thread Windows calls from.
@@ -86,23 +85,60 @@ bool OnScreen(void*, unsigned) {
   return true;  // no screen is asked for; one that comes anyway is not logged
 }
 
-// Texts of the link, capture and connection: failures, and the files kept under their
-// dated names; the progress of each connect attempt is not worth a journal line.
+// What the status texts of the link, capture and connection reach the output through.
+struct StatusFilter {
+  Output* output = nullptr;
+  std::thread::id mainThread;
+  // While the worker identifies the receiver its failures are the cause that the connect's
+  // own failure line repeats: said once there, not twice.
+  std::atomic<bool> identifying{false};
+};
+
+// Failures, and the files kept under their dated names or closed; the progress of each
+// connect attempt is not worth a journal line, and a bare read failure is said with the
+// loss that it causes, in words that say what to do.
 void StatusToOutput(const StatusEvent& event, void* context) {
-  auto* output = static_cast<Output*>(context);
+  auto* filter = static_cast<StatusFilter*>(context);
+  Output& output = *filter->output;
+  bool fromWorker = std::this_thread::get_id() != filter->mainThread;
+  if (event.kind == kStatusFailure) {
+    if (fromWorker && filter->identifying) return;
+    if (event.news == 0 && std::strcmp(event.text, kReadFailureText) == 0) return;
+  }
   char text[2048];
   StatusEventText(event, text, sizeof text);
   if (event.kind == kStatusFailure) {
     {
-      std::lock_guard<std::mutex> hold(output->lock);
-      if (output->lastFailure == text) return;
-      output->lastFailure = text;
+      std::lock_guard<std::mutex> hold(output.lock);
+      if (output.lastFailure == text) return;
+      output.lastFailure = text;
     }
-    PrintEvent(*output, text, true);
+    PrintEvent(output, text, true);
   } else if (event.news == kDumpFileKept || event.news == kDumpFileClosed) {
-    PrintEvent(*output, text, false);
+    PrintEvent(output, text, false);
   }
 }
+
+struct Logger;
+
+// The main loop's periodic work: each task with its period, run when due; the loop sleeps
+// until the soonest of them (or of a reconnect, the watchdog, the end).
+struct PeriodicTask {
+  Tick periodMs;
+  bool (*wanted)(const Logger& logger);
+  void (*run)(Logger& logger, Tick now);
+};
+
+enum TaskId {
+  kFixTask,
+  kSilenceTask,
+  kPruneTask,
+  kFreeSpaceTask,
+  kMetricsTask,
+  kRecordingTask,
+  kLiveLineTask,
+  kTaskCount,
+};
 
 struct Logger {
   LogOptions options;
@@ -110,27 +146,23 @@ struct Logger {
   Connection connection;
   Owner owner;
   Output output;
+  StatusFilter status;
   char product[64] = "";
   char firmware[32] = "";
   int everConnected = 0;
   int reconnects = 0;
-  int failedStarts = 0;
-  Tick retryAt = 0;  // --wait before the first connect
-  int retryArmed = 0;
   Tick connectedTick = 0;  // the silence watch counts from the connect
   int exitCode = 0;
-  Tick prunedTick = 0;  // --keep: when old split files were last looked for
-  char fix[64] = "";        // the fix's summary, for the status line
-  int fixQuality = -1;      // the quality last said in an event line; -1: none yet
-  FixState lastFix;         // for the metrics
+  char fix[64] = "";    // the fix's summary, for the status line
+  int fixQuality = -1;  // the quality last said in an event line; -1: none yet
+  FixState lastFix;     // for the metrics and retention
   Tick startTick = 0;
+  Tick lastRun[kTaskCount] = {};
+  Retention retention;
   FreeSpaceWatch freeSpace;
-  Tick freeCheckedTick = 0;
   ServiceNotify notify;
   const MetricsServerApi* metricsApi = nullptr;
-  MetricsServer* metrics = nullptr;  // --metrics: the server, while it runs
-  bool serving = false;
-  Tick metricsTick = 0;
+  MetricsServer* metrics = nullptr;    // --metrics: the server, while it runs
   char metricsText[kMetricsTextSize];  // rendered here once a second, copied by the server
 };
 
@@ -146,6 +178,12 @@ void TakeProduct(Logger& logger) {
     std::snprintf(logger.firmware, sizeof logger.firmware, "%.*s",
                   static_cast<int>(std::strcspn(version, ",; \r\n")), version);
   }
+}
+
+void Connect(Logger& logger) {
+  logger.status.identifying = true;
+  BeginConnect(logger.connection, logger.options.device, TickCount());
+  if (logger.connection.phase != kConnecting) logger.status.identifying = false;
 }
 
 void OnConnected(Logger& logger, bool wasLost) {
@@ -167,16 +205,30 @@ void OnConnected(Logger& logger, bool wasLost) {
   NotifyReady(logger.notify);
 }
 
-// A connect that failed before any succeeded: the end, unless --wait keeps trying.
-void OnFirstConnectFailed(Logger& logger, Tick now) {
+// A connect that failed before any succeeded: the end, unless --wait keeps trying (the
+// connection then waits for the device on the reconnect schedule).
+void OnFirstConnectFailed(Logger& logger) {
   if (!logger.options.wait) {
     logger.exitCode = 1;
     stopRequested = true;
     return;
   }
-  logger.retryAt = now + ReconnectDelayMs(logger.failedStarts++);
-  logger.retryArmed = 1;
   NotifyReady(logger.notify);  // waiting for the receiver is what --wait starts up to
+}
+
+void SayLoss(Logger& logger, bool readFailed) {
+  char text[kLogPathSize + 300];
+  if (readFailed) {
+    std::snprintf(text, sizeof text,
+                  "lost the receiver on %s: reading from it failed (unplugged, switched off, or "
+                  "the line hung up); reconnecting by itself. If it does not come back, check "
+                  "its cable and power",
+                  logger.options.device);
+  } else {
+    std::snprintf(text, sizeof text, "lost the receiver on %s; reconnecting",
+                  logger.options.device);
+  }
+  PrintEvent(logger.output, text, true);
 }
 
 void HandleNews(Logger& logger) {
@@ -189,25 +241,22 @@ void HandleNews(Logger& logger) {
     lineDowns.swap(logger.owner.lineDowns);
   }
   for (const ConnectReport& report : reports) {
-    bool wasLost = logger.connection.lost != 0;
+    if (report.attempt == logger.connection.attempt.number) logger.status.identifying = false;
+    bool wasLost = logger.connection.lost;
     int outcome = FinishConnect(logger.connection, report, TickCount());
     if (outcome == kOutcomeConnected) OnConnected(logger, wasLost);
-    if (outcome == kOutcomeFailed && !logger.everConnected)
-      OnFirstConnectFailed(logger, TickCount());
+    if (outcome == kOutcomeFailed && !logger.everConnected) OnFirstConnectFailed(logger);
   }
   for (unsigned attempt : lineDowns) {
-    if (!NoteLineDown(logger.connection, attempt, TickCount(), std::time(nullptr))) continue;
-    char text[400];
-    std::snprintf(text, sizeof text, "lost the receiver on %s; reconnecting",
-                  logger.options.device);
-    PrintEvent(logger.output, text, true);
+    if (NoteLineDown(logger.connection, attempt, TickCount(), std::time(nullptr)))
+      SayLoss(logger, true);
   }
 }
 
 // The fix from the receiver's sentences: its summary for the status line, and an event
 // line whenever its quality changes, so that a journal says when a fix was lost or won.
-void FollowFix(Logger& logger) {
-  FixState fix = CopySharedFix(logger.connection.capture->fix, TickCount());
+void FollowFix(Logger& logger, Tick now) {
+  FixState fix = CopySharedFix(logger.connection.capture->fix, now);
   logger.lastFix = fix;
   if (fix.sentences == 0) return;
   FixSummaryText(fix, logger.fix, sizeof logger.fix);
@@ -223,66 +272,12 @@ void FollowFix(Logger& logger) {
   PrintEvent(logger.output, text, false);
 }
 
-LogView CurrentView(const Logger& logger) {
-  LogView view;
-  const Connection& connection = logger.connection;
-  view.state = connection.connected ? kLogLogging
-               : connection.lost    ? kLogLost
-               : logger.retryArmed  ? kLogWaiting
-                                    : kLogConnecting;
-  view.product = logger.product;
-  view.baud = connection.identity.baud;
-  Tick newest = 0;
-  bool any = false;
-  for (int i = 0; i < kDumpStreamCount; ++i) {
-    const DumpCount& count = DumpCountOf(*connection.capture, i);
-    view.items[i] = count.items;
-    view.bytes[i] = count.bytes;
-    view.lost[i] = count.lostItems;
-    if (count.items == 0) continue;
-    Tick tick = count.lastItemTick;
-    if (!any || tick > newest) newest = tick;
-    any = true;
-  }
-  view.msSinceLastItem = any ? TickCount() - newest : -1;
-  view.reconnects = logger.reconnects;
-  view.fix = logger.fix;
-  view.freeLow = logger.freeSpace.low;
-  view.freeBytes = logger.freeSpace.freeBytes;
-  return view;
-}
-
-// How long the main thread may sleep: until the next status line, reconnect or the end.
-int NextWakeMs(const Logger& logger, const Deadline& end) {
-  int wait = logger.output.terminal && !logger.options.quiet ? kStatusRefreshMs : -1;
-  auto sooner = [&wait](int ms) {
-    if (ms >= 0 && (wait < 0 || ms < wait)) wait = ms;
-  };
-  sooner(MsUntilReconnect(logger.connection, TickCount()));
-  if (logger.retryArmed) sooner(MsUntil(logger.retryAt, TickCount()));
-  if (logger.options.forSeconds > 0) sooner(DeadlineRemainingMs(end));
-  if (logger.recorder) sooner(kRecordingDrainMs);
-  if (logger.options.silenceSeconds > 0 && logger.connection.connected) sooner(kSilenceCheckMs);
-  if (logger.connection.connected) sooner(kFixCheckMs);
-  if (logger.options.keepSeconds > 0) sooner(MsUntil(logger.prunedTick + kPruneEveryMs, TickCount()));
-  if (logger.options.minFree > 0 || logger.serving)
-    sooner(MsUntil(logger.freeCheckedTick + kFreeSpaceEveryMs, TickCount()));
-  if (logger.serving) sooner(MsUntil(logger.metricsTick + kMetricsEveryMs, TickCount()));
-  sooner(MsUntilWatchdog(logger.notify, TickCount()));
-  return wait;
-}
-
-// A line that had been sending and has been silent for --silence: a device server that
-// lost power behind a router keeps the connection open and sends nothing, for ever.
-void WatchSilence(Logger& logger) {
-  const Connection& connection = logger.connection;
-  const Capture& capture = *connection.capture;
-  if (logger.options.silenceSeconds <= 0 || !connection.connected || !capture.anyByte) return;
-  Tick now = TickCount();
-  Tick last = capture.lastByteTick;
-  if (last < logger.connectedTick) return;  // not sending since
-  Tick limit = static_cast<Tick>(logger.options.silenceSeconds) * 1000;
-  if (now - last < limit) return;
+// A line that had been sending and has been silent for --silence.
+void WatchSilence(Logger& logger, Tick now) {
+  const Capture& capture = *logger.connection.capture;
+  if (!logger.connection.connected || !capture.anyByte) return;
+  Tick limit = logger.options.silenceSeconds * 1000;
+  if (!LineSilent(capture.lastByteTick, logger.connectedTick, now, limit)) return;
   char text[kLogPathSize + 120];
   std::snprintf(text, sizeof text,
                 "nothing came from the receiver on %s for %lld s; taking it as lost and "
@@ -292,25 +287,23 @@ void WatchSilence(Logger& logger) {
   MarkLost(logger.connection, now, std::time(nullptr));
 }
 
-void SayPruned(void* context, const char* text, bool failure) {
+void SayRetention(void* context, const char* text, bool failure) {
   PrintEvent(static_cast<Logger*>(context)->output, text, failure);
 }
 
-// --keep: the split files whose hour or day ended longer ago than that go, once a minute.
-void PruneOldFiles(Logger& logger, bool now) {
-  if (logger.options.keepSeconds <= 0) return;
-  if (!now && TickCount() - logger.prunedTick < kPruneEveryMs) return;
-  logger.prunedTick = TickCount();
-  PruneSplitFiles(logger.options.directory, logger.options.split, logger.options.keepSeconds,
-                  std::time(nullptr), SayPruned, &logger);
+// --keep: the split files older than that go, once a minute, by clocks it can trust.
+void PruneOldFiles(Logger& logger, Tick now) {
+  RetentionClock clock;
+  clock.wall = std::time(nullptr);
+  clock.tick = now;
+  clock.receiverKnown = ReceiverUtcAt(logger.lastFix, now, kReceiverTimeFreshMs, clock.receiverUtc);
+  clock.systemSynchronized = ClockSynchronized();
+  PruneSplitFiles(logger.retention, clock);
 }
 
 // --min-free and the metrics: the folder's free space, looked at every few seconds. A
 // fall below --min-free is said once, and its end once.
-void WatchFreeSpace(Logger& logger, bool now) {
-  if (logger.options.minFree == 0 && !logger.serving) return;
-  if (!now && TickCount() - logger.freeCheckedTick < kFreeSpaceEveryMs) return;
-  logger.freeCheckedTick = TickCount();
+void WatchFreeSpace(Logger& logger, Tick) {
   FreeSpaceWatch& watch = logger.freeSpace;
   const char* folder = logger.options.directory[0] != '\0' ? logger.options.directory : ".";
   std::error_code error;
@@ -338,23 +331,53 @@ void WatchFreeSpace(Logger& logger, bool now) {
   PrintEvent(logger.output, text, news == kFreeSpaceLow);
 }
 
-MetricsView CurrentMetrics(const Logger& logger, const LogView& view) {
+LogView CurrentView(const Logger& logger, Tick now) {
+  LogView view;
+  const Connection& connection = logger.connection;
+  view.state = connection.connected ? kLogLogging
+               : connection.lost    ? kLogLost
+               : connection.waiting ? kLogWaiting
+                                    : kLogConnecting;
+  view.product = logger.product;
+  view.baud = connection.identity.baud;
+  Tick newest = 0;
+  bool any = false;
+  for (int i = 0; i < kDumpStreamCount; ++i) {
+    const DumpCount& count = DumpCountOf(*connection.capture, i);
+    view.items[i] = count.items - count.removedItems;  // what the files hold
+    view.bytes[i] = count.bytes - count.removedBytes;
+    view.lost[i] = count.lostItems;
+    if (count.items == 0) continue;
+    Tick tick = count.lastItemTick;
+    if (!any || tick > newest) newest = tick;
+    any = true;
+  }
+  view.msSinceLastItem = any ? now - newest : -1;
+  view.reconnects = logger.reconnects;
+  view.fix = logger.fix;
+  view.freeLow = logger.freeSpace.low;
+  view.freeBytes = logger.freeSpace.freeBytes;
+  return view;
+}
+
+MetricsView CurrentMetrics(const Logger& logger, Tick now) {
   MetricsView metrics;
   metrics.connected = logger.connection.connected;
   metrics.product = logger.product;
   metrics.firmware = logger.firmware;
   metrics.device = logger.options.device;
   metrics.baud = logger.connection.identity.baud;
+  Tick newest = -1;
   for (int i = 0; i < kDumpStreamCount; ++i) {
-    metrics.items[i] = view.items[i];
-    metrics.bytes[i] = view.bytes[i];
-    metrics.lost[i] = view.lost[i];
-    metrics.fileBytes[i] =
-        static_cast<long long>(DumpCountOf(*logger.connection.capture, i).fileBytes.load());
+    const DumpCount& count = DumpCountOf(*logger.connection.capture, i);
+    metrics.items[i] = count.items;  // counters: they never go down
+    metrics.bytes[i] = count.bytes;
+    metrics.lost[i] = count.lostItems;
+    metrics.fileBytes[i] = static_cast<long long>(count.fileBytes.load());
+    if (count.items > 0 && count.lastItemTick > newest) newest = count.lastItemTick;
   }
-  int64_t ms = view.msSinceLastItem >= 0 ? view.msSinceLastItem
-                                      : TickCount() - logger.startTick;
-  metrics.lastItemAgeSeconds = static_cast<double>(ms) / 1000.0;
+  Tick age = now - (newest >= 0 ? newest : logger.startTick);
+  metrics.lastItemAgeSeconds = static_cast<double>(age) / 1000.0;
   metrics.reconnects = static_cast<unsigned long>(logger.reconnects);
   metrics.freeBytes = logger.freeSpace.freeBytes;
   metrics.freeLow = logger.freeSpace.low;
@@ -366,24 +389,96 @@ MetricsView CurrentMetrics(const Logger& logger, const LogView& view) {
   return metrics;
 }
 
-void PublishState(Logger& logger, const LogView& view) {
+void PublishMetrics(Logger& logger, Tick now) {
+  int length =
+      MetricsText(CurrentMetrics(logger, now), logger.metricsText, sizeof logger.metricsText);
+  if (length >= 0) logger.metricsApi->publish(logger.metrics, logger.metricsText, length);
+}
+
+void DrainTheRecording(Logger& logger, Tick) {
+  DrainRecording(*logger.recorder);
+}
+
+void Nothing(Logger&, Tick) {}  // a wake-up alone: the status line shows ages that grow
+
+bool Connected(const Logger& logger) {
+  return logger.connection.connected;
+}
+bool WatchingSilence(const Logger& logger) {
+  return logger.options.silenceSeconds > 0 && logger.connection.connected;
+}
+bool Keeping(const Logger& logger) {
+  return logger.options.keepSeconds > 0;
+}
+bool WatchingFreeSpace(const Logger& logger) {
+  return logger.options.minFree > 0 || logger.metrics != nullptr;
+}
+bool Serving(const Logger& logger) {
+  return logger.metrics != nullptr;
+}
+bool Recording(const Logger& logger) {
+  return logger.recorder != nullptr;
+}
+bool ShowingLiveLine(const Logger& logger) {
+  return logger.output.terminal && !logger.options.quiet;
+}
+
+// In the order of TaskId.
+const PeriodicTask kTasks[kTaskCount] = {
+    {1000, Connected, FollowFix},  // a change of the fix reaches the journal within this
+    {1000, WatchingSilence, WatchSilence},
+    {60000, Keeping, PruneOldFiles},
+    {10000, WatchingFreeSpace, WatchFreeSpace},
+    {1000, Serving, PublishMetrics},  // a scrape sees the logger as it was this recently
+    {200, Recording, DrainTheRecording},
+    {1000, ShowingLiveLine, Nothing},
+};
+
+// When each task runs first: now, but --keep after its first wait.
+void ScheduleTasks(Logger& logger, Tick now) {
+  for (int i = 0; i < kTaskCount; ++i) logger.lastRun[i] = now - kTasks[i].periodMs;
+  logger.lastRun[kPruneTask] = now - kTasks[kPruneTask].periodMs + kFirstPruneAfterMs;
+}
+
+void RunDueTasks(Logger& logger, Tick now) {
+  for (int i = 0; i < kTaskCount; ++i) {
+    const PeriodicTask& task = kTasks[i];
+    if (!task.wanted(logger) || now - logger.lastRun[i] < task.periodMs) continue;
+    logger.lastRun[i] = now;
+    task.run(logger, now);
+  }
+}
+
+// How long the main thread may sleep: until the next task, reconnect, watchdog or the end.
+int NextWakeMs(const Logger& logger, const Deadline& end, Tick now) {
+  int wait = -1;
+  auto sooner = [&wait](int ms) {
+    if (ms >= 0 && (wait < 0 || ms < wait)) wait = ms;
+  };
+  for (int i = 0; i < kTaskCount; ++i) {
+    if (kTasks[i].wanted(logger)) sooner(MsUntil(logger.lastRun[i] + kTasks[i].periodMs, now));
+  }
+  sooner(MsUntilReconnect(logger.connection, now));
+  if (logger.options.forSeconds > 0) sooner(MsUntil(end.at + 1, now));
+  sooner(MsUntilWatchdog(logger.notify, now));
+  return wait;
+}
+
+void ShowState(Logger& logger, Tick now) {
   char line[400];
+  LogView view = CurrentView(logger, now);
+  LogStatusLine(view, logger.output.terminal ? TerminalColumns() : 0, line, sizeof line);
+  ShowStatusLine(logger.output, line);
   if (logger.notify.enabled) {
     LogStatusLine(view, 0, line, sizeof line);
     NotifyStatus(logger.notify, line);
   }
-  if (!logger.serving || TickCount() - logger.metricsTick < kMetricsEveryMs) return;
-  logger.metricsTick = TickCount();
-  int length =
-      MetricsText(CurrentMetrics(logger, view), logger.metricsText, sizeof logger.metricsText);
-  if (length >= 0) logger.metricsApi->publish(logger.metrics, logger.metricsText, length);
 }
 
 // The watchdog is kept alive while the worker is: waiting for the receiver, or busy with
 // one read for less than half the watchdog's time.
-void FeedWatchdog(Logger& logger) {
+void FeedWatchdog(Logger& logger, Tick now) {
   const ReceiveWorker& worker = logger.connection.worker;
-  Tick now = TickCount();
   bool responsive = WorkerResponsive(worker.busy.load(), worker.busySince.load(), now,
                                      logger.notify.watchdogMs / 2);
   KeepWatchdog(logger.notify, now, responsive);
@@ -392,30 +487,19 @@ void FeedWatchdog(Logger& logger) {
 void Run(Logger& logger) {
   Deadline end;
   if (logger.options.forSeconds > 0)
-    SetDeadline(end, static_cast<double>(logger.options.forSeconds));
-  BeginConnect(logger.connection, logger.options.device, TickCount());
-  PruneOldFiles(logger, true);
-  WatchFreeSpace(logger, true);
+    SetDeadlineFrom(end, TickCount(), static_cast<double>(logger.options.forSeconds));
+  ScheduleTasks(logger, TickCount());
+  Connect(logger);
   while (!stopRequested) {
-    char line[400];
-    FollowFix(logger);
-    LogView view = CurrentView(logger);
-    LogStatusLine(view, logger.output.terminal ? TerminalColumns() : 0, line, sizeof line);
-    ShowStatusLine(logger.output, line);
-    PublishState(logger, view);
-    FeedWatchdog(logger);
-    if (!WaitForWake(logger.owner.wake, NextWakeMs(logger, end))) break;
+    Tick now = TickCount();
+    RunDueTasks(logger, now);
+    ShowState(logger, now);
+    FeedWatchdog(logger, now);
+    if (!WaitForWake(logger.owner.wake, NextWakeMs(logger, end, now))) break;
     HandleNews(logger);
-    WatchSilence(logger);
-    PruneOldFiles(logger, false);
-    WatchFreeSpace(logger, false);
-    if (logger.recorder) DrainRecording(*logger.recorder);
-    if (logger.options.forSeconds > 0 && DeadlinePassed(end)) break;
-    if (MsUntilReconnect(logger.connection, TickCount()) == 0 ||
-        (logger.retryArmed && logger.retryAt <= TickCount())) {
-      logger.retryArmed = 0;
-      BeginConnect(logger.connection, logger.options.device, TickCount());
-    }
+    now = TickCount();
+    if (logger.options.forSeconds > 0 && DeadlinePassedAt(end, now)) break;
+    if (MsUntilReconnect(logger.connection, now) == 0) Connect(logger);
   }
 }
 
@@ -472,7 +556,6 @@ bool StartMetrics(Logger& logger) {
     std::fprintf(stderr, "tarnex-log: %s\n", error);
     return false;
   }
-  logger.serving = true;
   const char* host = options.metricsHost;
   bool six = std::strchr(host, ':') != nullptr;
   char text[200];
@@ -480,6 +563,112 @@ bool StartMetrics(Logger& logger) {
                 host, six ? "]" : "", port);
   PrintEvent(logger.output, text, false);
   return true;
+}
+
+void PrepareConnection(Logger& logger) {
+  const LogOptions& options = logger.options;
+  Connection& connection = logger.connection;
+  connection.sendsKeys = false;
+  connection.waitsForDevice = options.wait;
+  connection.capture->dumpDirectory = options.directory;
+  connection.capture->dumpSplit = options.split;
+  connection.hooks.context = &logger.owner;
+  connection.hooks.connectDone = OnConnectDone;
+  connection.hooks.lineDown = OnLineDown;
+  connection.hooks.screen = OnScreen;
+  Retention& retention = logger.retention;
+  retention.directory = options.directory;
+  retention.split = options.split;
+  retention.keepSeconds = options.keepSeconds;
+  retention.written = &connection.capture->writtenPeriods;
+  retention.said = SayRetention;
+  retention.context = &logger;
+}
+
+// The end of the run: the worker has written its last item, and the last line says
+// whether every item is on disk.
+void Finish(Logger& logger) {
+  NotifyStopping(logger.notify);
+  if (logger.metrics != nullptr) logger.metricsApi->stop(logger.metrics);
+  Connection& connection = logger.connection;
+  EndConnection(connection);  // the worker finishes its item and closes the files
+  if (logger.recorder) {
+    AttachRecorder(connection, nullptr);
+    StopRecording(*logger.recorder);
+    if (logger.recorder->droppedTotal > 0) {
+      char text[120];
+      std::snprintf(text, sizeof text,
+                    "the recording lost %lu events: the disk did not keep up with the line",
+                    logger.recorder->droppedTotal);
+      PrintEvent(logger.output, text, true);
+    }
+    bool recordingWhole = logger.recorder->droppedTotal == 0 && !logger.recorder->failed;
+    if (!recordingWhole && logger.exitCode == 0) logger.exitCode = kExitItemsLost;
+  }
+  SetLogging(connection.capture->logging, 0);
+  SetStatusSink(nullptr, nullptr);
+  EndStatusLine(logger.output);
+  StreamLoss losses[kDumpStreamCount];
+  TakeLosses(*connection.capture, losses);
+  char last[1200];
+  bool whole = LogStopLine(losses, last, sizeof last);
+  if (!whole && logger.exitCode == 0) logger.exitCode = kExitItemsLost;
+  if (logger.exitCode == 0 || !whole) PrintEvent(logger.output, last, !whole);
+}
+
+// The folder is writable and ours alone; 0, or the exit status with the reason said.
+int ClaimFolder(const LogOptions& options, FolderLock& folderLock) {
+  int folderError = 0;
+  if (!FolderWritable(options.directory, folderError)) {
+    std::fprintf(stderr, "tarnex-log: cannot write the dump files in %s: %s\n",
+                 options.directory[0] != '\0' ? options.directory : "the current directory",
+                 std::strerror(folderError));
+    return 1;
+  }
+  char holder[300];
+  int locked = LockFolder(folderLock, options.directory, options.device, holder, sizeof holder);
+  if (locked != 0) {
+    char text[2 * kLogPathSize + 400];
+    FolderLockText(locked, options.directory, holder, text, sizeof text);
+    std::fprintf(stderr, "tarnex-log: %s\n", text);
+    return 1;
+  }
+  return 0;
+}
+
+int Log(Logger& logger) {
+  LogOptions& options = logger.options;
+  logger.output.terminal = OutputIsTerminal();
+  logger.output.quiet = options.quiet;
+  if (!OpenWakeSignal(logger.owner.wake)) {
+    std::fprintf(stderr, "tarnex-log: cannot make the main loop's wake signal: %s\n",
+                 std::strerror(errno));
+    return 1;
+  }
+  stopWake = &logger.owner.wake;
+  CatchStopRequests(OnStopRequest);
+  PrepareDumpWrites();
+  logger.status.output = &logger.output;
+  logger.status.mainThread = std::this_thread::get_id();
+  SetStatusSink(StatusToOutput, &logger.status);
+  PrepareConnection(logger);
+  SetLogging(logger.connection.capture->logging, 1);
+  bool started = (options.record[0] == '\0' || StartTheRecording(logger)) &&
+                 (options.metricsPort < 0 || StartMetrics(logger));
+  if (started) {
+    logger.startTick = TickCount();
+    logger.freeSpace.minFree = options.minFree;
+    StartServiceNotify(logger.notify, logger.startTick);
+    BeginRetention(logger.retention, std::time(nullptr), logger.startTick);
+    Run(logger);
+  } else {
+    logger.exitCode = 1;
+  }
+  Finish(logger);
+  stopWake = nullptr;
+  StopRequestsHandled();
+  CloseWakeSignal(logger.owner.wake);
+  return logger.exitCode;
 }
 
 }  // namespace
@@ -501,76 +690,10 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (options.check) return CheckPort(options.device, PrintCheckLine, nullptr) == 0 ? 0 : 1;
-  int folderError = 0;
-  if (!FolderWritable(options.directory, folderError)) {
-    std::fprintf(stderr, "tarnex-log: cannot write the dump files in %s: %s\n",
-                 options.directory[0] != '\0' ? options.directory : "the current directory",
-                 std::strerror(folderError));
-    return 1;
-  }
   FolderLock folderLock;
-  char holder[300];
-  int locked = LockFolder(folderLock, options.directory, options.device, holder, sizeof holder);
-  if (locked != 0) {
-    char text[2 * kLogPathSize + 400];
-    FolderLockText(locked, options.directory, holder, text, sizeof text);
-    std::fprintf(stderr, "tarnex-log: %s\n", text);
-    return 1;
-  }
-  logger->output.terminal = OutputIsTerminal();
-  logger->output.quiet = options.quiet;
-  if (!OpenWakeSignal(logger->owner.wake)) {
-    std::fprintf(stderr, "tarnex-log: cannot make the main loop's wake signal: %s\n",
-                 std::strerror(errno));
-    return 1;
-  }
-  stopWake = &logger->owner.wake;
-  CatchStopRequests(OnStopRequest);
-  PrepareDumpWrites();
-  SetStatusSink(StatusToOutput, &logger->output);
-  Connection& connection = logger->connection;
-  connection.sendsKeys = false;
-  connection.capture->dumpDirectory = options.directory;
-  connection.capture->dumpSplit = options.split;
-  connection.hooks.context = &logger->owner;
-  connection.hooks.connectDone = OnConnectDone;
-  connection.hooks.lineDown = OnLineDown;
-  connection.hooks.screen = OnScreen;
-  SetLogging(connection.capture->logging, 1);
-  if (options.record[0] != '\0' && !StartTheRecording(*logger)) return 1;
-  if (options.metricsPort >= 0 && !StartMetrics(*logger)) return 1;
-  logger->startTick = TickCount();
-  logger->freeSpace.minFree = options.minFree;
-  StartServiceNotify(logger->notify, TickCount());
-  Run(*logger);
-  NotifyStopping(logger->notify);
-  if (logger->metrics != nullptr) logger->metricsApi->stop(logger->metrics);
-  EndConnection(connection);  // the worker finishes its item and closes the files
-  if (logger->recorder) {
-    AttachRecorder(connection, nullptr);
-    StopRecording(*logger->recorder);
-    if (logger->recorder->droppedTotal > 0) {
-      char text[120];
-      std::snprintf(text, sizeof text,
-                    "the recording lost %lu events: the disk did not keep up with the line",
-                    logger->recorder->droppedTotal);
-      PrintEvent(logger->output, text, true);
-    }
-    bool recordingWhole = logger->recorder->droppedTotal == 0 && !logger->recorder->failed;
-    if (!recordingWhole && logger->exitCode == 0) logger->exitCode = kExitItemsLost;
-  }
-  SetLogging(connection.capture->logging, 0);
-  SetStatusSink(nullptr, nullptr);
-  EndStatusLine(logger->output);
-  StreamLoss losses[kDumpStreamCount];
-  TakeLosses(*connection.capture, losses);
-  char last[1200];
-  bool whole = LogStopLine(losses, last, sizeof last);
-  if (!whole && logger->exitCode == 0) logger->exitCode = kExitItemsLost;
-  if (logger->exitCode == 0 || !whole) PrintEvent(logger->output, last, !whole);
+  int claimed = ClaimFolder(options, folderLock);
+  if (claimed != 0) return claimed;
+  int status = Log(*logger);
   UnlockFolder(folderLock);
-  stopWake = nullptr;
-  StopRequestsHandled();
-  CloseWakeSignal(logger->owner.wake);
-  return logger->exitCode;
+  return status;
 }

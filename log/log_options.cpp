@@ -63,8 +63,8 @@ int64_t ParseDuration(const char* text) {
   static const struct {
     char unit;
     int64_t seconds;
-  } kUnits[] = {{'s', 1}, {'m', 60}, {'h', 3600}, {'d', 86400}, {'w', 7 * 86400},
-                {'y', 365 * 86400}};
+  } kUnits[] = {{'s', 1},     {'m', 60},        {'h', 3600},
+                {'d', 86400}, {'w', 7 * 86400}, {'y', 365 * 86400}};
   const char* end = text;
   int64_t value = 0;
   for (; *end >= '0' && *end <= '9'; ++end) {
@@ -160,14 +160,16 @@ bool ParseLogOptions(int argc, const char* const* argv, LogOptions& options, cha
       options.forSeconds = ParseDuration(value);
       if (options.forSeconds < 0) {
         std::snprintf(error, static_cast<size_t>(errorSize),
-                      "--for %.40s: not a duration such as 90s, 15m, 2h, 1d or 2y (at most 100y)", value);
+                      "--for %.40s: not a duration such as 90s, 15m, 2h, 1d or 2y (at most 100y)",
+                      value);
         return false;
       }
     } else if (std::strcmp(arg, "--silence") == 0) {
       options.silenceSeconds = std::strcmp(value, "0") == 0 ? 0 : ParseDuration(value);
       if (options.silenceSeconds < 0) {
         std::snprintf(error, static_cast<size_t>(errorSize),
-                      "--silence %.40s: not a duration such as 60s or 5m (at most 100y), nor 0", value);
+                      "--silence %.40s: not a duration such as 60s or 5m (at most 100y), nor 0",
+                      value);
         return false;
       }
     } else if (std::strcmp(arg, "--keep") == 0) {

@@ -24,43 +24,81 @@ bool LocalStamp(std::time_t when, char* out, size_t size) {
 
 }  // namespace
 
-void LogStatusLine(const LogView& view, int columns, char* out, int size) {
-  // Under 100 columns the byte counts and the longer words go, so that the line fits.
-  const bool compact = columns > 0 && columns < 100;
+namespace {
+
+// What the status line leaves out, one more at each level, until it fits.
+enum StatusDetail {
+  kAllDetails,
+  kWithoutSizes,
+  kWithoutBaud,
+  kWithoutReconnects,
+  kWithoutProduct,
+  kWithoutFix,
+  kWithoutQuietStreams,  // streams with no item and nothing lost
+  kWithoutAge,
+  kWithoutCounts,  // only the streams that LOST items
+  kStateOnly,
+};
+
+void StreamField(const LogView& view, int i, int level, char* out, int size, int& used) {
+  bool lost = view.lost[i] > 0;
+  if (level >= kWithoutCounts && !lost) return;
+  if (level >= kWithoutQuietStreams && view.items[i] == 0 && !lost) return;
+  AppendText(out, size, used, " %s %lu", kStreamNames[i], view.items[i]);
+  char amount[24] = "";
+  if (level < kWithoutSizes && view.items[i] > 0)
+    ByteCountText(view.bytes[i], amount, sizeof amount);
+  if (amount[0] != '\0' && lost) {
+    AppendText(out, size, used, " (%s, %lu LOST)", amount, view.lost[i]);
+  } else if (amount[0] != '\0') {
+    AppendText(out, size, used, " (%s)", amount);
+  } else if (lost) {
+    AppendText(out, size, used, " (%lu LOST)", view.lost[i]);
+  }
+}
+
+int StatusLineAt(const LogView& view, int level, char* out, int size) {
   int used = 0;
   out[0] = '\0';
   AppendText(out, size, used, "%s", kStateNames[view.state]);
-  if (view.product[0] != '\0') {
-    AppendText(out, size, used, compact ? " %s %u" : " %s %u baud", view.product, view.baud);
+  if (level >= kStateOnly) return used;
+  if (view.product[0] != '\0' && level < kWithoutProduct) {
+    AppendText(out, size, used, " %s", view.product);
+    if (view.state == kLogLogging && view.baud > 0 && level < kWithoutBaud)
+      AppendText(out, size, used, " %u baud", view.baud);
   }
   if (view.freeLow && view.freeBytes >= 0) {
     char amount[24];
     ByteCountText(static_cast<unsigned long long>(view.freeBytes), amount, sizeof amount);
     AppendText(out, size, used, " | DISK LOW: %s free", amount);
   }
-  if (view.fix[0] != '\0') AppendText(out, size, used, " | %s", view.fix);
+  if (view.fix[0] != '\0' && level < kWithoutFix) AppendText(out, size, used, " | %s", view.fix);
+  int before = used;
   AppendText(out, size, used, " |");
-  for (int i = 0; i < 4; ++i) {
-    AppendText(out, size, used, " %s %lu", kStreamNames[i], view.items[i]);
-    char amount[24] = "";
-    if (!compact && view.items[i] > 0) ByteCountText(view.bytes[i], amount, sizeof amount);
-    if (amount[0] != '\0' && view.lost[i] > 0) {
-      AppendText(out, size, used, " (%s, %lu LOST)", amount, view.lost[i]);
-    } else if (amount[0] != '\0') {
-      AppendText(out, size, used, " (%s)", amount);
-    } else if (view.lost[i] > 0) {
-      AppendText(out, size, used, " (%lu LOST)", view.lost[i]);
-    }
+  int streamsAt = used;
+  for (int i = 0; i < 4; ++i) StreamField(view, i, level, out, size, used);
+  if (used == streamsAt) {  // no stream left to show: no empty field either
+    used = before;
+    out[used] = '\0';
   }
-  if (view.msSinceLastItem >= 0) {
-    AppendText(out, size, used, compact ? " | %.1f s ago" : " | last item %.1f s ago",
+  if (view.msSinceLastItem >= 0 && level < kWithoutAge) {
+    AppendText(out, size, used, " | last item %.1f s ago",
                static_cast<double>(view.msSinceLastItem) / 1000.0);
   }
-  if (view.reconnects > 0) {
-    AppendText(out, size, used, compact ? " | recon %d" : " | reconnects %d", view.reconnects);
-  }
+  if (view.reconnects > 0 && level < kWithoutReconnects)
+    AppendText(out, size, used, " | reconnects %d", view.reconnects);
+  return used;
+}
+
+}  // namespace
+
+void LogStatusLine(const LogView& view, int columns, char* out, int size) {
   // A line as wide as the terminal would wrap: the last column stays free.
-  if (columns > 1 && used > columns - 1) out[columns - 1] = '\0';
+  for (int level = kAllDetails; level <= kStateOnly; ++level) {
+    int used = StatusLineAt(view, level, out, size);
+    if (columns <= 1 || used <= columns - 1) return;
+  }
+  if (columns - 1 < size) out[columns - 1] = '\0';  // narrower than the state's own word
 }
 
 bool LogStopLine(const StreamLoss losses[4], char* out, int size) {

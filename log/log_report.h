@@ -17,7 +17,7 @@ struct LogView {
   uint32_t baud = 0;
   unsigned long items[4] = {};  // posn, obsd, corr, nmea
   unsigned long long bytes[4] = {};
-  unsigned long lost[4] = {};  // items that could not be written
+  unsigned long lost[4] = {};    // items that could not be written
   int64_t msSinceLastItem = -1;  // -1: no item yet
   int reconnects = 0;
   const char* fix = "";  // "fix RTK-fixed 18 sv HDOP 0.6"; "" while no sentence told it
@@ -26,8 +26,11 @@ struct LogView {
 };
 
 // "logging MORWICK 38400 baud | fix RTK-fixed 18 sv HDOP 0.6 | posn 12 (3.4 kB) obsd 0
-// corr 0 nmea 340 (25.1 kB) | last item 0.4 s ago | reconnects 1", shorter to fit under
-// `columns` (0: no limit).
+// corr 0 nmea 340 (25.1 kB) | last item 0.4 s ago | reconnects 1". Under `columns` (0: no
+// limit) whole fields go, the least telling first (the sizes, the baud rate, the
+// reconnects, the product, the fix, streams without items, the last item's age), so that
+// the counts, what was LOST and DISK LOW stay; nothing is cut in the middle of a word.
+// The baud rate is shown only while logging: a lost receiver has none.
 void LogStatusLine(const LogView& view, int columns, char* out, int size);
 
 // What one stream lost in the whole run, for the last line.

@@ -28,3 +28,7 @@ bool FolderWritable(const char* folder, int& error);
 // Waits until `wake` is raised or `ms` have passed (-1: for ever). false when the wait
 // itself failed.
 bool WaitForWake(const WakeSignal& wake, int ms);
+
+// Whether the system's time service (NTP) says the clock is right; false when it does not,
+// or when the system cannot tell.
+bool ClockSynchronized();

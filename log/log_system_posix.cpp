@@ -3,6 +3,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/ioctl.h>
+#include <sys/timex.h>
 #include <unistd.h>
 
 #include "log/log_system.h"
@@ -54,4 +55,10 @@ bool FolderWritable(const char* folder, int& error) {
 bool WaitForWake(const WakeSignal& wake, int ms) {
   struct pollfd entry = {static_cast<int>(wake.handle), POLLIN, 0};
   return poll(&entry, 1, ms) >= 0 || errno == EINTR;
+}
+
+bool ClockSynchronized() {
+  struct timex state = {};
+  int result = adjtimex(&state);  // only asks: no mode bits set
+  return result >= 0 && result != TIME_ERROR && (state.status & STA_UNSYNC) == 0;
 }

@@ -13,15 +13,41 @@ void Header(char* out, int size, int& used, const char* name, const char* type, 
   AppendText(out, size, used, "# HELP %s %s\n# TYPE %s %s\n", name, help, name, type);
 }
 
-// A label's value with backslash, double quote and line feed escaped.
+// The length of the valid UTF-8 sequence at `at` (1 to 4), or 0 when it is not one: a
+// stray continuation byte, an overlong form, a surrogate, beyond U+10FFFF, or cut short.
+int Utf8Length(const unsigned char* at) {
+  unsigned char lead = at[0];
+  if (lead < 0x80) return 1;
+  int length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC2 ? 2 : 0;
+  if (length == 0 || lead > 0xF4) return 0;
+  for (int i = 1; i < length; ++i) {
+    if ((at[i] & 0xC0) != 0x80) return 0;
+  }
+  if (lead == 0xE0 && at[1] < 0xA0) return 0;  // overlong
+  if (lead == 0xED && at[1] > 0x9F) return 0;  // a surrogate
+  if (lead == 0xF0 && at[1] < 0x90) return 0;  // overlong
+  if (lead == 0xF4 && at[1] > 0x8F) return 0;  // beyond U+10FFFF
+  return length;
+}
+
+// A label's value as the format asks: valid UTF-8 (a byte that is not is replaced by
+// U+FFFD, so that one odd byte in a receiver's name cannot spoil the whole scrape), with
+// backslash, double quote and line feed escaped.
 void AppendLabelValue(char* out, int size, int& used, const char* value) {
-  for (const char* at = value; *at != '\0'; ++at) {
-    if (*at == '\\' || *at == '"') {
-      AppendText(out, size, used, "\\%c", *at);
+  const auto* at = reinterpret_cast<const unsigned char*>(value);
+  while (*at != '\0') {
+    int length = Utf8Length(at);
+    if (length == 0) {
+      AppendText(out, size, used, "\xEF\xBF\xBD");
+      ++at;
+    } else if (*at == '\\' || *at == '"') {
+      AppendText(out, size, used, "\\%c", *at++);
     } else if (*at == '\n') {
       AppendText(out, size, used, "\\n");
+      ++at;
     } else {
-      AppendText(out, size, used, "%c", *at);
+      AppendText(out, size, used, "%.*s", length, reinterpret_cast<const char*>(at));
+      at += length;
     }
   }
 }
@@ -74,12 +100,13 @@ int MetricsText(const MetricsView& view, char* out, int size) {
          "1 while the receiver is connected and logged.");
   AppendText(out, size, used, "tarnex_connected %d\n", view.connected ? 1 : 0);
   ReceiverInfo(view, out, size, used);
-  PerStream(out, size, used, "tarnex_items_total", "counter", "Items written to the dump files.",
+  PerStream(out, size, used, "tarnex_items_total", "counter",
+            "Items written to the dump files (those that went with a removed file too).",
             view.items, "%lu");
   PerStream(out, size, used, "tarnex_bytes_total", "counter", "Bytes written to the dump files.",
             view.bytes, "%llu");
   PerStream(out, size, used, "tarnex_items_lost_total", "counter",
-            "Items that could not be written.", view.lost, "%lu");
+            "Items that could not be written, or went with a removed file.", view.lost, "%lu");
   PerStream(out, size, used, "tarnex_file_size_bytes", "gauge",
             "The length of each stream's current dump file.", view.fileBytes, "%lld");
   Header(out, size, used, "tarnex_last_item_age_seconds", "gauge",

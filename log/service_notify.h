@@ -10,7 +10,7 @@
 // NOTIFY_SOCKET), and on Windows, every call does nothing.
 
 struct ServiceNotify {
-  bool enabled = false;      // NOTIFY_SOCKET is set
+  bool enabled = false;  // NOTIFY_SOCKET is set
   Tick watchdogMs = 0;   // WatchdogSec=; 0: no watchdog
   Tick watchdogDue = 0;  // tick of the next ping, or of the next look at a hung worker
   bool ready = false;

@@ -12,9 +12,9 @@
 #include "base/regular_file.h"
 #include "base/status_message.h"
 #include "capture/dump_file.h"
-#include "recorder/recording.h"
 #include "panel/main_window.h"
 #include "panel/panel.h"
+#include "recorder/recording.h"
 
 namespace {
 

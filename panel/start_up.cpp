@@ -129,8 +129,8 @@ void ShowKeyboardHelp(Panel& panel) {
 void NoteCountsAtLoggingOn(Panel& panel) {
   for (int i = 0; i < kDumpStreamCount; ++i) {
     const DumpCount& count = DumpCountOf(*panel.connection.capture, i);
-    panel.itemsAtLoggingOn[i] = count.items;
-    panel.bytesAtLoggingOn[i] = count.bytes;
+    panel.itemsAtLoggingOn[i] = count.items - count.removedItems;
+    panel.bytesAtLoggingOn[i] = count.bytes - count.removedBytes;
     panel.lostAtLoggingOn[i] = count.lostItems;
   }
 }
@@ -227,8 +227,8 @@ std::string JoinArguments(int argc, char** argv) {
 PeriodCount LoggedThisPeriod(const Panel& panel, int stream) {
   const DumpCount& count = DumpCountOf(*panel.connection.capture, stream);
   PeriodCount period;
-  period.items = count.items - panel.itemsAtLoggingOn[stream];
-  period.bytes = count.bytes - panel.bytesAtLoggingOn[stream];
+  period.items = count.items - count.removedItems - panel.itemsAtLoggingOn[stream];
+  period.bytes = count.bytes - count.removedBytes - panel.bytesAtLoggingOn[stream];
   period.lost = count.lostItems - panel.lostAtLoggingOn[stream];
   return period;
 }

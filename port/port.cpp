@@ -147,7 +147,7 @@ int WaitForInput(Port& port, int timeoutMs, bool pauseOnHangUp) {
 }
 
 void NoteReadFailure(Port& port) {
-  if (!port.readFailing.exchange(true)) ShowStatusFailure("read failure.");
+  if (!port.readFailing.exchange(true)) ShowStatusFailure(kReadFailureText);
 }
 
 void ClosePort(Port& port) {

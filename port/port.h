@@ -80,6 +80,9 @@ inline bool PortStopped(const Port& port) {
   return StopRaised(port.stop);
 }
 
+// The text of a failed read, as every front end shows it unless it words it its own way.
+inline constexpr char kReadFailureText[] = "read failure.";
+
 // Shows "read failure." unless the current outage has been reported already.
 void NoteReadFailure(Port& port);
 

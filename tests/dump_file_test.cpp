@@ -14,7 +14,6 @@
 #include <string>
 #include <vector>
 
-#include "capture/split_retention.h"
 #include "tests/local_time_at.h"
 #include "tests/scratch_dir.h"
 #include "tests/status_capture.h"
@@ -108,38 +107,6 @@ TEST_F(DumpFileTest, SplitFilesFollowTheUtcHourAndARestartWritesOn) {
   EXPECT_STREQ(name, "2026/341/obsd-20261207.dmp");
   SplitDumpName("nmea", 1798761600, kSplitDay, name, sizeof name);  // 2027-01-01
   EXPECT_STREQ(name, "2027/001/nmea-20270101.dmp");
-}
-
-// Retention deletes this program's own split files that are old enough, and only them.
-TEST(SplitRetention, OnlyOurOwnOldFilesGo) {
-  ScratchDir scratch;
-  const std::time_t tenOClock = 1796637600;  // 2026-12-07 10:00:00 UTC
-  const char* files[] = {"2026/329/obsd-20261125.dmp",   "2026/330/posn-20261126.dmp",
-                         "2026/330/notes.txt",           "2026/330/posn-2026112.dmp",
-                         "2026/341/posn-20261207.dmp",   "misc/posn-20200101.dmp",
-                         "2026/341/nmea-20261207-09.dmp"};
-  for (const char* name : files) {
-    fs::create_directories((scratch.path / name).parent_path());
-    std::ofstream(scratch.path / name) << "x";
-  }
-  std::vector<std::string> said;
-  auto keep = [](void* context, const char* text, bool) {
-    static_cast<std::vector<std::string>*>(context)->push_back(text);
-  };
-  EXPECT_EQ(PruneSplitFiles(scratch.Str().c_str(), kSplitDay, 10 * 86400L, tenOClock, keep, &said),
-            2);
-  EXPECT_FALSE(fs::exists(scratch.path / "2026/329")) << "its folder went with its last file";
-  EXPECT_FALSE(fs::exists(scratch.path / files[1]));
-  for (int i : {2, 3, 4, 5, 6}) EXPECT_TRUE(fs::exists(scratch.path / files[i])) << files[i];
-  ASSERT_EQ(said.size(), 2u);
-  fs::path gone = scratch.path / files[1];
-  EXPECT_EQ(said[1], "Deleted " + gone.make_preferred().string() + " (older than 10 days)");
-  // By the hour: the 09 file's hour ended at 10:00; kept for an hour after that.
-  EXPECT_EQ(PruneSplitFiles(scratch.Str().c_str(), kSplitHour, 3600, tenOClock + 3599, keep, &said),
-            0);
-  EXPECT_EQ(PruneSplitFiles(scratch.Str().c_str(), kSplitHour, 3600, tenOClock + 3600, keep, &said),
-            1);
-  EXPECT_FALSE(fs::exists(scratch.path / files[6]));
 }
 
 TEST_F(DumpFileTest, SentencesAreWrittenByteForByte) {

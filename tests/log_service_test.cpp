@@ -87,6 +87,38 @@ TEST(LogMetrics, TheTextReadsBackWithItsTypesAndEscapedLabels) {
   EXPECT_EQ(MetricsText(view, text, 200), -1) << "a text that does not fit is not served cut";
 }
 
+// Bytes that are not UTF-8 in a receiver's name or a device's (a line's noise, a name in
+// another code page) cannot spoil the whole scrape: Prometheus's own checker takes it.
+TEST(LogMetrics, LabelsAreValidUtf8WhateverTheReceiverSays) {
+  const struct {
+    const char* product;
+    const char* label;
+  } names[] = {
+      {"MOR\xFFWICK", "MOR\xEF\xBF\xBDWICK"},
+      {"M\xC3\xB6rwick", "M\xC3\xB6rwick"},                      // ö stays
+      {"\xC0\xAFX", "\xEF\xBF\xBD\xEF\xBF\xBDX"},                // an overlong '/'
+      {"\xED\xA0\x80", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},  // a surrogate
+      {"\xE2\x82", "\xEF\xBF\xBD\xEF\xBF\xBD"},                  // cut short
+      {"\xF0\x9F\x9B\xB0", "\xF0\x9F\x9B\xB0"},                  // a satellite
+  };
+  for (const auto& name : names) {
+    MetricsView view;
+    view.product = name.product;
+    view.device = "/dev/ttyUSB0";
+    char text[8192];
+    ASSERT_GT(MetricsText(view, text, sizeof text), 0);
+    std::string expected = std::string("tarnex_receiver_info{product=\"") + name.label + "\"";
+    EXPECT_NE(std::string(text).find(expected), std::string::npos) << name.label;
+    if (std::system("command -v promtool >/dev/null") != 0) continue;
+    FILE* check = popen("promtool check metrics >/dev/null 2>&1", "w");
+    ASSERT_NE(check, nullptr);
+    std::fputs(text, check);
+    EXPECT_EQ(pclose(check), 0) << "promtool check metrics refused:\n" << text;
+  }
+  if (std::system("command -v promtool >/dev/null") != 0)
+    std::printf("promtool is missing (Debian: prometheus): the text was not checked by it\n");
+}
+
 TEST(LogFreeSpace, LowIsSaidOnceAndItsEndOnlyWithAMargin) {
   FreeSpaceWatch watch;
   watch.minFree = 1000;

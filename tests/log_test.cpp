@@ -111,6 +111,8 @@ TEST(TarnexLog, OptionsAndDurations) {
   view.bytes[3] = 9876543;
   view.lost[3] = 17;
   view.fix = "fix RTK-fixed 18 sv HDOP 0.6";
+  // Narrower, whole fields go, the least telling first: never a word cut, never the counts,
+  // what was LOST or the last item's age before the rest.
   const struct {
     int columns;
     const char* line;
@@ -118,7 +120,14 @@ TEST(TarnexLog, OptionsAndDurations) {
       {200,
        "logging MORWICK 38400 baud | fix RTK-fixed 18 sv HDOP 0.6 | posn 12 (3.4 kB) obsd 0 "
        "corr 0 nmea 123456 (9.9 MB, 17 LOST) | last item 0.4 s ago | reconnects 1"},
-      {80, "logging MORWICK 38400 | fix RTK-fixed 18 sv HDOP 0.6 | posn 12 obsd 0 corr 0 nm"},
+      {120,
+       "logging MORWICK | fix RTK-fixed 18 sv HDOP 0.6 | posn 12 obsd 0 corr 0 nmea 123456 (17 "
+       "LOST) | last item 0.4 s ago"},
+      {80, "logging | posn 12 obsd 0 corr 0 nmea 123456 (17 LOST) | last item 0.4 s ago"},
+      {70, "logging | posn 12 nmea 123456 (17 LOST) | last item 0.4 s ago"},
+      {60, "logging | posn 12 nmea 123456 (17 LOST)"},
+      {34, "logging | nmea 123456 (17 LOST)"},
+      {30, "logging"},
   };
   for (const auto& w : widths) {
     char line[400];
@@ -126,6 +135,10 @@ TEST(TarnexLog, OptionsAndDurations) {
     EXPECT_STREQ(line, w.line);
     EXPECT_LT(std::strlen(line), static_cast<size_t>(w.columns)) << "it never wraps";
   }
+  view.state = kLogLost;  // a lost receiver has no baud rate
+  char lost[400];
+  LogStatusLine(view, 0, lost, sizeof lost);
+  EXPECT_EQ(std::string(lost).rfind("LOST MORWICK | fix", 0), 0u) << lost;
 }
 
 // A recorded session played by the simulated receiver gives its dump files byte for byte;
@@ -227,8 +240,8 @@ TEST(TarnexLog, LostItemsAreSaidAndTheFilesStayWhole) {
   };
   rlimit limit = {6000, RLIM_INFINITY};
   ASSERT_EQ(prlimit(run.pid, RLIMIT_FSIZE, &limit, nullptr), 0);
-  ASSERT_TRUE(WaitUntil([&] { return saidSince("File too large. Its items are counted as lost"); },
-                        10000))
+  ASSERT_TRUE(
+      WaitUntil([&] { return saidSince("File too large. Its items are counted as lost"); }, 10000))
       << run.Output();
   limit.rlim_cur = RLIM_INFINITY;
   ASSERT_EQ(prlimit(run.pid, RLIMIT_FSIZE, &limit, nullptr), 0);
@@ -291,7 +304,8 @@ TEST(TarnexLog, ARecordingGoesOnlyIntoARegularFile) {
     }
     run.Start({"-D", "/dev/null", "-o", run.dir, "--record", path});
     EXPECT_EQ(run.Wait(3000), 1) << run.Output();
-    EXPECT_TRUE(run.Said("cannot record to " + path + ": it is not a regular file")) << run.Output();
+    EXPECT_TRUE(run.Said("cannot record to " + path + ": it is not a regular file"))
+        << run.Output();
     EXPECT_EQ(FileText(path + "/inside"), folder ? "kept" : "");
   }
 }
