@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: BSD-2-Clause
-// The metrics server is built for Linux only: its HTTP library (Debian's cpp-httplib) is
-// not built for MinGW.
+// The metrics server is built for Linux only, where base stations run their loggers under
+// systemd and Prometheus.
 #include <cstdio>
 
 #include "log/metrics_module.h"

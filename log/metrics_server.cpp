@@ -1,77 +1,50 @@
 // SPDX-License-Identifier: BSD-2-Clause
 #include "log/metrics_server.h"
 
-#include <httplib.h>
-
-#include <cerrno>
+#include <boost/asio/io_context.hpp>
+#include <boost/asio/ip/tcp.hpp>
+#include <boost/asio/post.hpp>
+#include <boost/asio/steady_timer.hpp>
+#include <boost/beast/core.hpp>
+#include <boost/beast/http.hpp>
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
-#include <cstring>
-#include <deque>
-#include <functional>
+#include <exception>
+#include <list>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
 
+// One thread runs an event loop (Boost.Asio) that serves every client side by side, so
+// that none can hold the port for the others. Everything a client can make grow is
+// bounded: the request line and headers together (kHeaderLimit, however many headers),
+// the time from the first byte of a request to the end of its answer (kRequestTime, not
+// per read: a byte a second does not stretch it), and the clients held at once
+// (kMaxClients: one more drops the longest waiting of those that have not asked yet).
+// Stopping closes every connection and ends the loop at once, whatever the clients do.
+
+namespace asio = boost::asio;
+namespace beast = boost::beast;
+namespace http = beast::http;
+using tcp = asio::ip::tcp;
+
 namespace {
 
-constexpr size_t kMaxWaiting = 4;  // connections accepted and not yet served
-constexpr int kClientTimeoutS = 3;
+constexpr size_t kHeaderLimit = 8192;
+constexpr auto kRequestTime = std::chrono::seconds(3);
+constexpr size_t kMaxClients = 16;
+constexpr auto kAcceptPause = std::chrono::milliseconds(100);  // after a failed accept
 
-// One thread serves the connections in turn. When kMaxWaiting wait already, the accept
-// loop waits too, and further clients wait in the kernel's short backlog or are refused:
-// a flood of connections cannot make the logger hold more than that.
-class OneAtATime : public httplib::TaskQueue {
- public:
-  OneAtATime() : thread_([this] { Serve(); }) {}
-  ~OneAtATime() override = default;
-
-  void enqueue(std::function<void()> job) override {
-    std::unique_lock<std::mutex> hold(lock_);
-    room_.wait(hold, [this] { return jobs_.size() < kMaxWaiting || ending_; });
-    jobs_.push_back(std::move(job));
-    work_.notify_one();
-  }
-
-  void shutdown() override {
-    {
-      std::lock_guard<std::mutex> hold(lock_);
-      ending_ = true;
-    }
-    work_.notify_one();
-    room_.notify_all();
-    thread_.join();
-  }
-
- private:
-  // Runs every job handed over, the ones left at shutdown too: each closes its socket.
-  void Serve() {
-    for (;;) {
-      std::function<void()> job;
-      {
-        std::unique_lock<std::mutex> hold(lock_);
-        work_.wait(hold, [this] { return !jobs_.empty() || ending_; });
-        if (jobs_.empty()) return;
-        job = std::move(jobs_.front());
-        jobs_.pop_front();
-      }
-      room_.notify_one();
-      job();
-    }
-  }
-
-  std::mutex lock_;
-  std::condition_variable work_, room_;
-  std::deque<std::function<void()>> jobs_;
-  bool ending_ = false;
-  std::thread thread_;
-};
+struct Client;
 
 }  // namespace
 
 struct MetricsServer {
-  httplib::Server http;
+  asio::io_context loop{1};
+  tcp::acceptor acceptor{loop};
+  asio::steady_timer acceptPause{loop};
+  std::list<std::shared_ptr<Client>> clients;  // the loop's alone
   std::thread thread;
   std::mutex lock;
   std::string text;  // what a scrape gets; its capacity is kept between publications
@@ -79,48 +52,173 @@ struct MetricsServer {
 
 namespace {
 
-void StopServer(MetricsServer* server) {
-  server->http.stop();
-  if (server->thread.joinable()) server->thread.join();
-  delete server;
+struct Client : std::enable_shared_from_this<Client> {
+  Client(MetricsServer& owner, tcp::socket socket) : server(owner), stream(std::move(socket)) {}
+
+  MetricsServer& server;
+  beast::tcp_stream stream;
+  beast::flat_buffer buffer{kHeaderLimit};
+  std::unique_ptr<http::request_parser<http::empty_body>> parser;
+  http::response<http::string_body> response;
+  bool answering = false;  // a whole request came: it is not dropped for a newcomer
+  bool closed = false;
+
+  void Close() {
+    if (closed) return;
+    closed = true;
+    beast::error_code ignored;
+    stream.socket().shutdown(tcp::socket::shutdown_both, ignored);
+    stream.close();
+    server.clients.remove(shared_from_this());
+  }
+
+  void ReadRequest() {
+    answering = false;
+    parser = std::make_unique<http::request_parser<http::empty_body>>();
+    parser->header_limit(kHeaderLimit);
+    parser->body_limit(0);
+    stream.expires_after(kRequestTime);  // the whole request and its answer
+    http::async_read(stream, buffer, *parser,
+                     [self = shared_from_this()](beast::error_code error, size_t) {
+                       if (error) return self->Close();
+                       self->Answer();
+                     });
+  }
+
+  void Answer() {
+    answering = true;
+    const auto& request = parser->get();
+    response = {};
+    response.version(request.version());
+    response.keep_alive(request.keep_alive());
+    if (request.method() != http::verb::get) {
+      response.result(http::status::method_not_allowed);
+      response.set(http::field::allow, "GET");
+    } else if (request.target() != "/metrics") {
+      response.result(http::status::not_found);
+    } else {
+      response.result(http::status::ok);
+      response.set(http::field::content_type, "text/plain; version=0.0.4; charset=utf-8");
+      std::lock_guard<std::mutex> hold(server.lock);
+      response.body() = server.text;
+    }
+    response.prepare_payload();
+    http::async_write(stream, response,
+                      [self = shared_from_this()](beast::error_code error, size_t) {
+                        if (error || !self->response.keep_alive()) return self->Close();
+                        self->ReadRequest();
+                      });
+  }
+};
+
+// Room for one more: the client that has waited longest without a whole request goes.
+void MakeRoom(MetricsServer& server) {
+  if (server.clients.size() < kMaxClients) return;
+  for (const std::shared_ptr<Client>& client : server.clients) {
+    if (!client->answering) return client->Close();
+  }
+  server.clients.front()->Close();
 }
 
-MetricsServer* StartServer(const char* host, int port, int* boundPort, char* error, int errorSize) {
-  auto* server = new MetricsServer;
-  httplib::Server& http = server->http;
-  http.new_task_queue = [] { return new OneAtATime; };
-  http.set_payload_max_length(1024);
-  http.set_read_timeout(kClientTimeoutS, 0);
-  http.set_write_timeout(kClientTimeoutS, 0);
-  http.set_keep_alive_timeout(kClientTimeoutS);
-  http.Get("/metrics", [server](const httplib::Request&, httplib::Response& response) {
-    std::string body;
-    {
-      std::lock_guard<std::mutex> hold(server->lock);
-      body = server->text;
+void Accept(MetricsServer& server) {
+  server.acceptor.async_accept([&server](beast::error_code error, tcp::socket socket) {
+    if (error == asio::error::operation_aborted || !server.acceptor.is_open()) return;
+    if (error) {  // out of descriptors, say: a pause, not a spin
+      server.acceptPause.expires_after(kAcceptPause);
+      server.acceptPause.async_wait([&server](beast::error_code) { Accept(server); });
+      return;
     }
-    response.set_content(std::move(body), "text/plain; version=0.0.4; charset=utf-8");
+    MakeRoom(server);
+    auto client = std::make_shared<Client>(server, std::move(socket));
+    server.clients.push_back(client);
+    client->ReadRequest();
+    Accept(server);
   });
-  errno = 0;
-  int bound = port == 0 ? http.bind_to_any_port(host) : (http.bind_to_port(host, port) ? port : -1);
-  if (bound <= 0) {
-    std::snprintf(error, static_cast<size_t>(errorSize), "cannot serve metrics on %s:%d: %s", host,
-                  port,
-                  errno != 0 ? std::strerror(errno) : "the address is not one of this machine's");
-    delete server;
+}
+
+// The loop, until stopped. A client whose answer could not be made (memory ran out) is
+// dropped and the others are served on.
+void Serve(MetricsServer& server) {
+  for (;;) {
+    try {
+      server.loop.run();
+      return;
+    } catch (const std::exception&) {
+    }
+  }
+}
+
+void Fail(char* error, int errorSize, const char* host, int port, const std::string& why) {
+  std::snprintf(error, static_cast<size_t>(errorSize), "cannot serve metrics on %s:%d: %s", host,
+                port, why.c_str());
+}
+
+// The address to listen on: a number, or a name the system resolves ("localhost").
+bool Endpoint(asio::io_context& loop, const char* host, int port, tcp::endpoint& endpoint,
+              beast::error_code& failure) {
+  asio::ip::address address = asio::ip::make_address(host, failure);
+  if (!failure) {
+    endpoint = tcp::endpoint(address, static_cast<unsigned short>(port));
+    return true;
+  }
+  tcp::resolver resolver(loop);
+  auto found = resolver.resolve(host, std::to_string(port), failure);
+  if (failure || found.empty()) return false;
+  endpoint = found.begin()->endpoint();
+  return true;
+}
+
+MetricsServer* Start(const char* host, int port, int* boundPort, char* error, int errorSize) {
+  auto server = std::make_unique<MetricsServer>();
+  beast::error_code failure;
+  tcp::endpoint endpoint;
+  if (!Endpoint(server->loop, host, port, endpoint, failure)) {
+    Fail(error, errorSize, host, port, failure ? failure.message() : "no such address");
     return nullptr;
   }
-  *boundPort = bound;
-  server->thread = std::thread([&http] { http.listen_after_bind(); });
-  // A stop before the loop runs would not reach it: the loop is let start first.
-  for (int waited = 0; !http.is_running() && waited < 2000; ++waited)
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  return server;
+  tcp::acceptor& acceptor = server->acceptor;
+  acceptor.open(endpoint.protocol(), failure);
+  if (!failure) acceptor.set_option(asio::socket_base::reuse_address(true), failure);
+  if (!failure) acceptor.bind(endpoint, failure);
+  if (!failure) acceptor.listen(asio::socket_base::max_listen_connections, failure);
+  if (failure) {
+    Fail(error, errorSize, host, port, failure.message());
+    return nullptr;
+  }
+  *boundPort = acceptor.local_endpoint(failure).port();
+  Accept(*server);
+  MetricsServer* running = server.get();
+  running->thread = std::thread([running] { Serve(*running); });
+  return server.release();
+}
+
+// Nothing thrown crosses the module's C interface: a failure is said in `error`.
+MetricsServer* StartServer(const char* host, int port, int* boundPort, char* error, int errorSize) {
+  try {
+    return Start(host, port, boundPort, error, errorSize);
+  } catch (const std::exception& failure) {
+    Fail(error, errorSize, host, port, failure.what());
+    return nullptr;
+  }
 }
 
 void Publish(MetricsServer* server, const char* text, int length) {
   std::lock_guard<std::mutex> hold(server->lock);
   server->text.assign(text, static_cast<size_t>(length));
+}
+
+// Every connection is closed by the loop's own thread, which then ends: no client is
+// waited for.
+void StopServer(MetricsServer* server) {
+  asio::post(server->loop, [server] {
+    beast::error_code ignored;
+    server->acceptor.close(ignored);
+    server->acceptPause.cancel();
+    while (!server->clients.empty()) server->clients.front()->Close();
+    server->loop.stop();
+  });
+  server->thread.join();
+  delete server;
 }
 
 const MetricsServerApi kApi = {StartServer, Publish, StopServer};

@@ -3,15 +3,16 @@
 // it tells systemd, down to the datagrams on a notify socket of the test's own.
 
 #include <gtest/gtest.h>
-#include <httplib.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,7 @@
 #include "log/metrics_text.h"
 #include "log/service_notify.h"
 #include "sim/fake_receiver.h"
+#include "tests/http_client.h"
 #include "tests/log_run.h"
 
 namespace {
@@ -193,6 +195,80 @@ int CountOf(const std::vector<std::string>& messages, const std::string& prefix)
   return count;
 }
 
+int MetricsPort(LogRun& run) {
+  std::string output;
+  WaitUntil([&] { return (output = run.Output()).find("http://127.0.0.1:") != std::string::npos; },
+            5000);
+  size_t address = output.find("http://127.0.0.1:");
+  return address == std::string::npos ? 0 : std::atoi(output.c_str() + address + 17);
+}
+
+long ResidentKilobytes(pid_t pid) {
+  std::string status = FileText("/proc/" + std::to_string(pid) + "/status");
+  size_t at = status.find("VmRSS:");
+  return at == std::string::npos ? -1 : std::atol(status.c_str() + at + 6);
+}
+
+// Clients that misbehave on the metrics port, one after the other and all at once: none
+// can make the logger grow, keep a scrape from being answered, or hold up its stop.
+TEST(TarnexLogService, NoMetricsClientCanBlindTheMonitorOrHoldTheLogger) {
+  FakeReceiver receiver;
+  ReceiverScript script;
+  script.identification = "PRODUCT,MORWICK;PORT,1,0,38400,8,1,N,X;VERSION,2.10";
+  script.dataRate = 10;
+  ASSERT_TRUE(StartFakeReceiver(receiver, script));
+  LogRun run;
+  run.Start({"-D", FakeReceiverPath(receiver), "-o", run.dir, "--metrics", "0"});
+  int port = MetricsPort(run);
+  ASSERT_GT(port, 0) << run.Output();
+  std::string body;
+  ASSERT_TRUE(WaitUntil(
+      [&] { return HttpGet(port, "/metrics", body) == 200 && Sample(body, "tarnex_connected"); },
+      5000));
+  long before = ResidentKilobytes(run.pid);
+
+  // A request line that never ends, and a request with endless headers: cut off once the
+  // head passes its bound, with the memory it took.
+  const std::string floods[] = {"GET /" + std::string(1 << 16, 'a'), "GET /metrics HTTP/1.1\r\n"};
+  for (const std::string& start : floods) {
+    TestClient flood(port);
+    bool sending = flood.Send(start);
+    for (int i = 0; sending && i < 20000; ++i) sending = flood.Send("X-Tarnex: y\r\n");
+    flood.Receive(3000);
+    EXPECT_TRUE(!sending || flood.closedByServer) << start.substr(0, 30);
+  }
+  EXPECT_LT(ResidentKilobytes(run.pid), before + 16 * 1024) << "bounded, where it took 300 MB";
+
+  // One client a byte at a time and ten that say nothing, beside a scrape: the scrape is
+  // answered at once, and the slow one is cut off once its request has had its time.
+  TestClient slow(port);
+  std::vector<std::unique_ptr<TestClient>> idle;
+  for (int i = 0; i < 10; ++i) idle.push_back(std::make_unique<TestClient>(port));
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(HttpGet(port, "/metrics", body, 2000), 200) << "a scrape beside them";
+  EXPECT_EQ(Sample(body, "tarnex_connected"), 1);
+  const char request[] = "GET /metrics HTTP/1.1\r\nHost: x\r\n\r\n";
+  for (size_t i = 0; i + 1 < sizeof request && !slow.closedByServer; ++i) {
+    slow.Send(std::string(1, request[i]));
+    slow.Receive(500);
+  }
+  EXPECT_TRUE(slow.closedByServer) << "a byte each half second does not stretch the request";
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(6));
+  // More clients holding connections than it serves at once: the newest is served.
+  for (int i = 0; i < 30; ++i) idle.push_back(std::make_unique<TestClient>(port));
+  EXPECT_EQ(HttpGet(port, "/metrics", body, 2000), 200) << "a scrape after a crowd";
+
+  // SIGTERM while clients hold connections: stopped at once, not when they give up.
+  std::vector<std::unique_ptr<TestClient>> holding;
+  for (int i = 0; i < 10; ++i) {
+    holding.push_back(std::make_unique<TestClient>(port));
+    holding.back()->Send("GET /metr");
+  }
+  auto stopping = std::chrono::steady_clock::now();
+  EXPECT_EQ(run.Signal(SIGTERM), 0) << run.Output();
+  EXPECT_LT(std::chrono::steady_clock::now() - stopping, std::chrono::seconds(3));
+}
+
 TEST(TarnexLogService, ToldSystemdAndServedItsMetricsWhileLogging) {
   FakeReceiver receiver;
   ReceiverScript script;
@@ -213,25 +289,21 @@ TEST(TarnexLogService, ToldSystemdAndServedItsMetricsWhileLogging) {
       },
       10000))
       << run.Output();
-  std::string output = run.Output();
-  size_t address = output.find("http://127.0.0.1:");
-  ASSERT_NE(address, std::string::npos) << output;
-  httplib::Client client("127.0.0.1", std::atoi(output.c_str() + address + 17));
+  int port = MetricsPort(run);
+  ASSERT_GT(port, 0) << run.Output();
   std::string scrape;
   EXPECT_TRUE(WaitUntil(
       [&] {
-        auto response = client.Get("/metrics");
-        scrape = response && response->status == 200 ? response->body : "";
-        return Sample(scrape, R"(tarnex_items_total{stream="nmea"})") > 0;
+        return HttpGet(port, "/metrics", scrape) == 200 &&
+               Sample(scrape, R"(tarnex_items_total{stream="nmea"})") > 0;
       },
       5000));
   EXPECT_EQ(Sample(scrape, "tarnex_connected"), 1);
   EXPECT_EQ(Sample(scrape, R"(tarnex_receiver_info{product="MORWICK",firmware="2.10",device=")" +
                                std::string(FakeReceiverPath(receiver)) + R"(",baud="38400"})"),
             1);
-  auto other = client.Get("/");
-  ASSERT_TRUE(other);
-  EXPECT_EQ(other->status, 404);
+  std::string body;
+  EXPECT_EQ(HttpGet(port, "/", body), 404);
   EXPECT_EQ(run.Signal(SIGTERM), 0);
   systemd.Take(messages);
   EXPECT_EQ(messages.back(), "STOPPING=1");

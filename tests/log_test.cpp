@@ -17,6 +17,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -44,6 +45,13 @@ using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
 const char* const kMorwick = "PRODUCT,MORWICK;PORT,1,0,38400,8,1,N,X;VERSION,2.10";
+
+ReceiverScript Sending(int dataRate) {
+  ReceiverScript script;
+  script.identification = kMorwick;
+  script.dataRate = dataRate;
+  return script;
+}
 
 TEST(TarnexLog, ExitStatuses) {
   const struct {
@@ -141,6 +149,49 @@ TEST(TarnexLog, OptionsAndDurations) {
   EXPECT_EQ(std::string(lost).rfind("LOST MORWICK | fix", 0), 0u) << lost;
 }
 
+// The unit's options file as the README and the unit itself document it, run as systemd
+// runs ExecStart= (an unquoted $TARNEX_OPTIONS is split at blanks): it must log, where
+// --keep 400d once made every start fail. The metrics port becomes 0, any free one.
+TEST(TarnexLog, TheDocumentedServiceOptionsLog) {
+  const char* source = std::getenv("TARNEX_SOURCE_DIR");
+  std::string root = source != nullptr ? source : TARNEX_SOURCE_DIR;
+  std::string unit = FileText(root + "/docs/tarnex-log@.service");
+  auto line = [](const std::string& text, const std::string& start) {
+    size_t at = text.find(start);
+    if (at == std::string::npos) return std::string();
+    at += start.size();
+    return text.substr(at, text.find('\n', at) - at);
+  };
+  std::string options = line(unit, "#   TARNEX_OPTIONS=");
+  std::string command = line(unit, "\nExecStart=");
+  ASSERT_FALSE(options.empty() || command.empty()) << "the unit documents its options file";
+  EXPECT_NE(FileText(root + "/README.md").find("TARNEX_OPTIONS=" + options), std::string::npos)
+      << "the README shows the same options";
+  FakeReceiver receiver;
+  ASSERT_TRUE(StartFakeReceiver(receiver, Sending(10)));
+  LogRun run;
+  std::vector<std::string> args;
+  std::istringstream words(command.substr(command.find(' ') + 1));
+  for (std::string word; words >> word;) {
+    if (word == "$TARNEX_OPTIONS") {
+      std::istringstream split(options);
+      for (std::string option; split >> option;) args.push_back(option);
+      continue;
+    }
+    if (word == "\"%f\"") word = FakeReceiverPath(receiver);
+    if (word == "\"/var/lib/tarnex/%i\"") word = run.dir;
+    args.push_back(word);
+  }
+  for (std::string& arg : args) {
+    if (arg.size() > 5 && arg.compare(arg.size() - 5, 5, ":9101") == 0)
+      arg.replace(arg.size() - 4, 4, "0");
+  }
+  run.Start(args);
+  EXPECT_TRUE(WaitUntil([&] { return run.Said("connected to MORWICK"); }, 8000)) << run.Output();
+  EXPECT_TRUE(run.Said("serving metrics at http://0.0.0.0:")) << run.Output();
+  EXPECT_EQ(run.Signal(SIGTERM), 0) << run.Output();
+}
+
 // A recorded session played by the simulated receiver gives its dump files byte for byte;
 // nothing but the identification goes to the receiver; SIGTERM ends it cleanly, and the
 // flight recorder has both directions and the line's settings as they changed.
@@ -209,13 +260,6 @@ TEST(TarnexLog, AReceiverThatReturnsIsLoggedOn) {
   waitpid(sim, nullptr, 0);
   EXPECT_TRUE(run.Said("lost the receiver on " + link)) << run.Output();
   EXPECT_EQ(WholeItemsProblem(run.Dump("posn.dmp"), false), "");
-}
-
-ReceiverScript Sending(int dataRate) {
-  ReceiverScript script;
-  script.identification = kMorwick;
-  script.dataRate = dataRate;
-  return script;
 }
 
 // The folder removed while logging, then writes that fail part way (the file size limit
