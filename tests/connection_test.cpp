@@ -279,3 +279,47 @@ TEST_F(ConnectionTest, ALostDeviceIsFoundAgainByItsStableName) {
 }
 
 }  // namespace
+
+// Every time the program keeps, driven from where a 32-bit count of milliseconds would
+// turn negative (2^31: 24.8 days) or wrap (2^32: 49.7 days), and from a year on: the link
+// watch and the poll, a key's follow-up, the loss and its reconnect, --silence, and the
+// dump files' sync.
+TEST_F(ConnectionTest, TimesHoldAcross32BitsOfMilliseconds) {
+  FakeReceiver receiver;
+  ReceiverScript script = Script(kMorwick);
+  script.answerScreens = false;
+  ASSERT_TRUE(StartFakeReceiver(receiver, script));
+  const Tick kYear = Tick(365) * 86400000;
+  for (Tick base : {(Tick(1) << 31) - 300, (Tick(1) << 32) - 300, kYear, 30 * kYear}) {
+    SCOPED_TRACE(base);
+    BeginConnect(*connection, FakeReceiverPath(receiver), base);
+    ASSERT_EQ(AwaitOutcomeAt(base), kOutcomeConnected);
+    Tick now = base + 1000;
+    ASSERT_EQ(PollReceiver(*connection, now, 0), 0);
+    NoteScreen(*connection, connection->attempt.number);
+    SendKey(*connection, '1', now + 500);
+    EXPECT_EQ(MsUntilFollowUp(*connection, now + 500), 40) << "a key's effect, asked soon";
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(PollReceiver(*connection, now += 900, 0), 0);
+    EXPECT_EQ(PollReceiver(*connection, now += 900, 0), 1) << "three unanswered: lost";
+    EXPECT_EQ(MsUntilReconnect(*connection, now), 1000);
+    EXPECT_EQ(MsUntilReconnect(*connection, now + 999), 1);
+    EXPECT_EQ(MsUntilReconnect(*connection, now + 1000), 0);
+
+    const Tick silence = 60000;  // --silence 60s, on a line that sent at `base`
+    EXPECT_FALSE(LineSilent(base, base, base + silence - 1, silence));
+    EXPECT_TRUE(LineSilent(base, base, base + silence, silence));
+    EXPECT_FALSE(LineSilent(base - 1, base, base + 100 * kYear, silence)) << "sent nothing since";
+
+    ScratchDir scratch;
+    LoggingSwitch logging;
+    SetLogging(logging, 1);
+    DumpSlot slot;
+    const uint8_t item[] = {'$', '\r', '\n'};
+    ASSERT_EQ(
+        WriteDump(logging, scratch.Str().c_str(), kNmeaStream, item, 3, slot, DumpClock{base, 0}),
+        1);
+    EXPECT_TRUE(SyncDump(slot, DumpClock{base + 999, 0}, false)) << "not a second old yet";
+    EXPECT_FALSE(SyncDump(slot, DumpClock{base + 1000, 0}, false)) << "handed to the disk";
+    CloseDump(slot);
+  }
+}

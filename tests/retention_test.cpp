@@ -114,25 +114,31 @@ TEST(Retention, AJumpOfTheClockHoldsDeletionsOffForAWhile) {
 }
 
 // The clock said 1 November when the run began and was set right 15 s later: the file the
-// run named after 1 November holds today's data and is kept as long as today's would be.
+// run named after 1 November holds today's data and is kept as long as today's would be,
+// by the run's own clock, wherever that clock stands (across 2^31 and 2^32 ms too).
 TEST(Retention, WhatThisRunWroteAgesByItsOwnClock) {
-  Pruning pruning(kSplitDay, 30 * kDay);
-  const std::time_t november = kTenOClock - 36 * kDay - 10 * 3600;  // 2026-11-01 00:00
-  pruning.Make("2026/305/posn-20261101.dmp", november + 5);
-  pruning.Make("2026/250/posn-20260907.dmp", november - 50 * kDay);  // an earlier run's
-  pruning.clock.wall = november + 5;
-  pruning.clock.tick = 5000;
-  NoteWrittenPeriod(pruning.written, november, kSplitDay, november + 5, 5000);
-  EXPECT_EQ(pruning.Look(10), 1) << "the earlier run's old file";
-  pruning.clock.wall = kTenOClock;  // set right
-  EXPECT_EQ(pruning.Look(kClockSettleMs / 1000 + 60), 0) << "the jump";
-  EXPECT_EQ(pruning.Look(), 0) << "36 days old by the wall clock, minutes by the run's";
-  EXPECT_TRUE(pruning.Exists("2026/305/posn-20261101.dmp"));
-  Tick dayEnds = 5000 + (kDay - 5) * 1000;  // by the run's clock
-  pruning.clock.tick = dayEnds + 30 * kDay * 1000;
-  pruning.clock.wall = kTenOClock + 31 * kDay;
-  EXPECT_EQ(pruning.Look(), 1);
-  EXPECT_FALSE(pruning.Exists("2026/305/posn-20261101.dmp"));
+  for (Tick base : {Tick(5000), (Tick(1) << 31) - 300, (Tick(1) << 32) - 300}) {
+    SCOPED_TRACE(base);
+    Pruning pruning(kSplitDay, 30 * kDay);
+    const std::time_t november = kTenOClock - 36 * kDay - 10 * 3600;  // 2026-11-01 00:00
+    pruning.Make("2026/305/posn-20261101.dmp", november + 5);
+    pruning.Make("2026/250/posn-20260907.dmp", november - 50 * kDay);  // an earlier run's
+    pruning.clock.wall = november + 5;
+    pruning.clock.tick = base;
+    NoteWrittenPeriod(pruning.written, november, kSplitDay, november + 5, base);
+    EXPECT_EQ(pruning.Look(10), 1) << "the earlier run's old file";
+    pruning.clock.wall = kTenOClock;  // set right
+    EXPECT_EQ(pruning.Look(kClockSettleMs / 1000 + 60), 0) << "the jump";
+    EXPECT_EQ(pruning.Look(), 0) << "36 days old by the wall clock, minutes by the run's";
+    EXPECT_TRUE(pruning.Exists("2026/305/posn-20261101.dmp"));
+    Tick dayEnds = base + (kDay - 5) * 1000;  // by the run's clock
+    pruning.clock.tick = dayEnds + 30 * kDay * 1000 - 1;
+    pruning.clock.wall = kTenOClock + 31 * kDay;
+    EXPECT_EQ(pruning.Look(), 0);
+    pruning.clock.tick += 1;
+    EXPECT_EQ(pruning.Look(), 1);
+    EXPECT_FALSE(pruning.Exists("2026/305/posn-20261101.dmp"));
+  }
 }
 
 }  // namespace
