@@ -258,8 +258,32 @@ TEST(TarnexLog, AReceiverThatReturnsIsLoggedOn) {
   EXPECT_EQ(run.Signal(SIGTERM), 0) << run.Output();
   kill(sim, SIGTERM);
   waitpid(sim, nullptr, 0);
-  EXPECT_TRUE(run.Said("lost the receiver on " + link)) << run.Output();
+  EXPECT_TRUE(run.Said("lost the receiver on " + link + ": reading from it failed"))
+      << run.Output();
+  EXPECT_TRUE(run.Said("check its cable and power")) << "what to do";
+  EXPECT_FALSE(run.Said(" read failure.\n")) << "not alone, without a word of what to do";
   EXPECT_EQ(WholeItemsProblem(run.Dump("posn.dmp"), false), "");
+}
+
+// A device that is not there yet, waited for: each failed try is said once with its cause
+// (not the cause, then the cause again inside the try's own line), and not again while
+// it stays the same.
+TEST(TarnexLog, AFailedTryIsSaidOnce) {
+  LogRun run;
+  std::string missing = run.dir + "/no-receiver-yet";
+  run.Start({"-D", missing, "-o", run.dir, "--wait"});
+  ASSERT_TRUE(WaitUntil([&] { return run.Said("Could not establish"); }, 5000)) << run.Output();
+  std::this_thread::sleep_for(std::chrono::milliseconds(3500));  // two more tries
+  EXPECT_EQ(run.Signal(SIGTERM), 0) << run.Output();
+  std::string output = run.Output();
+  std::string cause = "No such file or directory: " + missing;
+  size_t lines = 0;
+  for (size_t at = 0; (at = output.find(cause, at)) != std::string::npos; at += cause.size())
+    ++lines;
+  EXPECT_EQ(lines, 1u) << output;
+  EXPECT_NE(output.find("Could not establish communication with receiver. " + cause),
+            std::string::npos)
+      << output;
 }
 
 // The folder removed while logging, then writes that fail part way (the file size limit
