@@ -195,6 +195,14 @@ int CountOf(const std::vector<std::string>& messages, const std::string& prefix)
   return count;
 }
 
+// A receiver that identifies as a MORWICK with firmware 2.10 and sends ten bursts a second.
+ReceiverScript Sending() {
+  ReceiverScript script;
+  script.identification = "PRODUCT,MORWICK;PORT,1,0,38400,8,1,N,X;VERSION,2.10";
+  script.dataRate = 10;
+  return script;
+}
+
 int MetricsPort(LogRun& run) {
   std::string output;
   WaitUntil([&] { return (output = run.Output()).find("http://127.0.0.1:") != std::string::npos; },
@@ -213,10 +221,7 @@ long ResidentKilobytes(pid_t pid) {
 // can make the logger grow, keep a scrape from being answered, or hold up its stop.
 TEST(TarnexLogService, NoMetricsClientCanBlindTheMonitorOrHoldTheLogger) {
   FakeReceiver receiver;
-  ReceiverScript script;
-  script.identification = "PRODUCT,MORWICK;PORT,1,0,38400,8,1,N,X;VERSION,2.10";
-  script.dataRate = 10;
-  ASSERT_TRUE(StartFakeReceiver(receiver, script));
+  ASSERT_TRUE(StartFakeReceiver(receiver, Sending()));
   LogRun run;
   run.Start({"-D", FakeReceiverPath(receiver), "-o", run.dir, "--metrics", "0"});
   int port = MetricsPort(run);
@@ -271,10 +276,7 @@ TEST(TarnexLogService, NoMetricsClientCanBlindTheMonitorOrHoldTheLogger) {
 
 TEST(TarnexLogService, ToldSystemdAndServedItsMetricsWhileLogging) {
   FakeReceiver receiver;
-  ReceiverScript script;
-  script.identification = "PRODUCT,MORWICK;PORT,1,0,38400,8,1,N,X;VERSION,2.10";
-  script.dataRate = 10;
-  ASSERT_TRUE(StartFakeReceiver(receiver, script));
+  ASSERT_TRUE(StartFakeReceiver(receiver, Sending()));
   LogRun run;
   NotifySocket systemd(run.dir + "/notify");
   ASSERT_GE(systemd.fd, 0) << std::strerror(errno);
