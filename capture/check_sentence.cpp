@@ -1,20 +1,65 @@
 // SPDX-License-Identifier: BSD-2-Clause
-#include <cstdio>
 #include <cstring>
 
 #include "capture/nmea_ring.h"
 
-int CheckSentence(const char* text) {
-  if (text[0] != '$') return 0;
-  uint8_t combined = 0;
-  const char* c = text + 1;
-  for (; *c != '*'; ++c) {
-    if (*c == '\0') return 0;
-    combined = static_cast<uint8_t>(combined ^ static_cast<uint8_t>(*c));
+namespace {
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+
+bool Alphanumeric(char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+}
+
+// What a receiver's sentence looks like, and a frame's bytes all but never: '$', an address
+// (a talker and a type, "GPGGA"; or a maker's own, "PUBX", "PMTK001"), a comma, and
+// printable characters only up to the line's end at `end`.
+bool LooksLikeASentence(const char* text, int end) {
+  if (end < kMinSentenceLength || text[0] != '$') return false;
+  int at = 1;
+  while (at < end && Alphanumeric(text[at])) ++at;
+  bool address = at == 6 || (text[1] == 'P' && at >= 5 && at <= 12);
+  if (!address || text[at] != ',') return false;
+  for (int i = at; i < end; ++i) {
+    if (text[i] < 0x20 || text[i] > 0x7E) return false;
   }
-  unsigned int stated = 0;
-  if (std::sscanf(c, "*%2x", &stated) != 1) stated = 0;
-  // Look no further than the text's end: "*\r\n" must not borrow stale bytes behind it.
-  if (std::strlen(c) < 5 || c[3] != '\r' || c[4] != '\n') return 0;
-  return (stated & 0xFF) == combined ? 1 : 0;
+  return true;
+}
+
+// Whether the text, '$' through `end` (its line's end excluded), ends in "*hh" with the
+// exclusive or of the characters between '$' and '*'; `why` says what is wrong otherwise.
+bool ChecksumRight(const char* text, int end, SentenceDrop& why) {
+  why = kNoChecksum;
+  const char* star = static_cast<const char*>(std::memchr(text, '*', static_cast<size_t>(end)));
+  if (star == nullptr || star - text != end - 3) return false;
+  int high = HexValue(star[1]), low = HexValue(star[2]);
+  if (high < 0 || low < 0) return false;
+  unsigned combined = 0;
+  for (const char* c = text + 1; c < star; ++c) combined ^= static_cast<unsigned char>(*c);
+  why = kWrongChecksum;
+  return combined == static_cast<unsigned>(high * 16 + low);
+}
+
+}  // namespace
+
+int JudgeSentence(const char* text, int length, SentenceDrop& why) {
+  why = kNoChecksum;
+  int end = length;  // the line's end: any CRs, then the LF
+  bool ended = end > 0 && text[end - 1] == '\n';
+  if (ended) --end;
+  while (end > 0 && text[end - 1] == '\r') --end;
+  if (ended && text[0] == '$' && end >= kMinSentenceLength && ChecksumRight(text, end, why))
+    return kSentenceAccepted;
+  return LooksLikeASentence(text, end) ? kSentenceDropped : kNotASentence;
+}
+
+int CheckSentence(const char* text) {
+  SentenceDrop why;
+  int length = static_cast<int>(std::strlen(text));
+  return JudgeSentence(text, length, why) == kSentenceAccepted ? 1 : 0;
 }

@@ -49,6 +49,7 @@ struct WorkerLocal {
   Packet packet;
   char sentence[kSentenceBufferSize];
   StagedItems staged[kDumpStreamCount];
+  unsigned long droppedSeen[kSentenceDropReasons] = {};  // the ring's drop counts, as last seen
 };
 
 DumpClock Now() {
@@ -116,12 +117,26 @@ bool RoutePackets(WorkerContext& context, WorkerLocal& local) {
   return true;
 }
 
+// Sentences the ring dropped since the last look count while logging is on: data that the
+// log does not hold.
+void CountDroppedSentences(WorkerContext& context, WorkerLocal& local) {
+  const NmeaRing& nmea = context.capture.nmea;
+  bool logging = LoggingOn(context.capture.logging) != 0;
+  for (int why = 0; why < kSentenceDropReasons; ++why) {
+    unsigned long now = nmea.dropped[why];
+    if (logging && now != local.droppedSeen[why])
+      context.capture.sentencesDropped[why] += now - local.droppedSeen[why];
+    local.droppedSeen[why] = now;
+  }
+}
+
 void LogSentences(WorkerContext& context, WorkerLocal& local) {
   while (PullSentence(context.capture.nmea, local.sentence) == 1) {
     ApplyToSharedFix(context.capture.fix, local.sentence, TickCount());
     Dump(context, local, kNmeaStream, reinterpret_cast<const uint8_t*>(local.sentence),
          static_cast<int>(std::strlen(local.sentence)));
   }
+  CountDroppedSentences(context, local);
 }
 
 // One pass: the same chunk to both extractors, every packet, then every sentence.
@@ -223,6 +238,8 @@ void RunWorker(WorkerContext context) {
   bool hasPrelude = context.hooks.prelude != nullptr;
   if (!hasPrelude || context.hooks.prelude(context.hooks.context)) {
     WorkerLocal local;
+    for (int why = 0; why < kSentenceDropReasons; ++why)
+      local.droppedSeen[why] = context.capture.nmea.dropped[why];
     if (hasPrelude) ShareLeftoverWithSentences(context, local);
     ReadUntilStopped(context, local);
   }

@@ -39,11 +39,21 @@ struct Capture {
   SharedFix fix;                         // from every valid sentence, logged or not
   DumpSlot dumpSlots[kDumpStreamCount];  // the running worker's alone; kept between workers
   WrittenPeriods writtenPeriods;         // the split files' hours or days this run wrote
+  // Sentences dropped while logging (no checksum, a wrong one, too long), by reason: what
+  // the receiver sent that could not be logged, said with the logging counts.
+  std::atomic<unsigned long> sentencesDropped[kSentenceDropReasons] = {};
   std::string dumpDirectory;  // "" for the current directory; changed only while logging is off
   int dumpSplit = kNoSplit;   // files by the hour or the day; set before the worker starts
   std::atomic<Tick> lastByteTick{0};  // TickCount of the last byte read; valid once
   std::atomic<bool> anyByte{false};   // anyByte is set
 };
+
+// The sentences dropped while logging, whatever the reason.
+inline unsigned long SentencesDropped(const Capture& capture) {
+  unsigned long all = 0;
+  for (const auto& dropped : capture.sentencesDropped) all += dropped;
+  return all;
+}
 
 // What a stream has logged and lost, for anyone to read while the worker runs.
 inline const DumpCount& DumpCountOf(const Capture& capture, int stream) {

@@ -9,7 +9,7 @@
 // knew. Numbers are read without the C library's locale (a panel may run in one whose
 // decimal mark is a comma).
 
-constexpr int kMaxNmeaFields = 40;  // a sentence is at most 82 characters
+constexpr int kMaxNmeaFields = 128;  // a sentence is at most 255 characters
 
 struct NmeaFields {
   const char* start[kMaxNmeaFields] = {};

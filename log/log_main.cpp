@@ -353,6 +353,7 @@ LogView CurrentView(const Logger& logger, Tick now) {
     any = true;
   }
   view.msSinceLastItem = any ? now - newest : -1;
+  view.sentencesDropped = SentencesDropped(*connection.capture);
   view.reconnects = logger.reconnects;
   view.fix = logger.fix;
   view.freeLow = logger.freeSpace.low;
@@ -376,6 +377,8 @@ MetricsView CurrentMetrics(const Logger& logger, Tick now) {
     metrics.fileBytes[i] = static_cast<long long>(count.fileBytes.load());
     if (count.items > 0 && count.lastItemTick > newest) newest = count.lastItemTick;
   }
+  for (int why = 0; why < kSentenceDropReasons; ++why)
+    metrics.sentencesDropped[why] = logger.connection.capture->sentencesDropped[why];
   Tick age = now - (newest >= 0 ? newest : logger.startTick);
   metrics.lastItemAgeSeconds = static_cast<double>(age) / 1000.0;
   metrics.reconnects = static_cast<unsigned long>(logger.reconnects);
@@ -610,8 +613,11 @@ void Finish(Logger& logger) {
   EndStatusLine(logger.output);
   StreamLoss losses[kDumpStreamCount];
   TakeLosses(*connection.capture, losses);
+  unsigned long dropped[kSentenceDropReasons];
+  for (int why = 0; why < kSentenceDropReasons; ++why)
+    dropped[why] = connection.capture->sentencesDropped[why];
   char last[1200];
-  bool whole = LogStopLine(losses, last, sizeof last);
+  bool whole = LogStopLine(losses, dropped, last, sizeof last);
   if (!whole && logger.exitCode == 0) logger.exitCode = kExitItemsLost;
   if (logger.exitCode == 0 || !whole) PrintEvent(logger.output, last, !whole);
 }

@@ -34,27 +34,31 @@ enum StatusDetail {
   kWithoutReconnects,
   kWithoutProduct,
   kWithoutFix,
-  kWithoutQuietStreams,  // streams with no item and nothing lost
+  kWithoutQuietStreams,  // streams with no item and nothing lost or dropped
   kWithoutAge,
-  kWithoutCounts,  // only the streams that LOST items
+  kWithoutCounts,  // only the streams that LOST items or dropped sentences
   kStateOnly,
 };
 
+// "nmea 340 (25.1 kB, 3 dropped, 5 LOST)": what was dropped or LOST stays at every width.
 void StreamField(const LogView& view, int i, int level, char* out, int size, int& used) {
-  bool lost = view.lost[i] > 0;
-  if (level >= kWithoutCounts && !lost) return;
-  if (level >= kWithoutQuietStreams && view.items[i] == 0 && !lost) return;
+  unsigned long dropped = i == 3 ? view.sentencesDropped : 0;
+  bool telling = view.lost[i] > 0 || dropped > 0;
+  if (level >= kWithoutCounts && !telling) return;
+  if (level >= kWithoutQuietStreams && view.items[i] == 0 && !telling) return;
   AppendText(out, size, used, " %s %lu", kStreamNames[i], view.items[i]);
-  char amount[24] = "";
-  if (level < kWithoutSizes && view.items[i] > 0)
+  char notes[96] = "";
+  int noted = 0;
+  if (level < kWithoutSizes && view.items[i] > 0) {
+    char amount[24];
     ByteCountText(view.bytes[i], amount, sizeof amount);
-  if (amount[0] != '\0' && lost) {
-    AppendText(out, size, used, " (%s, %lu LOST)", amount, view.lost[i]);
-  } else if (amount[0] != '\0') {
-    AppendText(out, size, used, " (%s)", amount);
-  } else if (lost) {
-    AppendText(out, size, used, " (%lu LOST)", view.lost[i]);
+    AppendText(notes, sizeof notes, noted, "%s", amount);
   }
+  if (dropped > 0)
+    AppendText(notes, sizeof notes, noted, "%s%lu dropped", noted > 0 ? ", " : "", dropped);
+  if (view.lost[i] > 0)
+    AppendText(notes, sizeof notes, noted, "%s%lu LOST", noted > 0 ? ", " : "", view.lost[i]);
+  if (noted > 0) AppendText(out, size, used, " (%s)", notes);
 }
 
 int StatusLineAt(const LogView& view, int level, char* out, int size) {
@@ -101,9 +105,10 @@ void LogStatusLine(const LogView& view, int columns, char* out, int size) {
   if (columns - 1 < size) out[columns - 1] = '\0';  // narrower than the state's own word
 }
 
-bool LogStopLine(const StreamLoss losses[4], char* out, int size) {
-  int used = 0;
-  out[0] = '\0';
+namespace {
+
+// What was lost in the run, per stream; true when nothing was.
+bool LossesText(const StreamLoss losses[4], char* out, int size, int& used) {
   unsigned failures = 0;
   bool lost = false;
   for (int i = 0; i < 4; ++i) {
@@ -133,6 +138,37 @@ bool LogStopLine(const StreamLoss losses[4], char* out, int size) {
     separator = "; ";
   }
   return false;
+}
+
+// "; 3 NMEA sentences from the receiver were not valid and were dropped (2 without a
+// checksum, 1 with a wrong checksum)", or nothing.
+void DroppedSentencesText(const unsigned long dropped[3], char* out, int size, int& used) {
+  static const char* const kWhy[] = {"without a checksum", "with a wrong checksum",
+                                     "longer than 255 characters"};
+  unsigned long all = dropped[0] + dropped[1] + dropped[2];
+  if (all == 0) return;
+  const char* verb = all == 1 ? "was" : "were";
+  AppendText(out, size, used,
+             "; %lu NMEA sentence%s from the receiver %s not valid and %s dropped (", all,
+             all == 1 ? "" : "s", verb, verb);
+  const char* separator = "";
+  for (int why = 0; why < 3; ++why) {
+    if (dropped[why] == 0) continue;
+    AppendText(out, size, used, "%s%lu %s", separator, dropped[why], kWhy[why]);
+    separator = ", ";
+  }
+  AppendText(out, size, used, ")");
+}
+
+}  // namespace
+
+bool LogStopLine(const StreamLoss losses[4], const unsigned long sentencesDropped[3], char* out,
+                 int size) {
+  int used = 0;
+  out[0] = '\0';
+  bool whole = LossesText(losses, out, size, used);
+  DroppedSentencesText(sentencesDropped, out, size, used);
+  return whole;
 }
 
 void LogEventLine(std::time_t when, const char* text, char* out, int size) {

@@ -17,8 +17,9 @@ struct LogView {
   uint32_t baud = 0;
   unsigned long items[4] = {};  // posn, obsd, corr, nmea
   unsigned long long bytes[4] = {};
-  unsigned long lost[4] = {};    // items that could not be written
-  int64_t msSinceLastItem = -1;  // -1: no item yet
+  unsigned long lost[4] = {};          // items that could not be written
+  unsigned long sentencesDropped = 0;  // NMEA sentences that were not valid: not logged
+  int64_t msSinceLastItem = -1;        // -1: no item yet
   int reconnects = 0;
   const char* fix = "";  // "fix RTK-fixed 18 sv HDOP 0.6"; "" while no sentence told it
   bool freeLow = false;  // below --min-free
@@ -42,8 +43,11 @@ struct StreamLoss {
 };
 
 // "stopped; every item is on disk" only when it is so; else what was lost, per stream,
-// and when. True when nothing was lost.
-bool LogStopLine(const StreamLoss losses[4], char* out, int size);
+// and when. True when nothing was lost. The sentences the receiver sent that were not
+// valid NMEA (by reason: no checksum, a wrong one, too long) are said too: the log could
+// not hold them, though nothing valid was lost.
+bool LogStopLine(const StreamLoss losses[4], const unsigned long sentencesDropped[3], char* out,
+                 int size);
 
 // "2026-12-07 15:40:01 <text>", in local time.
 void LogEventLine(std::time_t when, const char* text, char* out, int size);

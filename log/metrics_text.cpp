@@ -109,6 +109,13 @@ int MetricsText(const MetricsView& view, char* out, int size) {
             "Items that could not be written, or went with a removed file.", view.lost, "%lu");
   PerStream(out, size, used, "tarnex_file_size_bytes", "gauge",
             "The length of each stream's current dump file.", view.fileBytes, "%lld");
+  Header(out, size, used, "tarnex_sentences_dropped_total", "counter",
+         "NMEA sentences from the receiver that were not valid, and so not logged.");
+  static const char* const kReasons[] = {"no_checksum", "wrong_checksum", "too_long"};
+  for (int why = 0; why < 3; ++why) {
+    AppendText(out, size, used, "tarnex_sentences_dropped_total{reason=\"%s\"} %lu\n",
+               kReasons[why], view.sentencesDropped[why]);
+  }
   Header(out, size, used, "tarnex_last_item_age_seconds", "gauge",
          "Seconds since the last item was written, or since the start before any.");
   AppendText(out, size, used, "tarnex_last_item_age_seconds %.1f\n", view.lastItemAgeSeconds);

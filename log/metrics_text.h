@@ -15,8 +15,9 @@ struct MetricsView {
   unsigned long items[4] = {};  // posn, obsd, corr, nmea
   unsigned long long bytes[4] = {};
   unsigned long lost[4] = {};
-  long long fileBytes[4] = {};    // the length of each stream's current file
-  double lastItemAgeSeconds = 0;  // since the last item, or since the start before any
+  unsigned long sentencesDropped[3] = {};  // by reason: no checksum, a wrong one, too long
+  long long fileBytes[4] = {};             // the length of each stream's current file
+  double lastItemAgeSeconds = 0;           // since the last item, or since the start before any
   unsigned long reconnects = 0;
   long long freeBytes = -1;  // on the folder's file system; -1: not known
   bool freeLow = false;      // below --min-free

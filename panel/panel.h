@@ -82,6 +82,7 @@ struct Panel {
   unsigned long itemsAtLoggingOn[kDumpStreamCount] = {};  // to say what a period wrote
   unsigned long long bytesAtLoggingOn[kDumpStreamCount] = {};
   unsigned long lostAtLoggingOn[kDumpStreamCount] = {};
+  unsigned long sentencesDroppedAtLoggingOn = 0;
   std::map<int, QAction*> actions;  // menu items by command id
   QMenu* deviceMenu = nullptr;
   QActionGroup* deviceGroup = nullptr;
@@ -162,6 +163,7 @@ struct PeriodCount {
   unsigned long items = 0;
   unsigned long long bytes = 0;
   unsigned long lost = 0;
+  unsigned long dropped = 0;  // nmea: sentences that were not valid, so not logged
 };
 PeriodCount LoggedThisPeriod(const Panel& panel, int stream);
 

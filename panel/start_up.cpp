@@ -133,6 +133,7 @@ void NoteCountsAtLoggingOn(Panel& panel) {
     panel.bytesAtLoggingOn[i] = count.bytes - count.removedBytes;
     panel.lostAtLoggingOn[i] = count.lostItems;
   }
+  panel.sentencesDroppedAtLoggingOn = SentencesDropped(*panel.connection.capture);
 }
 
 // "Logging off: posn 12 items (3.4 kB), ... written to /home/ann/logs", with what was lost.
@@ -153,6 +154,11 @@ void SayWhatWasLogged(Panel& panel) {
   DumpDirectoryText(panel.connection.capture->dumpDirectory.c_str(), folder, sizeof folder);
   text += std::string(" written to ") + folder;
   if (lost > 0) text += "; " + std::to_string(lost) + " items could not be written (see Messages)";
+  unsigned long dropped = LoggedThisPeriod(panel, kNmeaStream).dropped;
+  if (dropped > 0) {
+    text += "; " + std::to_string(dropped) + " NMEA sentences from the receiver were not valid " +
+            "(no checksum, a wrong one, or over 255 characters) and were dropped";
+  }
   if (lost > 0) {
     ShowStatusFailure(text.c_str());
   } else {
@@ -230,6 +236,9 @@ PeriodCount LoggedThisPeriod(const Panel& panel, int stream) {
   period.items = count.items - count.removedItems - panel.itemsAtLoggingOn[stream];
   period.bytes = count.bytes - count.removedBytes - panel.bytesAtLoggingOn[stream];
   period.lost = count.lostItems - panel.lostAtLoggingOn[stream];
+  if (stream == kNmeaStream)
+    period.dropped =
+        SentencesDropped(*panel.connection.capture) - panel.sentencesDroppedAtLoggingOn;
   return period;
 }
 

@@ -304,6 +304,7 @@ void ShowLoggingField(Panel& panel) {
     ByteCountText(period.bytes, amount, sizeof amount);
     details +=
         QString("\n%1: %2 items (%3)").arg(kDumpStreams[i].baseName).arg(period.items).arg(amount);
+    if (period.dropped > 0) details += QString(", %1 sentences dropped").arg(period.dropped);
     if (period.lost > 0) details += QString(", %1 LOST").arg(period.lost);
   }
   if (view.recording) {

@@ -378,6 +378,39 @@ TEST(TarnexLog, ARecordingGoesOnlyIntoARegularFile) {
   }
 }
 
+// Real receivers' sentences: an RTK receiver's GGA of 92 characters, lines that end in LF
+// alone or CR CR LF, logged as received; what is not valid is dropped, counted and said.
+TEST(TarnexLog, LongAndOddSentencesAreLoggedAndTheBadOnesCounted) {
+  FakeReceiver receiver;
+  ASSERT_TRUE(StartFakeReceiver(receiver, Sending(0)));
+  LogRun run;
+  run.Start({"-D", FakeReceiverPath(receiver), "-o", run.dir});
+  ASSERT_TRUE(WaitUntil([&] { return run.Said("connected to MORWICK"); }, 8000)) << run.Output();
+  std::string rtk = Sentence(
+      "GNGGA,101530.00,5213.12345678,N,00507.12345678,E,4,18,0.6,12.345,M,47.123,M,1.0,0000");
+  std::string lf = Sentence("GPZDA,101530.00,07,12,2026,00,00");
+  lf.replace(lf.size() - 2, 2, "\n");
+  std::string crCrLf = Sentence("GPZDA,101531.00,07,12,2026,00,00");
+  crCrLf.insert(crCrLf.size() - 1, "\r");
+  std::string wrong = Sentence("GPZDA,101532.00,07,12,2026,00,00");
+  wrong[wrong.size() - 3] = wrong[wrong.size() - 3] == '0' ? '1' : '0';
+  std::string unsummed = "$GPZDA,101533.00,07,12,2026,00,00\r\n";
+  std::string endless = "$GPTXT," + std::string(300, 'A') + "\r\n";
+  std::string valid = rtk + lf + crCrLf;
+  for (const std::string& text : {rtk, wrong, lf, unsummed, crCrLf, endless}) {
+    Bytes bytes = Text(text);
+    SendFromReceiver(receiver, bytes.data(), static_cast<int>(bytes.size()));
+  }
+  EXPECT_TRUE(WaitUntil([&] { return run.Dump("nmea.dmp") == valid; }, 5000))
+      << run.Dump("nmea.dmp");
+  EXPECT_EQ(run.Signal(SIGTERM), 0) << run.Output();
+  EXPECT_TRUE(
+      run.Said("stopped; every item is on disk; 3 NMEA sentences from the receiver were "
+               "not valid and were dropped (1 without a checksum, 1 with a wrong "
+               "checksum, 1 longer than 255 characters)"))
+      << run.Output();
+}
+
 // A device server that identifies the receiver, sends a little and then keeps the
 // connection open without a byte more: the receiver is taken as lost and found again.
 TEST(TarnexLog, ASilentLineIsTakenAsLost) {

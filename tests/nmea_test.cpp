@@ -40,38 +40,51 @@ const std::string kGga = Sentence("GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,
 const std::string kRmc = Sentence("GPRMC,123519,A,4807.038,N,01131.000,E,022.4,084.4,230394,,");
 
 TEST(PullSentence, AcceptsAndRejectsByTheRules) {
-  std::string noCr = kGga.substr(0, kGga.size() - 2) + "\n";
+  std::string lfOnly = kGga.substr(0, kGga.size() - 2) + "\n";
+  std::string crCrLf = kGga.substr(0, kGga.size() - 2) + "\r\r\n";
   std::string oneDigit = kGga.substr(0, kGga.size() - 3) + "\r\n";
   std::string threeDigits = kGga.substr(0, kGga.size() - 2) + "0\r\n";
   std::string badSum = kGga;
   badSum[badSum.size() - 3] = badSum[badSum.size() - 3] == '0' ? '1' : '0';
+  std::string noSum = "$GPGGA,123519,4807.038,N\r\n";
   std::string bang = "!" + kRmc.substr(1);
   std::string tooShort = Sentence("GPABC");  // 11 characters
   struct Case {
     const char* name;
     Strings pushes;
     Strings expected;
+    unsigned long dropped[kSentenceDropReasons];  // no checksum, wrong one, too long
   } cases[] = {
-      {"one", {kGga}, {kGga}},
-      {"two in one chunk", {kGga + kRmc}, {kGga, kRmc}},
-      {"noise before", {"xyz\r\n12" + kGga}, {kGga}},
-      {"dollar restarts", {"$GPGGA,1235" + kRmc}, {kRmc}},
-      {"lower-case digits", {Sentence("GPZDA,1,2,3", true)}, {Sentence("GPZDA,1,2,3", true)}},
-      {"LF without CR", {noCr, kRmc}, {kRmc}},
-      {"one checksum digit", {oneDigit}, {}},
-      {"three checksum digits", {threeDigits}, {}},
-      {"wrong checksum", {badSum, kRmc}, {kRmc}},
-      {"bang sentence", {bang}, {}},
-      {"exactly 90", {SentenceOfLength(90)}, {SentenceOfLength(90)}},
-      {"91 never", {SentenceOfLength(91), kGga}, {kGga}},
-      {"11 is too short", {tooShort}, {}},
-      {"12 is enough", {Sentence("GPABCD")}, {Sentence("GPABCD")}},
-      {"short, then the next dollar", {tooShort + kRmc}, {kRmc}},
-      {"short, then text to a later LF", {Sentence("GPA") + "trailing text\n", kRmc}, {kRmc}},
-      {"short, a zero, then a later LF", {Sentence("GPA") + std::string(1, '\0') + "xxxxx\n"}, {}},
-      {"between frames",
-       {FrameText(0x40, "$GP\r\n*00\r\n") + kGga + FrameText(0x57, std::string(60, '$'))},
-       {kGga}},
+      {"one", {kGga}, {kGga}, {}},
+      {"two in one chunk", {kGga + kRmc}, {kGga, kRmc}, {}},
+      {"noise before", {"xyz\r\n12" + kGga}, {kGga}, {}},
+      {"dollar restarts", {"$GPGGA,1235" + kRmc}, {kRmc}, {1, 0, 0}},
+      {"lower-case digits", {Sentence("GPZDA,1,2,3", true)}, {Sentence("GPZDA,1,2,3", true)}, {}},
+      {"LF alone, as received", {lfOnly, kRmc}, {lfOnly, kRmc}, {}},
+      {"CR CR LF, as received", {crCrLf}, {crCrLf}, {}},
+      {"one checksum digit", {oneDigit}, {}, {1, 0, 0}},
+      {"three checksum digits", {threeDigits}, {}, {1, 0, 0}},
+      {"wrong checksum", {badSum, kRmc}, {kRmc}, {0, 1, 0}},
+      {"no checksum", {noSum}, {}, {1, 0, 0}},
+      {"bang sentence", {bang}, {}, {}},
+      {"82, NMEA's own", {SentenceOfLength(82)}, {SentenceOfLength(82)}, {}},
+      {"91: an RTK receiver's GGA", {SentenceOfLength(91)}, {SentenceOfLength(91)}, {}},
+      {"120", {SentenceOfLength(120)}, {SentenceOfLength(120)}, {}},
+      {"255, the most", {SentenceOfLength(255)}, {SentenceOfLength(255)}, {}},
+      {"256 never", {SentenceOfLength(256), kGga}, {kGga}, {0, 0, 1}},
+      {"11 is too short", {tooShort}, {}, {}},
+      {"12 is enough", {Sentence("GPABCD")}, {Sentence("GPABCD")}, {}},
+      {"short, then the next dollar", {tooShort + kRmc}, {kRmc}, {}},
+      {"short, then text to a later LF", {Sentence("GPA") + "trailing text\n", kRmc}, {kRmc}, {}},
+      {"short, a zero, then a later LF",
+       {Sentence("GPA") + std::string(1, '\0') + "xxxxx\n"},
+       {},
+       {}},
+      {"between frames, their bytes not counted",
+       {FrameText(0x40, "$GP\r\n*00\r\n$GPGGA\x01,\n") + kGga +
+        FrameText(0x57, std::string(60, '$'))},
+       {kGga},
+       {}},
   };
   for (const Case& c : cases) {
     auto nmea = std::make_unique<NmeaRing>();
@@ -81,6 +94,8 @@ TEST(PullSentence, AcceptsAndRejectsByTheRules) {
       for (const std::string& s : PullAll(*nmea)) got.push_back(s);
     }
     EXPECT_EQ(got, c.expected) << c.name;
+    for (int why = 0; why < kSentenceDropReasons; ++why)
+      EXPECT_EQ(nmea->dropped[why], c.dropped[why]) << c.name << ", reason " << why;
   }
 }
 
@@ -111,7 +126,7 @@ TEST(CheckSentence, LooksNoFurtherThanTheText) {
   // "AA" combines to 0 and no digits read as 0, but a CR LF behind the end is not ours.
   const char stale[] = "$AA*\n\0\r\n";
   EXPECT_EQ(CheckSentence(stale), 0);
-  EXPECT_EQ(CheckSentence("$AA*00\r\n"), 1);
+  EXPECT_EQ(CheckSentence("$AAAAAA*00\r\n"), 1);
 }
 
 }  // namespace
