@@ -6,6 +6,13 @@ void ApplyToSharedFix(SharedFix& shared, const char* sentence, Tick nowMs) {
   ApplySentence(shared.fix, sentence, nowMs);
 }
 
+void ResetSharedFix(SharedFix& shared) {
+  std::lock_guard<std::mutex> hold(shared.lock);
+  unsigned generation = shared.fix.generation;
+  shared.fix = FixState();
+  shared.fix.generation = generation + 1;
+}
+
 FixState CopySharedFix(SharedFix& shared, Tick nowMs) {
   std::lock_guard<std::mutex> hold(shared.lock);
   AgeSatellites(shared.fix, nowMs);

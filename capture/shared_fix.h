@@ -17,3 +17,7 @@ void ApplyToSharedFix(SharedFix& shared, const char* sentence, Tick nowMs);
 
 // A copy with the satellites not reported lately taken out.
 FixState CopySharedFix(SharedFix& shared, Tick nowMs);
+
+// Another receiver: its fix starts afresh, under a new generation, so that nothing of the
+// last one's is mixed into it (nor into the pictures drawn from it).
+void ResetSharedFix(SharedFix& shared);

@@ -98,6 +98,18 @@ void ShowConnectFailure(Connection& connection, const char* cause) {
   ShowStatusFailure(text);
 }
 
+// A connection to another receiver (another identification, or another device) starts a
+// new fix: the last one's position and sky are not this one's.
+void StartFixFor(Connection& connection, const char* identification, const char* device) {
+  if (std::strcmp(connection.fixReceiver, identification) == 0 &&
+      std::strcmp(connection.fixDevice, device) == 0) {
+    return;
+  }
+  ResetSharedFix(connection.capture->fix);
+  CopyText(connection.fixReceiver, sizeof connection.fixReceiver, identification);
+  CopyText(connection.fixDevice, sizeof connection.fixDevice, device);
+}
+
 }  // namespace
 
 Connection::~Connection() {
@@ -149,6 +161,7 @@ int FinishConnect(Connection& connection, const ConnectReport& report, Tick now)
     ScheduleReconnect(connection, now);
     return kOutcomeFailed;
   }
+  StartFixFor(connection, report.identity.identification, connection.attempt.userPath);
   connection.phase = kConnected;
   connection.connected = true;
   CopyText(connection.establishedPath, sizeof connection.establishedPath,

@@ -106,6 +106,10 @@ struct Connection {
   Tick reconnectAt = 0;  // tick of the next attempt while armed
   char lastCause[kCauseSize] = {};
 
+  // The receiver the shared fix speaks of: another one starts it afresh.
+  char fixReceiver[kMaxDataLength + 1] = {};
+  char fixDevice[kPathSize] = {};
+
   Connection() = default;
   Connection(const Connection&) = delete;
   Connection& operator=(const Connection&) = delete;

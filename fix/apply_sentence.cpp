@@ -39,7 +39,16 @@ int SystemFromNumber(long number) {
   if (number >= 1 && number <= 32) return kGps;
   if (number >= 33 && number <= 64) return kSbas;
   if (number >= 65 && number <= 96) return kGlonass;
+  if (number >= 193 && number <= 202) return kQzss;
   return kOtherSystem;
+}
+
+// The system of a satellite a sentence names: its talker's, but GPS talkers also name the
+// SBAS and QZSS satellites they track by their numbers, and "GN" names all so.
+int SystemOf(int talkerSystem, long number) {
+  if (talkerSystem == kOtherSystem || (talkerSystem == kGps && number > 32))
+    return SystemFromNumber(number);
+  return talkerSystem;
 }
 
 SatelliteInView* FindSatellite(FixState& fix, int system, long id, bool add) {
@@ -53,6 +62,66 @@ SatelliteInView* FindSatellite(FixState& fix, int system, long id, bool add) {
   added.system = static_cast<uint8_t>(system);
   added.id = static_cast<uint16_t>(id);
   return &added;
+}
+
+// A value told by `source` is taken unless a better source told it within kFixFreshMs.
+bool TakesOver(int source, int current, Tick currentAt, Tick nowMs) {
+  return source >= current || nowMs - currentAt > kFixFreshMs;
+}
+
+void SetQuality(FixState& fix, int quality, int source, Tick nowMs) {
+  if (!TakesOver(source, fix.qualityFrom, fix.qualityAt, nowMs)) return;
+  fix.quality = quality;
+  fix.qualityFrom = source;
+  fix.qualityAt = nowMs;
+}
+
+void SetHdop(FixState& fix, const NmeaFields& fields, int index, int source, Tick nowMs) {
+  double hdop;
+  if (!FieldNumber(fields, index, hdop) || hdop < 0 || hdop > 99.99) return;
+  if (!TakesOver(source, fix.hdopFrom, fix.hdopAt, nowMs)) return;
+  fix.hdop = hdop;
+  fix.hdopFrom = source;
+  fix.hdopAt = nowMs;
+}
+
+// NMEA 2.3's mode indicator (RMC, GNS per system) in GGA's terms.
+int QualityOfMode(char mode) {
+  switch (mode) {
+    case 'N':
+      return kNoFix;
+    case 'A':
+      return kGpsFix;
+    case 'D':
+      return kDgpsFix;
+    case 'P':
+      return kPpsFix;
+    case 'R':
+      return kRtkFixed;
+    case 'F':
+      return kRtkFloat;
+    case 'E':
+      return kEstimatedFix;
+    case 'M':
+      return kManualFix;
+    case 'S':
+      return kSimulatedFix;
+    default:
+      return kUnknownFix;
+  }
+}
+
+// Of GNS's letters, one a system, the best fix any system has.
+int QualityOfModes(const NmeaFields& fields, int index) {
+  if (FieldEmpty(fields, index)) return kUnknownFix;
+  static const int kRank[] = {0, 2, 4, 3, 7, 6, 1, 1, 1};  // by quality: how good a fix
+  int best = kUnknownFix;
+  for (int i = 0; i < fields.length[index]; ++i) {
+    int quality = QualityOfMode(fields.start[index][i]);
+    if (quality != kUnknownFix && (best == kUnknownFix || kRank[quality] > kRank[best]))
+      best = quality;
+  }
+  return best;
 }
 
 void ReadTime(const NmeaFields& fields, int index, FixState& fix) {
@@ -69,12 +138,13 @@ void ReadInstant(const NmeaFields& fields, int timeIndex, int year, int month, i
   fix.haveInstant = true;
 }
 
-void ReadPosition(const NmeaFields& fields, int index, FixState& fix) {
+void ReadPosition(const NmeaFields& fields, int index, FixState& fix, Tick nowMs) {
   double latitude, longitude;
   if (FieldAngle(fields, index, 90, latitude) && FieldAngle(fields, index + 2, 180, longitude)) {
     fix.latitude = latitude;
     fix.longitude = longitude;
     fix.havePosition = true;
+    fix.positionAt = nowMs;
   }
 }
 
@@ -85,15 +155,17 @@ void ReadPositive(const NmeaFields& fields, int index, double high, double& valu
 }
 
 // Altitude, geoid separation, correction age and station: the tail that GGA and GNS share.
+// The altitude stands without the separation (receivers that leave it empty).
 void ReadHeightAndCorrections(const NmeaFields& fields, int altitude, int separationAt, int age,
                               FixState& fix) {
   double above, separation;
-  if (FieldNumber(fields, altitude, above) && FieldNumber(fields, separationAt, separation) &&
-      above > -1000 && above < 100000 && separation > -200 && separation < 200) {
+  if (FieldNumber(fields, altitude, above) && above > -1000 && above < 100000) {
     fix.altitude = above;
-    fix.geoidSeparation = separation;
-    fix.haveHeight = true;
+    fix.haveAltitude = true;
   }
+  fix.haveSeparation =
+      FieldNumber(fields, separationAt, separation) && separation > -200 && separation < 200;
+  if (fix.haveSeparation) fix.geoidSeparation = separation;
   fix.correctionAge = kUnknown;
   ReadPositive(fields, age, 9999, fix.correctionAge);
   long station;
@@ -101,32 +173,39 @@ void ReadHeightAndCorrections(const NmeaFields& fields, int altitude, int separa
 }
 
 // $--GGA,time,lat,N,lon,E,quality,satellites,hdop,altitude,M,separation,M,age,station
-void ReadGga(const NmeaFields& fields, FixState& fix, Tick) {
+void ReadGga(const NmeaFields& fields, FixState& fix, Tick nowMs) {
   ReadTime(fields, 1, fix);
-  ReadPosition(fields, 2, fix);
+  ReadPosition(fields, 2, fix, nowMs);
   long quality, used;
-  if (FieldInteger(fields, 6, 0, 8, quality)) fix.quality = static_cast<int>(quality);
+  if (FieldInteger(fields, 6, 0, 8, quality))
+    SetQuality(fix, static_cast<int>(quality), kFromGga, nowMs);
   if (FieldInteger(fields, 7, 0, 99, used)) fix.satellitesUsed = static_cast<int>(used);
-  ReadPositive(fields, 8, 99.99, fix.hdop);
+  SetHdop(fix, fields, 8, kFromGga, nowMs);
   ReadHeightAndCorrections(fields, 9, 11, 13, fix);
 }
 
 // $--GNS,time,lat,N,lon,E,mode letters,satellites,hdop,altitude,separation,age,station
-void ReadGns(const NmeaFields& fields, FixState& fix, Tick) {
+void ReadGns(const NmeaFields& fields, FixState& fix, Tick nowMs) {
   ReadTime(fields, 1, fix);
-  ReadPosition(fields, 2, fix);
+  ReadPosition(fields, 2, fix, nowMs);
+  int quality = QualityOfModes(fields, 6);
+  if (quality != kUnknownFix) SetQuality(fix, quality, kFromGns, nowMs);
   long used;
-  if (FieldInteger(fields, 7, 0, 99, used)) fix.satellitesUsed = static_cast<int>(used);
-  ReadPositive(fields, 8, 99.99, fix.hdop);
-  ReadHeightAndCorrections(fields, 9, 10, 11, fix);
+  if (FieldInteger(fields, 7, 0, 99, used) && fix.qualityFrom <= kFromGns)
+    fix.satellitesUsed = static_cast<int>(used);
+  SetHdop(fix, fields, 8, kFromGns, nowMs);
+  if (fix.qualityFrom <= kFromGns) ReadHeightAndCorrections(fields, 9, 10, 11, fix);
 }
 
-// $--RMC,time,status,lat,N,lon,E,speed,course,date,variation,E[,mode]
+// $--RMC,time,status,lat,N,lon,E,speed,course,date,variation,E[,mode[,navigational status]]
 void ReadRmc(const NmeaFields& fields, FixState& fix, Tick nowMs) {
   ReadTime(fields, 1, fix);
-  char status = 0;
+  char status = 0, mode = 0;
   bool valid = FieldLetter(fields, 2, status) && status == 'A';
-  if (valid) ReadPosition(fields, 3, fix);
+  if (valid) ReadPosition(fields, 3, fix, nowMs);
+  int quality = FieldLetter(fields, 12, mode) ? QualityOfMode(mode) : kUnknownFix;
+  if (quality == kUnknownFix && status != 0) quality = valid ? kGpsFix : kNoFix;
+  if (quality != kUnknownFix) SetQuality(fix, quality, kFromRmc, nowMs);
   ReadPositive(fields, 7, 9999, fix.speedKnots);
   ReadPositive(fields, 8, 360, fix.course);
   if (!FieldDate(fields, 9, fix.year, fix.month, fix.day)) return;
@@ -141,47 +220,87 @@ void ReadVtg(const NmeaFields& fields, FixState& fix, Tick) {
 }
 
 // $--GSA,selection,mode,12 satellite numbers,pdop,hdop,vdop[,system id]
-void ReadGsa(const NmeaFields& fields, FixState& fix, Tick) {
+void ReadGsa(const NmeaFields& fields, FixState& fix, Tick nowMs) {
   long mode, systemId;
-  if (FieldInteger(fields, 2, 1, 3, mode)) fix.mode = static_cast<int>(mode);
+  if (FieldInteger(fields, 2, 1, 3, mode)) {
+    fix.mode = static_cast<int>(mode);
+    SetQuality(fix, mode == 1 ? kNoFix : kGpsFix, kFromGsa, nowMs);  // a fix, of some class
+  }
   ReadPositive(fields, 15, 99.99, fix.pdop);
-  ReadPositive(fields, 16, 99.99, fix.hdop);
+  SetHdop(fix, fields, 16, kFromGsa, nowMs);
   ReadPositive(fields, 17, 99.99, fix.vdop);
   int system = TalkerSystem(fields);
   bool byId = FieldInteger(fields, 18, 1, 6, systemId);
   if (byId) system = SystemFromId(systemId);
-  // This sentence names every used satellite of its system: the others are not used.
+  // The GSA sentences of one solution come together: the first of a new burst starts the
+  // used satellites afresh, and one for a system names every used satellite of it.
+  bool newSolution = nowMs - fix.gsaAt > kGsaBurstMs;
+  fix.gsaAt = nowMs;
   bool perNumber = system == kOtherSystem;
-  for (int i = 0; i < fix.satelliteCount && !perNumber; ++i) {
-    if (fix.satellites[i].system == system) fix.satellites[i].used = false;
+  for (int i = 0; i < fix.satelliteCount; ++i) {
+    if (newSolution || (!perNumber && fix.satellites[i].system == system))
+      fix.satellites[i].used = false;
   }
   for (int index = 3; index < 15; ++index) {
     long number;
     if (!FieldInteger(fields, index, 1, 999, number)) continue;
-    int of = perNumber ? SystemFromNumber(number) : system;
-    SatelliteInView* satellite = FindSatellite(fix, of, number, false);
-    if (satellite != nullptr) satellite->used = true;
+    int of = perNumber ? SystemFromNumber(number) : SystemOf(system, number);
+    SatelliteInView* satellite = FindSatellite(fix, of, number, true);  // used: in view too
+    if (satellite == nullptr) continue;
+    satellite->used = true;
+    satellite->seenAt = nowMs;
   }
+}
+
+// The satellite's strongest signal now.
+void TakeStrongest(SatelliteInView& satellite) {
+  satellite.signal = -1;
+  for (int i = 0; i < satellite.signalCount; ++i) {
+    if (satellite.bySignal[i].snr > satellite.signal) satellite.signal = satellite.bySignal[i].snr;
+  }
+}
+
+// One signal's strength: each signal of a satellite has its own (NMEA 4.10 sends a GSV
+// group per signal), so that the second signal's empty field does not erase the first's.
+void ReadSignal(SatelliteInView& satellite, int signalId, const NmeaFields& fields, int index,
+                Tick nowMs) {
+  SignalInView* slot = nullptr;
+  for (int i = 0; i < satellite.signalCount && slot == nullptr; ++i) {
+    if (satellite.bySignal[i].id == signalId) slot = &satellite.bySignal[i];
+  }
+  if (slot == nullptr && satellite.signalCount < kMaxSignals) {
+    slot = &satellite.bySignal[satellite.signalCount++];
+    slot->id = signalId;
+  }
+  if (slot == nullptr) return;
+  long snr;
+  slot->snr = FieldInteger(fields, index, 0, 99, snr) ? static_cast<int>(snr) : -1;
+  slot->seenAt = nowMs;
+  TakeStrongest(satellite);
 }
 
 // $--GSV,sentences,number,in view,{id,elevation,azimuth,signal} x 1..4[,signal id]
 void ReadGsv(const NmeaFields& fields, FixState& fix, Tick nowMs) {
-  long inView;
+  long inView, signalId = 0;
   int system = TalkerSystem(fields);
   if (FieldInteger(fields, 3, 0, 99, inView)) fix.inView[system] = static_cast<int>(inView);
-  for (int index = 4; index <= 16 && index < fields.count; index += 4) {
-    long id, elevation, azimuth, signal;
+  int end = fields.count;
+  if ((fields.count - 4) % 4 == 1) {  // NMEA 4.10: the signal id closes the sentence
+    --end;
+    if (!FieldInteger(fields, end, 0, 15, signalId)) signalId = 0;
+  }
+  for (int index = 4; index < end; index += 4) {
+    long id, elevation, azimuth;
     if (!FieldInteger(fields, index, 1, 999, id)) continue;
-    int of = system == kOtherSystem ? SystemFromNumber(id) : system;
+    int of = SystemOf(system, id);
     SatelliteInView* satellite = FindSatellite(fix, of, id, true);
     if (satellite == nullptr) return;  // the table is full: the rest waits for ageing
     satellite->seenAt = nowMs;
-    satellite->elevation =
-        FieldInteger(fields, index + 1, -90, 90, elevation) ? static_cast<int>(elevation) : -1;
-    satellite->azimuth =
-        FieldInteger(fields, index + 2, 0, 359, azimuth) ? static_cast<int>(azimuth) : -1;
-    satellite->signal =
-        FieldInteger(fields, index + 3, 0, 99, signal) ? static_cast<int>(signal) : -1;
+    if (FieldInteger(fields, index + 1, -90, 90, elevation))
+      satellite->elevation = static_cast<int>(elevation);
+    if (FieldInteger(fields, index + 2, 0, 359, azimuth))
+      satellite->azimuth = static_cast<int>(azimuth);
+    ReadSignal(*satellite, static_cast<int>(signalId), fields, index + 3, nowMs);
   }
 }
 
@@ -225,9 +344,14 @@ int ApplySentence(FixState& fix, const char* sentence, Tick nowMs) {
     if (std::strcmp(fields.type, reader.type) != 0) continue;
     reader.read(fields, fix, nowMs);
     ++fix.sentences;
+    fix.toldAt = nowMs;
     return 1;
   }
   return 0;
+}
+
+bool FixFresh(const FixState& fix, Tick nowMs) {
+  return fix.sentences > 0 && nowMs - fix.toldAt <= kFixFreshMs;
 }
 
 bool ReceiverUtcAt(const FixState& fix, Tick nowMs, Tick freshMs, int64_t& utc) {
@@ -239,8 +363,16 @@ bool ReceiverUtcAt(const FixState& fix, Tick nowMs, Tick freshMs, int64_t& utc) 
 void AgeSatellites(FixState& fix, Tick nowMs) {
   int kept = 0;
   for (int i = 0; i < fix.satelliteCount; ++i) {
-    if (nowMs - fix.satellites[i].seenAt > kSatelliteAgeMs) continue;
-    fix.satellites[kept++] = fix.satellites[i];
+    SatelliteInView& satellite = fix.satellites[i];
+    if (nowMs - satellite.seenAt > kSatelliteAgeMs) continue;
+    int signals = 0;
+    for (int j = 0; j < satellite.signalCount; ++j) {
+      if (nowMs - satellite.bySignal[j].seenAt <= kSatelliteAgeMs)
+        satellite.bySignal[signals++] = satellite.bySignal[j];
+    }
+    satellite.signalCount = signals;
+    TakeStrongest(satellite);
+    fix.satellites[kept++] = satellite;
   }
   fix.satelliteCount = kept;
 }

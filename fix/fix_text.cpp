@@ -1,17 +1,52 @@
 // SPDX-License-Identifier: BSD-2-Clause
 #include <cstdio>
+#include <cstring>
 
 #include "base/append_text.h"
 #include "fix/fix_state.h"
+
+namespace {
+
+const char* SourceName(int source) {
+  static const char* const kNames[] = {"", "GSA", "RMC", "GNS", "GGA"};
+  return source > kFromNone && source <= kFromGga ? kNames[source] : "";
+}
+
+// The systems of the satellites used, as a mask.
+unsigned SystemsUsed(const FixState& fix) {
+  unsigned systems = 0;
+  for (int i = 0; i < fix.satelliteCount; ++i) {
+    if (fix.satellites[i].used) systems |= 1u << fix.satellites[i].system;
+  }
+  return systems;
+}
+
+}  // namespace
 
 double EllipsoidHeight(const FixState& fix) {
   return fix.altitude + fix.geoidSeparation;
 }
 
 const char* FixQualityName(int quality) {
-  static const char* const kNames[] = {"no fix",    "GPS",       "DGPS",   "PPS",      "RTK-fixed",
-                                       "RTK-float", "estimated", "manual", "simulated"};
+  static const char* const kNames[] = {"no fix",    "autonomous", "DGPS",   "PPS",      "RTK-fixed",
+                                       "RTK-float", "estimated",  "manual", "simulated"};
   return quality >= 0 && quality <= kSimulatedFix ? kNames[quality] : "unknown";
+}
+
+const char* FixClassName(const FixState& fix, char* out, int size) {
+  if (fix.quality != kGpsFix) return FixQualityName(fix.quality);
+  unsigned systems = SystemsUsed(fix);
+  int count = 0;
+  for (int system = 0; system < kGnssSystems; ++system) count += (systems >> system) & 1;
+  if (count == 0) return FixQualityName(fix.quality);
+  if (count > 2) return "GNSS";
+  int used = 0;
+  out[0] = '\0';
+  for (int system = 0; system < kGnssSystems; ++system) {
+    if ((systems >> system) & 1)
+      AppendText(out, size, used, "%s%s", used > 0 ? "+" : "", GnssSystemName(system));
+  }
+  return out;
 }
 
 const char* GnssSystemName(int system) {
@@ -20,23 +55,71 @@ const char* GnssSystemName(int system) {
   return system >= 0 && system < kGnssSystems ? kNames[system] : "other";
 }
 
+void SatelliteLabel(const SatelliteInView& satellite, char* out, int size) {
+  static const char* const kPrefix[] = {"G", "R", "E", "C", "J", "I", "S", "X"};  // by GnssSystem
+  int number = satellite.id;
+  switch (satellite.system) {
+    case kGlonass:
+      if (number > 64 && number <= 96) number -= 64;  // NMEA numbers GLONASS 65 to 96
+      break;
+    case kSbas:
+      if (number >= 33 && number <= 64) number += 87;  // PRN 120 to 151
+      break;
+    case kQzss:
+      if (number >= 193) number -= 192;
+      break;
+    case kBeidou:
+      if (number > 200) number -= 200;
+      break;
+    case kGalileo:
+      if (number > 300) number -= 300;
+      break;
+    default:
+      break;
+  }
+  std::snprintf(out, static_cast<size_t>(size), "%s%02d",
+                kPrefix[satellite.system < kGnssSystems ? satellite.system : int{kOtherSystem}],
+                number);
+}
+
 int SatellitesMarkedUsed(const FixState& fix) {
   int used = 0;
   for (int i = 0; i < fix.satelliteCount; ++i) used += fix.satellites[i].used;
   return used;
 }
 
-void FixSummaryText(const FixState& fix, char* out, int size) {
+// GSA names each satellite used, of every system; GGA's count stops at 12 on many
+// receivers and counts one system only on some (a GLGGA beside a GPGGA).
+int SatellitesUsed(const FixState& fix) {
+  int marked = SatellitesMarkedUsed(fix);
+  return marked > 0 || fix.satellitesUsed < 0 ? marked : fix.satellitesUsed;
+}
+
+void DopText(double dop, char* out, int size) {
+  std::snprintf(out, static_cast<size_t>(size), "%.2f", dop);
+  char* end = out + std::strlen(out);
+  while (end - out > 3 && end[-1] == '0' && end[-2] != '.') *--end = '\0';  // "0.60": "0.6"
+}
+
+void FixSummaryText(const FixState& fix, Tick nowMs, bool receiverThere, char* out, int size) {
   if (size <= 0) return;
   size_t room = static_cast<size_t>(size);
-  if (fix.quality == kNoFix) {
-    std::snprintf(out, room, "no fix");
+  if (!receiverThere || !FixFresh(fix, nowMs)) {
+    long long quiet = (nowMs - fix.toldAt) / 1000;
+    std::snprintf(out, room, fix.sentences == 0 ? "no fix data" : "no fix data for %lld s", quiet);
     return;
   }
-  int used = fix.satellitesUsed >= 0 ? fix.satellitesUsed : SatellitesMarkedUsed(fix);
-  int n = std::snprintf(out, room, "fix %s %d sv", FixQualityName(fix.quality), used);
+  if (fix.quality == kNoFix || fix.quality == kUnknownFix) {
+    std::snprintf(out, room, fix.quality == kNoFix ? "no fix" : "fix unknown");
+    return;
+  }
+  char name[48];
+  int n = std::snprintf(out, room, "fix %s %d sv", FixClassName(fix, name, sizeof name),
+                        SatellitesUsed(fix));
   if (fix.hdop >= 0 && n > 0 && static_cast<size_t>(n) < room) {
-    std::snprintf(out + n, room - static_cast<size_t>(n), " HDOP %.1f", fix.hdop);
+    char hdop[16];
+    DopText(fix.hdop, hdop, sizeof hdop);
+    std::snprintf(out + n, room - static_cast<size_t>(n), " HDOP %s", hdop);
   }
 }
 
@@ -45,7 +128,11 @@ void FixReportText(const FixState& fix, char* out, int size) {
   int used = 0;
   out[0] = '\0';
   const char* mode = fix.mode == 3 ? ", 3D" : fix.mode == 2 ? ", 2D" : "";
-  AppendText(out, size, used, "Fix         %s%s\n", FixQualityName(fix.quality), mode);
+  char name[48];
+  AppendText(out, size, used, "Fix         %s%s", FixClassName(fix, name, sizeof name), mode);
+  if (fix.qualityFrom != kFromNone)
+    AppendText(out, size, used, " (%s)", SourceName(fix.qualityFrom));
+  AppendText(out, size, used, "\n");
   if (fix.haveTime) {
     int seconds = static_cast<int>(fix.utcSeconds);
     if (fix.haveDate)
@@ -60,21 +147,37 @@ void FixReportText(const FixState& fix, char* out, int size) {
                fix.latitude < 0 ? -fix.latitude : fix.latitude, fix.latitude < 0 ? 'S' : 'N',
                fix.longitude < 0 ? -fix.longitude : fix.longitude, fix.longitude < 0 ? 'W' : 'E');
   }
-  if (fix.haveHeight) {
-    AppendText(out, size, used, "Height      %.3f m above the ellipsoid (%.3f m above the geoid)\n",
-               EllipsoidHeight(fix), fix.altitude);
+  if (fix.haveAltitude) {
+    AppendText(out, size, used, "Height      %.3f m above mean sea level\n", fix.altitude);
+    if (fix.haveSeparation)
+      AppendText(out, size, used, "            %.3f m above the ellipsoid\n", EllipsoidHeight(fix));
   }
-  AppendText(out, size, used, "Satellites  %d used; in view:",
-             fix.satellitesUsed >= 0 ? fix.satellitesUsed : SatellitesMarkedUsed(fix));
+  AppendText(out, size, used, "Satellites  %d used; in view:", SatellitesUsed(fix));
   for (int system = 0; system < kGnssSystems; ++system) {
-    int inView = 0;
-    for (int i = 0; i < fix.satelliteCount; ++i) inView += fix.satellites[i].system == system;
-    if (inView > 0) AppendText(out, size, used, " %s %d", GnssSystemName(system), inView);
+    int inView = 0, inUse = 0;
+    for (int i = 0; i < fix.satelliteCount; ++i) {
+      inView += fix.satellites[i].system == system;
+      inUse += fix.satellites[i].system == system && fix.satellites[i].used;
+    }
+    if (inView > 0)
+      AppendText(out, size, used, " %s %d (%d used)", GnssSystemName(system), inView, inUse);
   }
   AppendText(out, size, used, "\n");
   if (fix.hdop >= 0 || fix.pdop >= 0 || fix.vdop >= 0) {
-    AppendText(out, size, used, "DOP         PDOP %.1f  HDOP %.1f  VDOP %.1f\n", fix.pdop, fix.hdop,
-               fix.vdop);
+    AppendText(out, size, used, "DOP        ");
+    const struct {
+      const char* name;
+      double value;
+    } dops[] = {{"PDOP", fix.pdop}, {"HDOP", fix.hdop}, {"VDOP", fix.vdop}};
+    for (const auto& dop : dops) {
+      if (dop.value < 0) continue;
+      char text[16];
+      DopText(dop.value, text, sizeof text);
+      AppendText(out, size, used, " %s %s", dop.name, text);
+      if (dop.value == fix.hdop && dop.name[0] == 'H' && fix.hdopFrom != kFromNone)
+        AppendText(out, size, used, " (%s)", SourceName(fix.hdopFrom));
+    }
+    AppendText(out, size, used, "\n");
   }
   if (fix.correctionAge >= 0) {
     AppendText(out, size, used, "Corrections %.1f s old, station %d\n", fix.correctionAge,

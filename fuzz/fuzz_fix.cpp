@@ -12,9 +12,9 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static auto fix = std::make_unique<FixState>();
   *fix = FixState{};
-  char line[128];
+  char line[256];
   size_t at = 0;
-  uint32_t now = 0;
+  Tick now = 0;
   while (at < size) {
     size_t length = 0;
     while (at < size && data[at] != '\n' && length < sizeof line - 1)
@@ -24,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ApplySentence(*fix, line, now += 100);
     if (now % 1000 == 0) AgeSatellites(*fix, now);
     assert(fix->satelliteCount >= 0 && fix->satelliteCount <= kMaxSatellites);
-    assert(fix->quality >= kNoFix && fix->quality <= kSimulatedFix);
+    assert(fix->quality >= kUnknownFix && fix->quality <= kSimulatedFix);
     assert(!fix->havePosition ||
            (std::fabs(fix->latitude) <= 90 && std::fabs(fix->longitude) <= 180));
     assert(fix->hdop == kUnknown || (fix->hdop >= 0 && fix->hdop < 100));
@@ -34,10 +34,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       assert(satellite.elevation >= -90 && satellite.elevation <= 90);
       assert(satellite.azimuth >= -1 && satellite.azimuth < 360);
       assert(satellite.signal >= -1 && satellite.signal < 100);
+      assert(satellite.signalCount >= 0 && satellite.signalCount <= kMaxSignals);
+      char label[16];
+      SatelliteLabel(satellite, label, sizeof label);
     }
-    char summary[64];
-    FixSummaryText(*fix, summary, sizeof summary);
+    char summary[64], report[2048];
+    FixSummaryText(*fix, now, true, summary, sizeof summary);
     assert(std::strlen(summary) < sizeof summary);
+    FixReportText(*fix, report, sizeof report);
   }
   return 0;
 }

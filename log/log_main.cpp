@@ -153,9 +153,10 @@ struct Logger {
   int reconnects = 0;
   Tick connectedTick = 0;  // the silence watch counts from the connect
   int exitCode = 0;
-  char fix[64] = "";    // the fix's summary, for the status line
-  int fixQuality = -1;  // the quality last said in an event line; -1: none yet
-  FixState lastFix;     // for the metrics and retention
+  char fix[64] = "";       // the fix's summary, for the status line
+  char fixClass[48] = "";  // the class last said in an event line; "": none yet
+  FixState lastFix;        // for the metrics and retention
+  bool fixFresh = false;   // it speaks of now
   Tick startTick = 0;
   Tick lastRun[kTaskCount] = {};
   Retention retention;
@@ -255,20 +256,28 @@ void HandleNews(Logger& logger) {
 
 // The fix from the receiver's sentences: its summary for the status line, and an event
 // line whenever its quality changes, so that a journal says when a fix was lost or won.
+// The fix is a statement about now: with no sentence for a few seconds, or the receiver
+// lost, it is "no fix data", never the last fix shown as if current.
 void FollowFix(Logger& logger, Tick now) {
   FixState fix = CopySharedFix(logger.connection.capture->fix, now);
+  if (fix.generation != logger.lastFix.generation) logger.fixClass[0] = '\0';  // another receiver
   logger.lastFix = fix;
-  if (fix.sentences == 0) return;
-  FixSummaryText(fix, logger.fix, sizeof logger.fix);
-  if (fix.quality == logger.fixQuality) return;
-  char text[160];
-  if (logger.fixQuality < 0) {
-    std::snprintf(text, sizeof text, "fix %s", FixQualityName(fix.quality));
-  } else {
-    std::snprintf(text, sizeof text, "fix %s (was %s)", FixQualityName(fix.quality),
-                  FixQualityName(logger.fixQuality));
+  logger.fixFresh = logger.connection.connected && FixFresh(fix, now);
+  if (fix.sentences == 0) {
+    logger.fix[0] = '\0';
+    return;
   }
-  logger.fixQuality = fix.quality;
+  FixSummaryText(fix, now, logger.connection.connected, logger.fix, sizeof logger.fix);
+  char name[48];
+  const char* heard = logger.fixFresh ? FixClassName(fix, name, sizeof name) : "no fix data";
+  if (std::strcmp(heard, logger.fixClass) == 0) return;
+  char text[160];
+  if (logger.fixClass[0] == '\0') {
+    std::snprintf(text, sizeof text, "fix %s", heard);
+  } else {
+    std::snprintf(text, sizeof text, "fix %s (was %s)", heard, logger.fixClass);
+  }
+  std::snprintf(logger.fixClass, sizeof logger.fixClass, "%s", heard);
   PrintEvent(logger.output, text, false);
 }
 
@@ -385,7 +394,7 @@ MetricsView CurrentMetrics(const Logger& logger, Tick now) {
   metrics.freeBytes = logger.freeSpace.freeBytes;
   metrics.freeLow = logger.freeSpace.low;
   const FixState& fix = logger.lastFix;
-  metrics.fixKnown = logger.fixQuality >= 0;
+  metrics.fixKnown = logger.fixFresh && fix.quality != kUnknownFix;  // never a stale one
   metrics.fixQuality = fix.quality;
   metrics.satellitesUsed = fix.satellitesUsed;
   metrics.hdop = fix.hdop;
@@ -404,8 +413,8 @@ void DrainTheRecording(Logger& logger, Tick) {
 
 void Nothing(Logger&, Tick) {}  // a wake-up alone: the status line shows ages that grow
 
-bool Connected(const Logger& logger) {
-  return logger.connection.connected;
+bool Always(const Logger&) {
+  return true;
 }
 bool WatchingSilence(const Logger& logger) {
   return logger.options.silenceSeconds > 0 && logger.connection.connected;
@@ -428,7 +437,7 @@ bool ShowingLiveLine(const Logger& logger) {
 
 // In the order of TaskId.
 const PeriodicTask kTasks[kTaskCount] = {
-    {1000, Connected, FollowFix},  // a change of the fix reaches the journal within this
+    {1000, Always, FollowFix},  // a change of the fix reaches the journal within this
     {1000, WatchingSilence, WatchSilence},
     {60000, Keeping, PruneOldFiles},
     {10000, WatchingFreeSpace, WatchFreeSpace},

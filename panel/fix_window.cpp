@@ -86,7 +86,14 @@ FixWindow::FixWindow(Panel& panel) : QDialog(nullptr), panel_(panel) {
 }
 
 void FixWindow::Refresh() {
-  fix_ = CopySharedFix(panel_.connection.capture->fix, TickCount());
+  Tick now = TickCount();
+  fix_ = CopySharedFix(panel_.connection.capture->fix, now);
+  if (fix_.generation != generation_) {  // another receiver: its own pictures
+    generation_ = fix_.generation;
+    ResetScatter(scatter_);
+    timeline_ = FixTimeline();
+    positionAt_ = 0;
+  }
   if (fix_.sentences == 0) {
     quality_->setText("No fix told");
     figures_->setText(
@@ -95,21 +102,32 @@ void FixWindow::Refresh() {
     update();
     return;
   }
-  if (fix_.havePosition && fix_.quality != kNoFix) {
-    AddPosition(scatter_, fix_.latitude, fix_.longitude,
-                fix_.haveHeight ? EllipsoidHeight(fix_) : 0);
-  }
-  FixSample sample;
-  sample.when = std::time(nullptr);
-  sample.used = fix_.satellitesUsed >= 0 ? fix_.satellitesUsed : SatellitesMarkedUsed(fix_);
-  sample.hdop = fix_.hdop;
-  sample.quality = fix_.quality;
-  AddFixSample(timeline_, sample);
-  quality_->setText(QString("<span style='color:%1'>%2</span>")
-                        .arg(QualityColour(fix_.quality), FixQualityName(fix_.quality)));
   char text[1024];
   FixReportText(fix_, text, sizeof text);
   figures_->setText(QString::fromLatin1(text));
+  bool fresh = FixFresh(fix_, now) && panel_.connection.connected;
+  figures_->setEnabled(fresh);  // greyed: what was, not what is
+  if (!fresh) {
+    char stale[64];
+    FixSummaryText(fix_, now, false, stale, sizeof stale);
+    quality_->setText(QString("<span style='color:#808080'>%1</span>").arg(stale));
+    update();
+    return;
+  }
+  if (fix_.havePosition && fix_.positionAt != positionAt_ && fix_.quality > kNoFix) {
+    positionAt_ = fix_.positionAt;  // each position once: none made up while data stops
+    AddPosition(scatter_, fix_.latitude, fix_.longitude,
+                fix_.haveSeparation ? EllipsoidHeight(fix_) : fix_.altitude);
+  }
+  FixSample sample;
+  sample.when = std::time(nullptr);
+  sample.used = SatellitesUsed(fix_);
+  sample.hdop = fix_.hdop;
+  sample.quality = fix_.quality;
+  AddFixSample(timeline_, sample);
+  char name[48];
+  quality_->setText(QString("<span style='color:%1'>%2</span>")
+                        .arg(QualityColour(fix_.quality), FixClassName(fix_, name, sizeof name)));
   update();
 }
 

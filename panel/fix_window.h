@@ -28,6 +28,8 @@ class FixWindow : public QDialog {
 
   Panel& panel_;
   FixState fix_;
+  unsigned generation_ = 0;  // the receiver the pictures speak of
+  Tick positionAt_ = 0;      // the last position taken into the scatter
   PositionScatter scatter_;
   FixTimeline timeline_;
   QLabel* quality_ = nullptr;

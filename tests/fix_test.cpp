@@ -111,8 +111,8 @@ TEST(FixState, AStreamOfSeveralSystemsGivesTheWholeFix) {
   EXPECT_NE(Find(fix, kGlonass, 72), nullptr);
   EXPECT_FALSE(Find(fix, kGlonass, 72)->used);
   char line[64];
-  FixSummaryText(fix, line, sizeof line);
-  EXPECT_STREQ(line, "fix RTK-fixed 18 sv HDOP 0.6");
+  FixSummaryText(fix, 1000, true, line, sizeof line);
+  EXPECT_STREQ(line, "fix RTK-fixed 10 sv HDOP 0.6") << "the satellites GSA names, not GGA's 18";
 }
 
 // Valid by their checksum, odd in their fields: what cannot be read leaves what was known.

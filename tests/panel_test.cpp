@@ -341,7 +341,9 @@ TEST_F(PanelTest, TheFixWindowShowsTheReceiversOwnFix) {
   QString figures = window->FiguresText();
   EXPECT_TRUE(figures.startsWith("Fix         RTK-fixed, 3D")) << figures.toStdString();
   EXPECT_TRUE(figures.contains("Latitude    52.219203")) << figures.toStdString();
-  EXPECT_TRUE(figures.contains("16 used; in view: GPS 8 GLONASS 4 Galileo 3 BeiDou 3"));
+  EXPECT_TRUE(figures.contains("16 used; in view: GPS 8 (7 used) GLONASS 4 (3 used) Galileo 3 (3 "
+                              "used) BeiDou 3 (3 used)"))
+      << figures.toStdString();
   DispatchCommand(*panel, kFixCommand);  // a second time: the same window, raised
   EXPECT_EQ(panel->fixWindow, window);
 }
