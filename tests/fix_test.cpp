@@ -149,6 +149,121 @@ TEST(FixState, OddFieldsLeaveWhatWasKnown) {
   EXPECT_EQ(Apply(fix, "PUBX,00,120000"), 0) << "a proprietary sentence";
 }
 
+// The class of fix from whatever sentences a receiver sends, never "no fix" for want of a
+// GGA: GGA's quality first, else GNS's and RMC's mode letters, else GSA's fix type.
+TEST(FixState, TheClassComesFromTheBestSentenceThatTellsIt) {
+  const struct {
+    std::vector<std::string> stream;
+    int quality;
+    int from;
+  } cases[] = {
+      {{}, kUnknownFix, kFromNone},
+      {{"GNGSA,A,3,02,05,12,,,,,,,,,,1.1,0.9,0.6"}, kGpsFix, kFromGsa},
+      {{"GNGSA,A,1,,,,,,,,,,,,,99.99,99.99,99.99"}, kNoFix, kFromGsa},
+      {{"GNRMC,092750.00,A,5321.6802,N,00630.3372,W,0.02,31.66,071226,,,R"}, kRtkFixed, kFromRmc},
+      {{"GPRMC,092750.00,A,5321.6802,N,00630.3372,W,0.02,31.66,071226,,"}, kGpsFix, kFromRmc},
+      {{"GPRMC,092750.00,V,,,,,,,071226,,,N"}, kNoFix, kFromRmc},
+      {{"GNGNS,092750.00,5321.6802,N,00630.3372,W,DFNN,14,0.7,100.0,50.0,1.0,"}, kRtkFloat,
+       kFromGns},
+      // RMC after GGA within the second does not overrule it; GGA speaks first.
+      {{"GNGGA,092750.00,5321.6802,N,00630.3372,W,4,18,0.6,100.0,M,,M,1.2,0031",
+        "GNRMC,092750.00,A,5321.6802,N,00630.3372,W,0.02,31.66,071226,,,D"},
+       kRtkFixed,
+       kFromGga},
+  };
+  for (const auto& c : cases) {
+    FixState fix;
+    for (const std::string& body : c.stream) Apply(fix, body);
+    EXPECT_EQ(fix.quality, c.quality) << (c.stream.empty() ? "nothing" : c.stream.back());
+    EXPECT_EQ(fix.qualityFrom, c.from);
+  }
+  // A GGA that stops speaking is overruled by what still speaks, three seconds on.
+  FixState fix;
+  Apply(fix, "GNGGA,092750.00,5321.6802,N,00630.3372,W,4,18,0.6,100.0,M,,M,1.2,0031", 1000);
+  Apply(fix, "GNRMC,092753.00,A,5321.6802,N,00630.3372,W,0.02,31.66,071226,,,F", 4000);
+  EXPECT_EQ(fix.quality, kRtkFixed);
+  Apply(fix, "GNRMC,092754.00,A,5321.6802,N,00630.3372,W,0.02,31.66,071226,,,F", 4001);
+  EXPECT_EQ(fix.quality, kRtkFloat);
+}
+
+// One source for the HDOP (GGA's while it speaks, not GSA's a moment later); heights and
+// dilutions as the receiver gave them; a fix that no sentence renews goes stale.
+TEST(FixState, HdopHeightAndAge) {
+  FixState fix;
+  Apply(fix, "GNGGA,092750.00,5321.6802,N,00630.3372,W,1,18,0.4,100.5,M,,M,,", 1000);
+  Apply(fix, "GNGSA,A,3,02,05,12,,,,,,,,,,1.2,0.9,0.8", 1010);
+  EXPECT_DOUBLE_EQ(fix.hdop, 0.4);
+  EXPECT_EQ(fix.hdopFrom, kFromGga);
+  EXPECT_DOUBLE_EQ(fix.pdop, 1.2);
+  EXPECT_TRUE(fix.haveAltitude) << "no geoid separation given: the altitude stands";
+  EXPECT_FALSE(fix.haveSeparation);
+  char text[1024];
+  FixReportText(fix, text, sizeof text);
+  EXPECT_NE(std::string(text).find("Height      100.500 m above mean sea level\n"),
+            std::string::npos)
+      << text;
+  EXPECT_EQ(std::string(text).find("ellipsoid"), std::string::npos);
+  EXPECT_NE(std::string(text).find("PDOP 1.2 HDOP 0.4 (GGA) VDOP 0.8"), std::string::npos)
+      << text;
+  const struct {
+    double dop;
+    const char* text;
+  } dops[] = {{99.99, "99.99"}, {0.6, "0.6"}, {1.25, "1.25"}, {2.0, "2.0"}, {0.05, "0.05"}};
+  for (const auto& d : dops) {
+    char shown[16];
+    DopText(d.dop, shown, sizeof shown);
+    EXPECT_STREQ(shown, d.text);
+  }
+  const struct {
+    Tick now;
+    bool receiverThere;
+    const char* summary;
+  } ages[] = {{1010, true, "fix GPS 3 sv HDOP 0.4"},
+              {1010 + kFixFreshMs, true, "fix GPS 3 sv HDOP 0.4"},
+              {1011 + kFixFreshMs, true, "no fix data for 3 s"},
+              {16010, true, "no fix data for 15 s"},
+              {1010, false, "no fix data for 0 s"}};  // the receiver lost
+  Apply(fix, "GPGSV,1,1,03,02,45,120,44,05,30,045,40,12,70,300,48", 1010);
+  Apply(fix, "GPGSA,A,3,02,05,12,,,,,,,,,,1.2,0.9,0.8", 1010);
+  for (const auto& age : ages) {
+    char line[64];
+    FixSummaryText(fix, age.now, age.receiverThere, line, sizeof line);
+    EXPECT_STREQ(line, age.summary) << age.now;
+  }
+}
+
+// NMEA 4.10 sends a GSV group for each signal: the second signal's empty strength leaves
+// the first's; the strongest stands for the satellite, each system has its own names.
+TEST(FixState, EachSignalOfASatelliteIsKeptApart) {
+  FixState fix;
+  Apply(fix, "GPGSV,1,1,02,10,24,284,34,13,37,124,29,1", 1000);   // L1 C/A
+  Apply(fix, "GPGSV,1,1,02,10,24,284,,13,37,124,41,6", 1000);     // L2C: 10 not tracked
+  Apply(fix, "GBGSV,1,1,01,10,50,100,38,1", 1000);
+  Apply(fix, "GLGSV,1,1,01,74,20,30,25,1", 1000);
+  const SatelliteInView* gps10 = Find(fix, kGps, 10);
+  const SatelliteInView* gps13 = Find(fix, kGps, 13);
+  ASSERT_TRUE(gps10 != nullptr && gps13 != nullptr);
+  EXPECT_EQ(gps10->signal, 34) << "L1's, not erased by L2's empty field";
+  EXPECT_EQ(gps10->signalCount, 2);
+  EXPECT_EQ(gps13->signal, 41) << "the strongest";
+  EXPECT_EQ(gps10->elevation * 1000 + gps10->azimuth, 24284);
+  char label[16];
+  const struct {
+    int system, id;
+    const char* label;
+  } labels[] = {{kGps, 10, "G10"}, {kBeidou, 10, "C10"}, {kGlonass, 74, "R10"},
+                {kSbas, 46, "S133"}, {kQzss, 193, "J01"}, {kGalileo, 5, "E05"}};
+  for (const auto& l : labels) {
+    SatelliteInView satellite;
+    satellite.system = static_cast<uint8_t>(l.system);
+    satellite.id = static_cast<uint16_t>(l.id);
+    SatelliteLabel(satellite, label, sizeof label);
+    EXPECT_STREQ(label, l.label);
+  }
+  AgeSatellites(fix, 1000 + kSatelliteAgeMs + 1);
+  EXPECT_EQ(fix.satelliteCount, 0);
+}
+
 TEST(FixState, SatellitesNotReportedAgeOutAndTheTableStaysBounded) {
   FixState fix;
   Apply(fix, "GPGSV,1,1,02,02,45,120,44,05,30,045,40", 1000);
