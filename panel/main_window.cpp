@@ -10,6 +10,8 @@
 #include <QMenuBar>
 #include <QStyle>
 
+#include "panel/fix_window.h"
+#include "panel/history_window.h"
 #include "panel/key_map.h"
 #include "panel/panel.h"
 #include "port/serial_ports.h"
@@ -155,12 +157,18 @@ void MainWindow::changeEvent(QEvent* event) {
   if (event->type() == QEvent::ActivationChange && isActiveWindow()) OnWindowShown(panel_);
 }
 
+// Closing the main window ends the program, whichever other windows are open: they close
+// with it, so that the event loop ends, the settings are kept and the port is let go.
 void MainWindow::closeEvent(QCloseEvent* event) {
-  if (MayClose(panel_)) {
-    QMainWindow::closeEvent(event);
-  } else {
+  if (!MayClose(panel_)) {
     event->ignore();
+    return;
   }
+  for (QWidget* window :
+       {static_cast<QWidget*>(panel_.fixWindow), static_cast<QWidget*>(panel_.historyWindow)}) {
+    if (window != nullptr) window->close();
+  }
+  QMainWindow::closeEvent(event);
 }
 
 // The keyboard's keys as the receiver's. Only keys the window itself gets arrive here:

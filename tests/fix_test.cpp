@@ -163,7 +163,8 @@ TEST(FixState, TheClassComesFromTheBestSentenceThatTellsIt) {
       {{"GNRMC,092750.00,A,5321.6802,N,00630.3372,W,0.02,31.66,071226,,,R"}, kRtkFixed, kFromRmc},
       {{"GPRMC,092750.00,A,5321.6802,N,00630.3372,W,0.02,31.66,071226,,"}, kGpsFix, kFromRmc},
       {{"GPRMC,092750.00,V,,,,,,,071226,,,N"}, kNoFix, kFromRmc},
-      {{"GNGNS,092750.00,5321.6802,N,00630.3372,W,DFNN,14,0.7,100.0,50.0,1.0,"}, kRtkFloat,
+      {{"GNGNS,092750.00,5321.6802,N,00630.3372,W,DFNN,14,0.7,100.0,50.0,1.0,"},
+       kRtkFloat,
        kFromGns},
       // RMC after GGA within the second does not overrule it; GGA speaks first.
       {{"GNGGA,092750.00,5321.6802,N,00630.3372,W,4,18,0.6,100.0,M,,M,1.2,0031",
@@ -203,8 +204,7 @@ TEST(FixState, HdopHeightAndAge) {
             std::string::npos)
       << text;
   EXPECT_EQ(std::string(text).find("ellipsoid"), std::string::npos);
-  EXPECT_NE(std::string(text).find("PDOP 1.2 HDOP 0.4 (GGA) VDOP 0.8"), std::string::npos)
-      << text;
+  EXPECT_NE(std::string(text).find("PDOP 1.2 HDOP 0.4 (GGA) VDOP 0.8"), std::string::npos) << text;
   const struct {
     double dop;
     const char* text;
@@ -236,8 +236,8 @@ TEST(FixState, HdopHeightAndAge) {
 // the first's; the strongest stands for the satellite, each system has its own names.
 TEST(FixState, EachSignalOfASatelliteIsKeptApart) {
   FixState fix;
-  Apply(fix, "GPGSV,1,1,02,10,24,284,34,13,37,124,29,1", 1000);   // L1 C/A
-  Apply(fix, "GPGSV,1,1,02,10,24,284,,13,37,124,41,6", 1000);     // L2C: 10 not tracked
+  Apply(fix, "GPGSV,1,1,02,10,24,284,34,13,37,124,29,1", 1000);  // L1 C/A
+  Apply(fix, "GPGSV,1,1,02,10,24,284,,13,37,124,41,6", 1000);    // L2C: 10 not tracked
   Apply(fix, "GBGSV,1,1,01,10,50,100,38,1", 1000);
   Apply(fix, "GLGSV,1,1,01,74,20,30,25,1", 1000);
   const SatelliteInView* gps10 = Find(fix, kGps, 10);
@@ -251,8 +251,8 @@ TEST(FixState, EachSignalOfASatelliteIsKeptApart) {
   const struct {
     int system, id;
     const char* label;
-  } labels[] = {{kGps, 10, "G10"}, {kBeidou, 10, "C10"}, {kGlonass, 74, "R10"},
-                {kSbas, 46, "S133"}, {kQzss, 193, "J01"}, {kGalileo, 5, "E05"}};
+  } labels[] = {{kGps, 10, "G10"},   {kBeidou, 10, "C10"}, {kGlonass, 74, "R10"},
+                {kSbas, 46, "S133"}, {kQzss, 193, "J01"},  {kGalileo, 5, "E05"}};
   for (const auto& l : labels) {
     SatelliteInView satellite;
     satellite.system = static_cast<uint8_t>(l.system);

@@ -2,6 +2,7 @@
 #include <unistd.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QClipboard>
 #include <QCoreApplication>
 #include <QDir>
@@ -341,11 +342,38 @@ TEST_F(PanelTest, TheFixWindowShowsTheReceiversOwnFix) {
   QString figures = window->FiguresText();
   EXPECT_TRUE(figures.startsWith("Fix         RTK-fixed, 3D")) << figures.toStdString();
   EXPECT_TRUE(figures.contains("Latitude    52.219203")) << figures.toStdString();
-  EXPECT_TRUE(figures.contains("16 used; in view: GPS 8 (7 used) GLONASS 4 (3 used) Galileo 3 (3 "
-                              "used) BeiDou 3 (3 used)"))
+  EXPECT_TRUE(
+      figures.contains("16 used; in view: GPS 8 (7 used) GLONASS 4 (3 used) Galileo 3 (3 "
+                       "used) BeiDou 3 (3 used)"))
       << figures.toStdString();
   DispatchCommand(*panel, kFixCommand);  // a second time: the same window, raised
   EXPECT_EQ(panel->fixWindow, window);
+}
+
+// File > Exit ends the program whichever of its own windows are open: they close with the
+// main window, so that Qt's event loop ends (and the settings are kept, the port let go).
+TEST_F(PanelTest, ExitEndsTheProgramWhateverWindowsAreOpen) {
+  const std::vector<std::vector<int>> opened = {
+      {}, {kFixCommand}, {kHistoryCommand}, {kFixCommand, kHistoryCommand}};
+  StartReceiver(Script(kMorwick));
+  for (const std::vector<int>& windows : opened) {
+    panel = std::make_unique<Panel>();
+    StartPanel(FakeReceiverPath(receiver), "");
+    for (int command : windows) DispatchCommand(*panel, command);
+    QTimer guard;  // the loop ended by force when Exit did not end it
+    guard.setSingleShot(true);
+    bool forced = false;
+    QObject::connect(&guard, &QTimer::timeout, [&] {
+      forced = true;
+      QCoreApplication::quit();
+    });
+    guard.start(3000);
+    QTimer::singleShot(0, [&] { DispatchCommand(*panel, kExitCommand); });
+    QApplication::exec();
+    EXPECT_FALSE(forced) << windows.size() << " windows open: the program went on";
+    for (QWidget* window : QApplication::topLevelWidgets())
+      EXPECT_FALSE(window->isVisible()) << window->windowTitle().toStdString();
+  }
 }
 
 TEST_F(PanelTest, LoggingMenuSwitchesTheDumpFiles) {
