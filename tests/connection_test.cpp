@@ -323,3 +323,20 @@ TEST_F(ConnectionTest, TimesHoldAcross32BitsOfMilliseconds) {
     CloseDump(slot);
   }
 }
+
+// The fix speaks of one receiver: connected to another (another identification, or
+// another device), it starts afresh, and a return to the same one keeps it.
+TEST_F(ConnectionTest, AnotherReceiverStartsANewFix) {
+  FakeReceiver first, second;
+  ASSERT_TRUE(StartFakeReceiver(first, Script(kMorwick)));
+  ASSERT_TRUE(StartFakeReceiver(second, Script("PRODUCT,VELTARIS;PORT,0,0,38400,8,1,N,X")));
+  ASSERT_EQ(Connect(first), kOutcomeConnected);
+  ApplyToSharedFix(connection->capture->fix, "$GPZDA,101530.00,07,12,2026,00,00*65\r\n", 0);
+  unsigned generation = CopySharedFix(connection->capture->fix, 0).generation;
+  ASSERT_EQ(Connect(first), kOutcomeConnected);
+  EXPECT_EQ(CopySharedFix(connection->capture->fix, 0).generation, generation) << "the same one";
+  ASSERT_EQ(Connect(second), kOutcomeConnected);
+  FixState fix = CopySharedFix(connection->capture->fix, 0);
+  EXPECT_NE(fix.generation, generation);
+  EXPECT_EQ(fix.sentences, 0u) << "nothing of the first receiver's";
+}
