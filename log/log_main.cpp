@@ -272,10 +272,11 @@ void FollowFix(Logger& logger, Tick now) {
   const char* heard = logger.fixFresh ? FixClassName(fix, name, sizeof name) : "no fix data";
   if (std::strcmp(heard, logger.fixClass) == 0) return;
   char text[160];
+  const char* word = logger.fixFresh ? "fix " : "";  // "no fix data" says it alone
   if (logger.fixClass[0] == '\0') {
-    std::snprintf(text, sizeof text, "fix %s", heard);
+    std::snprintf(text, sizeof text, "%s%s", word, heard);
   } else {
-    std::snprintf(text, sizeof text, "fix %s (was %s)", heard, logger.fixClass);
+    std::snprintf(text, sizeof text, "%s%s (was %s)", word, heard, logger.fixClass);
   }
   std::snprintf(logger.fixClass, sizeof logger.fixClass, "%s", heard);
   PrintEvent(logger.output, text, false);

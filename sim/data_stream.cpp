@@ -6,7 +6,9 @@
 #include <cstring>
 #include <functional>
 
+#include "base/local_time.h"
 #include "link/packet.h"
+#include "sim/rover.h"
 
 namespace {
 
@@ -31,7 +33,7 @@ void AppendItem(const std::vector<uint8_t>& item, double garbage, std::mt19937& 
     out.push_back(static_cast<uint8_t>(random()));
 }
 
-void PositionRecord(uint32_t second, std::vector<uint8_t>& data) {
+void PositionRecord(int64_t second, std::vector<uint8_t>& data) {
   data.assign(58, 0);
   for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(second * 7 + i * 13);
 }
@@ -48,38 +50,8 @@ void AppendSentence(const char* body, std::vector<uint8_t>& out) {
 
 namespace {
 
-struct SimSatellite {
-  int id, elevation, azimuth, signal;
-};
-
-struct SimSystem {
-  const char* talker;  // of its GSV sentences
-  int systemId;        // NMEA 4.10's, in GSA
-  SimSatellite satellites[8];
-  int count;
-};
-
-// A sky over the Netherlands: GPS, GLONASS (ids 65-96), Galileo and BeiDou.
-constexpr SimSystem kSky[] = {
-    {"GP",
-     1,
-     {{2, 45, 120, 44},
-      {5, 30, 210, 40},
-      {7, 62, 45, 47},
-      {12, 15, 300, 35},
-      {13, 20, 80, 38},
-      {15, 55, 160, 45},
-      {18, 10, 330, 31},
-      {21, 70, 250, 48}},
-     8},
-    {"GL", 2, {{65, 40, 60, 42}, {72, 20, 150, 38}, {80, 60, 270, 45}, {81, 8, 20, 29}}, 4},
-    {"GA", 3, {{11, 35, 100, 41}, {24, 50, 220, 43}, {36, 25, 340, 39}}, 3},
-    {"GB", 4, {{14, 62, 330, 47}, {23, 18, 110, 36}, {33, 42, 190, 44}}, 3},
-};
-constexpr int kLowestUsed = 12;  // degrees: lower ones are tracked, not used
-
 // GSV sentences of one system, four satellites each, the sky turning slowly.
-void SkySentences(const SimSystem& system, uint32_t second,
+void SkySentences(const SimSystem& system, int64_t second,
                   const std::function<void(const char*)>& sentence) {
   int total = (system.count + 3) / 4;
   for (int part = 0; part < total; ++part) {
@@ -97,7 +69,8 @@ void SkySentences(const SimSystem& system, uint32_t second,
   }
 }
 
-void UsedSentence(const SimSystem& system, const std::function<void(const char*)>& sentence) {
+void UsedSentence(const SimSystem& system, const Rover& rover,
+                  const std::function<void(const char*)>& sentence) {
   char body[90];
   int used = std::snprintf(body, sizeof body, "GNGSA,A,3");
   for (int slot = 0, i = 0; slot < 12; ++slot) {
@@ -109,26 +82,26 @@ void UsedSentence(const SimSystem& system, const std::function<void(const char*)
       used += std::snprintf(body + used, sizeof body - static_cast<size_t>(used), ",");
     }
   }
-  std::snprintf(body + used, sizeof body - static_cast<size_t>(used), ",1.2,0.7,1.0,%d",
-                system.systemId);
+  std::snprintf(body + used, sizeof body - static_cast<size_t>(used), ",%.1f,%.1f,%.1f,%d",
+                rover.pdop, rover.hdop, rover.vdop, system.systemId);
   sentence(body);
 }
 
 }  // namespace
 
-// An RTK rover wandering by a few centimetres about its mark, with a float spell of 20 s
-// every ten minutes; the sky's sentences every third second, as receivers often send them.
-void AppendDataBurst(const ReceiverModel&, uint32_t second, double garbage, std::mt19937& random,
+// The rover's second (sim/rover.h), as the receiver sends it; the sky's sentences every
+// third second, as receivers often send them.
+void AppendDataBurst(const ReceiverModel&, int64_t second, double garbage, std::mt19937& random,
                      std::vector<uint8_t>& out) {
-  uint32_t s = second % 86400;
-  unsigned hh = s / 3600, mm = s / 60 % 60, ss = s % 60;
-  double t = static_cast<double>(second);
-  double north = 0.015 * std::sin(t / 37.0) + 0.008 * std::sin(t / 11.0);  // metres
-  double east = 0.015 * std::cos(t / 41.0) + 0.008 * std::cos(t / 13.0);
-  double latitudeMinutes = 13.1522 + north / 1852.0;
-  double longitudeMinutes = 7.4261 + east / (1852.0 * 0.6129);  // cos 52.2 degrees
-  int quality = second % 600 >= 300 && second % 600 < 320 ? 5 : 4;
-  char body[90];
+  Rover rover = RoverAt(second);
+  int64_t s = second % 86400;
+  unsigned hh = static_cast<unsigned>(s / 3600), mm = static_cast<unsigned>(s / 60 % 60),
+           ss = static_cast<unsigned>(s % 60);
+  std::tm utc = {};
+  char date[16] = "010126";
+  if (UtcTime(static_cast<std::time_t>(second), utc))
+    std::strftime(date, sizeof date, "%d%m%y", &utc);
+  char body[100];
   std::vector<uint8_t> item;
   auto sentence = [&](const char* text) {
     item.clear();
@@ -136,28 +109,29 @@ void AppendDataBurst(const ReceiverModel&, uint32_t second, double garbage, std:
     AppendItem(item, garbage, random, out);
   };
   std::snprintf(body, sizeof body,
-                "GNGGA,%02u%02u%02u.00,52%09.6f,N,005%09.6f,E,%d,16,0.7,%.2f,M,47.0,M,1,0031", hh,
-                mm, ss, latitudeMinutes, longitudeMinutes, quality,
-                12.22 + 0.02 * std::sin(t / 53.0));
+                "GNGGA,%02u%02u%02u.00,52%09.6f,N,005%09.6f,E,%d,%02d,%.1f,%.2f,M,47.0,M,1,0031",
+                hh, mm, ss, rover.latitudeMinutes, rover.longitudeMinutes, rover.quality,
+                rover.used, rover.hdop, rover.height);
   sentence(body);
-  std::snprintf(body, sizeof body,
-                "GNRMC,%02u%02u%02u.00,A,52%09.6f,N,005%09.6f,E,0.0,54.7,071226,,,R", hh, mm, ss,
-                latitudeMinutes, longitudeMinutes);
+  std::snprintf(
+      body, sizeof body, "GNRMC,%02u%02u%02u.00,A,52%09.6f,N,005%09.6f,E,0.0,54.7,%s,,,%c", hh, mm,
+      ss, rover.latitudeMinutes, rover.longitudeMinutes, date, rover.quality == 4 ? 'R' : 'F');
   sentence(body);
+  bool fixed = rover.quality == 4;
   std::snprintf(body, sizeof body, "GNGST,%02u%02u%02u.00,0.8,0.02,0.01,45.0,%.3f,%.3f,%.3f", hh,
-                mm, ss, quality == 4 ? 0.012 : 0.150, quality == 4 ? 0.010 : 0.140,
-                quality == 4 ? 0.025 : 0.300);
+                mm, ss, fixed ? 0.012 : 0.150, fixed ? 0.010 : 0.140, fixed ? 0.025 : 0.300);
   sentence(body);
   if (second % 3 == 0) {
-    for (const SimSystem& system : kSky) SkySentences(system, second, sentence);
-    for (const SimSystem& system : kSky) UsedSentence(system, sentence);
+    for (const SimSystem& system : kSimSky) SkySentences(system, second, sentence);
+    for (const SimSystem& system : kSimSky) UsedSentence(system, rover, sentence);
   }
   std::vector<uint8_t> data;
   PositionRecord(second, data);
+  size_t varied = static_cast<size_t>(second % 1800);
   struct Packet {
     uint8_t type;
     size_t size;
-  } packets[] = {{0x40, 58}, {0x57, 20 + second % 200}, {0x93, 30}, {0x94, 12 + second % 90}};
+  } packets[] = {{0x40, 58}, {0x57, 20 + varied % 200}, {0x93, 30}, {0x94, 12 + varied % 90}};
   for (const Packet& packet : packets) {
     if (packet.type != 0x40) {
       data.resize(packet.size);

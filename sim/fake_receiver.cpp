@@ -14,6 +14,8 @@
 
 namespace {
 
+constexpr int kCaptureAfterReplyMs = 300;
+
 constexpr uint8_t kStrayByte = 0x55;
 constexpr uint8_t kKeyPacketType = 0x81;
 constexpr uint8_t kScreenRequestType = 0x82;  // the request and the screen that answers it
@@ -59,6 +61,9 @@ void SendIdentificationLocked(FakeReceiver& receiver) {
   bytes.insert(bytes.end(), receiver.script.afterReply.begin(), receiver.script.afterReply.end());
   WriteAllLocked(receiver, bytes.data(), static_cast<int>(bytes.size()));
   StartReplayStream(receiver.player, SimClock::now());  // a recording starts over from here
+  // A capture starts once the program has switched the line to the receiver's settings.
+  receiver.nmeaAt = SimClock::now() + std::chrono::milliseconds(kCaptureAfterReplyMs);
+  receiver.nmeaStarted = true;
 }
 
 // The recording's screen, or without one, the model's.
@@ -67,7 +72,7 @@ void SendScreenNowLocked(FakeReceiver& receiver) {
     WriteAllLocked(receiver, frame->data(), static_cast<int>(frame->size()));
     return;
   }
-  receiver.model.seconds = static_cast<uint32_t>(std::time(nullptr));
+  receiver.model.seconds = static_cast<int64_t>(std::time(nullptr));
   uint8_t screen[161];
   RenderModelScreen(receiver.model, screen);
   SendFrameLocked(receiver, kScreenRequestType, screen, sizeof screen);
@@ -155,7 +160,7 @@ void OnContactLocked(FakeReceiver& receiver) {
   if (receiver.contact) return;
   receiver.contact = true;
   receiver.nextDataAt = SimClock::now();
-  receiver.dataSecond = static_cast<uint32_t>(std::time(nullptr));
+  receiver.dataSecond = static_cast<int64_t>(std::time(nullptr));
   if (receiver.script.releaseSlaveOnContact && receiver.line.pty.slaveHold >= 0) {
     close(receiver.line.pty.slaveHold);
     receiver.line.pty.slaveHold = -1;
@@ -184,6 +189,30 @@ bool DataDueLocked(const FakeReceiver& receiver) {
   return receiver.contact && receiver.script.dataRate > 0 && !receiver.lineHungUp;
 }
 
+bool NmeaDueLocked(const FakeReceiver& receiver) {
+  const std::vector<std::string>* nmea = receiver.script.nmea;
+  return receiver.nmeaStarted && nmea != nullptr && !nmea->empty() && !receiver.lineHungUp &&
+         (receiver.nmeaNext < nmea->size() || receiver.script.nmeaLoop);
+}
+
+// The capture's next line, and the time it takes: its bytes at the line's speed, or its
+// share of a second at the rate asked for.
+void SendNmeaLocked(FakeReceiver& receiver) {
+  const std::vector<std::string>& nmea = *receiver.script.nmea;
+  if (receiver.nmeaNext >= nmea.size()) receiver.nmeaNext = 0;  // looped
+  const std::string& line = nmea[receiver.nmeaNext++];
+  WriteAllLocked(receiver, reinterpret_cast<const uint8_t*>(line.data()),
+                 static_cast<int>(line.size()));
+  double seconds = receiver.script.nmeaRate > 0 ? 1.0 / receiver.script.nmeaRate : 0;
+  if (seconds == 0) {
+    uint32_t baud = receiver.line.overTcp ? 115200 : PtyLineSpeed(receiver.line.pty);
+    seconds = static_cast<double>(line.size()) * 10 / (baud > 0 ? baud : 9600);
+  }
+  receiver.nmeaAt +=
+      std::chrono::duration_cast<SimClock::duration>(std::chrono::duration<double>(seconds));
+  if (receiver.nmeaAt < SimClock::now()) receiver.nmeaAt = SimClock::now();
+}
+
 // Rounded up: a wait cut to whole milliseconds would end before the time and poll again
 // with no wait at all, over and over, until it came.
 int MillisecondsUntil(SimClock::time_point at) {
@@ -198,6 +227,10 @@ int MillisecondsUntilDue(FakeReceiver& receiver) {
   if (DataDueLocked(receiver)) {
     int data = MillisecondsUntil(receiver.nextDataAt);
     wait = wait < 0 || data < wait ? data : wait;
+  }
+  if (NmeaDueLocked(receiver)) {
+    int line = MillisecondsUntil(receiver.nmeaAt);
+    wait = wait < 0 || line < wait ? line : wait;
   }
   if (ReplayPending(receiver.player)) {
     int due = MillisecondsUntil(ReplayDueAt(receiver.player));
@@ -232,6 +265,7 @@ void SendDueLocked(FakeReceiver& receiver) {
     SendIdentificationLocked(receiver);
   }
   if (DataDueLocked(receiver) && SimClock::now() >= receiver.nextDataAt) SendDataLocked(receiver);
+  while (NmeaDueLocked(receiver) && SimClock::now() >= receiver.nmeaAt) SendNmeaLocked(receiver);
 }
 
 // With the slave let go, a hang-up means the program has closed the device; it may just be

@@ -50,6 +50,12 @@ struct ReceiverScript {
   // stream follows the identification with its original timing, speedUp times faster.
   const Replay* replay = nullptr;
   double speedUp = 1;
+  // A plain NMEA capture played as the receiver's data, a line at a time as it stands in
+  // the file: as fast as the line carries it (nmeaRate 0) or nmeaRate lines a second, once
+  // or again and again.
+  const std::vector<std::string>* nmea = nullptr;
+  double nmeaRate = 0;
+  bool nmeaLoop = false;
   int keyDelayMs = 0;       // a key changes the receiver's screen this long after it arrives
   bool lineTime = false;    // what the receiver sends takes its time on the line at its speed
   bool cookedLine = false;  // the pty starts with XON/XOFF and CR to NL on (CookPtyLine)
@@ -81,13 +87,16 @@ struct FakeReceiver {
   bool lineHungUp = false;
   SimClock::time_point hungUpSince;
   SimClock::time_point nextDataAt;
-  uint32_t dataSecond = 0;
+  int64_t dataSecond = 0;  // UTC: the data tells today's time and date
   unsigned long burstsSent = 0;
   std::mt19937 random{1994};
   bool unaskedPending = false;
   SimClock::time_point unaskedAt;
-  LineTiming timing;    // keys yet to be handled, bytes still on their way
-  ReplayPlayer player;  // with a recording: where its stream and screens are
+  LineTiming timing;         // keys yet to be handled, bytes still on their way
+  ReplayPlayer player;       // with a recording: where its stream and screens are
+  bool nmeaStarted = false;  // with a capture: it plays (once identified), its next line,
+  size_t nmeaNext = 0;       // and when that goes
+  SimClock::time_point nmeaAt;
 
   ReceiverModel model;
   RxRing ring;  // the receiver's own receive side, cut into frames by the link's code

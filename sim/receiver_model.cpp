@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "sim/rover.h"
+
 namespace {
 
 constexpr int kColumns = 40;
@@ -41,29 +43,36 @@ void PutLine(uint8_t (&screen)[161], int line, const char* text) {
 }
 
 void Clock(const ReceiverModel& model, char* out, size_t size) {
-  uint32_t s = model.seconds % 86400;
-  std::snprintf(out, size, "%02u:%02u:%02u", s / 3600, s / 60 % 60, s % 60);
+  int s = static_cast<int>(model.seconds % 86400);
+  std::snprintf(out, size, "%02d:%02d:%02d", s / 3600, s / 60 % 60, s % 60);
 }
 
+const char* FixName(const Rover& rover) {
+  return rover.quality == 4 ? "RTK" : "FLT";
+}
+
+// What its NMEA sentences say too (sim/rover.h).
 void StatusPage(const ReceiverModel& model, char lines[4][64]) {
   char clock[16];
   Clock(model, clock, sizeof clock);
-  int drift = static_cast<int>(model.seconds % 600);
-  std::snprintf(lines[0], 64, "POSITION   52%c13.%04dN  005%c07.%04dE", kDegree, 1000 + drift,
-                kDegree, 4000 + drift / 2);
-  std::snprintf(lines[1], 64, "HGT  12.%02dm  FIX 3D  SVs 9/11  PDOP 1.8", drift % 100);
+  Rover rover = RoverAt(model.seconds);
+  std::snprintf(lines[0], 64, "POSITION 52%c%07.4fN 005%c%07.4fE", kDegree, rover.latitudeMinutes,
+                kDegree, rover.longitudeMinutes);
+  std::snprintf(lines[1], 64, "HGT %5.2fm FIX %s SVs %d/%d PDOP %.1f", rover.height, FixName(rover),
+                rover.used, rover.inView, rover.pdop);
   std::snprintf(lines[2], 64, "TIME %s UTC   %cSLAVE %s", clock, kOrdinal,
                 model.slaveRequests > 0 ? "ON " : "OFF");
   std::snprintf(lines[3], 64, "%c%c STATUS   keys: SvInfo LogData AppFile", kArrowLeft, kArrowLeft);
 }
 
-void SatellitesPage(const ReceiverModel& model, char lines[4][64]) {
-  static const int kPrn[] = {2, 5, 7, 12, 13, 15, 18, 21, 24, 26, 29};
+// The GPS satellites of the rover's sky, two a line.
+void SatellitesPage(const ReceiverModel&, char lines[4][64]) {
+  const SimSystem& gps = kSimSky[0];
   for (int line = 0; line < 4; ++line) {
-    int a = kPrn[(line * 2) % 11], b = kPrn[(line * 2 + 1) % 11];
-    int elevation = static_cast<int>((model.seconds / 10 + static_cast<uint32_t>(line) * 17) % 80);
-    std::snprintf(lines[line], 64, "SV%02d EL%02d%c SNR4%d  SV%02d EL%02d%c SNR3%d", a,
-                  elevation + 5, kDegree, line + 2, b, 85 - elevation, kDegree, 9 - line);
+    const SimSatellite& a = gps.satellites[line * 2];
+    const SimSatellite& b = gps.satellites[line * 2 + 1];
+    std::snprintf(lines[line], 64, "SV%02d EL%02d%c SNR%02d  SV%02d EL%02d%c SNR%02d", a.id,
+                  a.elevation, kDegree, a.signal, b.id, b.elevation, kDegree, b.signal);
   }
 }
 
@@ -96,7 +105,8 @@ void TwoLinePage(const ReceiverModel& model, char lines[4][64]) {
   Clock(model, clock, sizeof clock);
   switch (model.page) {
     case ReceiverPage::kStatus:
-      std::snprintf(lines[0], 64, "FIX 3D SV 9");
+      std::snprintf(lines[0], 64, "FIX %s SV %d", FixName(RoverAt(model.seconds)),
+                    RoverAt(model.seconds).used);
       std::snprintf(lines[1], 64, "%s", clock);
       break;
     case ReceiverPage::kSatellites:

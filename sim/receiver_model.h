@@ -18,7 +18,7 @@ struct ReceiverModel {
   int loggingSelected = 0;
   int slaveRequests = 0;
   bool twoLine = false;  // a two-line product lays its pages out for two lines
-  uint32_t seconds = 0;  // simulated time of day, advanced by the caller
+  int64_t seconds = 0;   // UTC seconds since 1970, advanced by the caller
 };
 
 // Key codes as the panel sends them (both layouts).

@@ -10,9 +10,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "sim/fake_receiver.h"
 
@@ -39,8 +41,10 @@ struct SimOptions {
   std::string link;
   std::string traffic;
   std::string replay;
+  std::string nmea;  // a plain NMEA capture to play as the data
+  bool loop = false;
   double speed = 1;
-  double rate = 1.0;
+  double rate = -1;  // -1: not given (1 data burst a second; a capture at the line's speed)
   double garbage = 0.0;
   double tcpPort = 0;
   double unplugAfter = 0;  // seconds; 0: never
@@ -66,7 +70,12 @@ const char* const kUsage =
     "  --firmware V      firmware version (default 2.10; VELTARIS needs 1.4 for two lines)\n"
     "  --no-ack          do not answer ENQ; send the identification unasked, as a\n"
     "                    receiver that needs a break does\n"
-    "  --rate R          data bursts a second: NMEA and data packets (default 1, 0: none)\n"
+    "  --rate R          data bursts a second: NMEA and data packets (default 1, 0: none);\n"
+    "                    with --nmea, the capture's lines a second\n"
+    "  --nmea FILE       play a plain NMEA capture (a receiver's log; '#' lines are left\n"
+    "                    out) as the receiver's data, line by line as it stands, at the\n"
+    "                    line's speed unless --rate is given; the data bursts are off\n"
+    "  --loop            play the capture again and again (default: once)\n"
     "  --garbage P       fraction P (0 to 1) of data items corrupted, with line noise\n"
     "  --unplug-after S  S seconds after the panel first speaks, the device vanishes (as a\n"
     "                    pulled USB adapter does) and comes back 2 s later as a new\n"
@@ -104,7 +113,8 @@ bool ParseOptions(int argc, char** argv, SimOptions& options) {
   } texts[] = {{"--link", &options.link},     {"--log", &options.traffic},
                {"--replay", &options.replay}, {"--product", &options.product},
                {"--port", &options.port},     {"--baud", &options.baud},
-               {"--parity", &options.parity}, {"--firmware", &options.version}};
+               {"--parity", &options.parity}, {"--firmware", &options.version},
+               {"--nmea", &options.nmea}};
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
     if (arg == "--help") {
@@ -125,6 +135,10 @@ bool ParseOptions(int argc, char** argv, SimOptions& options) {
     }
     if (arg == "--line-time") {
       options.lineTime = true;
+      continue;
+    }
+    if (arg == "--loop") {
+      options.loop = true;
       continue;
     }
     if (i + 1 >= argc) {
@@ -164,6 +178,20 @@ bool ParseOptions(int argc, char** argv, SimOptions& options) {
     }
   }
   return true;
+}
+
+// The capture's lines as they stand, each with its own line end; a '#' line is a note.
+bool ReadCapture(const std::string& path, std::vector<std::string>& lines) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    std::fprintf(stderr, "tarnex-sim: cannot read %s: %s\n", path.c_str(), std::strerror(errno));
+    return false;
+  }
+  for (std::string line; std::getline(in, line);) {
+    if (line.rfind('#', 0) != 0) lines.push_back(line + "\n");
+  }
+  if (lines.empty()) std::fprintf(stderr, "tarnex-sim: %s holds no lines to play\n", path.c_str());
+  return !lines.empty();
 }
 
 std::string IdentificationText(const SimOptions& options) {
@@ -207,7 +235,15 @@ int main(int argc, char** argv) {
   script.identification = IdentificationText(options);
   script.enqReply = options.ack ? EnqReply::kAck : EnqReply::kSilent;
   script.unaskedReplyMs = options.ack ? -1 : 500;
-  script.dataRate = options.rate;
+  script.dataRate = options.rate < 0 ? 1 : options.rate;
+  std::vector<std::string> capture;
+  if (!options.nmea.empty()) {
+    if (!ReadCapture(options.nmea, capture)) return 1;
+    script.nmea = &capture;
+    script.nmeaRate = options.rate < 0 ? 0 : options.rate;
+    script.nmeaLoop = options.loop;
+    script.dataRate = 0;
+  }
   script.garbage = options.garbage;
   script.releaseSlaveOnContact = true;
   script.tcpPort = static_cast<int>(options.tcpPort);

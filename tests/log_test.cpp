@@ -411,6 +411,40 @@ TEST(TarnexLog, LongAndOddSentencesAreLoggedAndTheBadOnesCounted) {
       << run.Output();
 }
 
+// A real receiver's capture played by the simulator (--nmea): every valid sentence reaches
+// nmea.dmp as it stood, and the journal tells the receiver's own fix.
+TEST(TarnexLog, LogsARealReceiversStream) {
+  const char* source = std::getenv("TARNEX_SOURCE_DIR");
+  std::string capture = std::string(source != nullptr ? source : TARNEX_SOURCE_DIR) +
+                        "/tests/captures/ublox-zed-f9p-nmea.log";
+  std::string expected;
+  std::istringstream lines(FileText(capture));
+  for (std::string line; std::getline(lines, line);) {
+    if (line.rfind('$', 0) == 0) expected += line + "\n";
+  }
+  LogRun run;
+  std::string link = run.dir + "/receiver";
+  pid_t sim = fork();
+  if (sim == 0) {
+    std::string program = Program("TARNEX_SIM_PATH", TARNEX_SIM_PATH);
+    int devNull = open("/dev/null", O_WRONLY);
+    dup2(devNull, STDOUT_FILENO);
+    execl(program.c_str(), program.c_str(), "--link", link.c_str(), "--nmea", capture.c_str(),
+          "--rate", "2000", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  ASSERT_TRUE(WaitUntil([&] { return access(link.c_str(), F_OK) == 0; }, 3000));
+  run.Start({"-D", link, "-o", run.dir});
+  EXPECT_TRUE(WaitUntil([&] { return run.Dump("nmea.dmp").size() >= expected.size(); }, 10000));
+  EXPECT_TRUE(WaitUntil([&] { return run.Said(" fix GNSS"); }, 3000)) << run.Output();
+  EXPECT_TRUE(WaitUntil([&] { return run.Said(" no fix data (was GNSS)"); }, 6000))
+      << "the capture over, its fix is not shown as current";
+  EXPECT_EQ(run.Signal(SIGTERM), 0) << run.Output();
+  kill(sim, SIGTERM);
+  waitpid(sim, nullptr, 0);
+  EXPECT_TRUE(run.Dump("nmea.dmp") == expected) << "every sentence, as it stood";
+}
+
 // A device server that identifies the receiver, sends a little and then keeps the
 // connection open without a byte more: the receiver is taken as lost and found again.
 TEST(TarnexLog, ASilentLineIsTakenAsLost) {
