@@ -131,6 +131,10 @@ const char* GnssSystemName(int system);
 // "G10", "R07", "E36", "C14", "J02", "S133": the satellite as its system numbers it.
 void SatelliteLabel(const SatelliteInView& satellite, char* out, int size);
 
+// A signal by NMEA 4.10's id for its system ("L1 C/A", "L2C-M", "E5b", "B1I"); "" when the
+// id says nothing (0, or one not in NMEA's table).
+const char* SignalName(int system, int signalId);
+
 // How many satellites of all systems the last GSA sentences named as used.
 int SatellitesMarkedUsed(const FixState& fix);
 int SatellitesUsed(const FixState& fix);  // those GSA named, else GGA's count

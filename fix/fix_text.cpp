@@ -49,6 +49,29 @@ const char* FixClassName(const FixState& fix, char* out, int size) {
   return out;
 }
 
+const char* SignalName(int system, int signalId) {
+  // NMEA 0183 4.10's signal ids, 1 to 12, for each system that has them.
+  static const struct {
+    int system;
+    const char* names[12];
+  } kSignals[] = {
+      {kGps, {"L1 C/A", "L1 P(Y)", "L1 M", "L2 P(Y)", "L2C-M", "L2C-L", "L5-I", "L5-Q"}},
+      {kGlonass, {"G1 C/A", "G1 P", "G2 C/A", "G2 P"}},
+      {kGalileo, {"E5a", "E5b", "E5 a+b", "E6-A", "E6-BC", "L1-A", "L1-BC"}},
+      {kBeidou,
+       {"B1I", "B1Q", "B1C", "B1A", "B2-a", "B2-b", "B2 a+b", "B3I", "B3Q", "B3A", "B2I", "B2Q"}},
+      {kQzss,
+       {"L1 C/A", "L1C (D)", "L1C (P)", "LIS", "L2C-M", "L2C-L", "L5-I", "L5-Q", "L6D", "L6E"}},
+      {kNavic, {"L5-SPS", "S-SPS", "L5-RS", "S-RS", "L1-SPS"}},
+  };
+  for (const auto& entry : kSignals) {
+    if (entry.system != system || signalId < 1 || signalId > 12) continue;
+    const char* name = entry.names[signalId - 1];
+    return name != nullptr ? name : "";
+  }
+  return "";
+}
+
 const char* GnssSystemName(int system) {
   static const char* const kNames[] = {"GPS",  "GLONASS", "Galileo", "BeiDou",
                                        "QZSS", "NavIC",   "SBAS",    "other"};
@@ -152,7 +175,8 @@ void FixReportText(const FixState& fix, char* out, int size) {
     if (fix.haveSeparation)
       AppendText(out, size, used, "            %.3f m above the ellipsoid\n", EllipsoidHeight(fix));
   }
-  AppendText(out, size, used, "Satellites  %d used; in view:", SatellitesUsed(fix));
+  AppendText(out, size, used, "Satellites  %d used, %d in view\n", SatellitesUsed(fix),
+             fix.satelliteCount);
   for (int system = 0; system < kGnssSystems; ++system) {
     int inView = 0, inUse = 0;
     for (int i = 0; i < fix.satelliteCount; ++i) {
@@ -160,9 +184,9 @@ void FixReportText(const FixState& fix, char* out, int size) {
       inUse += fix.satellites[i].system == system && fix.satellites[i].used;
     }
     if (inView > 0)
-      AppendText(out, size, used, " %s %d (%d used)", GnssSystemName(system), inView, inUse);
+      AppendText(out, size, used, "  %-9s %2d used of %2d\n", GnssSystemName(system), inUse,
+                 inView);
   }
-  AppendText(out, size, used, "\n");
   if (fix.hdop >= 0 || fix.pdop >= 0 || fix.vdop >= 0) {
     AppendText(out, size, used, "DOP        ");
     const struct {

@@ -37,18 +37,18 @@ QString QualityColour(int quality) {
 FixWindow::FixWindow(Panel& panel) : QDialog(nullptr), panel_(panel) {
   setWindowTitle("Tarnex fix");
   quality_ = new QLabel(this);
-  QFont big = quality_->font();
-  big.setPointSize(big.pointSize() * 3 / 2);
-  big.setBold(true);
-  quality_->setFont(big);
   figures_ = new QLabel(this);
-  figures_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
   figures_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   figures_->setAlignment(Qt::AlignTop | Qt::AlignLeft);
   auto* sky = new SkyPlot(this, fix_);
   auto* scatter = new ScatterPlot(this, scatter_);
   auto* signal = new SignalBars(this, fix_);
   auto* timeline = new TimelinePlot(this, timeline_);
+  for (QWidget* plot : {static_cast<QWidget*>(sky), static_cast<QWidget*>(scatter),
+                        static_cast<QWidget*>(signal), static_cast<QWidget*>(timeline)}) {
+    plots_.emplace_back(plot, plot->minimumSize());
+  }
+  baseFont_ = font();
   auto* reset = new QPushButton("&Reset positions", this);
   auto* copy = new QPushButton("&Copy", this);
   auto* picture = new QPushButton("Save &picture...", this);
@@ -81,8 +81,24 @@ FixWindow::FixWindow(Panel& panel) : QDialog(nullptr), panel_(panel) {
     if (isVisible()) Refresh();  // a closed window costs nothing and gathers nothing
   });
   timer_->start(kRefreshMs);
-  resize(980, 620);
+  resize(1040, 720);
+  if (!panel.fixWindowPlace.isEmpty()) restoreGeometry(panel.fixWindowPlace);  // on a screen
+  SetZoom(panel.zoom);
   Refresh();
+}
+
+void FixWindow::SetZoom(int percent) {
+  QFont zoomed = baseFont_;
+  if (zoomed.pointSizeF() > 0) zoomed.setPointSizeF(baseFont_.pointSizeF() * percent / 100);
+  setFont(zoomed);
+  QFont big = zoomed;
+  big.setPointSizeF(zoomed.pointSizeF() * 1.5);
+  big.setBold(true);
+  quality_->setFont(big);
+  QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+  if (fixed.pointSizeF() > 0) fixed.setPointSizeF(fixed.pointSizeF() * percent / 100);
+  figures_->setFont(fixed);
+  for (const auto& [plot, size] : plots_) plot->setMinimumSize(size * percent / 100);
 }
 
 void FixWindow::Refresh() {

@@ -2,6 +2,10 @@
 #pragma once
 
 #include <QDialog>
+#include <QFont>
+#include <QSize>
+#include <utility>
+#include <vector>
 
 #include "fix/fix_state.h"
 #include "fix/fix_timeline.h"
@@ -21,6 +25,8 @@ class FixWindow : public QDialog {
 
   // Takes the fix as it is now and redraws.
   void Refresh();
+  // Grows with the panel: its text and pictures at `percent` of their size.
+  void SetZoom(int percent);
   QString FiguresText() const;  // as shown: the figures, or why there are none
 
  private:
@@ -32,6 +38,8 @@ class FixWindow : public QDialog {
   Tick positionAt_ = 0;      // the last position taken into the scatter
   PositionScatter scatter_;
   FixTimeline timeline_;
+  QFont baseFont_;
+  std::vector<std::pair<QWidget*, QSize>> plots_;  // and their least sizes at 100%
   QLabel* quality_ = nullptr;
   QLabel* figures_ = nullptr;
   QTimer* timer_ = nullptr;

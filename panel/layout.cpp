@@ -11,6 +11,7 @@
 #include <algorithm>
 
 #include "panel/display_widget.h"
+#include "panel/fix_window.h"
 #include "panel/key_map.h"
 #include "panel/main_window.h"
 #include "panel/panel.h"
@@ -193,6 +194,7 @@ void SetZoom(Panel& panel, int percent) {
   if (panel.zoomBeforeFullScreen != 0) ToggleFullScreen(panel);  // a chosen zoom ends it
   panel.zoom = percent < 100 ? 100 : percent > 200 ? 200 : percent;
   LayOut(panel);
+  if (panel.fixWindow != nullptr) panel.fixWindow->SetZoom(panel.zoom);
 }
 
 void ToggleFullScreen(Panel& panel) {

@@ -56,6 +56,7 @@ struct Panel {
   ScreenHistory history;
   HistoryWindow* historyWindow = nullptr;
   FixWindow* fixWindow = nullptr;
+  QByteArray fixWindowPlace;  // its place and size as remembered, for when it opens
   MessageLog messages;
   MessageField messageField;
   MainWindow* window = nullptr;

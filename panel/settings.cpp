@@ -6,6 +6,7 @@
 #include <QStandardPaths>
 
 #include "panel/commands.h"
+#include "panel/fix_window.h"
 #include "panel/main_window.h"
 #include "panel/panel.h"
 
@@ -18,6 +19,7 @@ const char* const kLogFolderKey = "logFolder";
 const char* const kPlaceKey = "windowPlace";
 const char* const kZoomKey = "zoom";
 const char* const kRecentKey = "recentDevices";
+const char* const kFixPlaceKey = "fixWindowPlace";
 
 }  // namespace
 
@@ -58,6 +60,7 @@ void RecallRecentDevices(Panel& panel, QSettings& settings) {
 void RestoreWindowPlace(Panel& panel, QSettings& settings) {
   QVariant place = settings.value(kPlaceKey);
   if (place.isValid()) panel.window->move(place.toPoint());
+  panel.fixWindowPlace = settings.value(kFixPlaceKey).toByteArray();
 }
 
 void Remember(const Panel& panel, QSettings& settings) {
@@ -76,5 +79,8 @@ void Remember(const Panel& panel, QSettings& settings) {
   settings.setValue(kZoomKey,  // full screen is for this run; the zoom before it stays
                     panel.zoomBeforeFullScreen != 0 ? panel.zoomBeforeFullScreen : panel.zoom);
   if (panel.window != nullptr) settings.setValue(kPlaceKey, panel.window->pos());
+  QByteArray fixPlace =
+      panel.fixWindow != nullptr ? panel.fixWindow->saveGeometry() : panel.fixWindowPlace;
+  if (!fixPlace.isEmpty()) settings.setValue(kFixPlaceKey, fixPlace);
   settings.sync();
 }
