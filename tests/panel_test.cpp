@@ -474,6 +474,18 @@ TEST_F(PanelTest, ARunIsRememberedAndTheCommandLineWins) {
   panel->recentDevices.clear();
   RecallRecentDevices(*panel, settings);
   EXPECT_EQ(panel->recentDevices, std::vector<std::string>{device});
+  // The Fix window opens where it was left, at the panel's zoom.
+  DispatchCommand(*panel, kFixCommand);
+  panel->fixWindow->setGeometry(60, 70, 900, 650);
+  Remember(*panel, settings);
+  auto next_panel = std::make_unique<Panel>();
+  next_panel->window = panel->window;
+  RestoreWindowPlace(*next_panel, settings);
+  EXPECT_EQ(next_panel->fixWindowPlace, panel->fixWindow->saveGeometry());
+  QFont before = panel->fixWindow->font();
+  SetZoom(*panel, 200);
+  EXPECT_NEAR(panel->fixWindow->font().pointSizeF(), 2 * before.pointSizeF(), 0.01);
+  next_panel->window = nullptr;
 }
 
 // View > Zoom: the whole window, display, keys and status bar grow together, every cell of
