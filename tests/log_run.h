@@ -67,3 +67,27 @@ struct LogRun {
   bool Running() { return pid > 0 && waitpid(pid, nullptr, WNOHANG) == 0; }
   bool Said(const std::string& text) { return Output().find(text) != std::string::npos; }
 };
+
+// tarnex-sim run as a program, its device linked at `link`: its process, once the link is
+// there (-1 when it did not come).
+inline pid_t StartSimulator(const std::string& link, std::vector<std::string> args) {
+  std::string program = Program("TARNEX_SIM_PATH", TARNEX_SIM_PATH);
+  args.insert(args.begin(), {program, "--link", link});
+  pid_t sim = fork();
+  if (sim == 0) {
+    int devNull = open("/dev/null", O_WRONLY);
+    dup2(devNull, STDOUT_FILENO);
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    execv(program.c_str(), argv.data());
+    _exit(127);
+  }
+  return WaitUntil([&] { return access(link.c_str(), F_OK) == 0; }, 3000) ? sim : -1;
+}
+
+inline void StopSimulator(pid_t sim) {
+  if (sim <= 0) return;
+  kill(sim, SIGTERM);
+  waitpid(sim, nullptr, 0);
+}

@@ -241,23 +241,14 @@ TEST(TarnexLog, LogsARecordedSessionAndStopsCleanly) {
 TEST(TarnexLog, AReceiverThatReturnsIsLoggedOn) {
   LogRun run;
   std::string link = run.dir + "/receiver";
-  pid_t sim = fork();
-  if (sim == 0) {
-    std::string program = Program("TARNEX_SIM_PATH", TARNEX_SIM_PATH);
-    int devNull = open("/dev/null", O_WRONLY);
-    dup2(devNull, STDOUT_FILENO);
-    execl(program.c_str(), program.c_str(), "--link", link.c_str(), "--rate", "10",
-          "--unplug-after", "1", static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  ASSERT_TRUE(WaitUntil([&] { return access(link.c_str(), F_OK) == 0; }, 3000));
+  pid_t sim = StartSimulator(link, {"--rate", "10", "--unplug-after", "1"});
+  ASSERT_GT(sim, 0);
   run.Start({"-D", link, "-o", run.dir});
   ASSERT_TRUE(WaitUntil([&] { return run.Said("reconnected to MORWICK"); }, 15000)) << run.Output();
   size_t atReturn = run.Dump("nmea.dmp").size();
   EXPECT_TRUE(WaitUntil([&] { return run.Dump("nmea.dmp").size() > atReturn + 500; }, 5000));
   EXPECT_EQ(run.Signal(SIGTERM), 0) << run.Output();
-  kill(sim, SIGTERM);
-  waitpid(sim, nullptr, 0);
+  StopSimulator(sim);
   EXPECT_TRUE(run.Said("lost the receiver on " + link + ": reading from it failed"))
       << run.Output();
   EXPECT_TRUE(run.Said("check its cable and power")) << "what to do";
@@ -424,24 +415,15 @@ TEST(TarnexLog, LogsARealReceiversStream) {
   }
   LogRun run;
   std::string link = run.dir + "/receiver";
-  pid_t sim = fork();
-  if (sim == 0) {
-    std::string program = Program("TARNEX_SIM_PATH", TARNEX_SIM_PATH);
-    int devNull = open("/dev/null", O_WRONLY);
-    dup2(devNull, STDOUT_FILENO);
-    execl(program.c_str(), program.c_str(), "--link", link.c_str(), "--nmea", capture.c_str(),
-          "--rate", "2000", static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  ASSERT_TRUE(WaitUntil([&] { return access(link.c_str(), F_OK) == 0; }, 3000));
+  pid_t sim = StartSimulator(link, {"--nmea", capture, "--rate", "2000"});
+  ASSERT_GT(sim, 0);
   run.Start({"-D", link, "-o", run.dir});
   EXPECT_TRUE(WaitUntil([&] { return run.Dump("nmea.dmp").size() >= expected.size(); }, 10000));
   EXPECT_TRUE(WaitUntil([&] { return run.Said(" fix GNSS"); }, 3000)) << run.Output();
   EXPECT_TRUE(WaitUntil([&] { return run.Said(" no fix data (was GNSS)"); }, 6000))
       << "the capture over, its fix is not shown as current";
   EXPECT_EQ(run.Signal(SIGTERM), 0) << run.Output();
-  kill(sim, SIGTERM);
-  waitpid(sim, nullptr, 0);
+  StopSimulator(sim);
   EXPECT_TRUE(run.Dump("nmea.dmp") == expected) << "every sentence, as it stood";
 }
 
