@@ -78,14 +78,14 @@ void MainWindow::BuildMenus() {
   static const MenuItem kLogging[] = {{"O&n", kLoggingOnCommand}, {"O&ff", kLoggingOffCommand}};
   QMenu* logging = AddMenu(panel_, bar, "&Logging", kLogging, 2, true);
   logging->addSeparator();
-  static const MenuItem kFolder[] = {{"&Folder...", kLogFolderCommand},
+  static const MenuItem kFolder[] = {{"Fol&der...", kLogFolderCommand},
                                      {"Open f&older", kOpenLogFolderCommand}};
   AddItems(panel_, logging, kFolder, 2, nullptr);
   static const MenuItem kMode[] = {{"&2 Line", kTwoLineMode}, {"&4 Line", kFourLineMode}};
   AddMenu(panel_, bar, "&Mode", kMode, 2, true);
   static const MenuItem kView[] = {
       {"&History...", kHistoryCommand},     {"F&ix...", kFixCommand},
-      {"&Copy screen", kCopyScreenCommand}, {"Zoom &in", kZoomInCommand},
+      {"&Copy screen", kCopyScreenCommand}, {"&Zoom in", kZoomInCommand},
       {"Zoom &out", kZoomOutCommand},       {"&Actual size", kZoomResetCommand},
       {"&Full screen", kFullScreenCommand}};
   AddMenu(panel_, bar, "&View", kView, 7, false);
@@ -107,7 +107,8 @@ void MainWindow::BuildDeviceMenu(QMenuBar* bar) {
   static char captions[kDeviceMenuItems][8];
   MenuItem devices[kDeviceMenuItems];
   for (int n = 1; n <= kDeviceMenuItems; ++n) {
-    std::snprintf(captions[n - 1], sizeof captions[n - 1], "COM&%d", n);
+    // A mnemonic for COM1 to COM9: COM10 to COM19 would all answer to 1.
+    std::snprintf(captions[n - 1], sizeof captions[n - 1], n < 10 ? "COM&%d" : "COM%d", n);
     devices[n - 1] = {captions[n - 1], kFirstDeviceCommand + n - 1};
   }
   QMenu* menu = bar->addMenu("&Device");

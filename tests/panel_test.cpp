@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QSettings>
@@ -21,6 +22,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
+#include <map>
 #include <random>
 #include <set>
 #include <sstream>
@@ -349,6 +351,47 @@ TEST_F(PanelTest, TheFixWindowShowsTheReceiversOwnFix) {
       << figures.toStdString();
   DispatchCommand(*panel, kFixCommand);  // a second time: the same window, raised
   EXPECT_EQ(panel->fixWindow, window);
+}
+
+// The letter after '&' in a menu item's text, lower case; 0 when it has none.
+QChar Mnemonic(const QString& text) {
+  for (int i = 0; i + 1 < text.size(); ++i) {
+    if (text[i] != '&') continue;
+    if (text[i + 1] != '&') return text[i + 1].toLower();
+    ++i;  // "&&" is an ampersand
+  }
+  return QChar();
+}
+
+// Every menu's items answer to letters of their own, so that Alt+L then F turns logging
+// off, and nothing else.
+TEST_F(PanelTest, EachMenuItemHasALetterOfItsOwn) {
+  Start("");
+  std::vector<QMenu*> menus;
+  for (QAction* top : panel->window->menuBar()->actions()) {
+    if (top->menu() != nullptr) menus.push_back(top->menu());
+  }
+  for (size_t i = 0; i < menus.size(); ++i) {
+    QMenu* menu = menus[i];
+    emit menu->aboutToShow();  // the Device menu lists what it finds as it opens
+    std::map<QChar, QString> taken;
+    for (QAction* action : menu->actions()) {
+      if (action->menu() != nullptr) menus.push_back(action->menu());
+      QChar letter = Mnemonic(action->text());
+      if (letter.isNull()) continue;
+      EXPECT_TRUE(taken.emplace(letter, action->text()).second)
+          << menu->title().toStdString() << ": " << action->text().toStdString() << " and "
+          << taken[letter].toStdString() << " share " << QString(letter).toStdString();
+    }
+  }
+  QAction* off = nullptr;
+  for (QAction* top : panel->window->menuBar()->actions()) {
+    if (Mnemonic(top->text()) != 'l') continue;
+    for (QAction* item : top->menu()->actions()) {
+      if (Mnemonic(item->text()) == 'f') off = item;
+    }
+  }
+  EXPECT_EQ(off, panel->actions[kLoggingOffCommand]) << "Alt+L, then F";
 }
 
 // File > Exit ends the program whichever of its own windows are open: they close with the
