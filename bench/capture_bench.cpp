@@ -132,7 +132,7 @@ struct ConnectedWorker {
   explicit ConnectedWorker(bool logging, bool (*notify)(void*) = IgnoreScreen,
                            void* context = nullptr) {
     StartFakeReceiver(receiver, ReceiverScript{});
-    capture->dumpDirectory = BenchDir().Str();
+    SetDumpDirectory(*capture, BenchDir().Str());
     SetLogging(capture->logging, logging ? 1 : 0);
     OpenPort(link->port, FakeReceiverPath(receiver));
     WorkerHooks hooks;

@@ -50,18 +50,31 @@ struct WorkerLocal {
   char sentence[kSentenceBufferSize];
   StagedItems staged[kDumpStreamCount];
   unsigned long droppedSeen[kSentenceDropReasons] = {};  // the ring's drop counts, as last seen
+  std::string directory;  // the dump folder, copied at the start of each logging period
+  unsigned directoryPeriod = 0;
 };
 
 DumpClock Now() {
   return DumpClock{TickCount(), std::time(nullptr)};
 }
 
-// Writes a stream's gathered items. The folder is read only while logging is on: the
-// owner may change it while it is off.
+// The dump folder of the logging period under way: the owner may choose another while
+// logging is off, so the worker works from a copy taken as each period begins.
+const char* DumpFolder(WorkerContext& context, WorkerLocal& local) {
+  unsigned state = context.capture.logging.state.load();
+  if ((state & 1u) != 0 && state >> 1 != local.directoryPeriod) {
+    std::lock_guard<std::mutex> hold(context.capture.dumpDirectoryLock);
+    local.directory = context.capture.dumpDirectory;
+    local.directoryPeriod = state >> 1;
+  }
+  return local.directory.c_str();
+}
+
+// Writes a stream's gathered items.
 void WriteStaged(WorkerContext& context, WorkerLocal& local, int stream) {
   StagedItems& staged = local.staged[stream];
   if (staged.count == 0) return;
-  WriteDumpItems(context.capture.logging, context.capture.dumpDirectory.c_str(),
+  WriteDumpItems(context.capture.logging, DumpFolder(context, local),
                  static_cast<DumpStreamId>(stream), staged.bytes, staged.lengths, staged.count,
                  context.capture.dumpSlots[stream], Now(), context.capture.dumpSplit);
   staged.used = 0;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <atomic>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -42,11 +43,20 @@ struct Capture {
   // Sentences dropped while logging (no checksum, a wrong one, too long), by reason: what
   // the receiver sent that could not be logged, said with the logging counts.
   std::atomic<unsigned long> sentencesDropped[kSentenceDropReasons] = {};
-  std::string dumpDirectory;  // "" for the current directory; changed only while logging is off
-  int dumpSplit = kNoSplit;   // files by the hour or the day; set before the worker starts
+  // Where the dump files go ("" for the current directory): the owner sets it with
+  // SetDumpDirectory while logging is off, and the worker takes a copy of its own at the
+  // start of each logging period, both under the lock.
+  std::string dumpDirectory;
+  std::mutex dumpDirectoryLock;
+  int dumpSplit = kNoSplit;           // files by the hour or the day; set before the worker starts
   std::atomic<Tick> lastByteTick{0};  // TickCount of the last byte read; valid once
   std::atomic<bool> anyByte{false};   // anyByte is set
 };
+
+inline void SetDumpDirectory(Capture& capture, const std::string& directory) {
+  std::lock_guard<std::mutex> hold(capture.dumpDirectoryLock);
+  capture.dumpDirectory = directory;
+}
 
 // The sentences dropped while logging, whatever the reason.
 inline unsigned long SentencesDropped(const Capture& capture) {

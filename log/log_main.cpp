@@ -583,7 +583,7 @@ void PrepareConnection(Logger& logger) {
   Connection& connection = logger.connection;
   connection.sendsKeys = false;
   connection.waitsForDevice = options.wait;
-  connection.capture->dumpDirectory = options.directory;
+  SetDumpDirectory(*connection.capture, options.directory);
   connection.capture->dumpSplit = options.split;
   connection.hooks.context = &logger.owner;
   connection.hooks.connectDone = OnConnectDone;

@@ -82,7 +82,7 @@ void ShowAbout(Panel& panel) {
 }
 
 void SetLogFolder(Panel& panel, const char* folder) {
-  panel.connection.capture->dumpDirectory = folder;
+  SetDumpDirectory(*panel.connection.capture, folder);
   char shown[kDumpPathSize];
   DumpDirectoryText(folder, shown, sizeof shown);
   std::string text = std::string("Logs will go to ") + shown;
@@ -431,7 +431,7 @@ int RunTarnex(int argc, char** argv) {
   RecallRecentDevices(panel, settings);
   QString folder = DefaultLogFolder(settings);
   if (!folder.isEmpty() && MakeFolders(folder.toLocal8Bit().constData()) == 0) {
-    panel.connection.capture->dumpDirectory = folder.toLocal8Bit().constData();
+    SetDumpDirectory(*panel.connection.capture, folder.toLocal8Bit().constData());
   }
   if (!StartUp(panel, commandLine.c_str())) return 0;
   RestoreWindowPlace(panel, settings);

@@ -36,7 +36,7 @@ using std::chrono::milliseconds;
 // logged like everything after it.
 TEST_F(ConnectionTest, DataRightBehindTheReplyIsLogged) {
   ScratchDir scratch;
-  connection->capture->dumpDirectory = scratch.Str();
+  SetDumpDirectory(*connection->capture, scratch.Str());
   SetLogging(connection->capture->logging, 1);
   const std::string sentence = "$GPZDA,101530.00,07,12,2026,00,00*62\r\n";
   uint8_t posn[kMaxFrameLength];

@@ -29,7 +29,7 @@ namespace {
 [[noreturn]] void RunLoggingChild(const char* device, const std::string& directory, int ready) {
   auto link = std::make_unique<Link>();
   auto capture = std::make_unique<Capture>();
-  capture->dumpDirectory = directory;
+  SetDumpDirectory(*capture, directory);
   SetLogging(capture->logging, 1);
   if (OpenPort(link->port, device) != 0) _exit(3);
   ReceiveWorker worker;

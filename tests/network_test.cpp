@@ -70,7 +70,7 @@ struct NetworkTest : ConnectionTest {
 // keys and frames holding 0xFF both ways, logged byte for byte.
 TEST_F(NetworkTest, Rfc2217CarriesTheLineSwitchAndEveryByte) {
   StartAll(true, "9600n81");
-  connection->capture->dumpDirectory = scratch.Str();
+  SetDumpDirectory(*connection->capture, scratch.Str());
   SetLogging(connection->capture->logging, 1);
   ASSERT_EQ(ConnectTo(server.Name("rfc2217")), kOutcomeConnected) << status.Failures().size();
   EXPECT_EQ(connection->identity.baud, 38400u);

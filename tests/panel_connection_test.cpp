@@ -29,7 +29,7 @@ struct PanelConnectionTest : PanelTest {
   std::string directory = scratch.Str();
   std::string device = scratch / "receiver";
 
-  void SetUp() override { panel->connection.capture->dumpDirectory = directory; }
+  void SetUp() override { SetDumpDirectory(*panel->connection.capture, directory); }
   void TearDown() override { panel.reset(); }
   void PointDeviceAt(FakeReceiver& target) {
     std::filesystem::remove(device);

@@ -422,7 +422,7 @@ TEST_F(PanelTest, ExitEndsTheProgramWhateverWindowsAreOpen) {
 
 TEST_F(PanelTest, LoggingMenuSwitchesTheDumpFiles) {
   ScratchDir scratch;
-  panel->connection.capture->dumpDirectory = scratch.Str();
+  SetDumpDirectory(*panel->connection.capture, scratch.Str());
   Start("");
   std::string posn = scratch / "posn.dmp";
   EXPECT_TRUE(panel->actions[kLoggingOffCommand]->isChecked());
@@ -468,7 +468,7 @@ TEST_F(PanelTest, LoggingMenuSwitchesTheDumpFiles) {
 // covers it, until the file is written again, which is said with what was lost.
 TEST_F(PanelTest, AFailingLogStaysInView) {
   ScratchDir scratch;
-  panel->connection.capture->dumpDirectory = scratch.Str();
+  SetDumpDirectory(*panel->connection.capture, scratch.Str());
   Start("");
   DispatchCommand(*panel, kLoggingOnCommand);
   Bytes frame = Frame(0x40, Bytes(40, 7));
@@ -510,7 +510,7 @@ TEST_F(PanelTest, ARunIsRememberedAndTheCommandLineWins) {
   EXPECT_EQ(options.displayMode, kFourLineMode) << "the command line wins";
   EXPECT_FALSE(options.autoReconnect);
   EXPECT_EQ(DefaultLogFolder(settings), "") << "no folder chosen, and not started from home";
-  panel->connection.capture->dumpDirectory = scratch.Str();
+  SetDumpDirectory(*panel->connection.capture, scratch.Str());
   panel->logFolderChosen = true;
   Remember(*panel, settings);
   EXPECT_EQ(DefaultLogFolder(settings).toStdString(), scratch.Str());
@@ -611,7 +611,7 @@ TEST_F(PanelTest, Screenshots) {
     second += line + "\n";
   }
   EXPECT_TRUE(panel->fixWindow->grab().save(QString(dir) + "/fix-window.png"));
-  panel->connection.capture->dumpDirectory = scratch.Str();  // the logging field's files
+  SetDumpDirectory(*panel->connection.capture, scratch.Str());  // the logging field's files
   DispatchCommand(*panel, kLoggingOnCommand);
   SetZoom(*panel, 200);
   Spin(1500);

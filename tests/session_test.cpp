@@ -100,7 +100,7 @@ TEST_F(SessionTest, RecordedSessionsGiveTheirDumpFilesAndReplayInOrder) {
     ASSERT_TRUE(StartFakeReceiver(receiver, script));
     connection = std::make_unique<Connection>();
     SetUp();
-    connection->capture->dumpDirectory = out.string();
+    SetDumpDirectory(*connection->capture, out.string());
     SetLogging(connection->capture->logging, 1);
     const fs::path again = out / "again.rec";
     ASSERT_TRUE(StartRecording(recorder, again.c_str()));

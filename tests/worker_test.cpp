@@ -49,7 +49,7 @@ struct WorkerTest : ::testing::Test {
   }
 
   void SetUp() override {
-    capture->dumpDirectory = directory;
+    SetDumpDirectory(*capture, directory);
     ASSERT_TRUE(StartFakeReceiver(receiver, ReceiverScript{}));
     ASSERT_EQ(OpenPort(link->port, FakeReceiverPath(receiver)), 0);
     ASSERT_TRUE(Start());

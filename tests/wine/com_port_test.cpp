@@ -14,9 +14,9 @@
 #include <thread>
 #include <vector>
 
+#include "base/tick.h"
 #include "capture/nmea_ring.h"
 #include "connection/connection.h"
-#include "base/tick.h"
 #include "tests/scratch_dir.h"
 #include "tests/status_capture.h"
 #include "tests/wait_until.h"
@@ -81,7 +81,7 @@ TEST(WineComPort, ConnectsPollsAndLogs) {
   auto connection = std::make_unique<Connection>();
   ScratchDir scratch;
   auto directory = scratch.path;
-  connection->capture->dumpDirectory = directory.string();
+  SetDumpDirectory(*connection->capture, directory.string());
   connection->hooks.context = &owner;
   connection->hooks.connectDone = OnConnectDone;
   connection->hooks.screen = OnScreen;
