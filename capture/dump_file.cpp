@@ -15,6 +15,7 @@
 #include "capture/dump_news.h"
 #include "capture/folder_lock.h"
 #include "capture/keep_file.h"
+#include "link/packet_type.h"
 
 namespace {
 
@@ -197,12 +198,12 @@ const DumpStream kDumpStreams[kDumpStreamCount] = {
 
 int DumpStreamForPacketType(uint8_t type) {
   switch (type) {
-    case 0x40:
+    case TypeByte(PacketType::kPositionRecord):
       return kPosnStream;
-    case 0x57:
+    case TypeByte(PacketType::kRawObservation):
       return kObsdStream;
-    case 0x93:
-    case 0x94:
+    case TypeByte(PacketType::kCorrection):
+    case TypeByte(PacketType::kCorrectionMore):
       return kCorrStream;
     default:
       return -1;

@@ -11,6 +11,7 @@
 #include "base/tick.h"
 #include "base/trace.h"
 #include "capture/thread_priority.h"
+#include "link/packet_type.h"
 
 namespace {
 
@@ -114,7 +115,7 @@ bool RoutePackets(WorkerContext& context, WorkerLocal& local) {
   int pulled;
   while ((pulled = PullPacket(context.link.rx, context.link.linkState, packet)) != -1) {
     if (pulled != 0) continue;  // an ACK: the record still holds the previous packet
-    if (packet.type == kScreenPacketType) {
+    if (packet.type == TypeByte(PacketType::kScreen)) {
       StoreScreen(context.capture.screen, packet.data, packet.length);
       if (context.hooks.screen != nullptr && !context.hooks.screen(context.hooks.context)) {
         return false;

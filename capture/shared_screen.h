@@ -10,7 +10,6 @@ constexpr int kScreenColumns = 40;
 constexpr int kScreenLines = 4;
 constexpr int kScreenCells = kScreenColumns * kScreenLines;
 constexpr int kScreenImageSize = kScreenCells + 1;
-constexpr uint8_t kScreenPacketType = 0x82;
 
 struct ScreenImage {
   uint8_t bytes[kScreenImageSize] = {};

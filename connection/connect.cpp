@@ -6,11 +6,11 @@
 
 #include "base/status_message.h"
 #include "connection/connection.h"
+#include "link/packet_type.h"
 #include "port/stable_name.h"
 
 namespace {
 
-constexpr uint8_t kSlaveRequest = 0x84;
 constexpr uint8_t kConnectKey = 0x50;
 const char* const kConnectFailedText = "Could not establish communication with receiver.";
 
@@ -83,7 +83,7 @@ void SendSlaveRequestOnce(Connection& connection) {
   if (!connection.slaveMode || connection.slaveRequestSent) return;
   const uint8_t request[2] = {static_cast<uint8_t>(connection.identity.receiverPortNumber & 0xFF),
                               4};
-  SendPacket(*connection.link, kSlaveRequest, request, 2);
+  SendPacket(*connection.link, TypeByte(PacketType::kSlaveRequest), request, 2);
   connection.slaveRequestSent = true;
 }
 

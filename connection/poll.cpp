@@ -7,11 +7,10 @@
 #include "base/local_time.h"
 #include "base/status_message.h"
 #include "connection/connection.h"
+#include "link/packet_type.h"
 
 namespace {
 
-constexpr uint8_t kKeyPacket = 0x81;
-constexpr uint8_t kScreenRequest = 0x82;
 const uint8_t kScreenRequestLong[5] = {0x00, 0x00, 0x78, 0x30, 0x38};
 const uint8_t kScreenRequestShort[1] = {0x01};
 constexpr int kUnansweredPollsForLoss = 3;
@@ -60,9 +59,9 @@ int PollReceiver(Connection& connection, Tick now, std::time_t wallNow) {
     connection.keyAnswerAwaited = true;
     ++connection.keyRequests;
   }
-  bool sent = Send(connection, kScreenRequest, kScreenRequestLong, 5);
+  bool sent = Send(connection, TypeByte(PacketType::kScreen), kScreenRequestLong, 5);
   if (sent && !connection.identity.qz77Class) {
-    Send(connection, kScreenRequest, kScreenRequestShort, 1);
+    Send(connection, TypeByte(PacketType::kScreen), kScreenRequestShort, 1);
   }
   char clock[64];
   ClockText(wallNow, clock, sizeof clock);
@@ -73,7 +72,7 @@ int PollReceiver(Connection& connection, Tick now, std::time_t wallNow) {
 void SendKey(Connection& connection, int code, Tick now) {
   if (!connection.connected) return;
   const uint8_t key = static_cast<uint8_t>(code & 0xFF);
-  if (!Send(connection, kKeyPacket, &key, 1)) return;
+  if (!Send(connection, TypeByte(PacketType::kKey), &key, 1)) return;
   CopySharedScreen(connection.capture->screen, connection.keyScreen);
   connection.keySentAt = now;
   connection.keyRequests = 0;

@@ -4,13 +4,15 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "link/packet_type.h"
+
 // The receiver's identification text: records separated by ";", read with
 //   "PRODUCT,<name>"  at the very start
 //   ";PORT,<port>,<n>,<baud>,<n>,<n>,<parity letter>,..."  anywhere
 //   ";VERSION,<number>"  anywhere, optional
 
-constexpr uint8_t kIdentificationRequest = 0x6F;
-constexpr uint8_t kIdentificationReply = 0x6E;
+constexpr uint8_t kIdentificationRequest = TypeByte(PacketType::kIdentificationRequest);
+constexpr uint8_t kIdentificationReply = TypeByte(PacketType::kIdentificationReply);
 constexpr int kProductSize = 255;
 
 struct PortRecord {

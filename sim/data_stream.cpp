@@ -8,6 +8,7 @@
 
 #include "base/local_time.h"
 #include "link/packet.h"
+#include "link/packet_type.h"
 #include "sim/rover.h"
 
 namespace {
@@ -131,9 +132,12 @@ void AppendDataBurst(const ReceiverModel&, int64_t second, double garbage, std::
   struct Packet {
     uint8_t type;
     size_t size;
-  } packets[] = {{0x40, 58}, {0x57, 20 + varied % 200}, {0x93, 30}, {0x94, 12 + varied % 90}};
+  } packets[] = {{TypeByte(PacketType::kPositionRecord), 58},
+                 {TypeByte(PacketType::kRawObservation), 20 + varied % 200},
+                 {TypeByte(PacketType::kCorrection), 30},
+                 {TypeByte(PacketType::kCorrectionMore), 12 + varied % 90}};
   for (const Packet& packet : packets) {
-    if (packet.type != 0x40) {
+    if (packet.type != TypeByte(PacketType::kPositionRecord)) {
       data.resize(packet.size);
       for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(random());
     }

@@ -10,6 +10,7 @@
 #include <ctime>
 
 #include "link/identification.h"
+#include "link/packet_type.h"
 #include "sim/data_stream.h"
 
 namespace {
@@ -17,9 +18,6 @@ namespace {
 constexpr int kCaptureAfterReplyMs = 300;
 
 constexpr uint8_t kStrayByte = 0x55;
-constexpr uint8_t kKeyPacketType = 0x81;
-constexpr uint8_t kScreenRequestType = 0x82;  // the request and the screen that answers it
-constexpr uint8_t kSlaveRequestType = 0x84;
 
 void WriteNow(void* context, const uint8_t* bytes, int count) {
   WriteToLine(static_cast<FakeReceiver*>(context)->line, bytes, count);
@@ -75,7 +73,7 @@ void SendScreenNowLocked(FakeReceiver& receiver) {
   receiver.model.seconds = static_cast<int64_t>(std::time(nullptr));
   uint8_t screen[161];
   RenderModelScreen(receiver.model, screen);
-  SendFrameLocked(receiver, kScreenRequestType, screen, sizeof screen);
+  SendFrameLocked(receiver, TypeByte(PacketType::kScreen), screen, sizeof screen);
 }
 
 void SendReplayDueLocked(FakeReceiver& receiver) {
@@ -144,13 +142,13 @@ void OnPacketLocked(FakeReceiver& receiver, const Packet& packet) {
     case kIdentificationRequest:
       SendIdentificationLocked(receiver);
       break;
-    case kKeyPacketType:
+    case TypeByte(PacketType::kKey):
       if (packet.length == 1) OnKeyLocked(receiver, packet.data[0]);
       break;
-    case kScreenRequestType:
+    case TypeByte(PacketType::kScreen):
       if (packet.length == 5 && receiver.script.answerScreens) SendScreenLocked(receiver);
       break;
-    case kSlaveRequestType:
+    case TypeByte(PacketType::kSlaveRequest):
       ++receiver.model.slaveRequests;
       break;
   }

@@ -5,11 +5,10 @@
 
 #include "link/identification.h"
 #include "link/packet.h"
+#include "link/packet_type.h"
 #include "recorder/recording.h"
 
 namespace {
-
-constexpr uint8_t kScreenType = 0x82;
 
 constexpr int kAnyType = -1;
 
@@ -49,7 +48,7 @@ void SplitScreens(std::vector<ReplayChunk>& stream, std::vector<std::vector<uint
   }
   size_t streamBytes = 0;
   for (size_t at = 0; at < joined.size();) {
-    int size = FrameAt(joined, at, kScreenType);
+    int size = FrameAt(joined, at, TypeByte(PacketType::kScreen));
     if (size > 0) {
       if (offsets != nullptr) offsets->push_back(streamBytes);
       screens.emplace_back(joined.begin() + static_cast<long>(at),

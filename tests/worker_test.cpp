@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "capture/receive_worker.h"
+#include "link/packet_type.h"
 #include "sim/fake_receiver.h"
 #include "tests/scratch_dir.h"
 #include "tests/status_capture.h"
@@ -71,7 +72,7 @@ struct WorkerTest : ::testing::Test {
   void Settle() {
     for (int i = 0; i < 2; ++i) {
       uint8_t fill = static_cast<uint8_t>(0xF0 + markers++ % 16);
-      Send(Frame(kScreenPacketType, Bytes(kScreenImageSize, fill)));
+      Send(Frame(TypeByte(PacketType::kScreen), Bytes(kScreenImageSize, fill)));
       ASSERT_TRUE(WaitUntil([&] {
         ScreenImage image;
         CopySharedScreen(capture->screen, image);
@@ -115,7 +116,7 @@ TEST_F(WorkerTest, ScreenPayloadReplacesOnlyItsOwnLength) {
   };
   auto sendScreen = [&](int length, uint8_t fill) {
     int seen = screens;
-    Send(Frame(kScreenPacketType, Bytes(static_cast<size_t>(length), fill)));
+    Send(Frame(TypeByte(PacketType::kScreen), Bytes(static_cast<size_t>(length), fill)));
     ASSERT_TRUE(WaitUntil([&] { return screens > seen; }));
   };
   sendScreen(161, 0xEE);
@@ -129,7 +130,7 @@ TEST_F(WorkerTest, RefusedNotificationEndsTheWorkerAndLeavesTheRest) {
   refuseAfter = 0;
   SetLogging(capture->logging, 1);
   Bytes posn = Frame(0x40, {9, 9});
-  Send(Cat({Frame(kScreenPacketType, Bytes(161, 'a')), posn}));
+  Send(Cat({Frame(TypeByte(PacketType::kScreen), Bytes(161, 'a')), posn}));
   ASSERT_TRUE(WaitUntil([&] { return worker.ended.load(); }));
   StopReceiveWorker(worker);
   EXPECT_EQ(screens, 1);
