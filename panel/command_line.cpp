@@ -14,7 +14,7 @@ bool IsBlank(char c) {
 
 // Reads the word starting at or after `from` into the device name. Returns the position
 // right behind the word, or `from` when no word follows.
-size_t ReadDeviceWord(const char* text, size_t from, DeviceChoice& device) {
+size_t ReadDeviceWord(const char* text, size_t from, DeviceChoice& device, bool& refused) {
   size_t start = from;
   while (text[start] != '\0' && IsBlank(text[start])) ++start;
   size_t end = start;
@@ -22,9 +22,8 @@ size_t ReadDeviceWord(const char* text, size_t from, DeviceChoice& device) {
   if (end == start) return from;  // nothing there: the name stays as it was
   size_t length = end - start;
   if (length > kDeviceNameSize - 1) {
-    std::fprintf(stderr, "tarnex: device name longer than %d characters, cut: %.*s\n",
-                 kDeviceNameSize - 1, static_cast<int>(length), text + start);
-    length = kDeviceNameSize - 1;
+    refused = true;  // said in the window; a cut path would be waited for in vain
+    return end;
   }
   std::memcpy(device.deviceName, text + start, length);
   device.deviceName[length] = '\0';
@@ -91,7 +90,7 @@ void ParseCommandLine(const char* text, DeviceChoice& device, StartOptions& opti
     } else if (letter == 'M' || letter == 'm') {
       options.autoReconnect = false;
     } else if (letter == 'D' || letter == 'd') {
-      i = ReadDeviceWord(text, i, device);
+      i = ReadDeviceWord(text, i, device, options.deviceRefused);
     } else if (letter == '\0') {
       break;
     }

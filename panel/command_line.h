@@ -4,8 +4,10 @@
 // The command line and the choice of device: what the user asked for at start and in the
 // Device menu, turned into the path that is opened and the label that is shown.
 
-constexpr int kDeviceNameSize = 80;  // 79 characters and the terminator
-constexpr int kDeviceLabelSize = 8;  // 7 characters and the terminator
+// A device's path may be as long as the connection takes one: a /dev/serial/by-id/ name
+// often passes the 79 characters of old.
+constexpr int kDeviceNameSize = 256;  // 255 characters and the terminator
+constexpr int kDeviceLabelSize = 8;   // 7 characters and the terminator
 
 struct DeviceChoice {
   char deviceName[kDeviceNameSize] = {};
@@ -15,7 +17,8 @@ struct DeviceChoice {
 };
 
 struct StartOptions {
-  int displayMode = 0;  // 40002 four-line unless a switch says otherwise
+  int displayMode = 0;         // 40002 four-line unless a switch says otherwise
+  bool deviceRefused = false;  // -D named a path longer than a path may be: not taken
   bool slaveMode = false;
   bool autoReconnect = true;  // switch M: reconnect by hand only
 };
@@ -23,7 +26,8 @@ struct StartOptions {
 // "com1", four-line, no slave mode.
 void SetDefaults(DeviceChoice& device, StartOptions& options);
 
-// Switches "-" or "/" followed by 2, 4, S/s, M/m, or D/d and a device name.
+// Switches "-" or "/" followed by 2, 4, S/s, M/m, or D/d and a device name. A name too long
+// to be a path is refused whole (deviceRefused), never cut into another path.
 void ParseCommandLine(const char* text, DeviceChoice& device, StartOptions& options);
 
 // Sets the port path, the label and the COM item for a device name given at start-up or

@@ -7,8 +7,10 @@
 #include <QFileInfo>
 #include <QInputDialog>
 #include <QMenu>
+#include <cstdio>
 #include <cstring>
 
+#include "base/status_message.h"
 #include "panel/main_window.h"
 #include "panel/panel.h"
 #include "panel/window_title.h"
@@ -104,7 +106,20 @@ void ChooseFoundPort(Panel& panel, int commandId) {
   ConnectToChosenDevice(panel);
 }
 
+void SayDeviceRefused() {
+  char text[200];
+  std::snprintf(text, sizeof text,
+                "The device name given is longer than %d characters, more than a path may be: "
+                "not opened. Choose the device in the Device menu.",
+                kDeviceNameSize - 1);
+  ShowStatusFailure(text);
+}
+
 void ChooseOtherDevice(Panel& panel, const char* name) {
+  if (std::strlen(name) > kDeviceNameSize - 1) {
+    SayDeviceRefused();
+    return;
+  }
   std::snprintf(panel.device.deviceName, sizeof panel.device.deviceName, "%s", name);
   MatchDeviceName(panel.device);
   ConnectToChosenDevice(panel);

@@ -182,6 +182,8 @@ void ShowLinkState(Panel& panel);
 void ShowMessageHistory(Panel& panel);
 void ShowScreenHistory(Panel& panel);
 void ShowFixWindow(Panel& panel);
+// A device name too long to be a path was given: said in the window, nothing opened.
+void SayDeviceRefused();
 // Shows a window of the panel's own (History, Fix) over the others, with the focus.
 void BringToFront(QWidget* window);
 void CopyCurrentScreen(Panel& panel);

@@ -395,6 +395,7 @@ bool StartUp(Panel& panel, const char* commandLine) {
   CheckMenuItem(panel, kAutoReconnectCommand, panel.connection.autoReconnect);
   MatchDeviceName(panel.device);
   MarkDeviceInUse(panel);
+  if (options.deviceRefused) SayDeviceRefused();
   panel.startUpPending = true;
   DispatchCommand(panel, kConnectCommand);
   return true;

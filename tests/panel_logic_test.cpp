@@ -71,10 +71,19 @@ TEST(CommandLine, SwitchesAndDeviceNames) {
   }
 }
 
-TEST(CommandLine, OverlongDeviceNameIsCut) {
-  Parsed parsed = Parse("-D /dev/" + std::string(200, 'x') + " -2");
-  EXPECT_EQ(std::strlen(parsed.device.deviceName), 79u);
+// A long /dev/serial/by-id/ name is taken whole; one longer than a path may be is refused,
+// never cut into a path that would be waited for in vain.
+TEST(CommandLine, LongDeviceNamesAreTakenWholeOrRefused) {
+  std::string byId =
+      "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0-" + std::string(100, 'x');
+  Parsed parsed = Parse("-D " + byId + " -2");
+  EXPECT_EQ(parsed.device.deviceName, byId);
+  EXPECT_FALSE(parsed.options.deviceRefused);
   EXPECT_EQ(parsed.options.displayMode, kTwoLineMode);
+  Parsed tooLong = Parse("-D /dev/" + std::string(300, 'x') + " -2");
+  EXPECT_TRUE(tooLong.options.deviceRefused);
+  EXPECT_STREQ(tooLong.device.deviceName, "com1") << "the default stands";
+  EXPECT_EQ(tooLong.options.displayMode, kTwoLineMode);
 }
 
 ScreenImage Image(uint8_t fill, uint8_t cursor) {

@@ -353,6 +353,13 @@ TEST_F(PanelTest, TheFixWindowShowsTheReceiversOwnFix) {
   EXPECT_EQ(panel->fixWindow, window);
 }
 
+// A device name longer than a path may be is said in the window, not cut and waited for.
+TEST_F(PanelTest, AnOverlongDeviceNameIsSaidInTheWindow) {
+  StartPanel("/dev/" + std::string(300, 'x'), "");
+  EXPECT_TRUE(Logged(*panel, "The device name given is longer than 255 characters"));
+  EXPECT_EQ(std::string(panel->device.portPath).find("xxx"), std::string::npos) << "not cut";
+}
+
 // The letter after '&' in a menu item's text, lower case; 0 when it has none.
 QChar Mnemonic(const QString& text) {
   for (int i = 0; i + 1 < text.size(); ++i) {
