@@ -2,6 +2,8 @@
 #include "panel/settings.h"
 
 #include <QDir>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QSettings>
 #include <QStandardPaths>
 
@@ -57,9 +59,12 @@ void RecallRecentDevices(Panel& panel, QSettings& settings) {
   }
 }
 
+// A place remembered on a screen that is no longer there (a monitor unplugged) would put the
+// window where nobody sees it: it then opens where the system puts a new window.
 void RestoreWindowPlace(Panel& panel, QSettings& settings) {
   QVariant place = settings.value(kPlaceKey);
-  if (place.isValid()) panel.window->move(place.toPoint());
+  if (place.isValid() && QGuiApplication::screenAt(place.toPoint() + QPoint(20, 20)) != nullptr)
+    panel.window->move(place.toPoint());
   panel.fixWindowPlace = settings.value(kFixPlaceKey).toByteArray();
 }
 

@@ -524,6 +524,11 @@ TEST_F(PanelTest, ARunIsRememberedAndTheCommandLineWins) {
   panel->recentDevices.clear();
   RecallRecentDevices(*panel, settings);
   EXPECT_EQ(panel->recentDevices, std::vector<std::string>{device});
+  // A place on a screen that is gone (a monitor unplugged) is not taken.
+  panel->window->move(40, 50);
+  settings.setValue("windowPlace", QPoint(30000, 25000));
+  RestoreWindowPlace(*panel, settings);
+  EXPECT_EQ(panel->window->pos(), QPoint(40, 50));
   // The Fix window opens where it was left, at the panel's zoom.
   DispatchCommand(*panel, kFixCommand);
   panel->fixWindow->setGeometry(60, 70, 900, 650);
