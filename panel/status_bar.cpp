@@ -154,6 +154,7 @@ void StatusBarWidget::resizeEvent(QResizeEvent* event) {
   device_->resize(device_->width(), height());
   logging_->resize(logging_->width(), height());
   port_->resize(port_->width(), height());
+  ShowMessageFitted();
 }
 
 void StatusBarWidget::SetDevice(const QString& text) {
@@ -167,8 +168,23 @@ void StatusBarWidget::SetPort(const QString& text) {
 }
 
 void StatusBarWidget::SetMessage(const QString& text) {
-  message_->setText(text);
+  wholeMessage_ = text;
+  ShowMessageFitted();
   message_->repaint();
+}
+
+void StatusBarWidget::ShowMessageFitted() {
+  int room = message_->contentsRect().width() - 2 * message_->margin() - 4;
+  QString fitted =
+      message_->fontMetrics().elidedText(wholeMessage_.trimmed(), Qt::ElideRight, room);
+  if (fitted != wholeMessage_.trimmed()) {
+    // Cut at the last whole word that fits, so that no word is left half shown.
+    int blank = fitted.lastIndexOf(' ', fitted.size() - 2);
+    if (blank > 0) fitted = fitted.left(blank) + QChar(0x2026);
+  } else {
+    fitted = wholeMessage_;
+  }
+  message_->setText(fitted);
 }
 
 void StatusBarWidget::SetLogging(const QString& text, const QString& details, bool failing) {
@@ -189,7 +205,7 @@ QString StatusBarWidget::Port() const {
   return port_->text();
 }
 QString StatusBarWidget::Message() const {
-  return message_->text();
+  return wholeMessage_;
 }
 
 void CreateStatusBar(Panel& panel) {

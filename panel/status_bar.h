@@ -14,6 +14,8 @@ class StatusBarWidget : public QWidget {
 
   void SetDevice(const QString& text);
   void SetPort(const QString& text);
+  // The message field's text; a text too long for the field ends in "…" there, whole in
+  // its tooltip (set by the caller) and in Message().
   void SetMessage(const QString& text);
   // The logging field, red while items are being lost.
   void SetLogging(const QString& text, const QString& details, bool failing);
@@ -31,6 +33,7 @@ class StatusBarWidget : public QWidget {
 
  private:
   QLabel* MakeField(QLabel* field, int x, int width);
+  void ShowMessageFitted();  // the whole text when it fits, else cut at a word with "…"
   void resizeEvent(QResizeEvent* event) override;
 
   QFont font_;
@@ -40,4 +43,5 @@ class StatusBarWidget : public QWidget {
   QLabel* port_ = nullptr;
   QLabel* logging_ = nullptr;
   QLabel* message_ = nullptr;
+  QString wholeMessage_;  // as given; the field shows as much as fits
 };

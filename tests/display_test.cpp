@@ -127,6 +127,21 @@ TEST(StatusBar, FieldsHoldTheirLabelsWhole) {
   EXPECT_GT(bar.PortField()->x(), bar.DeviceField()->geometry().right());
   EXPECT_GT(bar.LoggingField()->x(), bar.PortField()->geometry().right());
   EXPECT_GT(bar.MessageField()->x(), bar.LoggingField()->geometry().right());
+  // A message longer than its field ends there at a whole word with "…"; it stays whole
+  // for the one who asks (and in the tooltip).
+  const QString waiting =
+      "Waiting for the receiver on /tmp/ux3w.5oXc/rt (next try in 5 s). Last "
+      "try: No such file or directory: /tmp/ux3w.5oXc/rt";
+  bar.SetMessage(waiting);
+  QString shown = bar.MessageField()->text();
+  EXPECT_EQ(bar.Message(), waiting);
+  ASSERT_TRUE(shown.endsWith(QChar(0x2026))) << shown.toStdString();
+  QString kept = shown.chopped(1);
+  EXPECT_TRUE(waiting.startsWith(kept) && waiting[kept.size()] == ' ') << "cut at a word";
+  EXPECT_LE(bar.MessageField()->fontMetrics().horizontalAdvance(shown),
+            bar.MessageField()->contentsRect().width());
+  bar.SetMessage("Connected");
+  EXPECT_EQ(bar.MessageField()->text(), "Connected");
 }
 
 }  // namespace
