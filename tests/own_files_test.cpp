@@ -118,19 +118,4 @@ TEST(OwnFiles, ALockThatIsALinkIsRefused) {
       << text;
 }
 
-// An earlier file is kept under its dated name only when it is a regular file: a folder
-// given for a recording is refused, not renamed with all it holds.
-TEST(OwnFiles, OnlyARegularEarlierFileIsKept) {
-  for (Impostor kind : {kSymlinkToFile, kFifo, kFolder}) {
-    ScratchDir scratch;
-    std::string path = scratch / "session.rec";
-    MakeImpostor(kind, path, scratch / "precious");
-    char kept[600];
-    int refused = kind == kSymlinkToFile ? ELOOP : kNotRegularFile;
-    EXPECT_EQ(KeepEarlierFile(path.c_str(), kept, sizeof kept), refused);
-    EXPECT_STREQ(kept, "");
-    EXPECT_EQ(RegularFileAt(path.c_str()), refused) << "still where it was";
-  }
-}
-
 }  // namespace
