@@ -16,6 +16,14 @@ bool Alphanumeric(char c) {
   return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
 }
 
+// NMEA's characters are printable ASCII: a NUL or a line end inside is not a sentence's.
+bool Printable(const char* text, int end) {
+  for (int i = 0; i < end; ++i) {
+    if (text[i] < 0x20 || text[i] > 0x7E) return false;
+  }
+  return true;
+}
+
 // What a receiver's sentence looks like, and a frame's bytes all but never: '$', an address
 // (a talker and a type, "GPGGA"; or a maker's own, "PUBX", "PMTK001"), a comma, and
 // printable characters only up to the line's end at `end`.
@@ -24,11 +32,7 @@ bool LooksLikeASentence(const char* text, int end) {
   int at = 1;
   while (at < end && Alphanumeric(text[at])) ++at;
   bool address = at == 6 || (text[1] == 'P' && at >= 5 && at <= 12);
-  if (!address || text[at] != ',') return false;
-  for (int i = at; i < end; ++i) {
-    if (text[i] < 0x20 || text[i] > 0x7E) return false;
-  }
-  return true;
+  return address && text[at] == ',' && Printable(text, end);
 }
 
 // Whether the text, '$' through `end` (its line's end excluded), ends in "*hh" with the
@@ -53,8 +57,10 @@ int JudgeSentence(const char* text, int length, SentenceDrop& why) {
   bool ended = end > 0 && text[end - 1] == '\n';
   if (ended) --end;
   while (end > 0 && text[end - 1] == '\r') --end;
-  if (ended && text[0] == '$' && end >= kMinSentenceLength && ChecksumRight(text, end, why))
+  if (ended && text[0] == '$' && end >= kMinSentenceLength && Printable(text, end) &&
+      ChecksumRight(text, end, why)) {
     return kSentenceAccepted;
+  }
   return LooksLikeASentence(text, end) ? kSentenceDropped : kNotASentence;
 }
 

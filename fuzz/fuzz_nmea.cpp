@@ -19,11 +19,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     at += chunk;
     while (PullSentence(*nmea, sentence) == 1) {
       size_t length = std::strlen(sentence);
-      assert(length >= 12 && length <= 90);
-      assert(sentence[length - 2] == '\r' && sentence[length - 1] == '\n');
+      assert(sentence[0] == '$' && length >= kMinSentenceLength + 1 &&
+             length <= static_cast<size_t>(kMaxSentenceLength));
+      assert(sentence[length - 1] == '\n');  // LF alone, or behind any CRs
       assert(CheckSentence(sentence) == 1);
     }
-    assert(nmea->sentenceLength >= 0 && nmea->sentenceLength < 90);
+    assert(nmea->sentenceLength >= 0 && nmea->sentenceLength < kMaxSentenceLength);
+    for (unsigned long dropped : nmea->dropped) assert(dropped <= at);
   }
   return 0;
 }
