@@ -12,6 +12,20 @@ bool ScanProduct(const char* text, char (&product)[kProductSize]) {
   return std::sscanf(text, "PRODUCT,%254s,%*s", product) >= 1;
 }
 
+void ProductAndFirmware(const char* identification, char* product, size_t productSize,
+                        char* firmware, size_t firmwareSize) {
+  char name[kProductSize];
+  if (!ScanProduct(identification, name)) name[0] = '\0';
+  name[std::strcspn(name, ",;")] = '\0';
+  std::snprintf(product, productSize, "%s", name);
+  const char* version = std::strstr(identification, ";VERSION,");
+  firmware[0] = '\0';
+  if (version == nullptr) return;
+  version += std::strlen(";VERSION,");
+  std::snprintf(firmware, firmwareSize, "%.*s", static_cast<int>(std::strcspn(version, ",; \r\n")),
+                version);
+}
+
 bool ScanPortRecord(const char* record, PortRecord& out) {
   return std::sscanf(record, ";PORT,%lu,%*d,%lu,%*d,%*d,%c,%*s", &out.portNumber, &out.baud,
                      &out.parityLetter) == 3;

@@ -25,6 +25,12 @@ struct PortRecord {
 // space. false when the text does not begin with the record or the name is missing.
 bool ScanProduct(const char* text, char (&product)[kProductSize]);
 
+// What a front end names the receiver by: the product ("MORWICK": the name up to the next
+// record) and the firmware as the identification gives it ("2.10"); "" for what it does
+// not say.
+void ProductAndFirmware(const char* identification, char* product, size_t productSize,
+                        char* firmware, size_t firmwareSize);
+
 // `record` points at ";PORT". false unless port number, baud rate and parity were read.
 bool ScanPortRecord(const char* record, PortRecord& out);
 

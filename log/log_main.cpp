@@ -167,20 +167,6 @@ struct Logger {
   char metricsText[kMetricsTextSize];  // rendered here once a second, copied by the server
 };
 
-void TakeProduct(Logger& logger) {
-  char product[kProductSize];
-  if (!ScanProduct(logger.connection.identity.identification, product)) product[0] = '\0';
-  product[std::strcspn(product, ",;")] = '\0';
-  std::snprintf(logger.product, sizeof logger.product, "%s", product);
-  const char* version = std::strstr(logger.connection.identity.identification, ";VERSION,");
-  logger.firmware[0] = '\0';
-  if (version != nullptr) {
-    version += std::strlen(";VERSION,");
-    std::snprintf(logger.firmware, sizeof logger.firmware, "%.*s",
-                  static_cast<int>(std::strcspn(version, ",; \r\n")), version);
-  }
-}
-
 void Connect(Logger& logger) {
   logger.status.identifying = true;
   BeginConnect(logger.connection, logger.options.device, TickCount());
@@ -188,7 +174,8 @@ void Connect(Logger& logger) {
 }
 
 void OnConnected(Logger& logger, bool wasLost) {
-  TakeProduct(logger);
+  ProductAndFirmware(logger.connection.identity.identification, logger.product,
+                     sizeof logger.product, logger.firmware, sizeof logger.firmware);
   char text[2 * kLogPathSize + 128];
   const ReceiverIdentity& identity = logger.connection.identity;
   std::snprintf(text, sizeof text, "%s %s on %s at %u baud; logging to %s",

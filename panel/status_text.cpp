@@ -22,21 +22,13 @@ void FormatStatusLine(const char* text, char* line) {
 }
 
 void ConnectedText(const char* identification, uint32_t baud, int parity, char* out, int size) {
-  char product[kProductSize];
-  if (!ScanProduct(identification, product)) std::snprintf(product, sizeof product, "a receiver");
-  product[std::strcspn(product, ",;")] = '\0';
-  char firmware[32] = "";
-  const char* version = std::strstr(identification, ";VERSION,");
-  if (version != nullptr) {
-    version += 9;
-    int length = static_cast<int>(std::strcspn(version, ";\r\n"));
-    if (length > 0 && length < static_cast<int>(sizeof firmware) - 12) {
-      std::snprintf(firmware, sizeof firmware, " (firmware %.*s)", length, version);
-    }
-  }
+  char product[kProductSize], firmware[20];
+  ProductAndFirmware(identification, product, sizeof product, firmware, sizeof firmware);
   char letter = parity == kParityEven ? 'E' : parity == kParityOdd ? 'O' : 'N';
-  std::snprintf(out, static_cast<size_t>(size), "Connected to %s%s at %u baud, 8%c1", product,
-                firmware, baud, letter);
+  std::snprintf(out, static_cast<size_t>(size), "Connected to %s%s%s%s at %u baud, 8%c1",
+                product[0] != '\0' ? product : "a receiver",
+                firmware[0] != '\0' ? " (firmware " : "", firmware, firmware[0] != '\0' ? ")" : "",
+                baud, letter);
 }
 
 const char* PortToolTip(const char* label) {
