@@ -26,6 +26,10 @@ constexpr int kReadsPerBatch = 4;
 constexpr int kStageBytes = kReadsPerBatch * kReadSize + kMaxFrameLength;
 constexpr int kStageItems = 512;
 constexpr int kLineDownRetryMs = 200;
+// Readable with nothing to read happens when another reader on the line (one that opened
+// it before us, or root, whom the exclusive open does not stop) took the bytes first; only
+// a device that keeps saying so, wake after wake, is taken as gone.
+constexpr int kEmptyWakesForLineDown = 50;
 constexpr int kSyncWaitMs = 1000;
 
 struct WorkerContext {
@@ -215,6 +219,7 @@ void ReadUntilStopped(WorkerContext& context, WorkerLocal& local) {
   WriteAllStaged(context, local);
   bool lineDown = false;
   bool syncPending = false;
+  int emptyWakes = 0;
   while (running && !StopRaised(&worker.stop)) {
     worker.busy = false;
     int waited = WaitForMore(port, lineDown, syncPending);
@@ -229,6 +234,7 @@ void ReadUntilStopped(WorkerContext& context, WorkerLocal& local) {
     int count = ReadPort(port, local.read, kReadSize);
     if (count > 0) {
       lineDown = false;
+      emptyWakes = 0;
       context.capture.lastByteTick = TickCount();
       context.capture.anyByte = true;
       running = HandleRead(context, local, count);
@@ -236,8 +242,10 @@ void ReadUntilStopped(WorkerContext& context, WorkerLocal& local) {
       syncPending = SyncDumps(context, false);
       continue;
     }
-    // Readable yet nothing to read, or a hang-up: the device has gone away.
-    if (lineDown || waited != 0) {
+    // A hang-up, a failed read, or a device readable again and again with nothing to
+    // read: it has gone away.
+    bool emptyAgain = waited == 1 && ++emptyWakes >= kEmptyWakesForLineDown;
+    if (lineDown || waited < 0 || port.readFailing || emptyAgain) {
       NoteReadFailure(port);
       if (!lineDown && context.hooks.lineDown != nullptr) {
         context.hooks.lineDown(context.hooks.context);

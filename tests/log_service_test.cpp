@@ -251,7 +251,7 @@ TEST(TarnexLogService, NoMetricsClientCanBlindTheMonitorOrHoldTheLogger) {
   for (int i = 0; i < 10; ++i) idle.push_back(std::make_unique<TestClient>(port));
   auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(HttpGet(port, "/metrics", body, 2000), 200) << "a scrape beside them";
-  EXPECT_EQ(Sample(body, "tarnex_connected"), 1);
+  EXPECT_EQ(Sample(body, "tarnex_connected"), 1) << run.Output();
   const char request[] = "GET /metrics HTTP/1.1\r\nHost: x\r\n\r\n";
   for (size_t i = 0; i + 1 < sizeof request && !slow.closedByServer; ++i) {
     slow.Send(std::string(1, request[i]));

@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: BSD-2-Clause
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -183,6 +185,43 @@ TEST_F(WorkerTest, HangUpIsReportedOnceWithoutSpinning) {
   auto start = Clock::now();
   StopReceiveWorker(worker);
   EXPECT_LT(Clock::now() - start, milliseconds(500));
+}
+
+// A second reader on the same line (one that opened it first, or root, whom the exclusive
+// open does not stop) now and then takes the bytes that woke the worker: the worker then
+// finds nothing to read, and that is no hang-up.
+TEST(WorkerLine, BytesTakenByAnotherReaderAreNoHangUp) {
+  FakeReceiver receiver;
+  ASSERT_TRUE(StartFakeReceiver(receiver, ReceiverScript{}));
+  int thief = open(FakeReceiverPath(receiver), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  ASSERT_GE(thief, 0);
+  auto link = std::make_unique<Link>();
+  auto capture = std::make_unique<Capture>();
+  ASSERT_EQ(OpenPort(link->port, FakeReceiverPath(receiver)), 0);
+  std::atomic<int> lineDowns{0};
+  WorkerHooks hooks;
+  hooks.context = &lineDowns;
+  hooks.lineDown = [](void* context) { ++*static_cast<std::atomic<int>*>(context); };
+  ReceiveWorker worker;
+  ASSERT_TRUE(StartReceiveWorker(worker, *link, *capture, hooks));
+  std::atomic<bool> stealing{true};
+  std::thread taker([&] {
+    uint8_t buffer[256];
+    while (stealing) {
+      struct pollfd entry = {thief, POLLIN, 0};
+      if (poll(&entry, 1, 50) > 0 && read(thief, buffer, sizeof buffer) < 0) continue;
+    }
+  });
+  const Bytes burst = Text("$GPTXT,01,01,02,x*00\r\n");
+  for (int i = 0; i < 2000 && lineDowns == 0; ++i) {
+    SendFromReceiver(receiver, burst.data(), static_cast<int>(burst.size()));
+    std::this_thread::sleep_for(std::chrono::microseconds(500));
+  }
+  stealing = false;
+  taker.join();
+  StopReceiveWorker(worker);
+  close(thief);
+  EXPECT_EQ(lineDowns, 0);
 }
 
 }  // namespace
