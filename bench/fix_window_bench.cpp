@@ -14,8 +14,8 @@
 #include <memory>
 #include <string>
 
-#include "panel/commands.h"
 #include "bench/offscreen.h"
+#include "panel/commands.h"
 #include "panel/panel.h"
 #include "sim/fake_receiver.h"
 
@@ -60,7 +60,7 @@ int main(int argc, char** argv) {
   std::string line = std::string("-D ") + FakeReceiverPath(receiver);
   if (!StartUp(*panel, line.c_str())) return 1;
   SpinFor(2000);
-  if (!panel->connection.connected) {
+  if (!IsConnected(panel->connection)) {
     std::fprintf(stderr, "no connection\n");
     return 1;
   }

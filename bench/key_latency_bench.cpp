@@ -62,7 +62,7 @@ bool MeasureRate(uint32_t baud, int keys, int keyDelayMs, bool pollOnly) {
   panel->messageBox = [](void*, const char*, const char*) {};
   std::string line = std::string("-D ") + FakeReceiverPath(receiver);
   if (!StartUp(*panel, line.c_str())) return false;
-  if (!SpinUntil([&] { return panel->connection.connected && !panel->startUpPending; }, 10000)) {
+  if (!SpinUntil([&] { return IsConnected(panel->connection) && !panel->startUpPending; }, 10000)) {
     std::fprintf(stderr, "no connection at %u baud\n", baud);
     return false;
   }

@@ -73,7 +73,8 @@ void LineDownOnWorker(void* context) {
 // While a lost device is being waited for, its stable name finds it under a new name.
 const char* PathToOpen(const Connection& connection, const char* portPath) {
   bool sameDevice = std::strcmp(portPath, connection.establishedPath) == 0;
-  if (connection.lost && sameDevice && connection.establishedStable[0] != '\0') {
+  if (connection.state == LinkState::kLost && sameDevice &&
+      connection.establishedStable[0] != '\0') {
     return connection.establishedStable;
   }
   return portPath;
@@ -110,6 +111,20 @@ void StartFixFor(Connection& connection, const char* identification, const char*
   CopyText(connection.fixDevice, sizeof connection.fixDevice, device);
 }
 
+// A lost receiver, or a device waited for, stays so while it is tried again; a connect to
+// anything else starts afresh.
+LinkState StateOfAttemptOn(const Connection& connection, const char* portPath) {
+  if (connection.state == LinkState::kLost &&
+      std::strcmp(portPath, connection.establishedPath) == 0) {
+    return LinkState::kLost;
+  }
+  if (connection.state == LinkState::kWaiting &&
+      std::strcmp(portPath, connection.waitingPath) == 0) {
+    return LinkState::kWaiting;
+  }
+  return LinkState::kConnecting;
+}
+
 }  // namespace
 
 Connection::~Connection() {
@@ -118,10 +133,7 @@ Connection::~Connection() {
 
 void BeginConnect(Connection& connection, const char* portPath, Tick now) {
   StopReceiveWorker(connection.worker);
-  connection.connected = false;
-  connection.reconnectArmed = false;
-  if (std::strcmp(portPath, connection.establishedPath) != 0) connection.lost = false;
-  if (std::strcmp(portPath, connection.waitingPath) != 0) connection.waiting = false;
+  connection.state = StateOfAttemptOn(connection, portPath);
   ResetNmea(connection.capture->nmea);
   ConnectAttempt& attempt = connection.attempt;
   attempt.connection = &connection;
@@ -133,43 +145,43 @@ void BeginConnect(Connection& connection, const char* portPath, Tick now) {
   hooks.prelude = IdentifyOnWorker;
   hooks.screen = ScreenOnWorker;
   hooks.lineDown = LineDownOnWorker;
-  connection.phase = kConnecting;
+  attempt.underWay = true;
   if (!StartReceiveWorker(connection.worker, *connection.link, *connection.capture, hooks)) {
-    connection.phase = kNotConnected;
+    attempt.underWay = false;
+    if (connection.state == LinkState::kConnecting) connection.state = LinkState::kIdle;
     ShowConnectFailure(connection, LastThreadFailure());
     ScheduleReconnect(connection, now);
   }
 }
 
 int FinishConnect(Connection& connection, const ConnectReport& report, Tick now) {
-  if (report.attempt != connection.attempt.number || connection.phase != kConnecting) {
+  if (report.attempt != connection.attempt.number || !connection.attempt.underWay) {
     return kOutcomeStale;
   }
+  connection.attempt.underWay = false;
   connection.identity = report.identity;
   if (report.identified != 1) {
     StopReceiveWorker(connection.worker);  // it has ended: this only joins it
     ClosePort(connection.link->port);      // so that another program may try the device
-    connection.phase = kNotConnected;
     ShowConnectFailure(connection, report.cause);
-    if (connection.lost || connection.waiting) {
+    if (SeeksDevice(connection)) {
       ++connection.failedReconnects;
     } else if (connection.waitsForDevice) {
-      connection.waiting = true;
+      connection.state = LinkState::kWaiting;
       connection.failedReconnects = 0;
       CopyText(connection.waitingPath, sizeof connection.waitingPath, connection.attempt.userPath);
+    } else {
+      connection.state = LinkState::kIdle;
     }
     ScheduleReconnect(connection, now);
     return kOutcomeFailed;
   }
   StartFixFor(connection, report.identity.identification, connection.attempt.userPath);
-  connection.phase = kConnected;
-  connection.connected = true;
+  connection.state = LinkState::kConnected;
   CopyText(connection.establishedPath, sizeof connection.establishedPath,
            connection.attempt.userPath);
   CopyText(connection.establishedStable, sizeof connection.establishedStable,
            report.identity.stablePath);
-  connection.lost = false;
-  connection.waiting = false;
   connection.failedReconnects = 0;
   connection.lastCause[0] = '\0';
   connection.pollsUnanswered = 0;
@@ -185,7 +197,6 @@ int FinishConnect(Connection& connection, const ConnectReport& report, Tick now)
 void EndConnection(Connection& connection) {
   StopReceiveWorker(connection.worker);
   ClosePort(connection.link->port);
-  connection.connected = false;
-  connection.phase = kNotConnected;
-  connection.reconnectArmed = false;
+  connection.attempt.underWay = false;
+  connection.state = LinkState::kIdle;
 }

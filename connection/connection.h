@@ -46,16 +46,22 @@ struct ConnectionHooks {
   void (*lineDown)(void* context, unsigned attempt) = nullptr;
 };
 
-enum ConnectPhase {
-  kNotConnected,  // at start, after a failed connect, or while waiting to reconnect
-  kConnecting,    // the worker is identifying the receiver
-  kConnected,
+// What the connection is: one state, not flags kept in step. A lost receiver, or a device
+// waited for, stays so while an attempt to reach it again is under way (attempt.underWay).
+enum class LinkState {
+  kIdle,        // nothing connected: at start, after a connect that failed and is not
+                // tried again, or at the end
+  kConnecting,  // the worker is identifying the receiver on a connect from idle
+  kConnected,   // keys and polls go out
+  kLost,        // it was connected and went; tried again on the reconnect schedule
+  kWaiting,     // the device asked for has not answered yet (waitsForDevice); likewise
 };
 
 // What the running worker's identification works from; written only while no worker runs.
 struct ConnectAttempt {
   struct Connection* connection = nullptr;
   unsigned number = 0;
+  bool underWay = false;          // its worker identifies, and FinishConnect has not run
   char path[kPathSize] = {};      // what is opened
   char userPath[kPathSize] = {};  // the user's name for the device
 };
@@ -69,8 +75,7 @@ struct Connection {
   const char* stableNameDirectory =
       nullptr;  // where stable names are looked for; null: the system's
 
-  ConnectPhase phase = kNotConnected;
-  bool connected = false;  // keys and polls go out only while this is set
+  LinkState state = LinkState::kIdle;
   ReceiverIdentity identity;
   bool slaveMode = false;
   bool slaveRequestSent = false;
@@ -97,13 +102,10 @@ struct Connection {
   // The device last connected, lost and reconnecting.
   char establishedPath[kPathSize] = {};  // the user's name for it; "" before any connect
   char establishedStable[kPathSize] = {};
-  bool lost = false;     // lost and not regained
-  bool waiting = false;  // the device asked for has not answered yet (waitsForDevice)
   char waitingPath[kPathSize] = {};
   std::time_t lostAt = 0;
   int failedReconnects = 0;
-  bool reconnectArmed = false;
-  Tick reconnectAt = 0;  // tick of the next attempt while armed
+  Tick reconnectAt = 0;  // tick of the next attempt while one is due (ReconnectDue)
   char lastCause[kCauseSize] = {};
 
   // The receiver the shared fix speaks of: another one starts it afresh.
@@ -137,6 +139,21 @@ int FinishConnect(Connection& connection, const ConnectReport& report, Tick now)
 
 // Ends the worker and closes the port: the program is leaving.
 void EndConnection(Connection& connection);
+
+inline bool IsConnected(const Connection& connection) {
+  return connection.state == LinkState::kConnected;
+}
+// Lost, or waiting for the device: the states that try again by themselves.
+inline bool SeeksDevice(const Connection& connection) {
+  return connection.state == LinkState::kLost || connection.state == LinkState::kWaiting;
+}
+// An attempt is under way: a connect, or a try while lost or waiting.
+inline bool Connecting(const Connection& connection) {
+  return connection.attempt.underWay;
+}
+// Whether the next automatic attempt is scheduled: lost or waiting, reconnect on, and no
+// attempt under way.
+bool ReconnectDue(const Connection& connection);
 
 // The screen poll: one tick of the poll timer. It first looks whether the last three
 // polls went unanswered or a write failed; then the link counts as lost (1 is returned

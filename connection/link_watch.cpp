@@ -9,10 +9,9 @@
 void MarkLost(Connection& connection, Tick now, std::time_t wallNow) {
   StopReceiveWorker(connection.worker);
   ClosePort(connection.link->port);  // a USB adapter can only come back once it is let go
-  connection.connected = false;
-  connection.phase = kNotConnected;
-  if (!connection.lost) connection.lostAt = wallNow;
-  connection.lost = true;
+  connection.attempt.underWay = false;
+  if (connection.state != LinkState::kLost) connection.lostAt = wallNow;
+  connection.state = LinkState::kLost;
   connection.failedReconnects = 0;
   connection.lastCause[0] = '\0';
   ScheduleReconnect(connection, now);
@@ -22,13 +21,16 @@ bool LineSilent(Tick lastByteAt, Tick connectedAt, Tick now, Tick limitMs) {
   return lastByteAt >= connectedAt && now - lastByteAt >= limitMs;
 }
 
+bool ReconnectDue(const Connection& connection) {
+  return SeeksDevice(connection) && connection.autoReconnect && !connection.attempt.underWay;
+}
+
 void ScheduleReconnect(Connection& connection, Tick now) {
-  connection.reconnectArmed = (connection.lost || connection.waiting) && connection.autoReconnect;
   connection.reconnectAt = now + ReconnectDelayMs(connection.failedReconnects);
 }
 
 int NoteLineDown(Connection& connection, unsigned attempt, Tick now, std::time_t wallNow) {
-  if (attempt != connection.attempt.number || connection.phase != kConnected) return 0;
+  if (attempt != connection.attempt.number || !IsConnected(connection)) return 0;
   MarkLost(connection, now, wallNow);
   return 1;
 }
@@ -40,17 +42,13 @@ int ReconnectDelayMs(int failedAttempts) {
 }
 
 int MsUntilReconnect(const Connection& connection, Tick now) {
-  if (!connection.reconnectArmed) return -1;
+  if (!ReconnectDue(connection)) return -1;
   return MsUntil(connection.reconnectAt, now);
 }
 
 void SetAutoReconnect(Connection& connection, int on, Tick now) {
   connection.autoReconnect = on;
-  bool waiting = (connection.lost || connection.waiting) && connection.phase == kNotConnected;
-  connection.reconnectArmed = on && waiting;
-  if (connection.reconnectArmed) {
-    connection.reconnectAt = now + ReconnectDelayMs(0);
-  }
+  if (ReconnectDue(connection)) connection.reconnectAt = now + ReconnectDelayMs(0);
 }
 
 void LossText(const Connection& connection, char* out, int size) {
@@ -75,7 +73,7 @@ void LossText(const Connection& connection, char* out, int size) {
 void WaitingText(const Connection& connection, Tick now, char* out, int size) {
   int used;
   int left = MsUntilReconnect(connection, now);
-  if (connection.phase == kConnecting) {
+  if (Connecting(connection)) {
     used = std::snprintf(out, static_cast<size_t>(size),
                          "Waiting for the receiver on %s (trying now).", connection.waitingPath);
   } else if (left >= 0) {

@@ -70,7 +70,7 @@ int PollReceiver(Connection& connection, Tick now, std::time_t wallNow) {
 }
 
 void SendKey(Connection& connection, int code, Tick now) {
-  if (!connection.connected) return;
+  if (!IsConnected(connection)) return;
   const uint8_t key = static_cast<uint8_t>(code & 0xFF);
   if (!Send(connection, TypeByte(PacketType::kKey), &key, 1)) return;
   CopySharedScreen(connection.capture->screen, connection.keyScreen);
@@ -90,7 +90,7 @@ int AnswerDueMs(const Connection& connection) {
 }
 
 int MsUntilFollowUp(const Connection& connection, Tick now) {
-  if (!connection.followUpPending || !connection.connected) return -1;
+  if (!connection.followUpPending || !IsConnected(connection)) return -1;
   Tick wait = Since(connection.followUpAt, now);
   int gap = connection.pollsUnanswered > 0 ? AnswerDueMs(connection) : PollGapMs(connection);
   Tick lineFree = Since(connection.lastPollAt + gap, now);

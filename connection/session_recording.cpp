@@ -8,7 +8,7 @@
 #include "recorder/recording.h"
 
 void AttachRecorder(Connection& connection, Recorder* recorder) {
-  if (recorder != nullptr && connection.connected) {
+  if (recorder != nullptr && IsConnected(connection)) {
     char note[kPathSize + kMaxDataLength + 16];
     std::snprintf(note, sizeof note, "connected %s", connection.establishedPath);
     RecordNote(*recorder, note);

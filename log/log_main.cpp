@@ -170,7 +170,7 @@ struct Logger {
 void Connect(Logger& logger) {
   logger.status.identifying = true;
   BeginConnect(logger.connection, logger.options.device, TickCount());
-  if (logger.connection.phase != kConnecting) logger.status.identifying = false;
+  if (!Connecting(logger.connection)) logger.status.identifying = false;
 }
 
 void OnConnected(Logger& logger, bool wasLost) {
@@ -230,7 +230,7 @@ void HandleNews(Logger& logger) {
   }
   for (const ConnectReport& report : reports) {
     if (report.attempt == logger.connection.attempt.number) logger.status.identifying = false;
-    bool wasLost = logger.connection.lost;
+    bool wasLost = logger.connection.state == LinkState::kLost;
     int outcome = FinishConnect(logger.connection, report, TickCount());
     if (outcome == kOutcomeConnected) OnConnected(logger, wasLost);
     if (outcome == kOutcomeFailed && !logger.everConnected) OnFirstConnectFailed(logger);
@@ -249,12 +249,12 @@ void FollowFix(Logger& logger, Tick now) {
   FixState fix = CopySharedFix(logger.connection.capture->fix, now);
   if (fix.generation != logger.lastFix.generation) logger.fixClass[0] = '\0';  // another receiver
   logger.lastFix = fix;
-  logger.fixFresh = logger.connection.connected && FixFresh(fix, now);
+  logger.fixFresh = IsConnected(logger.connection) && FixFresh(fix, now);
   if (fix.sentences == 0) {
     logger.fix[0] = '\0';
     return;
   }
-  FixSummaryText(fix, now, logger.connection.connected, logger.fix, sizeof logger.fix);
+  FixSummaryText(fix, now, IsConnected(logger.connection), logger.fix, sizeof logger.fix);
   char name[48];
   const char* heard = logger.fixFresh ? FixClassName(fix, name, sizeof name) : "no fix data";
   if (std::strcmp(heard, logger.fixClass) == 0) return;
@@ -272,7 +272,7 @@ void FollowFix(Logger& logger, Tick now) {
 // A line that had been sending and has been silent for --silence.
 void WatchSilence(Logger& logger, Tick now) {
   const Capture& capture = *logger.connection.capture;
-  if (!logger.connection.connected || !capture.anyByte) return;
+  if (!IsConnected(logger.connection) || !capture.anyByte) return;
   Tick limit = logger.options.silenceSeconds * 1000;
   if (!LineSilent(capture.lastByteTick, logger.connectedTick, now, limit)) return;
   char text[kLogPathSize + 120];
@@ -331,10 +331,20 @@ void WatchFreeSpace(Logger& logger, Tick) {
 LogView CurrentView(const Logger& logger, Tick now) {
   LogView view;
   const Connection& connection = logger.connection;
-  view.state = connection.connected ? kLogLogging
-               : connection.lost    ? kLogLost
-               : connection.waiting ? kLogWaiting
-                                    : kLogConnecting;
+  switch (connection.state) {
+    case LinkState::kConnected:
+      view.state = kLogLogging;
+      break;
+    case LinkState::kLost:
+      view.state = kLogLost;
+      break;
+    case LinkState::kWaiting:
+      view.state = kLogWaiting;
+      break;
+    default:
+      view.state = kLogConnecting;
+      break;
+  }
   view.product = logger.product;
   view.baud = connection.identity.baud;
   Tick newest = 0;
@@ -360,7 +370,7 @@ LogView CurrentView(const Logger& logger, Tick now) {
 
 MetricsView CurrentMetrics(const Logger& logger, Tick now) {
   MetricsView metrics;
-  metrics.connected = logger.connection.connected;
+  metrics.connected = IsConnected(logger.connection);
   metrics.product = logger.product;
   metrics.firmware = logger.firmware;
   metrics.device = logger.options.device;
@@ -405,7 +415,7 @@ bool Always(const Logger&) {
   return true;
 }
 bool WatchingSilence(const Logger& logger) {
-  return logger.options.silenceSeconds > 0 && logger.connection.connected;
+  return logger.options.silenceSeconds > 0 && IsConnected(logger.connection);
 }
 bool Keeping(const Logger& logger) {
   return logger.options.keepSeconds > 0;

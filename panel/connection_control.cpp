@@ -89,7 +89,7 @@ void ShowBackAgain() {
 }
 
 void OnConnectDone(Panel& panel, const ConnectReport& report) {
-  bool wasLost = panel.connection.lost != 0;
+  bool wasLost = panel.connection.state == LinkState::kLost;
   int outcome = FinishConnect(panel.connection, report, TickCount());
   if (outcome == kOutcomeStale) return;
   if (outcome == kOutcomeConnected) {
@@ -105,7 +105,8 @@ void OnConnectDone(Panel& panel, const ConnectReport& report) {
   }
   ShowWindowTitle(panel);
   ArmReconnectTimer(panel);
-  if (outcome == kOutcomeFailed && panel.connection.waiting) ShowLinkState(panel);
+  if (outcome == kOutcomeFailed && panel.connection.state == LinkState::kWaiting)
+    ShowLinkState(panel);
   if (panel.connectTailPending) {
     panel.connectTailPending = false;
     FinishConnectCommand(panel);
@@ -195,16 +196,18 @@ void OnFollowUpTick(Panel& panel) {
     return;
   }
   OnPollTick(panel);
-  if (panel.connection.connected) panel.pollTimer->start(PollPeriod(panel.connection));
+  if (IsConnected(panel.connection)) panel.pollTimer->start(PollPeriod(panel.connection));
 }
 
 int PortNumberShown(const Panel& panel) {
-  return panel.connection.lost ? 0 : static_cast<int>(panel.connection.identity.receiverPortNumber);
+  return panel.connection.state == LinkState::kLost
+             ? 0
+             : static_cast<int>(panel.connection.identity.receiverPortNumber);
 }
 
 void ToggleAutoReconnect(Panel& panel) {
   SetAutoReconnect(panel.connection, !panel.connection.autoReconnect, TickCount());
   CheckMenuItem(panel, kAutoReconnectCommand, panel.connection.autoReconnect);
   ArmReconnectTimer(panel);
-  if (panel.connection.lost || panel.connection.waiting) ShowLinkState(panel);
+  if (SeeksDevice(panel.connection)) ShowLinkState(panel);
 }

@@ -190,10 +190,9 @@ void MarkDeviceInUse(Panel& panel) {
 
 void ShowWindowTitle(Panel& panel) {
   const Connection& connection = panel.connection;
-  int state = connection.lost        ? kTitleLost
-              : connection.connected ? kTitleConnected
-                                     : kTitleNotConnected;
-  const char* path = connection.lost ? connection.establishedPath : connection.attempt.userPath;
+  bool lost = connection.state == LinkState::kLost;
+  int state = lost ? kTitleLost : IsConnected(connection) ? kTitleConnected : kTitleNotConnected;
+  const char* path = lost ? connection.establishedPath : connection.attempt.userPath;
   char title[256];
   WindowTitleText(state, connection.identity.identification, path, title, sizeof title);
   panel.window->setWindowTitle(QString::fromLocal8Bit(title));

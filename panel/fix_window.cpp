@@ -121,7 +121,7 @@ void FixWindow::Refresh() {
   char text[1024];
   FixReportText(fix_, text, sizeof text);
   figures_->setText(QString::fromLatin1(text));
-  bool fresh = FixFresh(fix_, now) && panel_.connection.connected;
+  bool fresh = FixFresh(fix_, now) && IsConnected(panel_.connection);
   figures_->setEnabled(fresh);  // greyed: what was, not what is
   if (!fresh) {
     char stale[64];

@@ -205,7 +205,7 @@ void ChooseMode(Panel& panel, int commandId) {
 }
 
 void ShowStartUpText(Panel& panel) {
-  if (!panel.connection.connected) return;  // the reason the connect failed stays visible
+  if (!IsConnected(panel.connection)) return;  // the reason the connect failed stays visible
   char text[64];
   std::snprintf(text, sizeof text, "TextDC     :%08xh",
                 static_cast<unsigned>(reinterpret_cast<uintptr_t>(panel.display)));

@@ -244,7 +244,7 @@ void OnStatusText(Panel& panel, const char* text, int kind) {
   if (!panel.statusBarReady || panel.statusBar == nullptr) return;
   if (kind != kStatusClock) AddMessage(panel.messages, text, kind, std::time(nullptr));
   if (kind == kStatusDetail) return;  // Messages holds it; the field has words for people
-  if (panel.connection.lost || panel.connection.waiting) {
+  if (SeeksDevice(panel.connection)) {
     ShowLinkState(panel);
     return;
   }
@@ -256,7 +256,7 @@ void OnStatusText(Panel& panel, const char* text, int kind) {
 void ShowLinkState(Panel& panel) {
   if (!panel.statusBarReady || panel.statusBar == nullptr) return;
   char text[kCauseSize + 2 * kPathSize];
-  if (panel.connection.lost) {
+  if (panel.connection.state == LinkState::kLost) {
     LossText(panel.connection, text, sizeof text);
   } else {
     WaitingText(panel.connection, TickCount(), text, sizeof text);

@@ -85,8 +85,7 @@ TEST_F(ConnectionTest, ThreeUnansweredPollsLoseTheReceiver) {
   NoteScreen(*connection, connection->attempt.number - 1);  // an earlier connection's: no answer
   for (int i = 0; i < 3; ++i) EXPECT_EQ(PollReceiver(*connection, now += 900, 0), 0) << i;
   EXPECT_EQ(PollReceiver(*connection, now += 900, 5000), 1);
-  EXPECT_EQ(connection->lost, 1);
-  EXPECT_EQ(connection->connected, 0);
+  EXPECT_EQ(connection->state, LinkState::kLost);
   EXPECT_FALSE(PortIsOpen(connection->link->port)) << "the device is let go";
   EXPECT_EQ(connection->lostAt, 5000);
   EXPECT_EQ(MsUntilReconnect(*connection, now), 1000);
@@ -161,12 +160,13 @@ TEST_F(ConnectionTest, AHangUpIsALossAndAFailedWriteIsOneToo) {
   HangUpFakeReceiver(receiver);
   ASSERT_TRUE(AwaitLineDown());
   EXPECT_EQ(NoteLineDown(*connection, attempt, 0, 0), 1);
-  EXPECT_EQ(connection->lost, 1);
+  EXPECT_EQ(connection->state, LinkState::kLost);
 
   FakeReceiver second;
   ASSERT_TRUE(StartFakeReceiver(second, Script(kMorwick)));
   ASSERT_EQ(Connect(second), kOutcomeConnected);
-  EXPECT_EQ(connection->lost, 0) << "another device ends the wait for the old one";
+  EXPECT_EQ(connection->state, LinkState::kConnected)
+      << "another device ends the wait for the old one";
   connection->writeFailed = true;  // as SendKey leaves it when a key cannot be written
   EXPECT_EQ(PollReceiver(*connection, 100, 0), 1);
 }
@@ -179,7 +179,7 @@ TEST_F(ConnectionTest, FailedAttemptsWhileLostComeLaterEachTime) {
   for (const Case& c : cases) EXPECT_EQ(ReconnectDelayMs(c.failed), c.delay) << c.failed;
 
   StatusCapture capture;
-  connection->lost = true;
+  connection->state = LinkState::kLost;
   std::snprintf(connection->establishedPath, kPathSize, "/dev/tarnex-gone");
   Tick now = (Tick(1) << 32) - 4096;  // where a 32-bit count of milliseconds would wrap
   for (int expected : {2000, 5000, 10000, 10000}) {
@@ -274,7 +274,7 @@ TEST_F(ConnectionTest, ALostDeviceIsFoundAgainByItsStableName) {
   std::filesystem::create_symlink(FakeReceiverPath(second), link);
   BeginConnect(*connection, userPath.c_str(), TickCount());
   ASSERT_EQ(AwaitOutcome(), kOutcomeConnected);
-  EXPECT_EQ(connection->lost, 0);
+  EXPECT_EQ(connection->state, LinkState::kConnected);
   EXPECT_EQ(EnqCount(second), 1);
 }
 

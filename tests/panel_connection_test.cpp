@@ -88,7 +88,7 @@ TEST_F(PanelConnectionTest, TheWindowAnswersWhileASlowReceiverIsFound) {
     return firedAt >= 0 && panel->display->Paints() > paints && clock.elapsed() > 300;
   }));
   EXPECT_LT(firedAt, 600) << "the event loop turns during the connect";
-  EXPECT_EQ(panel->connection.phase, kConnecting);
+  EXPECT_TRUE(Connecting(panel->connection));
   DispatchCommand(*panel, 2055);  // a key while connecting sends nothing
   ASSERT_TRUE(WaitForOutcome());
   EXPECT_TRUE(sawChecking);
@@ -116,7 +116,7 @@ TEST_F(PanelConnectionTest, WaitsForAReceiverThatIsNotThereYet) {
   PointDeviceAt(receiver);
   ASSERT_TRUE(SpinUntil([&] { return Connected() == 1; }, 8000)) << Message().toStdString();
   EXPECT_EQ(Count(0x6F), 1) << "identified on the wire";
-  EXPECT_FALSE(panel->connection.waiting);
+  EXPECT_NE(panel->connection.state, LinkState::kWaiting);
 }
 
 TEST_F(PanelConnectionTest, ConnectDuringAConnectStartsAnewAndExitEndsIt) {
@@ -131,7 +131,7 @@ TEST_F(PanelConnectionTest, ConnectDuringAConnectStartsAnewAndExitEndsIt) {
   DispatchCommand(*panel, kConnectCommand);
   EXPECT_LT(clock.elapsed(), 1000) << "the first connect was ended, not waited for";
   ASSERT_TRUE(SpinUntil([&] { return EnqCount(receiver) == 2; }));
-  EXPECT_EQ(panel->connection.phase, kConnecting);
+  EXPECT_TRUE(Connecting(panel->connection));
   clock.restart();
   panel.reset();  // Exit
   EXPECT_LT(clock.elapsed(), 1000);
@@ -184,7 +184,7 @@ TEST_F(PanelConnectionTest, UnplugAndReturnWhileLogging) {
   // The adapter's node goes with it: the pseudo-terminal's number may meanwhile belong to
   // another test's receiver.
   std::filesystem::remove(device);
-  ASSERT_TRUE(SpinUntil([&] { return panel->connection.lost == 1; }, 3000));
+  ASSERT_TRUE(SpinUntil([&] { return panel->connection.state == LinkState::kLost; }, 3000));
   EXPECT_LT(clock.elapsed(), PollPeriod(panel->connection)) << "within one poll period";
   EXPECT_TRUE(panel->screen.stale);
   EXPECT_EQ(panel->statusBar->Port(), " N/C ");
@@ -217,7 +217,7 @@ TEST_F(PanelConnectionTest, ASilentReceiverIsLostAfterThreeUnansweredPolls) {
   SetAnswerScreens(receiver, false);
   QElapsedTimer clock;
   clock.start();
-  ASSERT_TRUE(SpinUntil([&] { return panel->connection.lost == 1; }, 6000));
+  ASSERT_TRUE(SpinUntil([&] { return panel->connection.state == LinkState::kLost; }, 6000));
   EXPECT_GE(clock.elapsed(), 2 * PollPeriod(panel->connection));
   EXPECT_TRUE(panel->screen.stale);
   EXPECT_TRUE(Message().startsWith("Receiver lost at ")) << Message().toStdString();
@@ -232,7 +232,7 @@ TEST_F(PanelConnectionTest, WithReconnectOffALostReceiverWaitsForConnect) {
   StartPanel(FakeReceiverPath(receiver), "-M");
   EXPECT_FALSE(panel->actions[kAutoReconnectCommand]->isChecked());
   HangUpFakeReceiver(receiver);
-  ASSERT_TRUE(SpinUntil([&] { return panel->connection.lost == 1; }, 3000));
+  ASSERT_TRUE(SpinUntil([&] { return panel->connection.state == LinkState::kLost; }, 3000));
   EXPECT_TRUE(Message().contains("use Connect to reconnect")) << Message().toStdString();
   EXPECT_FALSE(panel->reconnectTimer->isActive());
   DispatchCommand(*panel, kAutoReconnectCommand);  // the Device menu's item turns it on

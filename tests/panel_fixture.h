@@ -94,7 +94,7 @@ struct PanelTest : ::testing::Test {
   bool WaitForOutcome(int limitMs = 6000) {
     return SpinUntil(
         [&] {
-          return panel->connection.phase != kConnecting && !panel->startUpPending &&
+          return !Connecting(panel->connection) && !panel->startUpPending &&
                  !panel->connectTailPending;
         },
         limitMs);
@@ -119,5 +119,5 @@ struct PanelTest : ::testing::Test {
     return n;
   }
   QString Message() { return panel->statusBar->Message().trimmed(); }
-  int Connected() { return panel->connection.connected; }
+  int Connected() { return IsConnected(panel->connection); }
 };

@@ -154,7 +154,7 @@ TEST(WineComPort, ALostReceiverIsFoundAgain) {
         NoteLineDown(*connection, connection->attempt.number, TickCount(), 0)) {
       lost = true;
     }
-    if (connection->connected && Clock::now() >= nextPoll) {
+    if (IsConnected(*connection) && Clock::now() >= nextPoll) {
       nextPoll = Clock::now() + milliseconds(PollPeriod(*connection));
       if (owner.screens.exchange(0) > 0) NoteScreen(*connection, connection->attempt.number);
       lost = PollReceiver(*connection, TickCount(), 0) == 1 || lost;
