@@ -25,6 +25,14 @@ struct ModeGeometry {
 };
 constexpr ModeGeometry kFourLine = {454, 301, 10, 30, 402, 65};
 constexpr ModeGeometry kTwoLine = {479, 176, 120, 20, 310, 65};
+// The zoom's steps on the keyboard; between them, and up to the last, the window's size.
+constexpr int kZoomSteps[] = {100, 150, 200, 300, 400};
+constexpr int kMinZoom = kZoomSteps[0];
+constexpr int kMaxZoom = kZoomSteps[sizeof kZoomSteps / sizeof kZoomSteps[0] - 1];
+
+const ModeGeometry& GeometryOf(const Panel& panel) {
+  return panel.displayMode == kTwoLineMode ? kTwoLine : kFourLine;
+}
 
 // A length of the layout at the window's zoom.
 int Zoomed(const Panel& panel, int length) {
@@ -68,6 +76,26 @@ void DestroyFunctionKeys(Panel& panel) {
   }
 }
 
+// The function keys where the mode has them, at the zoom: text keys in four-line mode,
+// image keys (ESC above them) in two-line mode.
+void PlaceFunctionKeys(Panel& panel) {
+  if (panel.displayMode == kFourLineMode) {
+    for (int i = 0; i < kFunctionKeyCount; ++i) {
+      const KeySpec& key = kKeys[i];
+      PlaceButton(panel, FunctionKey(panel, key.commandId), key.x, key.y, key.width, key.height);
+    }
+    return;
+  }
+  for (const ImageKeySpec& key : kImageKeys) {
+    QPushButton* button = FunctionKey(panel, key.commandId);
+    PlaceButton(panel, button, key.x, kImageKeyY, kImageKeyWidth, kImageKeyHeight);
+    auto image = panel.images.find(key.imageId);
+    if (image != panel.images.end()) button->setIconSize(image->second.size() * panel.zoom / 100);
+  }
+  PlaceButton(panel, FunctionKey(panel, kFirstKeyCommand), kEscKeyX, kEscKeyY, kImageKeyWidth,
+              kImageKeyHeight);
+}
+
 void CreateTextFunctionKeys(Panel& panel) {
   for (int i = 0; i < kFunctionKeyCount; ++i) {
     const KeySpec& key = kKeys[i];
@@ -82,32 +110,60 @@ void CreateImageFunctionKeys(Panel& panel) {
                                      kImageKeyHeight, kTwoLineMode);
     button->setFlat(true);
     auto image = panel.images.find(key.imageId);
-    if (image != panel.images.end()) {
-      button->setIcon(QIcon(image->second));
-      button->setIconSize(image->second.size() * panel.zoom / 100);
-    }
+    if (image != panel.images.end()) button->setIcon(QIcon(image->second));
     FunctionKey(panel, key.commandId) = button;
   }
-  PlaceButton(panel, FunctionKey(panel, kFirstKeyCommand), kEscKeyX, kEscKeyY, kImageKeyWidth,
-              kImageKeyHeight);
+  PlaceFunctionKeys(panel);
 }
 
-void PlaceDisplay(Panel& panel, const ModeGeometry& mode) {
-  panel.window->SetClientSize(Zoomed(panel, mode.clientWidth), Zoomed(panel, mode.clientHeight));
-  panel.display->setGeometry(Zoomed(panel, mode.panelX), Zoomed(panel, mode.panelY),
-                             Zoomed(panel, mode.panelWidth), Zoomed(panel, mode.panelHeight));
-}
-
-void ShowKeypad(Panel& panel, bool visible) {
+void PlaceKeypad(Panel& panel) {
   for (int i = 0; i < panel.keypadCount; ++i) {
     const KeySpec& key = kKeys[kFunctionKeyCount + i];
     PlaceButton(panel, panel.keypadButtons[i], key.x, key.y, key.width, key.height);
-    panel.keypadButtons[i]->setVisible(visible);
   }
 }
 
+void ShowKeypad(Panel& panel, bool visible) {
+  PlaceKeypad(panel);
+  for (int i = 0; i < panel.keypadCount; ++i) panel.keypadButtons[i]->setVisible(visible);
+}
+
+void PlaceStatusBar(Panel& panel) {
+  QWidget* client = panel.client;
+  int strip = panel.statusBar->FieldHeight();  // 15 at 96 dpi, more where the text needs it
+  panel.statusBar->setGeometry(0, client->height() - strip, client->width(), strip);
+  panel.statusBar->raise();
+}
+
+// Everything in the client area where the mode has it at the zoom: the display, the keys,
+// the banner and the status strip. The window's size is left as it is.
+void PlaceAtZoom(Panel& panel) {
+  const ModeGeometry& mode = GeometryOf(panel);
+  panel.display->setGeometry(Zoomed(panel, mode.panelX), Zoomed(panel, mode.panelY),
+                             Zoomed(panel, mode.panelWidth), Zoomed(panel, mode.panelHeight));
+  PlaceKeypad(panel);
+  PlaceFunctionKeys(panel);
+  panel.statusBar->SetZoom(panel.zoom);
+  if (panel.banner != nullptr) {
+    auto image = panel.images.find(kBannerImageId);
+    if (image != panel.images.end()) {
+      panel.banner->setScaledContents(true);
+      panel.banner->resize(image->second.size() * panel.zoom / 100);
+    }
+  }
+  PlaceStatusBar(panel);
+}
+
+// The window sized to the mode at the zoom; it may be made larger, never smaller than the
+// mode at 100%.
+void SizeWindowToZoom(Panel& panel) {
+  const ModeGeometry& mode = GeometryOf(panel);
+  panel.window->SetClientSize(
+      QSize(Zoomed(panel, mode.clientWidth), Zoomed(panel, mode.clientHeight)),
+      QSize(mode.clientWidth, mode.clientHeight));
+}
+
 void LayOutFourLine(Panel& panel) {
-  PlaceDisplay(panel, kFourLine);
   ShowKeypad(panel, true);
   SetUpDisplayFont(panel, kFourLineMode);
   DestroyFunctionKeys(panel);
@@ -126,7 +182,6 @@ bool LayOutTwoLine(Panel& panel) {
     PostCommand(panel, kConnectCommand);
     return false;
   }
-  PlaceDisplay(panel, kTwoLine);
   ShowKeypad(panel, false);
   DestroyFunctionKeys(panel);
   CreateImageFunctionKeys(panel);
@@ -168,19 +223,22 @@ bool LayOut(Panel& panel) {
   } else if (!LayOutTwoLine(panel)) {
     return false;
   }
-  panel.statusBar->SetZoom(panel.zoom);
-  QWidget* client = panel.client;
-  int strip = panel.statusBar->FieldHeight();  // 15 at 96 dpi, more where the text needs it
-  panel.statusBar->setGeometry(0, client->height() - strip, client->width(), strip);
-  panel.statusBar->raise();
-  if (panel.banner != nullptr) {
-    auto image = panel.images.find(kBannerImageId);
-    if (image != panel.images.end()) {
-      panel.banner->setScaledContents(true);
-      panel.banner->resize(image->second.size() * panel.zoom / 100);
-    }
-  }
+  SizeWindowToZoom(panel);
+  PlaceAtZoom(panel);
   return true;
+}
+
+// The largest zoom at which the mode fits the client area as it is now, its lengths
+// rounded as Zoomed rounds them.
+int ZoomThatFits(const Panel& panel) {
+  const ModeGeometry& mode = GeometryOf(panel);
+  QSize room = panel.client->size();
+  int fit = kMaxZoom;
+  while (fit > kMinZoom && (mode.clientWidth * fit / 100 > room.width() ||
+                            mode.clientHeight * fit / 100 > room.height())) {
+    --fit;
+  }
+  return fit;
 }
 
 }  // namespace
@@ -192,7 +250,7 @@ void ApplyDisplayMode(Panel& panel) {
 
 void SetZoom(Panel& panel, int percent) {
   if (panel.zoomBeforeFullScreen != 0) ToggleFullScreen(panel);  // a chosen zoom ends it
-  panel.zoom = percent < 100 ? 100 : percent > 200 ? 200 : percent;
+  panel.zoom = std::clamp(percent, kMinZoom, kMaxZoom);
   LayOut(panel);
   if (panel.fixWindow != nullptr) panel.fixWindow->SetZoom(panel.zoom);
 }
@@ -206,7 +264,7 @@ void ToggleFullScreen(Panel& panel) {
     int fit = std::min(room.width() * 100 / mode.clientWidth,
                        (room.height() - menu) * 100 / mode.clientHeight);
     panel.zoomBeforeFullScreen = panel.zoom;
-    panel.zoom = std::max(100, fit);
+    panel.zoom = std::clamp(fit, kMinZoom, kMaxZoom);
     panel.window->showFullScreen();
   } else {
     panel.zoom = panel.zoomBeforeFullScreen;
@@ -216,6 +274,29 @@ void ToggleFullScreen(Panel& panel) {
   auto found = panel.actions.find(kFullScreenCommand);
   if (found != panel.actions.end()) found->second->setChecked(entering);
   LayOut(panel);
+}
+
+int NextZoomStep(int zoom, int direction) {
+  if (direction > 0) {
+    for (int step : kZoomSteps)
+      if (step > zoom) return step;
+    return kMaxZoom;
+  }
+  int below = kMinZoom;
+  for (int step : kZoomSteps)
+    if (step < zoom) below = step;
+  return below;
+}
+
+void FitLayoutToWindow(Panel& panel) {
+  if (!panel.statusBarReady || panel.display == nullptr || panel.statusBar == nullptr) return;
+  int fit = ZoomThatFits(panel);
+  if (fit != panel.zoom) {
+    panel.zoom = fit;
+    PlaceAtZoom(panel);
+  } else {
+    PlaceStatusBar(panel);  // the strip spans the client area, whatever its size
+  }
 }
 
 void CreateBannerImage(Panel& panel) {

@@ -52,7 +52,7 @@ QMenu* AddMenu(Panel& panel, QMenuBar* bar, const char* title, const MenuItem* i
 MainWindow::MainWindow(Panel& panel)
     : QMainWindow(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                                Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                               Qt::WindowCloseButtonHint),
+                               Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint),
       panel_(panel) {
   setWindowTitle("Tarnex");
   setWindowIcon(QIcon(":/res/Tarnex.png"));
@@ -60,6 +60,7 @@ MainWindow::MainWindow(Panel& panel)
   BuildMenus();
   panel.client = new QWidget(this);
   panel.client->setAutoFillBackground(true);
+  panel.client->installEventFilter(this);
   setCentralWidget(panel.client);
 }
 
@@ -130,11 +131,18 @@ void MainWindow::BuildDeviceMenu(QMenuBar* bar) {
   QObject::connect(menu, &QMenu::aboutToShow, this, [this] { RefreshDeviceMenu(panel_); });
 }
 
-void MainWindow::SetClientSize(int width, int height) {
+void MainWindow::SetClientSize(QSize size, QSize smallest) {
   QPoint corner = pos();
-  panel_.client->setFixedSize(width, height);
-  setFixedSize(width, height + menuBar()->sizeHint().height());
+  panel_.client->setMinimumSize(smallest);
+  panel_.client->resize(size);  // at once: the window system may answer later
+  resize(size.width(), size.height() + menuBar()->sizeHint().height());
   move(corner);
+}
+
+// The client area resized (by the user, the zoom or full screen): the layout follows it.
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == panel_.client && event->type() == QEvent::Resize) FitLayoutToWindow(panel_);
+  return QMainWindow::eventFilter(watched, event);
 }
 
 // The window's show, move and activation events redraw the status fields and the screen.
@@ -189,7 +197,8 @@ void MainWindow::keyPressEvent(QKeyEvent* event) {
 MainWindow* CreateMainWindow(Panel& panel) {
   auto* window = new MainWindow(panel);
   panel.window = window;
-  window->SetClientSize(kFirstClientWidth, kFirstClientHeight);
+  window->SetClientSize(QSize(kFirstClientWidth, kFirstClientHeight),
+                        QSize(kFirstClientWidth, kFirstClientHeight));
   SetClientBackground(panel, true);
   CheckMenuRadioItem(panel, kTwoLineMode, kFourLineMode, panel.displayMode);
   return window;

@@ -11,10 +11,12 @@ class MainWindow : public QMainWindow {
  public:
   explicit MainWindow(Panel& panel);
 
-  // Sizes the client area below the menu bar, keeping the top-left corner.
-  void SetClientSize(int width, int height);
+  // Sizes the client area below the menu bar, keeping the top-left corner; the user may
+  // make it larger, not smaller than `smallest`.
+  void SetClientSize(QSize size, QSize smallest);
 
  protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
   void showEvent(QShowEvent* event) override;
   void moveEvent(QMoveEvent* event) override;
   void focusInEvent(QFocusEvent* event) override;

@@ -170,9 +170,13 @@ PeriodCount LoggedThisPeriod(const Panel& panel, int stream);
 
 // The logging field as things stand: off, what this period wrote, failing; recording.
 void ShowLoggingField(Panel& panel);
-// View > Zoom: the whole window at 100% to 200% of its own size, for a large screen or
+// View > Zoom: the whole window at 100% to 400% of its own size, for a large screen or
 // bright sunlight; no key goes to the receiver.
 void SetZoom(Panel& panel, int percent);
+// The zoom's next step up (direction > 0) or down from `zoom`.
+int NextZoomStep(int zoom, int direction);
+// After the user resized the window: the display and keys at the largest zoom that fits.
+void FitLayoutToWindow(Panel& panel);
 // View > Full screen: the window as large as the screen allows, and back.
 void ToggleFullScreen(Panel& panel);
 // A text for the message field, on the user-interface thread; kind is a StatusKind.

@@ -49,7 +49,7 @@ QString DefaultLogFolder(QSettings& settings) {
 
 int RememberedZoom(QSettings& settings) {
   int zoom = settings.value(kZoomKey, 100).toInt();
-  return zoom == 150 || zoom == 200 ? zoom : 100;
+  return zoom >= 100 && zoom <= 400 ? zoom : 100;
 }
 
 void RecallRecentDevices(Panel& panel, QSettings& settings) {

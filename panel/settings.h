@@ -20,7 +20,7 @@ std::string RememberedSwitches(QSettings& settings);
 // "Tarnex" in the user's documents folder.
 QString DefaultLogFolder(QSettings& settings);
 
-// The zoom of the last run: 100, 150 or 200 (percent).
+// The zoom of the last run: 100 to 400 (percent).
 int RememberedZoom(QSettings& settings);
 
 // The devices connected to lately, newest first, for the Device menu.

@@ -320,9 +320,9 @@ void DispatchCommand(Panel& panel, int commandId) {
   } else if (commandId == kKeyboardHelpCommand) {
     ShowKeyboardHelp(panel);
   } else if (commandId == kZoomInCommand) {
-    SetZoom(panel, panel.zoom < 150 ? 150 : 200);
+    SetZoom(panel, NextZoomStep(panel.zoom, 1));
   } else if (commandId == kZoomOutCommand) {
-    SetZoom(panel, panel.zoom > 150 ? 150 : 100);
+    SetZoom(panel, NextZoomStep(panel.zoom, -1));
   } else if (commandId == kZoomResetCommand) {
     SetZoom(panel, 100);
   } else if (commandId == kFullScreenCommand) {

@@ -546,36 +546,61 @@ TEST_F(PanelTest, ARunIsRememberedAndTheCommandLineWins) {
 // View > Zoom: the whole window, display, keys and status bar grow together, every cell of
 // the display still whole (the glyph test covers the zoomed sizes); nothing goes to the
 // receiver; Ctrl+0 brings back the window's own size.
-TEST_F(PanelTest, ZoomGrowsTheWholeWindow) {
+// The zoom's steps and the user's own resizing: the display, the keys and the status strip
+// follow the window, never smaller than at 100%, and no key goes out for it.
+TEST_F(PanelTest, TheLayoutFollowsTheWindowsSize) {
   Start("");
   Spin(1200);  // the relayout's key has gone out
   ClearReceived(receiver);
-  QRect display = panel->display->geometry();
-  QRect enter = panel->keypadButtons[8]->geometry();
+  const QSize client = panel->client->size();
+  const QRect display = panel->display->geometry();
+  const QRect enter = panel->keypadButtons[8]->geometry();
+  const int lineHeight = panel->display->LineHeight();
+  auto scaled = [](const QRect& r, int factor) {
+    return QRect(r.topLeft() * factor, r.size() * factor);
+  };
   DispatchCommand(*panel, kZoomInCommand);
   DispatchCommand(*panel, kZoomInCommand);
+  Spin(200);  // the window system's answer to the new size
   EXPECT_EQ(panel->zoom, 200);
-  EXPECT_EQ(panel->client->size(), QSize(908, 602));
-  EXPECT_EQ(panel->display->geometry(), QRect(display.topLeft() * 2, display.size() * 2));
-  EXPECT_EQ(panel->keypadButtons[8]->geometry(), QRect(enter.topLeft() * 2, enter.size() * 2));
-  EXPECT_GE(panel->statusBar->FieldHeight(), 30);
-  EXPECT_EQ(panel->statusBar->geometry().bottom(), 601);
-  EXPECT_GE(panel->display->LineHeight(), 30);
+  EXPECT_EQ(panel->client->size(), client * 2);
+  EXPECT_EQ(panel->display->geometry(), scaled(display, 2));
+  EXPECT_EQ(panel->keypadButtons[8]->geometry(), scaled(enter, 2));
+  EXPECT_GE(panel->display->LineHeight(), 2 * lineHeight - 1);
+  EXPECT_EQ(panel->statusBar->geometry().bottom(), panel->client->height() - 1);
+
+  // Dragged three times as large, then wide and low: the largest zoom that fits, the
+  // status strip across the whole width.
+  int menu = panel->window->height() - panel->client->height();
+  panel->window->resize(client.width() * 3, client.height() * 3 + menu);
+  Spin(200);
+  EXPECT_EQ(panel->zoom, 300);
+  EXPECT_EQ(panel->display->geometry(), scaled(display, 3));
+  panel->window->resize(client.width() * 4, client.height() * 2 + menu);
+  Spin(200);
+  EXPECT_EQ(panel->zoom, 200);
+  EXPECT_EQ(panel->statusBar->width(), panel->client->width());
+  panel->window->resize(100, 100);
+  Spin(200);
+  EXPECT_EQ(panel->client->size(), client) << "never smaller than at 100%";
+  EXPECT_EQ(panel->zoom, 100);
   Spin(100);
-  EXPECT_TRUE(Keys().empty()) << "zooming sends no key";
-  DispatchCommand(*panel, kZoomResetCommand);
-  EXPECT_EQ(panel->client->size(), QSize(454, 301));
-  EXPECT_EQ(panel->display->geometry(), display);
+  EXPECT_TRUE(Keys().empty()) << "resizing sends no key";
+
   // Full screen (F11): as large as the screen allows, and back to the zoom before it.
+  DispatchCommand(*panel, kZoomInCommand);
+  Spin(200);
   QSize screen = panel->window->screen()->availableGeometry().size();
   DispatchCommand(*panel, kFullScreenCommand);
-  EXPECT_GT(panel->zoom, 100);
+  Spin(200);
+  EXPECT_GT(panel->zoom, 150);
   EXPECT_LE(panel->client->width(), screen.width());
   EXPECT_LE(panel->client->height(), screen.height());
   EXPECT_TRUE(panel->actions[kFullScreenCommand]->isChecked());
   DispatchCommand(*panel, kFullScreenCommand);
-  EXPECT_EQ(panel->zoom, 100);
-  EXPECT_EQ(panel->client->size(), QSize(454, 301));
+  Spin(200);
+  EXPECT_EQ(panel->zoom, 150);
+  EXPECT_EQ(panel->client->size(), QSize(client.width() * 3 / 2, client.height() * 3 / 2));
   EXPECT_FALSE(panel->actions[kFullScreenCommand]->isChecked());
 }
 
