@@ -365,18 +365,6 @@ void SplitDumpName(const char* baseName, std::time_t start, int split, char* out
   std::snprintf(out, size, "%s/%s-%s.dmp", folder, baseName, stamp);
 }
 
-void ByteCountText(unsigned long long bytes, char* out, int size) {
-  if (bytes < 1000) {
-    std::snprintf(out, static_cast<size_t>(size), "%llu B", bytes);
-  } else if (bytes < 1000000) {
-    std::snprintf(out, static_cast<size_t>(size), "%.1f kB", static_cast<double>(bytes) / 1e3);
-  } else if (bytes < 1000000000) {
-    std::snprintf(out, static_cast<size_t>(size), "%.1f MB", static_cast<double>(bytes) / 1e6);
-  } else {
-    std::snprintf(out, static_cast<size_t>(size), "%.2f GB", static_cast<double>(bytes) / 1e9);
-  }
-}
-
 namespace {
 
 void KeptName(const std::string& stem, const char* extension, std::time_t written, int attempt,

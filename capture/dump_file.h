@@ -129,9 +129,6 @@ bool SyncDump(DumpSlot& slot, const DumpClock& now, bool force);
 // Syncs and closes the stream's file.
 void CloseDump(DumpSlot& slot);
 
-// "3.4 kB": bytes in the unit that keeps the number short.
-void ByteCountText(unsigned long long bytes, char* out, int size);
-
 // The name an earlier dump file is kept under: "<base>-YYYYMMDD-HHMMSS.dmp" from the
 // local time it was last written, and "-2", "-3"... behind it when `attempt` is above 1.
 void KeptDumpName(const char* baseName, std::time_t written, int attempt, char* out, size_t size);

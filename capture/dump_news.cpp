@@ -5,9 +5,9 @@
 #include <cstring>
 #include <ctime>
 
+#include "base/byte_count_text.h"
 #include "base/local_time.h"
 #include "base/regular_file.h"
-#include "capture/dump_file.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include <cstdio>
 
-#include "log/port_check.h"
+#include "log/check_places.h"
 
 struct Report {
   void (*print)(void*, const char*);

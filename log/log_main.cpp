@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "base/byte_count_text.h"
 #include "base/regular_file.h"
 #include "base/status_message.h"
 #include "base/tick.h"

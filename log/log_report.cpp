@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "base/append_text.h"
+#include "base/byte_count_text.h"
 #include "base/local_time.h"
 
 namespace {

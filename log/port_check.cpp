@@ -2,6 +2,8 @@
 // The connection check: the platform's look at the device (port_check_*.cpp), then a
 // probe of the line at 9600 baud and, when nothing answers, a listen at each common rate.
 
+#include "log/port_check.h"
+
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -108,24 +110,6 @@ void ProbeLine(Report& report, const char* device) {
 }
 
 }  // namespace
-
-void ListPortsHere(Report& report, const CheckPlaces& places, const char* hint) {
-  PortList list;
-  ListSerialPorts(list, places.sys);
-  if (list.count == 0) {
-    char text[400];
-    std::snprintf(text, sizeof text,
-                  "no serial devices are found here: is the adapter plugged in? (%s)", hint);
-    Note(report, text);
-    return;
-  }
-  std::string text = "the serial devices here:";
-  for (int i = 0; i < list.count; ++i) {
-    text += std::string(" ") + list.ports[i].path + " (" + list.ports[i].name + ")";
-    if (i + 1 < list.count) text += ",";
-  }
-  Note(report, text.c_str());
-}
 
 int CheckPort(const char* device, void (*print)(void*, const char*), void* context,
               const CheckPlaces& places) {

@@ -5,11 +5,7 @@
 // as one line that says what was found and what to do. It changes nothing on the
 // receiver: the only byte it sends is the ENQ that identification sends first.
 
-// Where the system shows its processes and devices; tests may point elsewhere.
-struct CheckPlaces {
-  const char* proc = "/proc";
-  const char* sys = nullptr;  // null: the system's own
-};
+#include "log/check_places.h"
 
 // Prints each finding through `print`. Returns the number of problems found.
 int CheckPort(const char* device, void (*print)(void* context, const char* line), void* context,

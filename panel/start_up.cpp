@@ -13,6 +13,7 @@
 #include <cstring>
 #include <string>
 
+#include "base/byte_count_text.h"
 #include "base/status_message.h"
 #include "capture/dump_file.h"
 #include "capture/dump_io.h"

@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <ctime>
 
+#include "base/byte_count_text.h"
 #include "base/local_time.h"
 #include "base/status_message.h"
 #include "base/tick.h"

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/byte_count_text.h"
 #include "capture/dump_file.h"
 #include "link/identification.h"
 #include "port/parity.h"

@@ -13,6 +13,7 @@
 #include "base/status_message.h"
 #include "base/tick.h"
 #include "base/trace.h"
+#include "port/port.h"
 #include "port/port_backend.h"
 #include "port/port_name.h"
 #include "port/socket.h"

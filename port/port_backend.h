@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "port/port.h"
+struct Port;  // the port a back end serves (port.h)
 
 // One kind of port, as port.cpp drives it. Each back end keeps its own state in
 // `port.state` (made by `open`, freed by `close`) and says nothing of what port.cpp says

@@ -19,6 +19,7 @@
 #include "base/poll_posix.h"
 #include "base/status_message.h"
 #include "base/trace.h"
+#include "port/port.h"
 #include "port/port_backend.h"
 #include "port/port_holders.h"
 #include "port/port_name.h"

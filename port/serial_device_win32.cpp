@@ -11,6 +11,7 @@
 #include "base/windows_error_text.h"
 #include "base/status_message.h"
 #include "base/trace.h"
+#include "port/port.h"
 #include "port/port_backend.h"
 #include "port/port_name.h"
 
