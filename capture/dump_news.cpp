@@ -89,3 +89,11 @@ void AmountText(unsigned long items, unsigned long long bytes, char* out, int si
   std::snprintf(out, static_cast<size_t>(size), "%lu item%s (%s)", items, items == 1 ? "" : "s",
                 amount);
 }
+
+StatusEvent DumpEvent(int news, int kind, const char* path) {
+  StatusEvent event;
+  event.news = news;
+  event.kind = kind;
+  event.path = path;
+  return event;
+}

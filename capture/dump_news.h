@@ -18,6 +18,9 @@ enum DumpNews {
   kDumpFileClosed,    // path, bytes: a split file whose hour or day is over
 };
 
+// News of a dump file at `path`, for the front ends to word.
+StatusEvent DumpEvent(int news, int kind, const char* path);
+
 // The words for any status news: a text as it stands, the dump files' news as above.
 void StatusEventText(const StatusEvent& event, char* out, int size);
 

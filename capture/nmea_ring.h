@@ -6,11 +6,11 @@
 #include "base/byte_ring.h"
 
 // NMEA 0183 sentences cut out of the same byte stream that carries the frames: '$',
-// printable characters up to '*', two hex digits giving the checksum, then the line's end as the receiver sends it
-// (CR LF, or LF alone, or CR CR LF: any CRs, then LF), 255 characters at the most. NMEA's
-// own 82 is often passed by real receivers (an RTK receiver's GGA with eight decimals is
-// 92, makers' own sentences reach 200): a valid sentence is never dropped for its length
-// below that. A sentence is stored as received, its line end included.
+// printable characters up to '*', two hex digits giving the checksum, then the line's end as the
+// receiver sends it (CR LF, or LF alone, or CR CR LF: any CRs, then LF), 255 characters at the
+// most. NMEA's own 82 is often passed by real receivers (an RTK receiver's GGA with eight decimals
+// is 92, makers' own sentences reach 200): a valid sentence is never dropped for its length below
+// that. A sentence is stored as received, its line end included.
 
 constexpr int kMaxSentenceLength = 255;  // '$' through LF
 constexpr int kSentenceBufferSize = kMaxSentenceLength + 1;

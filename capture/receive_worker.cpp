@@ -10,6 +10,7 @@
 #include "base/status_message.h"
 #include "base/tick.h"
 #include "base/trace.h"
+#include "capture/dump_write.h"
 #include "capture/thread_priority.h"
 #include "link/packet_type.h"
 

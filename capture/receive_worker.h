@@ -8,6 +8,9 @@
 
 #include "base/wake_signal.h"
 #include "capture/dump_file.h"
+#include "capture/dump_slot.h"
+#include "capture/dump_streams.h"
+#include "capture/logging_switch.h"
 #include "capture/nmea_ring.h"
 #include "capture/shared_fix.h"
 #include "capture/shared_screen.h"

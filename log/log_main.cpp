@@ -23,6 +23,7 @@
 #include "base/tick.h"
 #include "capture/dump_io.h"
 #include "capture/dump_news.h"
+#include "capture/earlier_file.h"
 #include "capture/folder_lock.h"
 #include "capture/split_retention.h"
 #include "connection/connection.h"

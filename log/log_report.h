@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <ctime>
 
-#include "capture/dump_file.h"
+#include "capture/dump_streams.h"
 
 // What tarnex-log shows: on a terminal one live status line, and a line per event with its
 // time for a service manager's journal.

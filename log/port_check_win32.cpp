@@ -8,8 +8,8 @@
 #include "log/check_report.h"
 
 bool CheckDevice(Report& report, const char* path, const CheckPlaces& places) {
-  HANDLE handle = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
-                              nullptr);
+  HANDLE handle =
+      CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   if (handle != INVALID_HANDLE_VALUE) {
     CloseHandle(handle);
     Say(report, false, "%s exists, and no other program holds it", path);

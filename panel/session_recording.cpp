@@ -11,7 +11,7 @@
 
 #include "base/regular_file.h"
 #include "base/status_message.h"
-#include "capture/dump_file.h"
+#include "capture/earlier_file.h"
 #include "panel/main_window.h"
 #include "panel/panel.h"
 #include "recorder/recording.h"

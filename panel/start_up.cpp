@@ -15,8 +15,10 @@
 
 #include "base/byte_count_text.h"
 #include "base/status_message.h"
-#include "capture/dump_file.h"
 #include "capture/dump_io.h"
+#include "capture/dump_streams.h"
+#include "capture/folder_text.h"
+#include "capture/logging_switch.h"
 #include "panel/display_widget.h"
 #include "panel/fix_window.h"
 #include "panel/history_window.h"

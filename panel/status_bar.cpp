@@ -19,6 +19,7 @@
 #include "base/status_message.h"
 #include "base/tick.h"
 #include "capture/dump_news.h"
+#include "capture/folder_text.h"
 #include "panel/main_window.h"
 #include "panel/panel.h"
 #include "panel/status_text.h"

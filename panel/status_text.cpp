@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "base/byte_count_text.h"
-#include "capture/dump_file.h"
+#include "capture/dump_streams.h"
 #include "link/identification.h"
 #include "port/parity.h"
 

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "base/tick.h"
+#include "capture/dump_write.h"
 #include "sim/fake_receiver.h"
 #include "tests/connection_fixture.h"
 #include "tests/local_time_at.h"

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "capture/dump_file.h"
+#include "capture/dump_write.h"
 #include "tests/file_size_limit.h"
 #include "tests/local_time_at.h"
 #include "tests/scratch_dir.h"

@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "capture/dump_write.h"
+#include "capture/earlier_file.h"
 #include "tests/local_time_at.h"
 #include "tests/scratch_dir.h"
 #include "tests/status_capture.h"

@@ -17,7 +17,6 @@
 #include <string>
 #include <thread>
 
-#include "capture/dump_file.h"
 #include "port/port_name.h"
 #include "tests/connection_fixture.h"
 #include "tests/scratch_dir.h"

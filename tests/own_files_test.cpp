@@ -15,6 +15,7 @@
 
 #include "base/regular_file.h"
 #include "capture/dump_file.h"
+#include "capture/dump_write.h"
 #include "capture/folder_lock.h"
 #include "tests/local_time_at.h"
 #include "tests/scratch_dir.h"

@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "base/local_time.h"
-#include "capture/dump_file.h"
 #include "capture/split_retention.h"
 #include "tests/scratch_dir.h"
 

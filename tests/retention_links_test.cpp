@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <string>
 
+#include "capture/dump_file.h"
 #include "tests/retention_fixture.h"
 
 namespace {

@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "capture/dump_file.h"
 #include "tests/retention_fixture.h"
 
 namespace {
