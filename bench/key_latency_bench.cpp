@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "bench/offscreen.h"
+#include "panel/connection_controller.h"
 #include "panel/panel.h"
 #include "sim/fake_receiver.h"
 
@@ -82,7 +83,7 @@ bool MeasureRate(uint32_t baud, int keys, int keyDelayMs, bool pollOnly) {
     DispatchCommand(*panel, right ? kRightKey : kLeftKey);
     if (pollOnly) {
       panel->connection.followUpPending = false;
-      panel->followUpTimer->stop();
+      panel->controller->followUpTimer()->stop();
     }
     if (!SpinUntil([&] { return panel->screen.held.bytes[kScreenCells] == expected; }, 5000)) {
       std::fprintf(stderr, "key %d: no changed screen within 5 s\n", i);

@@ -37,10 +37,7 @@ enum CommandId {
 };
 
 enum TimerId {
-  kPollTimerId = 2048,
   kRelayoutTimerId = 76,
-  kReconnectTimerId = 77,
-  kFollowUpTimerId = 78,   // the poll that asks for a key's effect
   kRecordingTimerId = 79,  // writes out what the flight recorder has gathered
 };
 

@@ -32,6 +32,7 @@ class QWidget;
 class MainWindow;
 class DisplayWidget;
 class StatusBarWidget;
+class ConnectionController;
 
 // Answers a message box: tests install one; the program shows a modal QMessageBox.
 using MessageBoxHook = void (*)(void* context, const char* text, const char* caption);
@@ -49,8 +50,10 @@ struct Panel {
   bool startUpPending = false;  // the end of start-up waits for the first connect's outcome
   std::atomic<int> statusBarReady{0};
 
-  Connection connection;
-  std::atomic<bool> screenQueued{false};  // a screen hand-on is waiting in the event queue
+  // The connection and what keeps it (its timers, the worker's news): the controller owns
+  // it; `connection` is the same, for reading.
+  std::unique_ptr<ConnectionController> controller;
+  Connection& connection;
 
   DisplayScreen screen;
   ScreenHistory history;
@@ -68,10 +71,7 @@ struct Panel {
   int keypadCount = 0;
   QLabel* banner = nullptr;
   std::map<int, QPixmap> images;
-  QTimer* pollTimer = nullptr;
   QTimer* relayoutTimer = nullptr;
-  QTimer* reconnectTimer = nullptr;
-  QTimer* followUpTimer = nullptr;
   QTimer* recordingTimer = nullptr;
   std::unique_ptr<Recorder> recorder;      // made at the first recording, kept for the run
   std::string recordingPath;               // "" while not recording
@@ -94,7 +94,7 @@ struct Panel {
   void* messageBoxContext = nullptr;
   QuestionHook question = nullptr;
 
-  Panel() = default;
+  Panel();
   Panel(const Panel&) = delete;
   Panel& operator=(const Panel&) = delete;
   ~Panel();
@@ -116,16 +116,13 @@ void FinishStartUp(Panel& panel);
 void OnTimer(Panel& panel, int timerId);
 void OnWindowShown(Panel& panel);
 
-// Connection control: the connection module wired to the panel's timers and widgets.
-void Connect(Panel& panel);
-void ConnectAutomatically(Panel& panel);
-void OnPollTick(Panel& panel);
-void OnReconnectTick(Panel& panel);
-void OnFollowUpTick(Panel& panel);
+// The connection's news shown in the window (WireConnection, once the window is made),
+// and what the window asks of the connection.
+void WireConnection(Panel& panel);
+void Connect(Panel& panel);  // by hand, to the device chosen
 void SendKey(Panel& panel, int code);
 int PortNumberShown(const Panel& panel);
 void ToggleAutoReconnect(Panel& panel);
-void InstallConnectionHooks(Panel& panel);
 
 // The Device menu.
 void ChooseComDevice(Panel& panel, int commandId);

@@ -19,6 +19,7 @@
 #include "capture/dump_streams.h"
 #include "capture/folder_text.h"
 #include "capture/logging_switch.h"
+#include "panel/connection_controller.h"
 #include "panel/display_widget.h"
 #include "panel/fix_window.h"
 #include "panel/history_window.h"
@@ -56,20 +57,9 @@ const char* const kUsage =
     "  --version  the version\n";
 
 void CreateTimers(Panel& panel) {
-  panel.pollTimer = new QTimer(panel.window);
   panel.relayoutTimer = new QTimer(panel.window);
-  panel.reconnectTimer = new QTimer(panel.window);
-  panel.reconnectTimer->setSingleShot(true);
-  panel.followUpTimer = new QTimer(panel.window);
-  panel.followUpTimer->setSingleShot(true);
-  QObject::connect(panel.followUpTimer, &QTimer::timeout, panel.window,
-                   [&panel] { OnTimer(panel, kFollowUpTimerId); });
-  QObject::connect(panel.pollTimer, &QTimer::timeout, panel.window,
-                   [&panel] { OnTimer(panel, kPollTimerId); });
   QObject::connect(panel.relayoutTimer, &QTimer::timeout, panel.window,
                    [&panel] { OnTimer(panel, kRelayoutTimerId); });
-  QObject::connect(panel.reconnectTimer, &QTimer::timeout, panel.window,
-                   [&panel] { OnTimer(panel, kReconnectTimerId); });
 }
 
 void ShowAbout(Panel& panel) {
@@ -245,9 +235,12 @@ PeriodCount LoggedThisPeriod(const Panel& panel, int stream) {
   return period;
 }
 
+Panel::Panel()
+    : controller(std::make_unique<ConnectionController>()), connection(controller->connection()) {}
+
 Panel::~Panel() {
   delete fixWindow;  // it reads the connection's fix once a second
-  EndConnection(connection);
+  controller->End();
   StopSessionRecording(*this);
   delete historyWindow;
   SetStatusSink(nullptr, nullptr);
@@ -354,16 +347,10 @@ void DispatchCommand(Panel& panel, int commandId) {
 }
 
 void OnTimer(Panel& panel, int timerId) {
-  if (timerId == kPollTimerId) {
-    OnPollTick(panel);
-  } else if (timerId == kRelayoutTimerId && panel.relayoutPending) {
+  if (timerId == kRelayoutTimerId && panel.relayoutPending) {
     ApplyDisplayMode(panel);
     panel.relayoutPending = false;
     panel.relayoutTimer->stop();
-  } else if (timerId == kReconnectTimerId) {
-    OnReconnectTick(panel);
-  } else if (timerId == kFollowUpTimerId) {
-    OnFollowUpTick(panel);
   } else if (timerId == kRecordingTimerId) {
     DrainSessionRecording(panel);
   }
@@ -387,8 +374,8 @@ bool StartUp(Panel& panel, const char* commandLine) {
   panel.connection.slaveMode = options.slaveMode;
   panel.connection.autoReconnect = options.autoReconnect;
   panel.connection.waitsForDevice = true;
-  InstallConnectionHooks(panel);
   if (CreateMainWindow(panel) == nullptr) return false;
+  WireConnection(panel);
   CreateTimers(panel);
   panel.window->show();
   CreateDisplayPanel(panel);

@@ -234,10 +234,10 @@ TEST_F(PanelConnectionTest, WithReconnectOffALostReceiverWaitsForConnect) {
   HangUpFakeReceiver(receiver);
   ASSERT_TRUE(SpinUntil([&] { return panel->connection.state == LinkState::kLost; }, 3000));
   EXPECT_TRUE(Message().contains("use Connect to reconnect")) << Message().toStdString();
-  EXPECT_FALSE(panel->reconnectTimer->isActive());
+  EXPECT_FALSE(panel->controller->reconnectTimer()->isActive());
   DispatchCommand(*panel, kAutoReconnectCommand);  // the Device menu's item turns it on
   EXPECT_TRUE(panel->actions[kAutoReconnectCommand]->isChecked());
-  EXPECT_TRUE(panel->reconnectTimer->isActive());
+  EXPECT_TRUE(panel->controller->reconnectTimer()->isActive());
   EXPECT_TRUE(Message().contains("reconnecting to")) << Message().toStdString();
 }
 

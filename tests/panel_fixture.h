@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "panel/connection_controller.h"
 #include "panel/panel.h"
 #include "panel/status_bar.h"
 #include "sim/fake_receiver.h"

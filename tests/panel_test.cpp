@@ -156,7 +156,7 @@ TEST_F(PanelTest, FailedConnectSendsNothing) {
   EXPECT_TRUE(
       Message().startsWith("Waiting for the receiver on com5 (next try in 1 s). Last try: "))
       << Message().toStdString();
-  EXPECT_FALSE(panel->pollTimer->isActive());
+  EXPECT_FALSE(panel->controller->pollTimer()->isActive());
   EXPECT_EQ(panel->statusBar->Port(), " N/C ");
   EXPECT_STREQ(panel->device.portPath, "com5");
   EXPECT_EQ(panel->statusBar->Device(), "  com5") << "exactly the last text, no tail";
@@ -308,7 +308,7 @@ TEST_F(PanelTest, TheHistoryHoldsTheScreensAsTheDisplayDrawsThem) {
   EXPECT_TRUE(history->isVisible());
   EXPECT_EQ(history->findChild<QListWidget*>()->count(), panel->history.count);
   EXPECT_EQ(history->Shown(), panel->history.count - 1) << "the newest, followed";
-  panel->pollTimer->stop();
+  panel->controller->pollTimer()->stop();
   Spin(300);  // the last screen asked for has come
   history->ShowEntry(panel->history.count - 1);
   QString display;
@@ -606,7 +606,7 @@ TEST_F(PanelTest, TheLayoutFollowsTheWindowsSize) {
 
 TEST_F(PanelTest, StatusTextsFromAnotherThreadArriveInOrder) {
   Start("");
-  panel->pollTimer->stop();
+  panel->controller->pollTimer()->stop();
   std::thread worker([] {
     for (int i = 0; i < 50; ++i) ShowStatusMessage(("line " + std::to_string(i)).c_str());
   });
