@@ -38,7 +38,6 @@ enum CommandId {
 
 enum TimerId {
   kRelayoutTimerId = 76,
-  kRecordingTimerId = 79,  // writes out what the flight recorder has gathered
 };
 
 constexpr int kDeviceMenuItems = kLastDeviceCommand - kFirstDeviceCommand + 1;

@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "capture/folder_lock.h"
 #include "connection/connection.h"
 #include "panel/command_line.h"
 #include "panel/commands.h"
@@ -18,7 +17,6 @@
 #include "panel/screen_history.h"
 #include "panel/screen_render.h"
 #include "port/serial_ports.h"
-#include "recorder/recording.h"
 
 class QAction;
 class FixWindow;
@@ -33,6 +31,7 @@ class MainWindow;
 class DisplayWidget;
 class StatusBarWidget;
 class ConnectionController;
+class LoggingController;
 
 // Answers a message box: tests install one; the program shows a modal QMessageBox.
 using MessageBoxHook = void (*)(void* context, const char* text, const char* caption);
@@ -54,6 +53,8 @@ struct Panel {
   // it; `connection` is the same, for reading.
   std::unique_ptr<ConnectionController> controller;
   Connection& connection;
+  // The logging into the dump folder and the flight recorder.
+  std::unique_ptr<LoggingController> logging;
 
   DisplayScreen screen;
   ScreenHistory history;
@@ -72,19 +73,11 @@ struct Panel {
   QLabel* banner = nullptr;
   std::map<int, QPixmap> images;
   QTimer* relayoutTimer = nullptr;
-  QTimer* recordingTimer = nullptr;
-  std::unique_ptr<Recorder> recorder;      // made at the first recording, kept for the run
-  std::string recordingPath;               // "" while not recording
-  FolderLock loggingLock;                  // held on the dump folder while logging is on
   bool logFolderChosen = false;            // by Logging > Folder..., so remembered
   int zoom = 100;                          // percent: the whole window, keys and status bar
   int zoomBeforeFullScreen = 0;            // 0: not full screen
   std::vector<std::string> recentDevices;  // connected to lately, newest first, remembered
-  unsigned long itemsAtLoggingOn[kDumpStreamCount] = {};  // to say what a period wrote
-  unsigned long long bytesAtLoggingOn[kDumpStreamCount] = {};
-  unsigned long lostAtLoggingOn[kDumpStreamCount] = {};
-  unsigned long sentencesDroppedAtLoggingOn = 0;
-  std::map<int, QAction*> actions;  // menu items by command id
+  std::map<int, QAction*> actions;         // menu items by command id
   QMenu* deviceMenu = nullptr;
   QActionGroup* deviceGroup = nullptr;
   QAction* firstComItem = nullptr;  // the found ports are listed above it
@@ -123,6 +116,8 @@ void Connect(Panel& panel);  // by hand, to the device chosen
 void SendKey(Panel& panel, int code);
 int PortNumberShown(const Panel& panel);
 void ToggleAutoReconnect(Panel& panel);
+// The logging controller's news shown in the window, once the window is made.
+void WireLogging(Panel& panel);
 
 // The Device menu.
 void ChooseComDevice(Panel& panel, int commandId);
@@ -156,14 +151,6 @@ void SetUpDisplayFont(Panel& panel, int mode);
 void CreateStatusBar(Panel& panel);
 void ShowDeviceLabel(Panel& panel, const char* text);
 void ShowPortLabel(Panel& panel, const char* text);
-// What a stream has written and lost since Logging On.
-struct PeriodCount {
-  unsigned long items = 0;
-  unsigned long long bytes = 0;
-  unsigned long lost = 0;
-  unsigned long dropped = 0;  // nmea: sentences that were not valid, so not logged
-};
-PeriodCount LoggedThisPeriod(const Panel& panel, int stream);
 
 // The logging field as things stand: off, what this period wrote, failing; recording.
 void ShowLoggingField(Panel& panel);
@@ -193,9 +180,5 @@ void ShowMessageBox(Panel& panel, const char* text, const char* caption);
 // Whether the window may close now: while logging or recording, the user is asked first.
 bool MayClose(Panel& panel);
 
-// The flight recorder: File > Record session... starts it (asking for the file) and
-// stops it. StartSessionRecording is the part after the question.
+// File > Record session...: asks for the file and starts the flight recorder, or stops it.
 void ToggleRecording(Panel& panel);
-bool StartSessionRecording(Panel& panel, const char* path);
-void StopSessionRecording(Panel& panel);
-void DrainSessionRecording(Panel& panel);

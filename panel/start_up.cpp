@@ -13,24 +13,20 @@
 #include <cstring>
 #include <string>
 
-#include "base/byte_count_text.h"
 #include "base/status_message.h"
 #include "capture/dump_io.h"
-#include "capture/dump_streams.h"
-#include "capture/folder_text.h"
-#include "capture/logging_switch.h"
 #include "panel/connection_controller.h"
 #include "panel/display_widget.h"
 #include "panel/fix_window.h"
 #include "panel/history_window.h"
 #include "panel/key_map.h"
 #include "panel/keypad.h"
+#include "panel/logging_controller.h"
 #include "panel/main_window.h"
 #include "panel/panel.h"
 #include "panel/settings.h"
 #include "panel/status_bar.h"
 #include "panel/status_text.h"
-#include "recorder/recording.h"
 
 namespace {
 
@@ -74,34 +70,22 @@ void ShowAbout(Panel& panel) {
   ShowMessageBox(panel, text.c_str(), "About Tarnex");
 }
 
-void SetLogFolder(Panel& panel, const char* folder) {
-  SetDumpDirectory(*panel.connection.capture, folder);
-  char shown[kDumpPathSize];
-  DumpDirectoryText(folder, shown, sizeof shown);
-  std::string text = std::string("Logs will go to ") + shown;
-  ShowStatusMessage(text.c_str());
-}
-
 // Logging > Folder...: while logging is off, so that a period never spans two folders.
 void ChooseLogFolder(Panel& panel) {
-  if (LoggingOn(panel.connection.capture->logging)) {
-    ShowStatusMessage("Switch logging off to choose another folder.");
+  if (panel.logging->IsLogging()) {
+    panel.logging->SetFolder("");  // refused, and said why
     return;
   }
-  char current[kDumpPathSize];
-  DumpDirectoryText(panel.connection.capture->dumpDirectory.c_str(), current, sizeof current);
-  QString folder = QFileDialog::getExistingDirectory(panel.window, "Folder for the logs",
-                                                     QString::fromLocal8Bit(current));
+  QString current = QString::fromLocal8Bit(panel.logging->FolderText().c_str());
+  QString folder = QFileDialog::getExistingDirectory(panel.window, "Folder for the logs", current);
   if (folder.isEmpty()) return;
-  SetLogFolder(panel, folder.toLocal8Bit().constData());
-  panel.logFolderChosen = true;
+  if (panel.logging->SetFolder(folder.toLocal8Bit().constData())) panel.logFolderChosen = true;
 }
 
 void OpenLogFolder(Panel& panel) {
-  char folder[kDumpPathSize];
-  DumpDirectoryText(panel.connection.capture->dumpDirectory.c_str(), folder, sizeof folder);
-  if (!QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromLocal8Bit(folder)))) {
-    std::string text = std::string("Could not open ") + folder + " in the file manager";
+  std::string folder = panel.logging->FolderText();
+  if (!QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromLocal8Bit(folder.c_str())))) {
+    std::string text = "Could not open " + folder + " in the file manager";
     ShowStatusFailure(text.c_str());
   }
 }
@@ -119,76 +103,11 @@ void ShowKeyboardHelp(Panel& panel) {
   ShowMessageBox(panel, text.c_str(), "Tarnex keyboard");
 }
 
-void NoteCountsAtLoggingOn(Panel& panel) {
-  for (int i = 0; i < kDumpStreamCount; ++i) {
-    const DumpCount& count = DumpCountOf(*panel.connection.capture, i);
-    panel.itemsAtLoggingOn[i] = count.items - count.removedItems;
-    panel.bytesAtLoggingOn[i] = count.bytes - count.removedBytes;
-    panel.lostAtLoggingOn[i] = count.lostItems;
-  }
-  panel.sentencesDroppedAtLoggingOn = SentencesDropped(*panel.connection.capture);
-}
-
-// "Logging off: posn 12 items (3.4 kB), ... written to /home/ann/logs", with what was lost.
-void SayWhatWasLogged(Panel& panel) {
-  std::string text = "Logging off:";
-  unsigned long lost = 0;
-  for (int i = 0; i < kDumpStreamCount; ++i) {
-    PeriodCount period = LoggedThisPeriod(panel, i);
-    char amount[24];
-    ByteCountText(period.bytes, amount, sizeof amount);
-    char part[80];
-    std::snprintf(part, sizeof part, "%s %s %lu (%s)", i == 0 ? "" : ",", kDumpStreams[i].baseName,
-                  period.items, amount);
-    text += part;
-    lost += period.lost;
-  }
-  char folder[kDumpPathSize];
-  DumpDirectoryText(panel.connection.capture->dumpDirectory.c_str(), folder, sizeof folder);
-  text += std::string(" written to ") + folder;
-  if (lost > 0) text += "; " + std::to_string(lost) + " items could not be written (see Messages)";
-  unsigned long dropped = LoggedThisPeriod(panel, kNmeaStream).dropped;
-  if (dropped > 0) {
-    text += "; " + std::to_string(dropped) + " NMEA sentences from the receiver were not valid " +
-            "(no checksum, a wrong one, or over 255 characters) and were dropped";
-  }
-  if (lost > 0) {
-    ShowStatusFailure(text.c_str());
-  } else {
-    ShowStatusMessage(text.c_str());
-  }
-}
-
-// Logging On takes the dump folder's lock first: a second program logging into the same
-// folder would write over this one's files.
 void ChooseLogging(Panel& panel, int commandId) {
   bool on = commandId == kLoggingOnCommand;
-  bool wasOn = LoggingOn(panel.connection.capture->logging) != 0;
-  const char* folder = panel.connection.capture->dumpDirectory.c_str();
-  if (on && !wasOn) {
-    char holder[300];
-    int error = LockFolder(panel.loggingLock, folder, panel.device.portPath, holder, sizeof holder);
-    if (error != 0) {
-      char text[1000];
-      FolderLockText(error, folder, holder, text, sizeof text);
-      ShowStatusFailure(text);
-      CheckMenuRadioItem(panel, kLoggingOnCommand, kLoggingOffCommand, kLoggingOffCommand);
-      return;
-    }
+  if (!panel.logging->SetLogging(on, panel.device.portPath)) {
+    CheckMenuRadioItem(panel, kLoggingOnCommand, kLoggingOffCommand, kLoggingOffCommand);
   }
-  SetLogging(panel.connection.capture->logging, on ? 1 : 0);
-  if (!on) UnlockFolder(panel.loggingLock);
-  CheckMenuRadioItem(panel, kLoggingOnCommand, kLoggingOffCommand, commandId);
-  if (!on && wasOn) SayWhatWasLogged(panel);
-  if (on && !wasOn) NoteCountsAtLoggingOn(panel);
-  ShowLoggingField(panel);
-  if (!on || wasOn) return;
-  char directory[400];
-  DumpDirectoryText(folder, directory, sizeof directory);
-  char text[500];
-  std::snprintf(text, sizeof text, "Logging to %s (posn.dmp, obsd.dmp, corr.dmp, nmea.dmp)",
-                directory);
-  ShowStatusMessage(text);
 }
 
 void ChooseMode(Panel& panel, int commandId) {
@@ -223,25 +142,15 @@ std::string JoinArguments(int argc, char** argv) {
 
 }  // namespace
 
-PeriodCount LoggedThisPeriod(const Panel& panel, int stream) {
-  const DumpCount& count = DumpCountOf(*panel.connection.capture, stream);
-  PeriodCount period;
-  period.items = count.items - count.removedItems - panel.itemsAtLoggingOn[stream];
-  period.bytes = count.bytes - count.removedBytes - panel.bytesAtLoggingOn[stream];
-  period.lost = count.lostItems - panel.lostAtLoggingOn[stream];
-  if (stream == kNmeaStream)
-    period.dropped =
-        SentencesDropped(*panel.connection.capture) - panel.sentencesDroppedAtLoggingOn;
-  return period;
-}
-
 Panel::Panel()
-    : controller(std::make_unique<ConnectionController>()), connection(controller->connection()) {}
+    : controller(std::make_unique<ConnectionController>()),
+      connection(controller->connection()),
+      logging(std::make_unique<LoggingController>(connection)) {}
 
 Panel::~Panel() {
   delete fixWindow;  // it reads the connection's fix once a second
   controller->End();
-  StopSessionRecording(*this);
+  logging->StopRecording();
   delete historyWindow;
   SetStatusSink(nullptr, nullptr);
   statusBarReady = 0;
@@ -259,8 +168,8 @@ void ShowMessageBox(Panel& panel, const char* text, const char* caption) {
 }
 
 bool MayClose(Panel& panel) {
-  bool logging = LoggingOn(panel.connection.capture->logging) != 0;
-  bool recording = !panel.recordingPath.empty();
+  bool logging = panel.logging->IsLogging();
+  bool recording = panel.logging->IsRecording();
   if (!logging && !recording) return true;
   std::string text = logging && recording ? "Logging and recording are on."
                      : logging            ? "Logging is on."
@@ -351,8 +260,6 @@ void OnTimer(Panel& panel, int timerId) {
     ApplyDisplayMode(panel);
     panel.relayoutPending = false;
     panel.relayoutTimer->stop();
-  } else if (timerId == kRecordingTimerId) {
-    DrainSessionRecording(panel);
   }
 }
 
@@ -376,6 +283,7 @@ bool StartUp(Panel& panel, const char* commandLine) {
   panel.connection.waitsForDevice = true;
   if (CreateMainWindow(panel) == nullptr) return false;
   WireConnection(panel);
+  WireLogging(panel);
   CreateTimers(panel);
   panel.window->show();
   CreateDisplayPanel(panel);

@@ -19,7 +19,7 @@
 #include "base/status_message.h"
 #include "base/tick.h"
 #include "capture/dump_news.h"
-#include "capture/folder_text.h"
+#include "panel/logging_controller.h"
 #include "panel/main_window.h"
 #include "panel/panel.h"
 #include "panel/status_text.h"
@@ -229,12 +229,7 @@ namespace {
 
 // Items are being lost: the clock must not cover what says so.
 bool LoggingFails(const Panel& panel) {
-  const Capture& capture = *panel.connection.capture;
-  if (!LoggingOn(capture.logging)) return false;
-  for (int stream = 0; stream < kDumpStreamCount; ++stream) {
-    if (DumpCountOf(capture, stream).failing) return true;
-  }
-  return false;
+  return panel.logging->ItemsBeingLost();
 }
 
 }  // namespace
@@ -305,18 +300,16 @@ void ShowMessageHistory(Panel& panel) {
 
 void ShowLoggingField(Panel& panel) {
   if (!panel.statusBarReady || panel.statusBar == nullptr) return;
-  const Capture& capture = *panel.connection.capture;
   LoggingFieldView view;
-  view.on = LoggingOn(capture.logging) != 0;
+  const LoggingController& logging = *panel.logging;
+  view.on = logging.IsLogging();
   view.failing = LoggingFails(panel);
-  view.recording = !panel.recordingPath.empty();
-  char folder[kDumpPathSize];
-  DumpDirectoryText(capture.dumpDirectory.c_str(), folder, sizeof folder);
-  QString details =
-      view.on ? QString("Logging into %1").arg(QString::fromLocal8Bit(folder))
-              : QString("Logging is off; logs go to %1").arg(QString::fromLocal8Bit(folder));
+  view.recording = logging.IsRecording();
+  QString folder = QString::fromLocal8Bit(logging.FolderText().c_str());
+  QString details = view.on ? QString("Logging into %1").arg(folder)
+                            : QString("Logging is off; logs go to %1").arg(folder);
   for (int i = 0; view.on && i < kDumpStreamCount; ++i) {
-    PeriodCount period = LoggedThisPeriod(panel, i);
+    PeriodCount period = logging.LoggedThisPeriod(i);
     view.bytes += period.bytes;
     char amount[24];
     ByteCountText(period.bytes, amount, sizeof amount);
@@ -326,7 +319,7 @@ void ShowLoggingField(Panel& panel) {
     if (period.lost > 0) details += QString(", %1 LOST").arg(period.lost);
   }
   if (view.recording) {
-    details += QString("\nRecording the session to %1").arg(panel.recordingPath.c_str());
+    details += QString("\nRecording the session to %1").arg(logging.RecordingPath().c_str());
   }
   char text[48];
   LoggingFieldText(view, text, sizeof text);

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "panel/connection_controller.h"
+#include "panel/logging_controller.h"
 #include "panel/panel.h"
 #include "panel/status_bar.h"
 #include "sim/fake_receiver.h"

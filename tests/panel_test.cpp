@@ -278,13 +278,13 @@ TEST_F(PanelTest, RecordsTheSession) {
   ScratchDir scratch;
   std::string path = scratch / "session.rec";
   std::ofstream(path) << "an earlier recording";
-  ASSERT_TRUE(StartSessionRecording(*panel, path.c_str()));
+  ASSERT_TRUE(panel->logging->StartRecording(path.c_str()));
   EXPECT_TRUE(panel->actions[kRecordCommand]->isChecked());
   EXPECT_TRUE(Logged(*panel, "Kept the earlier recording " + path + " as ")) << "never replaced";
   DispatchCommand(*panel, 2064);  // the key 1
   int before = panel->display->Paints();
   ASSERT_TRUE(SpinUntil([&] { return panel->display->Paints() > before + 1; }));
-  StopSessionRecording(*panel);
+  panel->logging->StopRecording();
   EXPECT_FALSE(panel->actions[kRecordCommand]->isChecked());
   EXPECT_EQ(Message(), QString("Recording saved: %1").arg(path.c_str()));
   EXPECT_NE(Recorded(path, kRecordSent).find(std::string("\x02\x00\x81\x01\x31", 5)),
