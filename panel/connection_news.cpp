@@ -45,14 +45,6 @@ void OnConnectFinished(Panel& panel, int outcome) {
   ShowWindowTitle(panel);
   if (outcome == kOutcomeFailed && panel.connection.state == LinkState::kWaiting)
     ShowLinkState(panel);
-  if (panel.connectTailPending) {
-    panel.connectTailPending = false;
-    FinishConnectCommand(panel);
-  }
-  if (panel.startUpPending) {
-    panel.startUpPending = false;
-    FinishStartUp(panel);
-  }
 }
 
 void OnScreen(Panel& panel, const ScreenImage& image) {
@@ -91,20 +83,4 @@ void WireConnection(Panel& panel) {
   QObject::connect(controller, &ConnectionController::lost, window, [&panel] { OnLost(panel); });
   QObject::connect(controller, &ConnectionController::autoReconnectChanged, window,
                    [&panel](bool on) { OnAutoReconnectChanged(panel, on); });
-}
-
-void Connect(Panel& panel) {
-  panel.controller->Connect(panel.device.portPath, true);
-}
-
-void SendKey(Panel& panel, int code) {
-  panel.controller->SendKey(code);
-}
-
-int PortNumberShown(const Panel& panel) {
-  return panel.controller->PortNumberShown();
-}
-
-void ToggleAutoReconnect(Panel& panel) {
-  panel.controller->SetAutoReconnect(!panel.connection.autoReconnect);
 }

@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "base/status_message.h"
+#include "panel/connection_controller.h"
 #include "panel/main_window.h"
 #include "panel/panel.h"
 #include "panel/window_title.h"
@@ -20,7 +21,7 @@ namespace {
 void ConnectToChosenDevice(Panel& panel) {
   MarkDeviceInUse(panel);
   ShowDeviceLabel(panel, panel.device.deviceLabel);
-  Connect(panel);
+  panel.controller->Connect(panel.device.portPath, true);
 }
 
 QAction* AddPortItem(Panel& panel, const QString& caption, int commandId) {
@@ -29,7 +30,7 @@ QAction* AddPortItem(Panel& panel, const QString& caption, int commandId) {
   panel.deviceGroup->addAction(action);
   panel.deviceMenu->insertAction(panel.firstComItem, action);
   QObject::connect(action, &QAction::triggered, panel.deviceMenu,
-                   [&panel, commandId] { DispatchCommand(panel, commandId); });
+                   [&panel, commandId] { panel.window->Trigger(commandId); });
   panel.actions[commandId] = action;
   return action;
 }
@@ -68,7 +69,7 @@ void ListRecentDevices(Panel& panel) {
     panel.deviceMenu->insertAction(top, action);
     int commandId = kFirstRecentCommand + i;
     QObject::connect(action, &QAction::triggered, panel.deviceMenu,
-                     [&panel, commandId] { DispatchCommand(panel, commandId); });
+                     [&panel, commandId] { panel.window->Trigger(commandId); });
     panel.actions[commandId] = action;
   }
   panel.deviceMenu->insertSeparator(top);

@@ -10,6 +10,7 @@
 #include <QScreen>
 #include <algorithm>
 
+#include "panel/connection_controller.h"
 #include "panel/display_widget.h"
 #include "panel/fix_window.h"
 #include "panel/key_map.h"
@@ -59,7 +60,7 @@ QPushButton* MakeButton(Panel& panel, const char* caption, int commandId, int x,
   button->setProperty("commandId", commandId);
   button->setFocusPolicy(Qt::NoFocus);
   QObject::connect(button, &QPushButton::clicked, button,
-                   [&panel, commandId] { DispatchCommand(panel, commandId); });
+                   [&panel, commandId] { panel.window->Trigger(commandId); });
   button->show();
   return button;
 }
@@ -245,7 +246,7 @@ int ZoomThatFits(const Panel& panel) {
 
 void ApplyDisplayMode(Panel& panel) {
   if (!LayOut(panel)) return;
-  SendKey(panel, InitialKeyFor(panel.displayMode));
+  panel.controller->SendKey(InitialKeyFor(panel.displayMode));
 }
 
 void SetZoom(Panel& panel, int percent) {

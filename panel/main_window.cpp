@@ -8,6 +8,8 @@
 #include <QKeyEvent>
 #include <QKeySequence>
 #include <QMenuBar>
+#include <QMessageBox>
+#include <QMetaObject>
 #include <QStyle>
 
 #include "panel/fix_window.h"
@@ -21,33 +23,32 @@ namespace {
 constexpr int kFirstClientWidth = 454;
 constexpr int kFirstClientHeight = 351;
 
+}  // namespace
+
 struct MenuItem {
   const char* caption;
   int commandId;
 };
 
-void AddItems(Panel& panel, QMenu* menu, const MenuItem* items, int count, QActionGroup* group) {
+void MainWindow::AddItems(QMenu* menu, const MenuItem* items, int count, QActionGroup* group) {
   for (int i = 0; i < count; ++i) {
     QAction* action = menu->addAction(QString::fromLatin1(items[i].caption));
     int id = items[i].commandId;
-    QObject::connect(action, &QAction::triggered, menu,
-                     [&panel, id] { DispatchCommand(panel, id); });
+    connect(action, &QAction::triggered, this, [this, id] { emit commandTriggered(id); });
     if (group != nullptr) {
       action->setCheckable(true);
       group->addAction(action);
     }
-    panel.actions[id] = action;
+    panel_.actions[id] = action;
   }
 }
 
-QMenu* AddMenu(Panel& panel, QMenuBar* bar, const char* title, const MenuItem* items, int count,
-               bool radio) {
+QMenu* MainWindow::AddMenu(QMenuBar* bar, const char* title, const MenuItem* items, int count,
+                           bool radio) {
   QMenu* menu = bar->addMenu(QString::fromLatin1(title));
-  AddItems(panel, menu, items, count, radio ? new QActionGroup(menu) : nullptr);
+  AddItems(menu, items, count, radio ? new QActionGroup(menu) : nullptr);
   return menu;
 }
-
-}  // namespace
 
 MainWindow::MainWindow(Panel& panel)
     : QMainWindow(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -69,27 +70,27 @@ void MainWindow::BuildMenus() {
   static const MenuItem kFile[] = {{"&Messages...", kMessagesCommand},
                                    {"&Record session...", kRecordCommand},
                                    {"E&xit", kExitCommand}};
-  AddMenu(panel_, bar, "&File", kFile, 3, false);
+  AddMenu(bar, "&File", kFile, 3, false);
   panel_.actions[kRecordCommand]->setCheckable(true);
   BuildDeviceMenu(bar);
   QAction* connect = bar->addAction("&Connect");
   QObject::connect(connect, &QAction::triggered, this,
-                   [this] { DispatchCommand(panel_, kConnectCommand); });
+                   [this] { emit commandTriggered(kConnectCommand); });
   panel_.actions[kConnectCommand] = connect;
   static const MenuItem kLogging[] = {{"O&n", kLoggingOnCommand}, {"O&ff", kLoggingOffCommand}};
-  QMenu* logging = AddMenu(panel_, bar, "&Logging", kLogging, 2, true);
+  QMenu* logging = AddMenu(bar, "&Logging", kLogging, 2, true);
   logging->addSeparator();
   static const MenuItem kFolder[] = {{"Fol&der...", kLogFolderCommand},
                                      {"Open f&older", kOpenLogFolderCommand}};
-  AddItems(panel_, logging, kFolder, 2, nullptr);
+  AddItems(logging, kFolder, 2, nullptr);
   static const MenuItem kMode[] = {{"&2 Line", kTwoLineMode}, {"&4 Line", kFourLineMode}};
-  AddMenu(panel_, bar, "&Mode", kMode, 2, true);
+  AddMenu(bar, "&Mode", kMode, 2, true);
   static const MenuItem kView[] = {
       {"&History...", kHistoryCommand},     {"F&ix...", kFixCommand},
       {"&Copy screen", kCopyScreenCommand}, {"&Zoom in", kZoomInCommand},
       {"Zoom &out", kZoomOutCommand},       {"&Actual size", kZoomResetCommand},
       {"&Full screen", kFullScreenCommand}};
-  AddMenu(panel_, bar, "&View", kView, 7, false);
+  AddMenu(bar, "&View", kView, 7, false);
   panel_.actions[kFullScreenCommand]->setCheckable(true);
   panel_.actions[kFullScreenCommand]->setShortcut(QKeySequence(Qt::Key_F11));
   panel_.actions[kZoomInCommand]->setShortcuts({QKeySequence::ZoomIn, QKeySequence("Ctrl+=")});
@@ -100,7 +101,7 @@ void MainWindow::BuildMenus() {
   panel_.actions[kCopyScreenCommand]->setShortcut(QKeySequence::Copy);
   static const MenuItem kHelp[] = {{"&Keyboard...", kKeyboardHelpCommand},
                                    {"&About Tarnex...", kAboutCommand}};
-  AddMenu(panel_, bar, "&Help", kHelp, 2, false);
+  AddMenu(bar, "&Help", kHelp, 2, false);
 }
 
 // The serial devices found are listed above COM1 each time the menu opens.
@@ -119,16 +120,16 @@ void MainWindow::BuildDeviceMenu(QMenuBar* bar) {
   // Where COM names only stand for /dev/ttyS0... they go into a submenu of their own, so
   // that the devices found are listed once, by their own names.
   QMenu* comMenu = ComNamesAreTheSystems() ? menu : menu->addMenu("&Legacy COM ports");
-  AddItems(panel_, comMenu, devices, kDeviceMenuItems, panel_.deviceGroup);
+  AddItems(comMenu, devices, kDeviceMenuItems, panel_.deviceGroup);
   panel_.firstComItem =
       comMenu == menu ? panel_.actions[kFirstDeviceCommand] : comMenu->menuAction();
   menu->insertSeparator(panel_.firstComItem);
   menu->addSeparator();
   static const MenuItem kMore[] = {{"&Other device...", kOtherDeviceCommand},
                                    {"&Automatic reconnect", kAutoReconnectCommand}};
-  AddItems(panel_, menu, kMore, 2, nullptr);
+  AddItems(menu, kMore, 2, nullptr);
   panel_.actions[kAutoReconnectCommand]->setCheckable(true);
-  QObject::connect(menu, &QMenu::aboutToShow, this, [this] { RefreshDeviceMenu(panel_); });
+  QObject::connect(menu, &QMenu::aboutToShow, this, &MainWindow::deviceMenuAboutToShow);
 }
 
 void MainWindow::SetClientSize(QSize size, QSize smallest) {
@@ -141,35 +142,35 @@ void MainWindow::SetClientSize(QSize size, QSize smallest) {
 
 // The client area resized (by the user, the zoom or full screen): the layout follows it.
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == panel_.client && event->type() == QEvent::Resize) FitLayoutToWindow(panel_);
+  if (watched == panel_.client && event->type() == QEvent::Resize) emit clientResized();
   return QMainWindow::eventFilter(watched, event);
 }
 
 // The window's show, move and activation events redraw the status fields and the screen.
 void MainWindow::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
-  OnWindowShown(panel_);
+  emit shown();
 }
 
 void MainWindow::moveEvent(QMoveEvent* event) {
   QMainWindow::moveEvent(event);
-  OnWindowShown(panel_);
+  emit shown();
 }
 
 void MainWindow::focusInEvent(QFocusEvent* event) {
   QMainWindow::focusInEvent(event);
-  OnWindowShown(panel_);
+  emit shown();
 }
 
 void MainWindow::changeEvent(QEvent* event) {
   QMainWindow::changeEvent(event);
-  if (event->type() == QEvent::ActivationChange && isActiveWindow()) OnWindowShown(panel_);
+  if (event->type() == QEvent::ActivationChange && isActiveWindow()) emit shown();
 }
 
 // Closing the main window ends the program, whichever other windows are open: they close
 // with it, so that the event loop ends, the settings are kept and the port is let go.
 void MainWindow::closeEvent(QCloseEvent* event) {
-  if (!MayClose(panel_)) {
+  if (mayClose_ && !mayClose_()) {
     event->ignore();
     return;
   }
@@ -191,7 +192,7 @@ void MainWindow::keyPressEvent(QKeyEvent* event) {
     QMainWindow::keyPressEvent(event);
     return;
   }
-  DispatchCommand(panel_, command);
+  emit commandTriggered(command);
 }
 
 MainWindow* CreateMainWindow(Panel& panel) {
@@ -220,4 +221,20 @@ void CheckMenuRadioItem(Panel& panel, int first, int last, int commandId) {
 void CheckMenuItem(Panel& panel, int commandId, int checked) {
   auto found = panel.actions.find(commandId);
   if (found != panel.actions.end()) found->second->setChecked(checked != 0);
+}
+
+void ShowMessageBox(Panel& panel, const char* text, const char* caption) {
+  if (panel.messageBox != nullptr) {
+    panel.messageBox(panel.messageBoxContext, text, caption);
+    return;
+  }
+  QMessageBox box(QMessageBox::NoIcon, QString::fromLatin1(caption), QString::fromLatin1(text),
+                  QMessageBox::Ok, panel.window);
+  box.exec();
+}
+
+void PostCommand(Panel& panel, int commandId) {
+  MainWindow* window = panel.window;
+  QMetaObject::invokeMethod(
+      window, [window, commandId] { window->Trigger(commandId); }, Qt::QueuedConnection);
 }

@@ -112,10 +112,6 @@ void OnWindowShown(Panel& panel);
 // The connection's news shown in the window (WireConnection, once the window is made),
 // and what the window asks of the connection.
 void WireConnection(Panel& panel);
-void Connect(Panel& panel);  // by hand, to the device chosen
-void SendKey(Panel& panel, int code);
-int PortNumberShown(const Panel& panel);
-void ToggleAutoReconnect(Panel& panel);
 // The logging controller's news shown in the window, once the window is made.
 void WireLogging(Panel& panel);
 

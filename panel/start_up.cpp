@@ -58,6 +58,36 @@ void CreateTimers(Panel& panel) {
                    [&panel] { OnTimer(panel, kRelayoutTimerId); });
 }
 
+// The window's news: the user's commands, its showing, its size, the Device menu's
+// opening and the question before it closes.
+void WireWindow(Panel& panel) {
+  MainWindow* window = panel.window;
+  QObject::connect(window, &MainWindow::commandTriggered, window,
+                   [&panel](int commandId) { DispatchCommand(panel, commandId); });
+  QObject::connect(window, &MainWindow::shown, window, [&panel] { OnWindowShown(panel); });
+  QObject::connect(window, &MainWindow::clientResized, window,
+                   [&panel] { FitLayoutToWindow(panel); });
+  QObject::connect(window, &MainWindow::deviceMenuAboutToShow, window,
+                   [&panel] { RefreshDeviceMenu(panel); });
+  window->SetCloseGuard([&panel] { return MayClose(panel); });
+}
+
+// What waits for a connect's outcome: the layout run of a Connect command, the end of
+// start-up.
+void WireStartUpSteps(Panel& panel) {
+  QObject::connect(panel.controller.get(), &ConnectionController::connectFinished, panel.window,
+                   [&panel] {
+                     if (panel.connectTailPending) {
+                       panel.connectTailPending = false;
+                       FinishConnectCommand(panel);
+                     }
+                     if (panel.startUpPending) {
+                       panel.startUpPending = false;
+                       FinishStartUp(panel);
+                     }
+                   });
+}
+
 void ShowAbout(Panel& panel) {
   std::string text = std::string(kVersionText) +
                      "\nA remote front panel for GPS receivers of the Morwick family."
@@ -157,16 +187,6 @@ Panel::~Panel() {
   delete window;
 }
 
-void ShowMessageBox(Panel& panel, const char* text, const char* caption) {
-  if (panel.messageBox != nullptr) {
-    panel.messageBox(panel.messageBoxContext, text, caption);
-    return;
-  }
-  QMessageBox box(QMessageBox::NoIcon, QString::fromLatin1(caption), QString::fromLatin1(text),
-                  QMessageBox::Ok, panel.window);
-  box.exec();
-}
-
 bool MayClose(Panel& panel) {
   bool logging = panel.logging->IsLogging();
   bool recording = panel.logging->IsRecording();
@@ -180,12 +200,6 @@ bool MayClose(Panel& panel) {
          QMessageBox::Yes;
 }
 
-void PostCommand(Panel& panel, int commandId) {
-  QMetaObject::invokeMethod(
-      panel.window, [&panel, commandId] { DispatchCommand(panel, commandId); },
-      Qt::QueuedConnection);
-}
-
 // The connect runs on the receive worker's thread; the layout run, the mode's key and
 // the relayout follow when it has an outcome (FinishConnectCommand).
 void ConnectCommand(Panel& panel) {
@@ -194,19 +208,19 @@ void ConnectCommand(Panel& panel) {
   }
   ShowDeviceLabel(panel, panel.device.deviceLabel);
   panel.connectTailPending = true;
-  Connect(panel);
+  panel.controller->Connect(panel.device.portPath, true);
 }
 
 void FinishConnectCommand(Panel& panel) {
   ApplyDisplayMode(panel);
-  SendKey(panel, panel.displayMode == kTwoLineMode ? 0x55 : 0x50);
+  panel.controller->SendKey(panel.displayMode == kTwoLineMode ? 0x55 : 0x50);
   panel.relayoutTimer->start(kRelayoutMs);
   panel.relayoutPending = true;
 }
 
 void DispatchCommand(Panel& panel, int commandId) {
   if (commandId >= kFirstKeyCommand && commandId <= kLastKeyCommand) {
-    SendKey(panel, KeyCodeFor(commandId, panel.displayMode));
+    panel.controller->SendKey(KeyCodeFor(commandId, panel.displayMode));
   } else if (commandId >= kFirstDeviceCommand && commandId <= kLastDeviceCommand) {
     ChooseComDevice(panel, commandId);
   } else if (commandId == kDeviceInUseCommand ||
@@ -243,7 +257,7 @@ void DispatchCommand(Panel& panel, int commandId) {
   } else if (commandId == kTwoLineMode || commandId == kFourLineMode) {
     ChooseMode(panel, commandId);
   } else if (commandId == kAutoReconnectCommand) {
-    ToggleAutoReconnect(panel);
+    panel.controller->SetAutoReconnect(!panel.connection.autoReconnect);
   } else if (commandId == kHistoryCommand) {
     ShowScreenHistory(panel);
   } else if (commandId == kCopyScreenCommand) {
@@ -264,7 +278,7 @@ void OnTimer(Panel& panel, int timerId) {
 }
 
 void OnWindowShown(Panel& panel) {
-  ShowPortLabel(panel, PortLabel(static_cast<uint32_t>(PortNumberShown(panel))));
+  ShowPortLabel(panel, PortLabel(static_cast<uint32_t>(panel.controller->PortNumberShown())));
   RenderScreen(panel, nullptr);
   ShowDeviceLabel(panel, panel.device.deviceLabel);
 }
@@ -282,7 +296,9 @@ bool StartUp(Panel& panel, const char* commandLine) {
   panel.connection.autoReconnect = options.autoReconnect;
   panel.connection.waitsForDevice = true;
   if (CreateMainWindow(panel) == nullptr) return false;
+  WireWindow(panel);
   WireConnection(panel);
+  WireStartUpSteps(panel);
   WireLogging(panel);
   CreateTimers(panel);
   panel.window->show();
@@ -301,7 +317,7 @@ bool StartUp(Panel& panel, const char* commandLine) {
 
 void FinishStartUp(Panel& panel) {
   ShowDeviceLabel(panel, panel.device.deviceLabel);
-  ShowPortLabel(panel, PortLabel(static_cast<uint32_t>(PortNumberShown(panel))));
+  ShowPortLabel(panel, PortLabel(static_cast<uint32_t>(panel.controller->PortNumberShown())));
   ShowStartUpText(panel);
   LoadImages(panel);
   ApplyDisplayMode(panel);

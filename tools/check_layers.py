@@ -8,9 +8,7 @@
 2. Files: no circle of includes between files, nor between modules, a module being a
    header with its source files (x.h, x.cpp, x_posix.cpp, x_win32.cpp).
 3. With BUILD_DIR: no circle of calls between object files (one file uses a function of
-   another that uses one of the first), read from nm, in every layer and tarnex-log.
-   The panel's files are not held to it yet: their functions still call each other
-   round in a circle, which its controllers are to end.
+   another that uses one of the first), read from nm, in every layer and both front ends.
 
 Prints each fault and exits 1 when there is one.
 """
@@ -38,12 +36,17 @@ def rank_of(folder):
     return None
 
 
-def sources(root):
+def folders():
     for layer in LAYERS:
         for folder in layer if isinstance(layer, tuple) else (layer,):
-            for name in sorted(os.listdir(os.path.join(root, folder))):
-                if name.endswith((".h", ".cpp")):
-                    yield folder, name
+            yield layer, folder
+
+
+def sources(root):
+    for _, folder in folders():
+        for name in sorted(os.listdir(os.path.join(root, folder))):
+            if name.endswith((".h", ".cpp")):
+                yield folder, name
 
 
 def circles(graph):
@@ -114,7 +117,7 @@ def symbols(path, *flags):
 
 def check_calls(root, build):
     objects = []
-    for folder in [*LAYERS[:-1], "log"]:
+    for _, folder in folders():
         for top, _, names in os.walk(os.path.join(build, folder, "CMakeFiles")):
             # Only objects whose source is still there: a moved file leaves its old one.
             objects += [os.path.join(top, n) for n in names
