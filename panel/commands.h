@@ -36,8 +36,4 @@ enum CommandId {
   kFourLineMode = 40002,
 };
 
-enum TimerId {
-  kRelayoutTimerId = 76,
-};
-
 constexpr int kDeviceMenuItems = kLastDeviceCommand - kFirstDeviceCommand + 1;

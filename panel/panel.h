@@ -106,7 +106,6 @@ void ConnectCommand(Panel& panel);
 // What follows a Connect command, and the end of start-up, once the connect has an outcome.
 void FinishConnectCommand(Panel& panel);
 void FinishStartUp(Panel& panel);
-void OnTimer(Panel& panel, int timerId);
 void OnWindowShown(Panel& panel);
 
 // The connection's news shown in the window (WireConnection, once the window is made),

@@ -52,10 +52,12 @@ const char* const kUsage =
     "  --help     this text\n"
     "  --version  the version\n";
 
+void OnRelayoutTick(Panel& panel);
+
 void CreateTimers(Panel& panel) {
   panel.relayoutTimer = new QTimer(panel.window);
   QObject::connect(panel.relayoutTimer, &QTimer::timeout, panel.window,
-                   [&panel] { OnTimer(panel, kRelayoutTimerId); });
+                   [&panel] { OnRelayoutTick(panel); });
 }
 
 // The window's news: the user's commands, its showing, its size, the Device menu's
@@ -218,62 +220,61 @@ void FinishConnectCommand(Panel& panel) {
   panel.relayoutPending = true;
 }
 
-void DispatchCommand(Panel& panel, int commandId) {
-  if (commandId >= kFirstKeyCommand && commandId <= kLastKeyCommand) {
-    panel.controller->SendKey(KeyCodeFor(commandId, panel.displayMode));
-  } else if (commandId >= kFirstDeviceCommand && commandId <= kLastDeviceCommand) {
-    ChooseComDevice(panel, commandId);
-  } else if (commandId == kDeviceInUseCommand ||
-             (commandId >= kFirstFoundPortCommand && commandId <= kLastFoundPortCommand)) {
-    ChooseFoundPort(panel, commandId);
-  } else if (commandId >= kFirstRecentCommand && commandId <= kLastRecentCommand) {
-    ChooseRecentDevice(panel, commandId);
-  } else if (commandId == kOtherDeviceCommand) {
-    AskForOtherDevice(panel);
-  } else if (commandId == kConnectCommand) {
-    ConnectCommand(panel);
-  } else if (commandId == kAboutCommand) {
-    ShowAbout(panel);
-  } else if (commandId == kFixCommand) {
-    ShowFixWindow(panel);
-  } else if (commandId == kKeyboardHelpCommand) {
-    ShowKeyboardHelp(panel);
-  } else if (commandId == kZoomInCommand) {
-    SetZoom(panel, NextZoomStep(panel.zoom, 1));
-  } else if (commandId == kZoomOutCommand) {
-    SetZoom(panel, NextZoomStep(panel.zoom, -1));
-  } else if (commandId == kZoomResetCommand) {
-    SetZoom(panel, 100);
-  } else if (commandId == kFullScreenCommand) {
-    ToggleFullScreen(panel);
-  } else if (commandId == kLogFolderCommand) {
-    ChooseLogFolder(panel);
-  } else if (commandId == kOpenLogFolderCommand) {
-    OpenLogFolder(panel);
-  } else if (commandId == kExitCommand) {
-    panel.window->close();
-  } else if (commandId == kLoggingOnCommand || commandId == kLoggingOffCommand) {
-    ChooseLogging(panel, commandId);
-  } else if (commandId == kTwoLineMode || commandId == kFourLineMode) {
-    ChooseMode(panel, commandId);
-  } else if (commandId == kAutoReconnectCommand) {
-    panel.controller->SetAutoReconnect(!panel.connection.autoReconnect);
-  } else if (commandId == kHistoryCommand) {
-    ShowScreenHistory(panel);
-  } else if (commandId == kCopyScreenCommand) {
-    CopyCurrentScreen(panel);
-  } else if (commandId == kRecordCommand) {
-    ToggleRecording(panel);
-  } else if (commandId == kMessagesCommand) {
-    ShowMessageHistory(panel);
-  }
+namespace {
+
+// Which function carries out which commands: ids first to last.
+struct CommandRoute {
+  int first, last;
+  void (*run)(Panel& panel, int commandId);
+};
+
+const CommandRoute kCommandRoutes[] = {
+    {kFirstKeyCommand, kLastKeyCommand,
+     [](Panel& p, int id) { p.controller->SendKey(KeyCodeFor(id, p.displayMode)); }},
+    {kFirstDeviceCommand, kLastDeviceCommand, ChooseComDevice},
+    {kDeviceInUseCommand, kDeviceInUseCommand, ChooseFoundPort},
+    {kFirstFoundPortCommand, kLastFoundPortCommand, ChooseFoundPort},
+    {kFirstRecentCommand, kLastRecentCommand, ChooseRecentDevice},
+    {kOtherDeviceCommand, kOtherDeviceCommand, [](Panel& p, int) { AskForOtherDevice(p); }},
+    {kConnectCommand, kConnectCommand, [](Panel& p, int) { ConnectCommand(p); }},
+    {kAboutCommand, kAboutCommand, [](Panel& p, int) { ShowAbout(p); }},
+    {kFixCommand, kFixCommand, [](Panel& p, int) { ShowFixWindow(p); }},
+    {kKeyboardHelpCommand, kKeyboardHelpCommand, [](Panel& p, int) { ShowKeyboardHelp(p); }},
+    {kZoomInCommand, kZoomInCommand, [](Panel& p, int) { SetZoom(p, NextZoomStep(p.zoom, 1)); }},
+    {kZoomOutCommand, kZoomOutCommand, [](Panel& p, int) { SetZoom(p, NextZoomStep(p.zoom, -1)); }},
+    {kZoomResetCommand, kZoomResetCommand, [](Panel& p, int) { SetZoom(p, 100); }},
+    {kFullScreenCommand, kFullScreenCommand, [](Panel& p, int) { ToggleFullScreen(p); }},
+    {kLogFolderCommand, kLogFolderCommand, [](Panel& p, int) { ChooseLogFolder(p); }},
+    {kOpenLogFolderCommand, kOpenLogFolderCommand, [](Panel& p, int) { OpenLogFolder(p); }},
+    {kExitCommand, kExitCommand, [](Panel& p, int) { p.window->close(); }},
+    {kLoggingOnCommand, kLoggingOnCommand, ChooseLogging},
+    {kLoggingOffCommand, kLoggingOffCommand, ChooseLogging},
+    {kTwoLineMode, kTwoLineMode, ChooseMode},
+    {kFourLineMode, kFourLineMode, ChooseMode},
+    {kAutoReconnectCommand, kAutoReconnectCommand,
+     [](Panel& p, int) { p.controller->SetAutoReconnect(!p.connection.autoReconnect); }},
+    {kHistoryCommand, kHistoryCommand, [](Panel& p, int) { ShowScreenHistory(p); }},
+    {kCopyScreenCommand, kCopyScreenCommand, [](Panel& p, int) { CopyCurrentScreen(p); }},
+    {kRecordCommand, kRecordCommand, [](Panel& p, int) { ToggleRecording(p); }},
+    {kMessagesCommand, kMessagesCommand, [](Panel& p, int) { ShowMessageHistory(p); }},
+};
+
+// The relayout after a Connect command: the layout once more, a second after the first.
+void OnRelayoutTick(Panel& panel) {
+  panel.relayoutTimer->stop();
+  if (!panel.relayoutPending) return;
+  ApplyDisplayMode(panel);
+  panel.relayoutPending = false;
 }
 
-void OnTimer(Panel& panel, int timerId) {
-  if (timerId == kRelayoutTimerId && panel.relayoutPending) {
-    ApplyDisplayMode(panel);
-    panel.relayoutPending = false;
-    panel.relayoutTimer->stop();
+}  // namespace
+
+void DispatchCommand(Panel& panel, int commandId) {
+  for (const CommandRoute& route : kCommandRoutes) {
+    if (commandId >= route.first && commandId <= route.last) {
+      route.run(panel, commandId);
+      return;
+    }
   }
 }
 
