@@ -19,6 +19,15 @@ int LockFolder(FolderLock& lock, const char* directory, const char* device, char
 
 void UnlockFolder(FolderLock& lock);
 
+// A folder lock let go of when this goes out of scope.
+struct HeldFolderLock {
+  FolderLock lock;
+  HeldFolderLock() = default;
+  HeldFolderLock(const HeldFolderLock&) = delete;
+  HeldFolderLock& operator=(const HeldFolderLock&) = delete;
+  ~HeldFolderLock() { UnlockFolder(lock); }
+};
+
 // "Could not log into DIR: it is already being logged into by process N (DEVICE)", or the
 // system's reason, for LockFolder's result.
 void FolderLockText(int error, const char* directory, const char* holder, char* out, size_t size);
