@@ -24,8 +24,8 @@ struct ModeGeometry {
   int clientWidth, clientHeight;
   int panelX, panelY, panelWidth, panelHeight;
 };
-constexpr ModeGeometry kFourLine = {454, 301, 10, 30, 402, 65};
-constexpr ModeGeometry kTwoLine = {479, 176, 120, 20, 310, 65};
+constexpr ModeGeometry kFourLine = {454, 286, 10, 30, 402, 65};
+constexpr ModeGeometry kTwoLine = {479, 161, 120, 20, 310, 65};
 // The zoom's steps on the keyboard; between them, and up to the last, the window's size.
 constexpr int kZoomSteps[] = {100, 150, 200, 300, 400};
 constexpr int kMinZoom = kZoomSteps[0];
@@ -129,15 +129,8 @@ void ShowKeypad(Panel& panel, bool visible) {
   for (int i = 0; i < panel.keypadCount; ++i) panel.keypadButtons[i]->setVisible(visible);
 }
 
-void PlaceStatusBar(Panel& panel) {
-  QWidget* client = panel.client;
-  int strip = panel.statusBar->FieldHeight();  // 15 at 96 dpi, more where the text needs it
-  panel.statusBar->setGeometry(0, client->height() - strip, client->width(), strip);
-  panel.statusBar->raise();
-}
-
-// Everything in the client area where the mode has it at the zoom: the display, the keys,
-// the banner and the status strip. The window's size is left as it is.
+// Everything where the mode has it at the zoom: the display, the keys and the banner in
+// the client area, the status bar's fields. The window's size is left as it is.
 void PlaceAtZoom(Panel& panel) {
   const ModeGeometry& mode = GeometryOf(panel);
   panel.display->setGeometry(Zoomed(panel, mode.panelX), Zoomed(panel, mode.panelY),
@@ -152,7 +145,6 @@ void PlaceAtZoom(Panel& panel) {
       panel.banner->resize(image->second.size() * panel.zoom / 100);
     }
   }
-  PlaceStatusBar(panel);
 }
 
 // The window sized to the mode at the zoom; it may be made larger, never smaller than the
@@ -224,8 +216,8 @@ bool LayOut(Panel& panel) {
   } else if (!LayOutTwoLine(panel)) {
     return false;
   }
+  PlaceAtZoom(panel);  // first: the status bar's height at this zoom sizes the window too
   SizeWindowToZoom(panel);
-  PlaceAtZoom(panel);
   return true;
 }
 
@@ -261,9 +253,9 @@ void ToggleFullScreen(Panel& panel) {
   if (entering) {
     const ModeGeometry& mode = panel.displayMode == kTwoLineMode ? kTwoLine : kFourLine;
     QRect room = panel.window->screen()->availableGeometry();
-    int menu = panel.window->menuBar()->sizeHint().height();
+    int bars = panel.window->menuBar()->sizeHint().height() + panel.statusBar->maximumHeight();
     int fit = std::min(room.width() * 100 / mode.clientWidth,
-                       (room.height() - menu) * 100 / mode.clientHeight);
+                       (room.height() - bars) * 100 / mode.clientHeight);
     panel.zoomBeforeFullScreen = panel.zoom;
     panel.zoom = std::clamp(fit, kMinZoom, kMaxZoom);
     panel.window->showFullScreen();
@@ -292,12 +284,9 @@ int NextZoomStep(int zoom, int direction) {
 void FitLayoutToWindow(Panel& panel) {
   if (!panel.statusBarReady || panel.display == nullptr || panel.statusBar == nullptr) return;
   int fit = ZoomThatFits(panel);
-  if (fit != panel.zoom) {
-    panel.zoom = fit;
-    PlaceAtZoom(panel);
-  } else {
-    PlaceStatusBar(panel);  // the strip spans the client area, whatever its size
-  }
+  if (fit == panel.zoom) return;
+  panel.zoom = fit;
+  PlaceAtZoom(panel);
 }
 
 void CreateBannerImage(Panel& panel) {

@@ -16,12 +16,13 @@
 #include "panel/history_window.h"
 #include "panel/key_map.h"
 #include "panel/panel.h"
+#include "panel/status_bar.h"
 #include "port/serial_ports.h"
 
 namespace {
 
 constexpr int kFirstClientWidth = 454;
-constexpr int kFirstClientHeight = 351;
+constexpr int kFirstClientHeight = 336;
 
 }  // namespace
 
@@ -136,7 +137,9 @@ void MainWindow::SetClientSize(QSize size, QSize smallest) {
   QPoint corner = pos();
   panel_.client->setMinimumSize(smallest);
   panel_.client->resize(size);  // at once: the window system may answer later
-  resize(size.width(), size.height() + menuBar()->sizeHint().height());
+  int bars = menuBar()->sizeHint().height();
+  if (panel_.statusBar != nullptr) bars += panel_.statusBar->maximumHeight();  // fixed
+  resize(size.width(), size.height() + bars);
   move(corner);
 }
 

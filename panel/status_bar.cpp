@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <ctime>
+#include <initializer_list>
 
 #include "base/byte_count_text.h"
 #include "base/local_time.h"
@@ -30,6 +31,7 @@ const QColor kStatusColour(0xD2, 0xD2, 0xD2);
 constexpr int kFieldGap = 4;     // between two fields
 constexpr int kFrameAndPad = 6;  // a field's sunken frame and a little room, left and right
 constexpr int kStripHeight = 15;
+constexpr int kBarMargins = 4;  // above and below the fields
 
 // The labels each small field shows; a field is as wide as the widest of them.
 const char* const kDeviceSamples[] = {"   com1", "com20", "ttyUSB0", "ttyACM0", "ttyAMA0"};
@@ -58,16 +60,22 @@ int WidestLabel(const QFontMetrics& metrics, const char* const (&labels)[N]) {
   return widest + kFrameAndPad;
 }
 
-// The message field's own label, so that a click on it opens the messages so far.
+// The message field's own label: a click on it opens the messages so far, and a new width
+// fits its text afresh.
 class MessageLabel : public QLabel {
  public:
   using QLabel::QLabel;
   std::function<void()> clicked;
+  std::function<void()> resized;
 
  protected:
   void mousePressEvent(QMouseEvent* event) override {
     QLabel::mousePressEvent(event);
     if (clicked) clicked();
+  }
+  void resizeEvent(QResizeEvent* event) override {
+    QLabel::resizeEvent(event);
+    if (resized) resized();
   }
 };
 
@@ -103,13 +111,22 @@ void SetMessageLine(Panel& panel, const char* text, int kind) {
 
 }  // namespace
 
-StatusBarWidget::StatusBarWidget(QWidget* parent) : QWidget(parent) {
+StatusBarWidget::StatusBarWidget(QWidget* parent) : QStatusBar(parent) {
   device_ = new QLabel(this);
   port_ = new QLabel(this);
   logging_ = new QLabel(this);
   logging_->setText("Log off");
-  message_ = new MessageLabel(this);
+  auto* message = new MessageLabel(this);
+  message->resized = [this] { ShowMessageFitted(); };
+  message_ = message;
   message_->setToolTip("Click to see the messages so far");
+  // The field takes what room there is; a long text never widens the window.
+  message_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+  setStyleSheet("QStatusBar::item { border: none; }");  // the fields have frames of their own
+  addWidget(device_);
+  addWidget(port_);
+  addWidget(logging_);
+  addWidget(message_, 1);
   SetZoom(100);
 }
 
@@ -119,22 +136,19 @@ void StatusBarWidget::SetZoom(int percent) {
   QFontMetrics metrics(font_);
   // A one-pixel frame above and below the text, and one pixel to spare.
   fieldHeight_ = std::max(kStripHeight * percent / 100, metrics.height() + 3);
-  int deviceWidth = WidestLabel(metrics, kDeviceSamples);
-  int portWidth = WidestLabel(metrics, kPortSamples);
-  MakeField(device_, 0, deviceWidth);
-  MakeField(port_, deviceWidth + kFieldGap, portWidth);
-  int loggingX = deviceWidth + kFieldGap + portWidth + kFieldGap;
-  int loggingWidth = WidestLabel(metrics, kLoggingSamples);
-  MakeField(logging_, loggingX, loggingWidth);
-  messageX_ = loggingX + loggingWidth + kFieldGap;
-  MakeField(message_, messageX_, std::max(0, parentWidget()->width() - messageX_));
+  for (QLabel* field : {device_, port_, logging_, message_}) StyleField(field);
+  setFixedHeight(fieldHeight_ + kBarMargins);  // known before the layout runs: it sizes the window
+  device_->setFixedWidth(WidestLabel(metrics, kDeviceSamples));
+  port_->setFixedWidth(WidestLabel(metrics, kPortSamples));
+  logging_->setFixedWidth(WidestLabel(metrics, kLoggingSamples));
+  ShowMessageFitted();
 }
 
 void StatusBarWidget::OnMessageClicked(std::function<void()> handler) {
   static_cast<MessageLabel*>(message_)->clicked = std::move(handler);
 }
 
-QLabel* StatusBarWidget::MakeField(QLabel* field, int x, int width) {
+void StatusBarWidget::StyleField(QLabel* field) {
   field->setFont(font_);
   field->setFrameStyle(QFrame::Panel | QFrame::Sunken);
   field->setLineWidth(1);
@@ -145,18 +159,7 @@ QLabel* StatusBarWidget::MakeField(QLabel* field, int x, int width) {
   field->setPalette(palette);
   field->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   field->setTextFormat(Qt::PlainText);
-  field->setGeometry(x, 0, width, fieldHeight_);
-  return field;
-}
-
-// The message field takes the rest of the strip, whichever layout the window has.
-void StatusBarWidget::resizeEvent(QResizeEvent* event) {
-  QWidget::resizeEvent(event);
-  message_->setGeometry(messageX_, 0, std::max(0, width() - messageX_), height());
-  device_->resize(device_->width(), height());
-  logging_->resize(logging_->width(), height());
-  port_->resize(port_->width(), height());
-  ShowMessageFitted();
+  field->setFixedHeight(fieldHeight_);
 }
 
 void StatusBarWidget::SetDevice(const QString& text) {
@@ -211,11 +214,8 @@ QString StatusBarWidget::Message() const {
 }
 
 void CreateStatusBar(Panel& panel) {
-  QWidget* client = panel.client;
-  panel.statusBar = new StatusBarWidget(client);
-  int h = panel.statusBar->FieldHeight();
-  panel.statusBar->setGeometry(0, client->height() - h, client->width(), h);
-  panel.statusBar->show();
+  panel.statusBar = new StatusBarWidget();
+  panel.window->setStatusBar(panel.statusBar);
   panel.statusBar->OnMessageClicked([&panel] { ShowMessageHistory(panel); });
   auto* refresh = new QTimer(panel.statusBar);  // the logging field's counts, once a second
   QObject::connect(refresh, &QTimer::timeout, panel.statusBar,

@@ -2,15 +2,16 @@
 #pragma once
 
 #include <QFont>
-#include <QWidget>
+#include <QStatusBar>
 #include <functional>
 
 class QLabel;
 
-// The strip along the bottom: device field, port field and message field.
-class StatusBarWidget : public QWidget {
+// The main window's status bar: the device, port, logging and message fields, each as
+// wide as its widest label, the message field taking the rest.
+class StatusBarWidget : public QStatusBar {
  public:
-  explicit StatusBarWidget(QWidget* parent);
+  explicit StatusBarWidget(QWidget* parent = nullptr);
 
   void SetDevice(const QString& text);
   void SetPort(const QString& text);
@@ -26,19 +27,17 @@ class StatusBarWidget : public QWidget {
   QLabel* PortField() const { return port_; }
   QLabel* MessageField() const { return message_; }
   QLabel* LoggingField() const { return logging_; }
-  int FieldHeight() const { return fieldHeight_; }  // the strip's height too
+  int FieldHeight() const { return fieldHeight_; }
   void SetZoom(int percent);
   // Called when the user clicks the message field.
   void OnMessageClicked(std::function<void()> handler);
 
  private:
-  QLabel* MakeField(QLabel* field, int x, int width);
+  void StyleField(QLabel* field);
   void ShowMessageFitted();  // the whole text when it fits, else cut at a word with "…"
-  void resizeEvent(QResizeEvent* event) override;
 
   QFont font_;
   int fieldHeight_ = 0;
-  int messageX_ = 0;
   QLabel* device_ = nullptr;
   QLabel* port_ = nullptr;
   QLabel* logging_ = nullptr;

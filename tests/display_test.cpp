@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: BSD-2-Clause
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QImage>
 #include <QLabel>
+#include <QMainWindow>
 #include <QPainter>
 #include <cstring>
 
@@ -103,10 +105,13 @@ TEST(Display, EveryGlyphRowAndCursorMarkIsVisible) {
 // Each field of the status bar holds the widest label it is given, and its text's whole
 // height, inside its frame.
 TEST(StatusBar, FieldsHoldTheirLabelsWhole) {
-  QWidget client;
-  client.resize(454, 301);
-  StatusBarWidget bar(&client);
-  bar.setGeometry(0, 301 - bar.FieldHeight(), 454, bar.FieldHeight());
+  QMainWindow window;
+  auto* owned = new StatusBarWidget();
+  window.setStatusBar(owned);
+  window.resize(454, 320);
+  window.show();  // the bar's layout places the fields
+  QCoreApplication::processEvents();
+  StatusBarWidget& bar = *owned;
   struct Field {
     QLabel* label;
     const char* texts[6];
