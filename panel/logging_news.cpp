@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: BSD-2-Clause
-// What the window shows of the logging controller's news: the menu's marks and the
-// logging field.
+// What the window shows of the logging controller's news: the menu's marks, the folder's
+// item enabled only while logging is off, and the logging field.
 
+#include <QAction>
 #include <QObject>
 #include <QWidget>
 
@@ -14,6 +15,8 @@ void WireLogging(Panel& panel) {
   QObject::connect(logging, &LoggingController::loggingChanged, panel.window, [&panel](bool on) {
     CheckMenuRadioItem(panel, kLoggingOnCommand, kLoggingOffCommand,
                        on ? kLoggingOnCommand : kLoggingOffCommand);
+    auto folder = panel.actions.find(kLogFolderCommand);  // a period keeps to one folder
+    if (folder != panel.actions.end()) folder->second->setEnabled(!on);
     ShowLoggingField(panel);
   });
   QObject::connect(logging, &LoggingController::recordingChanged, panel.window, [&panel](bool on) {

@@ -26,9 +26,13 @@ constexpr int kFirstClientHeight = 336;
 
 }  // namespace
 
+// One command of a menu: its caption with its mnemonic, its shortcuts ("" for none,
+// several apart by '|', Qt's portable key names) and whether it is checked on and off.
 struct MenuItem {
   const char* caption;
   int commandId;
+  const char* shortcuts = "";
+  bool checkable = false;
 };
 
 void MainWindow::AddItems(QMenu* menu, const MenuItem* items, int count, QActionGroup* group) {
@@ -36,6 +40,12 @@ void MainWindow::AddItems(QMenu* menu, const MenuItem* items, int count, QAction
     QAction* action = menu->addAction(QString::fromLatin1(items[i].caption));
     int id = items[i].commandId;
     connect(action, &QAction::triggered, this, [this, id] { emit commandTriggered(id); });
+    QList<QKeySequence> keys;
+    for (const QString& key :
+         QString::fromLatin1(items[i].shortcuts).split('|', Qt::SkipEmptyParts))
+      keys.append(QKeySequence(key, QKeySequence::PortableText));
+    action->setShortcuts(keys);
+    action->setCheckable(items[i].checkable);
     if (group != nullptr) {
       action->setCheckable(true);
       group->addAction(action);
@@ -69,10 +79,9 @@ MainWindow::MainWindow(Panel& panel)
 void MainWindow::BuildMenus() {
   QMenuBar* bar = menuBar();
   static const MenuItem kFile[] = {{"&Messages...", kMessagesCommand},
-                                   {"&Record session...", kRecordCommand},
+                                   {"&Record session...", kRecordCommand, "", true},
                                    {"E&xit", kExitCommand}};
   AddMenu(bar, "&File", kFile, 3, false);
-  panel_.actions[kRecordCommand]->setCheckable(true);
   BuildDeviceMenu(bar);
   QAction* connect = bar->addAction("&Connect");
   QObject::connect(connect, &QAction::triggered, this,
@@ -86,20 +95,14 @@ void MainWindow::BuildMenus() {
   AddItems(logging, kFolder, 2, nullptr);
   static const MenuItem kMode[] = {{"&2 Line", kTwoLineMode}, {"&4 Line", kFourLineMode}};
   AddMenu(bar, "&Mode", kMode, 2, true);
-  static const MenuItem kView[] = {
-      {"&History...", kHistoryCommand},     {"F&ix...", kFixCommand},
-      {"&Copy screen", kCopyScreenCommand}, {"&Zoom in", kZoomInCommand},
-      {"Zoom &out", kZoomOutCommand},       {"&Actual size", kZoomResetCommand},
-      {"&Full screen", kFullScreenCommand}};
+  static const MenuItem kView[] = {{"&History...", kHistoryCommand, "Ctrl+H"},
+                                   {"F&ix...", kFixCommand, "Ctrl+I"},
+                                   {"&Copy screen", kCopyScreenCommand, "Ctrl+C"},
+                                   {"&Zoom in", kZoomInCommand, "Ctrl++|Ctrl+="},
+                                   {"Zoom &out", kZoomOutCommand, "Ctrl+-"},
+                                   {"&Actual size", kZoomResetCommand, "Ctrl+0"},
+                                   {"&Full screen", kFullScreenCommand, "F11", true}};
   AddMenu(bar, "&View", kView, 7, false);
-  panel_.actions[kFullScreenCommand]->setCheckable(true);
-  panel_.actions[kFullScreenCommand]->setShortcut(QKeySequence(Qt::Key_F11));
-  panel_.actions[kZoomInCommand]->setShortcuts({QKeySequence::ZoomIn, QKeySequence("Ctrl+=")});
-  panel_.actions[kZoomOutCommand]->setShortcut(QKeySequence::ZoomOut);
-  panel_.actions[kZoomResetCommand]->setShortcut(QKeySequence("Ctrl+0"));
-  panel_.actions[kHistoryCommand]->setShortcut(QKeySequence("Ctrl+H"));
-  panel_.actions[kFixCommand]->setShortcut(QKeySequence("Ctrl+I"));
-  panel_.actions[kCopyScreenCommand]->setShortcut(QKeySequence::Copy);
   static const MenuItem kHelp[] = {{"&Keyboard...", kKeyboardHelpCommand},
                                    {"&About Tarnex...", kAboutCommand}};
   AddMenu(bar, "&Help", kHelp, 2, false);
@@ -127,9 +130,8 @@ void MainWindow::BuildDeviceMenu(QMenuBar* bar) {
   menu->insertSeparator(panel_.firstComItem);
   menu->addSeparator();
   static const MenuItem kMore[] = {{"&Other device...", kOtherDeviceCommand},
-                                   {"&Automatic reconnect", kAutoReconnectCommand}};
+                                   {"&Automatic reconnect", kAutoReconnectCommand, "", true}};
   AddItems(menu, kMore, 2, nullptr);
-  panel_.actions[kAutoReconnectCommand]->setCheckable(true);
   QObject::connect(menu, &QMenu::aboutToShow, this, &MainWindow::deviceMenuAboutToShow);
 }
 

@@ -372,18 +372,24 @@ QChar Mnemonic(const QString& text) {
 
 // Every menu's items answer to letters of their own, so that Alt+L then F turns logging
 // off, and nothing else.
-TEST_F(PanelTest, EachMenuItemHasALetterOfItsOwn) {
+TEST_F(PanelTest, EachMenuItemHasALetterAndAShortcutOfItsOwn) {
   Start("");
   std::vector<QMenu*> menus;
   for (QAction* top : panel->window->menuBar()->actions()) {
     if (top->menu() != nullptr) menus.push_back(top->menu());
   }
+  std::map<QString, QString> shortcuts;  // each key combination does one thing
   for (size_t i = 0; i < menus.size(); ++i) {
     QMenu* menu = menus[i];
     emit menu->aboutToShow();  // the Device menu lists what it finds as it opens
     std::map<QChar, QString> taken;
     for (QAction* action : menu->actions()) {
       if (action->menu() != nullptr) menus.push_back(action->menu());
+      for (const QKeySequence& key : action->shortcuts()) {
+        EXPECT_TRUE(shortcuts.emplace(key.toString(), action->text()).second)
+            << key.toString().toStdString() << ": " << action->text().toStdString() << " and "
+            << shortcuts[key.toString()].toStdString();
+      }
       QChar letter = Mnemonic(action->text());
       if (letter.isNull()) continue;
       EXPECT_TRUE(taken.emplace(letter, action->text()).second)
@@ -435,6 +441,7 @@ TEST_F(PanelTest, LoggingMenuSwitchesTheDumpFiles) {
   EXPECT_TRUE(panel->actions[kLoggingOffCommand]->isChecked());
   DispatchCommand(*panel, kLoggingOnCommand);
   EXPECT_TRUE(panel->actions[kLoggingOnCommand]->isChecked());
+  EXPECT_FALSE(panel->actions[kLogFolderCommand]->isEnabled()) << "a period keeps to one folder";
   EXPECT_TRUE(Message().startsWith(QString("Logging to %1 (posn.dmp").arg(scratch.Str().c_str())))
       << Message().toStdString();
   Bytes frame = Frame(0x40, {1, 2, 3});
@@ -443,6 +450,7 @@ TEST_F(PanelTest, LoggingMenuSwitchesTheDumpFiles) {
   EXPECT_EQ(access(posn.c_str(), F_OK), 0);
   DispatchCommand(*panel, kLoggingOffCommand);
   EXPECT_EQ(LoggingOn(panel->connection.capture->logging), 0);
+  EXPECT_TRUE(panel->actions[kLogFolderCommand]->isEnabled());
   EXPECT_EQ(Message(), QString("Logging off: posn 1 (9 B), obsd 0 (0 B), corr 0 (0 B), nmea 0 "
                                "(0 B) written to %1")
                            .arg(scratch.Str().c_str()));
