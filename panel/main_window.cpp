@@ -10,13 +10,13 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMetaObject>
+#include <QStatusBar>
 #include <QStyle>
 
 #include "panel/fix_window.h"
 #include "panel/history_window.h"
 #include "panel/key_map.h"
 #include "panel/panel.h"
-#include "panel/status_bar.h"
 #include "port/serial_ports.h"
 
 namespace {
@@ -140,7 +140,9 @@ void MainWindow::SetClientSize(QSize size, QSize smallest) {
   panel_.client->setMinimumSize(smallest);
   panel_.client->resize(size);  // at once: the window system may answer later
   int bars = menuBar()->sizeHint().height();
-  if (panel_.statusBar != nullptr) bars += panel_.statusBar->maximumHeight();  // fixed
+  // The status bar's height is fixed at each zoom; its size hint lags behind its layout.
+  auto* status = findChild<QStatusBar*>(QString(), Qt::FindDirectChildrenOnly);
+  if (status != nullptr) bars += status->maximumHeight();
   resize(size.width(), size.height() + bars);
   move(corner);
 }
