@@ -81,7 +81,7 @@ const char* PathToOpen(const Connection& connection, const char* portPath) {
 }
 
 void SendSlaveRequestOnce(Connection& connection) {
-  if (!connection.slaveMode || connection.slaveRequestSent) return;
+  if (!connection.settings.slaveMode || connection.slaveRequestSent) return;
   const uint8_t request[2] = {static_cast<uint8_t>(connection.identity.receiverPortNumber & 0xFF),
                               4};
   SendPacket(*connection.link, TypeByte(PacketType::kSlaveRequest), request, 2);
@@ -166,7 +166,7 @@ int FinishConnect(Connection& connection, const ConnectReport& report, Tick now)
     ShowConnectFailure(connection, report.cause);
     if (SeeksDevice(connection)) {
       ++connection.failedReconnects;
-    } else if (connection.waitsForDevice) {
+    } else if (connection.settings.waitsForDevice) {
       connection.state = LinkState::kWaiting;
       connection.failedReconnects = 0;
       CopyText(connection.waitingPath, sizeof connection.waitingPath, connection.attempt.userPath);
@@ -189,7 +189,7 @@ int FinishConnect(Connection& connection, const ConnectReport& report, Tick now)
   connection.followUpPending = false;
   connection.keyAnswerAwaited = false;
   connection.lastPollAt = now - 60000;  // no request yet on this connection
-  if (connection.sendsKeys) SendKey(connection, kConnectKey, now);
+  if (connection.settings.sendsKeys) SendKey(connection, kConnectKey, now);
   SendSlaveRequestOnce(connection);
   return kOutcomeConnected;
 }

@@ -57,6 +57,16 @@ enum class LinkState {
   kWaiting,     // the device asked for has not answered yet (waitsForDevice); likewise
 };
 
+// How a front end uses its connection, given once before the first connect.
+struct ConnectionSettings {
+  bool slaveMode = false;  // the slave request goes out once per run
+  bool sendsKeys = true;   // false: a logger that sends nothing beyond the identification
+  bool autoReconnect = true;
+  // A connect that fails waits for the device, trying again on the reconnect schedule (the
+  // panel: a receiver not yet powered or plugged in is normal in the field).
+  bool waitsForDevice = false;
+};
+
 // What the running worker's identification works from; written only while no worker runs.
 struct ConnectAttempt {
   struct Connection* connection = nullptr;
@@ -75,15 +85,10 @@ struct Connection {
   const char* stableNameDirectory =
       nullptr;  // where stable names are looked for; null: the system's
 
+  ConnectionSettings settings;  // ConfigureConnection; SetAutoReconnect changes one
   LinkState state = LinkState::kIdle;
   ReceiverIdentity identity;
-  bool slaveMode = false;
   bool slaveRequestSent = false;
-  bool sendsKeys = true;  // false: a logger that sends nothing beyond the identification
-  bool autoReconnect = true;
-  // 1: a connect that fails waits for the device, trying again on the reconnect schedule
-  // (the panel: a receiver not yet powered or plugged in is normal in the field).
-  bool waitsForDevice = false;
 
   // The link watch.
   int pollsUnanswered = 0;   // polls sent since the last screen came
@@ -136,6 +141,10 @@ void BeginConnect(Connection& connection, const char* portPath, Tick now);
 // shown with its cause, the port closed, and, while the device is lost, the next attempt
 // scheduled.
 int FinishConnect(Connection& connection, const ConnectReport& report, Tick now);
+
+inline void ConfigureConnection(Connection& connection, const ConnectionSettings& settings) {
+  connection.settings = settings;
+}
 
 // Ends the worker and closes the port: the program is leaving.
 void EndConnection(Connection& connection);

@@ -22,7 +22,8 @@ bool LineSilent(Tick lastByteAt, Tick connectedAt, Tick now, Tick limitMs) {
 }
 
 bool ReconnectDue(const Connection& connection) {
-  return SeeksDevice(connection) && connection.autoReconnect && !connection.attempt.underWay;
+  return SeeksDevice(connection) && connection.settings.autoReconnect &&
+         !connection.attempt.underWay;
 }
 
 void ScheduleReconnect(Connection& connection, Tick now) {
@@ -47,7 +48,7 @@ int MsUntilReconnect(const Connection& connection, Tick now) {
 }
 
 void SetAutoReconnect(Connection& connection, int on, Tick now) {
-  connection.autoReconnect = on;
+  connection.settings.autoReconnect = on;
   if (ReconnectDue(connection)) connection.reconnectAt = now + ReconnectDelayMs(0);
 }
 
@@ -57,7 +58,7 @@ void LossText(const Connection& connection, char* out, int size) {
   const char* device = connection.establishedStable[0] != '\0' ? connection.establishedStable
                                                                : connection.establishedPath;
   int used;
-  if (connection.autoReconnect) {
+  if (connection.settings.autoReconnect) {
     used = std::snprintf(out, static_cast<size_t>(size),
                          "Receiver lost at %s; reconnecting to %s...", at, device);
   } else {

@@ -212,8 +212,10 @@ bool StartMetrics(Logger& logger) {
 void PrepareConnection(Logger& logger) {
   const LogOptions& options = logger.options;
   Connection& connection = logger.connection;
-  connection.sendsKeys = false;
-  connection.waitsForDevice = options.wait;
+  ConnectionSettings settings;
+  settings.sendsKeys = false;  // the logger sends nothing beyond the identification
+  settings.waitsForDevice = options.wait;
+  ConfigureConnection(connection, settings);
   SetDumpDirectory(*connection.capture, options.directory);
   connection.capture->dumpSplit = options.split;
   HookUpWorkerNews(connection, logger.news);

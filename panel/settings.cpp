@@ -71,7 +71,7 @@ void RestoreWindowPlace(Panel& panel, QSettings& settings) {
 void Remember(const Panel& panel, QSettings& settings) {
   settings.setValue(kDeviceKey, QString::fromLocal8Bit(panel.device.portPath));
   settings.setValue(kModeKey, panel.displayMode);
-  settings.setValue(kReconnectKey, panel.connection.autoReconnect != 0);
+  settings.setValue(kReconnectKey, panel.connection.settings.autoReconnect != 0);
   if (panel.logFolderChosen) {
     settings.setValue(kLogFolderKey,
                       QString::fromLocal8Bit(panel.connection.capture->dumpDirectory.c_str()));

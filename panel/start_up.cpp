@@ -205,7 +205,7 @@ bool MayClose(Panel& panel) {
 // The connect runs on the receive worker's thread; the layout run, the mode's key and
 // the relayout follow when it has an outcome (FinishConnectCommand).
 void ConnectCommand(Panel& panel) {
-  if (panel.connection.slaveMode) {
+  if (panel.connection.settings.slaveMode) {
     ShowMessageBox(panel, "Slave communication enabled.", kVersionText);
   }
   ShowDeviceLabel(panel, panel.device.deviceLabel);
@@ -252,7 +252,7 @@ const CommandRoute kCommandRoutes[] = {
     {kTwoLineMode, kTwoLineMode, ChooseMode},
     {kFourLineMode, kFourLineMode, ChooseMode},
     {kAutoReconnectCommand, kAutoReconnectCommand,
-     [](Panel& p, int) { p.controller->SetAutoReconnect(!p.connection.autoReconnect); }},
+     [](Panel& p, int) { p.controller->SetAutoReconnect(!p.connection.settings.autoReconnect); }},
     {kHistoryCommand, kHistoryCommand, [](Panel& p, int) { ShowScreenHistory(p); }},
     {kCopyScreenCommand, kCopyScreenCommand, [](Panel& p, int) { CopyCurrentScreen(p); }},
     {kRecordCommand, kRecordCommand, [](Panel& p, int) { ToggleRecording(p); }},
@@ -290,12 +290,13 @@ bool StartUp(Panel& panel, const char* commandLine) {
   panel.statusBarReady = 0;
   StartOptions options;
   SetDefaults(panel.device, options);
-  panel.connection.identity.receiverPortNumber = 0;
   ParseCommandLine(commandLine, panel.device, options);
   panel.displayMode = options.displayMode;
-  panel.connection.slaveMode = options.slaveMode;
-  panel.connection.autoReconnect = options.autoReconnect;
-  panel.connection.waitsForDevice = true;
+  ConnectionSettings settings;
+  settings.slaveMode = options.slaveMode;
+  settings.autoReconnect = options.autoReconnect;
+  settings.waitsForDevice = true;  // a receiver not yet switched on is waited for
+  ConfigureConnection(panel.connection, settings);
   if (CreateMainWindow(panel) == nullptr) return false;
   WireWindow(panel);
   WireConnection(panel);
@@ -307,7 +308,7 @@ bool StartUp(Panel& panel, const char* commandLine) {
   CreateStatusBar(panel);
   CreateKeyButtons(panel);
   CheckMenuRadioItem(panel, kLoggingOnCommand, kLoggingOffCommand, kLoggingOffCommand);
-  CheckMenuItem(panel, kAutoReconnectCommand, panel.connection.autoReconnect);
+  CheckMenuItem(panel, kAutoReconnectCommand, panel.connection.settings.autoReconnect);
   MatchDeviceName(panel.device);
   MarkDeviceInUse(panel);
   if (options.deviceRefused) SayDeviceRefused();

@@ -203,7 +203,7 @@ TEST_F(ConnectionTest, FailedAttemptsWhileLostComeLaterEachTime) {
 // A device that never answered is waited for on the same schedule when the owner asks
 // for it, and not once another device is chosen.
 TEST_F(ConnectionTest, ADeviceNotThereYetIsWaitedFor) {
-  connection->waitsForDevice = true;
+  connection->settings.waitsForDevice = true;
   Tick now = 5000;
   char text[600];
   for (int expected : {1000, 2000, 5000}) {
@@ -245,7 +245,7 @@ TEST(LossText, SaysWhenAndWhatItWaitsFor) {
   for (const Case& c : cases) {
     std::snprintf(connection->establishedStable, kPathSize, "%s", c.stable);
     std::snprintf(connection->lastCause, kCauseSize, "%s", c.cause);
-    connection->autoReconnect = c.automatic;
+    connection->settings.autoReconnect = c.automatic;
     char text[1024];
     LossText(*connection, text, sizeof text);
     EXPECT_STREQ(text, c.text);
