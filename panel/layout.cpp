@@ -114,7 +114,6 @@ void CreateImageFunctionKeys(Panel& panel) {
     if (image != panel.images.end()) button->setIcon(QIcon(image->second));
     FunctionKey(panel, key.commandId) = button;
   }
-  PlaceFunctionKeys(panel);
 }
 
 void PlaceKeypad(Panel& panel) {
@@ -125,7 +124,6 @@ void PlaceKeypad(Panel& panel) {
 }
 
 void ShowKeypad(Panel& panel, bool visible) {
-  PlaceKeypad(panel);
   for (int i = 0; i < panel.keypadCount; ++i) panel.keypadButtons[i]->setVisible(visible);
 }
 

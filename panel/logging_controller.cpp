@@ -85,11 +85,14 @@ bool LoggingController::SetLogging(bool on, const char* device) {
   return true;
 }
 
+bool LoggingController::FolderMayChange() const {
+  if (!IsLogging()) return true;
+  ShowStatusMessage("Switch logging off to choose another folder.");
+  return false;
+}
+
 bool LoggingController::SetFolder(const char* folder) {
-  if (IsLogging()) {
-    ShowStatusMessage("Switch logging off to choose another folder.");
-    return false;
-  }
+  if (!FolderMayChange()) return false;
   SetDumpDirectory(*connection_.capture, folder);
   std::string text = "Logs will go to " + FolderText();
   ShowStatusMessage(text.c_str());

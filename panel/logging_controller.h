@@ -35,8 +35,10 @@ class LoggingController : public QObject {
   // Logging on takes the folder's lock for `device` first: a second program logging into
   // the same folder would write over this one's files. false when it could not (said).
   bool SetLogging(bool on, const char* device);
-  // Another folder for the logs; refused (and said) while logging, so that a period never
-  // spans two folders.
+  // Whether the folder may change now: not while logging (and then it says so), so that a
+  // period never spans two folders.
+  bool FolderMayChange() const;
+  // Another folder for the logs, when it may change.
   bool SetFolder(const char* folder);
   // The folder as the user is told of it: its whole path.
   std::string FolderText() const;

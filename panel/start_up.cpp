@@ -104,10 +104,7 @@ void ShowAbout(Panel& panel) {
 
 // Logging > Folder...: while logging is off, so that a period never spans two folders.
 void ChooseLogFolder(Panel& panel) {
-  if (panel.logging->IsLogging()) {
-    panel.logging->SetFolder("");  // refused, and said why
-    return;
-  }
+  if (!panel.logging->FolderMayChange()) return;
   QString current = QString::fromLocal8Bit(panel.logging->FolderText().c_str());
   QString folder = QFileDialog::getExistingDirectory(panel.window, "Folder for the logs", current);
   if (folder.isEmpty()) return;

@@ -225,15 +225,6 @@ void CreateStatusBar(Panel& panel) {
   panel.statusBarReady = 1;
 }
 
-namespace {
-
-// Items are being lost: the clock must not cover what says so.
-bool LoggingFails(const Panel& panel) {
-  return panel.logging->ItemsBeingLost();
-}
-
-}  // namespace
-
 // Every text goes to the history. The field shows it unless the receiver is lost (the
 // loss text stays until it is back) or it is the poll's clock and what the field holds
 // has not been there long enough to be read.
@@ -246,7 +237,8 @@ void OnStatusText(Panel& panel, const char* text, int kind) {
     return;
   }
   if (kind == kStatusClock && !ClockMayReplace(panel.messageField, TickCount())) return;
-  if (kind == kStatusClock && LoggingFails(panel)) return;  // the failure stays in view
+  // Items being lost: the clock must not cover what says so.
+  if (kind == kStatusClock && panel.logging->ItemsBeingLost()) return;
   SetMessageLine(panel, text, kind);
 }
 
@@ -303,7 +295,7 @@ void ShowLoggingField(Panel& panel) {
   LoggingFieldView view;
   const LoggingController& logging = *panel.logging;
   view.on = logging.IsLogging();
-  view.failing = LoggingFails(panel);
+  view.failing = logging.ItemsBeingLost();
   view.recording = logging.IsRecording();
   QString folder = QString::fromLocal8Bit(logging.FolderText().c_str());
   QString details = view.on ? QString("Logging into %1").arg(folder)
