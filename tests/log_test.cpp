@@ -236,47 +236,6 @@ TEST(TarnexLog, LogsARecordedSessionAndStopsCleanly) {
       << "9600, then 38400 baud, no parity";
 }
 
-// The simulator's device vanishes and comes back behind the same link: tarnex-log says
-// so, reconnects by itself and logs on at the end of the same files.
-TEST(TarnexLog, AReceiverThatReturnsIsLoggedOn) {
-  LogRun run;
-  std::string link = run.dir + "/receiver";
-  pid_t sim = StartSimulator(link, {"--rate", "10", "--unplug-after", "1"});
-  ASSERT_GT(sim, 0);
-  run.Start({"-D", link, "-o", run.dir});
-  ASSERT_TRUE(WaitUntil([&] { return run.Said("reconnected to MORWICK"); }, 15000)) << run.Output();
-  size_t atReturn = run.Dump("nmea.dmp").size();
-  EXPECT_TRUE(WaitUntil([&] { return run.Dump("nmea.dmp").size() > atReturn + 500; }, 5000));
-  EXPECT_EQ(run.Signal(SIGTERM), 0) << run.Output();
-  StopSimulator(sim);
-  EXPECT_TRUE(run.Said("lost the receiver on " + link + ": reading from it failed"))
-      << run.Output();
-  EXPECT_TRUE(run.Said("check its cable and power")) << "what to do";
-  EXPECT_FALSE(run.Said(" read failure.\n")) << "not alone, without a word of what to do";
-  EXPECT_EQ(WholeItemsProblem(run.Dump("posn.dmp"), false), "");
-}
-
-// A device that is not there yet, waited for: each failed try is said once with its cause
-// (not the cause, then the cause again inside the try's own line), and not again while
-// it stays the same.
-TEST(TarnexLog, AFailedTryIsSaidOnce) {
-  LogRun run;
-  std::string missing = run.dir + "/no-receiver-yet";
-  run.Start({"-D", missing, "-o", run.dir, "--wait"});
-  ASSERT_TRUE(WaitUntil([&] { return run.Said("Could not establish"); }, 5000)) << run.Output();
-  std::this_thread::sleep_for(std::chrono::milliseconds(3500));  // two more tries
-  EXPECT_EQ(run.Signal(SIGTERM), 0) << run.Output();
-  std::string output = run.Output();
-  std::string cause = "No such file or directory: " + missing;
-  size_t lines = 0;
-  for (size_t at = 0; (at = output.find(cause, at)) != std::string::npos; at += cause.size())
-    ++lines;
-  EXPECT_EQ(lines, 1u) << output;
-  EXPECT_NE(output.find("Could not establish communication with receiver. " + cause),
-            std::string::npos)
-      << output;
-}
-
 // The folder removed while logging, then writes that fail part way (the file size limit
 // standing for a full disk): each is said, the folder is made again, the files stay whole
 // items, and the end says what was lost, with status 3.
@@ -425,25 +384,6 @@ TEST(TarnexLog, LogsARealReceiversStream) {
   EXPECT_EQ(run.Signal(SIGTERM), 0) << run.Output();
   StopSimulator(sim);
   EXPECT_TRUE(run.Dump("nmea.dmp") == expected) << "every sentence, as it stood";
-}
-
-// A device server that identifies the receiver, sends a little and then keeps the
-// connection open without a byte more: the receiver is taken as lost and found again.
-TEST(TarnexLog, ASilentLineIsTakenAsLost) {
-  FakeReceiver receiver;
-  ReceiverScript script = Sending(0);
-  script.tcpPort = FreePort();
-  ASSERT_TRUE(StartFakeReceiver(receiver, script));
-  LogRun run;
-  std::string name = "tcp://127.0.0.1:" + std::to_string(script.tcpPort);
-  run.Start({"-D", name, "-o", run.dir, "--silence", "1s"});
-  ASSERT_TRUE(WaitUntil([&] { return run.Said("connected to MORWICK"); }, 8000)) << run.Output();
-  Bytes sentence = Text(Sentence("GPZDA,101530.00,07,12,2026,00,00"));
-  SendFromReceiver(receiver, sentence.data(), static_cast<int>(sentence.size()));
-  EXPECT_TRUE(WaitUntil([&] { return run.Said("nothing came from the receiver"); }, 5000))
-      << run.Output();
-  EXPECT_TRUE(WaitUntil([&] { return run.Said("reconnected to MORWICK"); }, 8000)) << run.Output();
-  EXPECT_EQ(run.Signal(SIGTERM), 0) << run.Output();
 }
 
 struct CheckRun {

@@ -101,24 +101,6 @@ TEST_F(PanelConnectionTest, TheWindowAnswersWhileASlowReceiverIsFound) {
   EXPECT_EQ(Keys(), (std::vector<int>{0x50, 0x50, 0x50, 0x50}));
 }
 
-// Started before the receiver is there (not yet powered or plugged in): the panel says it
-// waits, tries again on the reconnect schedule, and connects once the receiver answers,
-// without a click.
-TEST_F(PanelConnectionTest, WaitsForAReceiverThatIsNotThereYet) {
-  StartPanel(device, "");
-  EXPECT_EQ(Connected(), 0);
-  EXPECT_TRUE(Message().startsWith(
-      QString("Waiting for the receiver on %1 (next try in 1 s).").arg(device.c_str())))
-      << Message().toStdString();
-  ASSERT_TRUE(SpinUntil([&] { return Message().contains("next try in 2 s"); }, 3000))
-      << "the second try failed too, and the next comes later";
-  StartReceiver(Script(kMorwick));
-  PointDeviceAt(receiver);
-  ASSERT_TRUE(SpinUntil([&] { return Connected() == 1; }, 8000)) << Message().toStdString();
-  EXPECT_EQ(Count(0x6F), 1) << "identified on the wire";
-  EXPECT_NE(panel->connection.state, LinkState::kWaiting);
-}
-
 TEST_F(PanelConnectionTest, ConnectDuringAConnectStartsAnewAndExitEndsIt) {
   ReceiverScript script = Script(kMorwick);
   script.enqReply = EnqReply::kSilent;  // no reply ever: each connect would take 3.4 s
@@ -163,68 +145,6 @@ TEST_F(PanelConnectionTest, ReconnectsAndModeChangesWriteOnWhileANewPeriodKeepsT
   ASSERT_TRUE(WaitLogged("posn.dmp", Posn(4)));
   EXPECT_EQ(FileBytes(Dump("posn.dmp")), Posn(4));
   EXPECT_EQ(KeptFiles(), 1);
-}
-
-// The adapter is pulled while logging and plugged in again a little later: the loss is
-// shown at once, the panel reconnects by itself, and the logs hold everything sent
-// before the loss and after the reconnect.
-TEST_F(PanelConnectionTest, UnplugAndReturnWhileLogging) {
-  StartReceiver(Script(kMorwick));
-  PointDeviceAt(receiver);
-  StartPanel(device, "");
-  DispatchCommand(*panel, kLoggingOnCommand);
-  Bytes before = Cat({Posn(1), Gga(1), Posn(2), Gga(2)});
-  Send(receiver, before);
-  ASSERT_TRUE(WaitLogged("nmea.dmp", Gga(2)));
-  ASSERT_TRUE(SpinUntil([&] { return panel->screen.haveScreen && !panel->screen.stale; }));
-
-  QElapsedTimer clock;
-  clock.start();
-  HangUpFakeReceiver(receiver);
-  // The adapter's node goes with it: the pseudo-terminal's number may meanwhile belong to
-  // another test's receiver.
-  std::filesystem::remove(device);
-  ASSERT_TRUE(SpinUntil([&] { return panel->connection.state == LinkState::kLost; }, 3000));
-  EXPECT_LT(clock.elapsed(), PollPeriod(panel->connection)) << "within one poll period";
-  EXPECT_TRUE(panel->screen.stale);
-  EXPECT_EQ(panel->statusBar->Port(), " N/C ");
-  EXPECT_TRUE(Message().startsWith("Receiver lost at ")) << Message().toStdString();
-  // Its first attempt, a second after the loss, finds nothing there.
-  ASSERT_TRUE(SpinUntil([&] { return Message().contains("Last try: "); }, 3000));
-  EXPECT_TRUE(Message().startsWith("Receiver lost at ")) << "no clock over it";
-  EXPECT_TRUE(Message().contains(QString("No such file or directory: ") + device.c_str()))
-      << Message().toStdString();
-  EXPECT_EQ(Connected(), 0);
-
-  FakeReceiver back;
-  ASSERT_TRUE(StartFakeReceiver(back, Script(kMorwick)));
-  PointDeviceAt(back);
-  ASSERT_TRUE(SpinUntil([&] { return Connected() == 1; }, 8000));
-  EXPECT_TRUE(Message().startsWith("Receiver back at ")) << Message().toStdString();
-  EXPECT_TRUE(Logged(*panel, "read failure."));
-  Bytes after = Cat({Posn(3), Gga(3)});
-  Send(back, after);
-  ASSERT_TRUE(WaitLogged("nmea.dmp", Gga(3)));
-  EXPECT_EQ(FileBytes(Dump("posn.dmp")), Cat({Posn(1), Posn(2), Posn(3)}));
-  EXPECT_EQ(FileBytes(Dump("nmea.dmp")), Cat({Gga(1), Gga(2), Gga(3)}));
-  ASSERT_TRUE(SpinUntil([&] { return !panel->screen.stale; }, 3000)) << "polls bring screens";
-  panel.reset();  // before `back` goes
-}
-
-TEST_F(PanelConnectionTest, ASilentReceiverIsLostAfterThreeUnansweredPolls) {
-  Start("");
-  ASSERT_TRUE(SpinUntil([&] { return panel->screen.haveScreen; }));
-  SetAnswerScreens(receiver, false);
-  QElapsedTimer clock;
-  clock.start();
-  ASSERT_TRUE(SpinUntil([&] { return panel->connection.state == LinkState::kLost; }, 6000));
-  EXPECT_GE(clock.elapsed(), 2 * PollPeriod(panel->connection));
-  EXPECT_TRUE(panel->screen.stale);
-  EXPECT_TRUE(Message().startsWith("Receiver lost at ")) << Message().toStdString();
-
-  SetAnswerScreens(receiver, true);
-  ASSERT_TRUE(SpinUntil([&] { return Connected() == 1; }, 4000)) << "reconnected by itself";
-  ASSERT_TRUE(SpinUntil([&] { return !panel->screen.stale; }, 3000));
 }
 
 TEST_F(PanelConnectionTest, WithReconnectOffALostReceiverWaitsForConnect) {
