@@ -119,15 +119,6 @@ struct FrontEnds : ::testing::TestWithParam<FrontEndMaker> {
   }
 };
 
-Bytes Posn(uint8_t n) {
-  return Frame(0x40, {n, n});
-}
-
-Bytes Gga(int n) {
-  return Text(Sentence("GPGGA,1235" + std::to_string(10 + n) +
-                       ",4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,"));
-}
-
 // Started before the receiver is there (not yet powered or plugged in): the wait and its
 // cause are said once, however many tries fail, and the receiver is taken when it comes.
 TEST_P(FrontEnds, WaitForAReceiverThatIsNotThereYet) {

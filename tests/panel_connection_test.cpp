@@ -57,15 +57,6 @@ struct PanelConnectionTest : PanelTest {
   }
 };
 
-Bytes Posn(uint8_t n) {
-  return Frame(0x40, {n, n});
-}
-
-Bytes Gga(int n) {
-  return Text(Sentence("GPGGA,1235" + std::to_string(10 + n) +
-                       ",4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,"));
-}
-
 TEST_F(PanelConnectionTest, TheWindowAnswersWhileASlowReceiverIsFound) {
   ReceiverScript script = Script(kMorwick);
   script.enqReply = EnqReply::kSilent;  // found by the break path, its reply 1.5 s late

@@ -37,3 +37,14 @@ inline std::string Sentence(const std::string& body, bool lower = false) {
   std::snprintf(digits, sizeof digits, lower ? "%02x" : "%02X", check);
   return "$" + body + "*" + digits + "\r\n";
 }
+
+// The n-th of a run of items that tell apart what was logged before and after an event: a
+// position packet and a GGA sentence.
+inline Bytes Posn(uint8_t n) {
+  return Frame(0x40, {n, n});
+}
+
+inline Bytes Gga(int n) {
+  return Text(Sentence("GPGGA,1235" + std::to_string(10 + n) +
+                       ",4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,"));
+}
