@@ -120,6 +120,9 @@ bool RoutePackets(WorkerContext& context, WorkerLocal& local) {
   int pulled;
   while ((pulled = PullPacket(context.link.rx, context.link.linkState, packet)) != -1) {
     if (pulled != 0) continue;  // an ACK: the record still holds the previous packet
+    if (context.hooks.item != nullptr) {
+      context.hooks.item(context.hooks.context, packet.raw, packet.length + kFrameOverhead, false);
+    }
     if (packet.type == TypeByte(PacketType::kScreen)) {
       StoreScreen(context.capture.screen, packet.data, packet.length);
       if (context.hooks.screen != nullptr && !context.hooks.screen(context.hooks.context)) {
@@ -152,8 +155,12 @@ void CountDroppedSentences(WorkerContext& context, WorkerLocal& local) {
 void LogSentences(WorkerContext& context, WorkerLocal& local) {
   while (PullSentence(context.capture.nmea, local.sentence) == 1) {
     ApplyToSharedFix(context.capture.fix, local.sentence, TickCount());
-    Dump(context, local, kNmeaStream, reinterpret_cast<const uint8_t*>(local.sentence),
-         static_cast<int>(std::strlen(local.sentence)));
+    int length = static_cast<int>(std::strlen(local.sentence));
+    if (context.hooks.item != nullptr) {
+      context.hooks.item(context.hooks.context, reinterpret_cast<const uint8_t*>(local.sentence),
+                         length, true);
+    }
+    Dump(context, local, kNmeaStream, reinterpret_cast<const uint8_t*>(local.sentence), length);
   }
   CountDroppedSentences(context, local);
 }

@@ -27,6 +27,10 @@ struct WorkerHooks {
   bool (*screen)(void* context) = nullptr;
   // Once for each outage of the device (a hang-up, a read failure) while it reads.
   void (*lineDown)(void* context) = nullptr;
+  // Each item received, whole, in the order it was cut out: every valid frame (screens
+  // included) as the receiver sent it, and every accepted sentence, '$' through its LF.
+  // It must not wait: the worker is not held up for those who look on.
+  void (*item)(void* context, const uint8_t* bytes, int count, bool sentence) = nullptr;
 };
 
 // What data capture keeps for the whole run, across connections.

@@ -26,6 +26,9 @@ void FillIdentity(const Link& link, const char* path, const char* stableDirector
   identity.baud = link.port.lineBaud;
   identity.parity = link.port.lineParity;
   CopyText(identity.identification, sizeof identity.identification, link.identification);
+  std::memcpy(identity.identificationFrame, link.identificationFrame,
+              sizeof identity.identificationFrame);
+  identity.identificationFrameLength = link.identificationFrameLength;
   if (!FindStableDeviceName(path, identity.stablePath, sizeof identity.stablePath,
                             stableDirectory)) {
     identity.stablePath[0] = '\0';
@@ -39,6 +42,11 @@ void FillCause(const Link& link, ConnectReport& report) {
     std::snprintf(report.cause, sizeof report.cause,
                   "The receiver's identification was not understood: %s", link.identification);
   }
+}
+
+void ItemOnWorker(void* context, const uint8_t* bytes, int count, bool sentence) {
+  const ConnectionHooks& hooks = static_cast<ConnectAttempt*>(context)->connection->hooks;
+  hooks.item(hooks.itemContext, bytes, count, sentence);
 }
 
 // The worker's first task: identify the receiver and report how it went. Nothing is
@@ -145,6 +153,7 @@ void BeginConnect(Connection& connection, const char* portPath, Tick now) {
   hooks.prelude = IdentifyOnWorker;
   hooks.screen = ScreenOnWorker;
   hooks.lineDown = LineDownOnWorker;
+  if (connection.hooks.item != nullptr) hooks.item = ItemOnWorker;
   attempt.underWay = true;
   if (!StartReceiveWorker(connection.worker, *connection.link, *connection.capture, hooks)) {
     attempt.underWay = false;

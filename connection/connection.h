@@ -25,6 +25,8 @@ struct ReceiverIdentity {
   uint32_t baud = 0;            // the line settings identification switched to
   int parity = 0;
   char identification[kMaxDataLength + 1] = {};
+  uint8_t identificationFrame[kMaxFrameLength] = {};  // the reply, byte for byte
+  int identificationFrameLength = 0;
   char stablePath[kPathSize] = {};  // a name of the device that survives replugging; "" if none
 };
 
@@ -44,6 +46,10 @@ struct ConnectionHooks {
   void (*connectDone)(void* context, const ConnectReport& report) = nullptr;
   bool (*screen)(void* context, unsigned attempt) = nullptr;  // false: hand-on failed
   void (*lineDown)(void* context, unsigned attempt) = nullptr;
+  // Every item the worker cuts out, as WorkerHooks::item has it; on the worker's thread,
+  // with a context of its own.
+  void* itemContext = nullptr;
+  void (*item)(void* context, const uint8_t* bytes, int count, bool sentence) = nullptr;
 };
 
 // What the connection is: one state, not flags kept in step. A lost receiver, or a device

@@ -103,6 +103,7 @@ void ResetReceiveSide(Link& link) {
 int IdentifyReceiver(Link& link, const char* portPath) {
   ResetReceiveSide(link);
   link.identification[0] = '\0';
+  link.identificationFrameLength = 0;
   if (OpenPort(link.port, portPath) != 0) return 0;
   ShowStatusMessage("Checking for GPS receiver...");
   FlushInput(link.port);
@@ -117,6 +118,9 @@ int IdentifyReceiver(Link& link, const char* portPath) {
   const char* text = reinterpret_cast<const char*>(reply.data);
   static_assert(sizeof link.identification > kMaxDataLength, "room for the longest reply");
   std::memcpy(link.identification, reply.data, static_cast<size_t>(reply.length) + 1);
+  link.identificationFrameLength = reply.length + kFrameOverhead;
+  std::memcpy(link.identificationFrame, reply.raw,
+              static_cast<size_t>(reply.length) + kFrameOverhead);
   ShowStatusDetail(text);  // the whole text for the record; front ends word it their way
   return ApplyIdentification(link, text);
 }

@@ -21,6 +21,9 @@ struct Link {
   bool qz77Class = false;       // a QZ77: polled every 400 ms, with the long screen request only
   bool twoLineCapable = false;  // the receiver has the two-line display
   char identification[kMaxDataLength + 1] = {};  // the reply's text; "" until one came
+  // The reply's frame as the receiver sent it, for those who ask the program in its place.
+  uint8_t identificationFrame[kMaxFrameLength] = {};
+  int identificationFrameLength = 0;  // 0 until one came
 };
 
 // 1 on success, 0 on failure.

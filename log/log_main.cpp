@@ -140,8 +140,10 @@ void Run(Logger& logger) {
     RunDueTasks(logger, now);
     ShowState(logger, now);
     FeedWatchdog(logger, now);
+    ServeSharing(logger);
     if (!WaitForWake(logger.news.wake, NextWakeMs(logger, end, now))) break;
     HandleNews(logger);
+    ServeSharing(logger);
     now = TickCount();
     if (logger.options.forSeconds > 0 && DeadlinePassedAt(end, now)) break;
     if (MsUntilReconnect(logger.connection, now) == 0) Connect(logger);
@@ -235,6 +237,7 @@ void Finish(Logger& logger) {
   if (logger.metrics != nullptr) logger.metricsApi->stop(logger.metrics);
   Connection& connection = logger.connection;
   EndConnection(connection);  // the worker finishes its item and closes the files
+  StopSharing(logger);        // no item comes for the clients any more
   if (logger.recorder) {
     AttachRecorder(connection, nullptr);
     StopRecording(*logger.recorder);
@@ -300,7 +303,7 @@ int Log(Logger& logger) {
   PrepareConnection(logger);
   SetLogging(logger.connection.capture->logging, 1);
   bool started = (options.record[0] == '\0' || StartTheRecording(logger)) &&
-                 (options.metricsPort < 0 || StartMetrics(logger));
+                 (options.metricsPort < 0 || StartMetrics(logger)) && StartSharing(logger);
   if (started) {
     logger.startTick = TickCount();
     logger.freeSpace.minFree = options.minFree;

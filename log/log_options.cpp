@@ -9,12 +9,15 @@ const char* const kLogUsage =
     "usage: tarnex-log -D DEVICE [-o DIR] [--for DURATION] [--quiet] [--wait]\n"
     "                  [--silence DURATION] [--record FILE] [--split hour|day]\n"
     "                  [--keep DURATION] [--min-free SIZE] [--metrics [ADDR:]PORT]\n"
+    "                  [--share [ADDR:]PORT] [--nmea-out [ADDR:]PORT]\n"
+    "                  [--share-allow CIDR,...] [--share-control CIDR,...]\n"
     "       tarnex-log --check DEVICE\n"
     "Logs a GPS receiver of the Morwick family without a window: identifies it as the\n"
     "panel does, switches the line to its settings, and writes posn.dmp, obsd.dmp,\n"
     "corr.dmp and nmea.dmp until stopped (SIGINT, SIGTERM) or for the time given. It sends\n"
-    "the receiver nothing beyond the identification, and reconnects by itself when the\n"
-    "receiver is lost. An earlier file that holds data is kept under its dated name; one\n"
+    "the receiver nothing beyond the identification (with --share, what its clients send),\n"
+    "and reconnects by itself when the receiver is lost. An earlier file that holds data is kept "
+    "under its dated name; one\n"
     "logger at a time writes into a folder.\n"
     "  -D DEVICE        /dev/ttyUSB0, com1..com20, rfc2217://HOST:PORT, tcp://HOST:PORT\n"
     "  -o DIR           where the dump files go (default: the current directory)\n"
@@ -33,6 +36,15 @@ const char* const kLogUsage =
     "                   nothing is deleted for it\n"
     "  --metrics [ADDR:]PORT  serve Prometheus metrics at http://ADDR:PORT/metrics\n"
     "                   (ADDR 127.0.0.1 unless given; PORT 0: any free port, said at start)\n"
+    "  --share [ADDR:]PORT  share the receiver while logging: each client on the port\n"
+    "                   finds the receiver's line (tarnex -D tcp://HOST:PORT); screen\n"
+    "                   requests are shared, so many panels ask no more than one\n"
+    "  --nmea-out [ADDR:]PORT  the receiver's NMEA sentences to any number of clients\n"
+    "                   (gpsd -N tcp://HOST:PORT)\n"
+    "                   (ADDR 127.0.0.1 unless given; PORT 0: any free port, said at start)\n"
+    "  --share-allow CIDR,...  who may attach (default: anyone who reaches the port)\n"
+    "  --share-control CIDR,...  who may press keys (default: 127.0.0.0/8,::1); the\n"
+    "                   others only watch\n"
     "  --record FILE    also record every byte on the line both ways, with its time\n"
     "                   (docs/recording-format.md)\n"
     "  --check DEVICE   look for the common reasons a port does not work; changes\n"
@@ -97,33 +109,66 @@ unsigned long long ParseSize(const char* text) {
 namespace {
 
 // "9100", "0.0.0.0:9100", "[::1]:9100"; false when the port is not 0..65535.
-bool ParseListenAddress(const char* value, LogOptions& options) {
+bool ParseListenAddress(const char* value, char (&host)[64], int& port) {
   const char* colon = std::strrchr(value, ':');
-  const char* port = colon != nullptr ? colon + 1 : value;
+  const char* digits = colon != nullptr ? colon + 1 : value;
   char* end = nullptr;
-  long number = std::strtol(port, &end, 10);
-  if (end == port || *end != '\0' || number < 0 || number > 65535) return false;
+  long number = std::strtol(digits, &end, 10);
+  if (end == digits || *end != '\0' || number < 0 || number > 65535) return false;
   size_t hostLength = colon != nullptr ? static_cast<size_t>(colon - value) : 0;
   if (hostLength >= 2 && value[0] == '[' && value[hostLength - 1] == ']') {
     ++value;
     hostLength -= 2;
   }
   if (colon != nullptr && hostLength == 0) return false;
-  if (hostLength >= sizeof options.metricsHost) return false;
+  if (hostLength >= sizeof host) return false;
   if (hostLength == 0) {
-    std::snprintf(options.metricsHost, sizeof options.metricsHost, "127.0.0.1");
+    std::snprintf(host, sizeof host, "127.0.0.1");
   } else {
-    std::snprintf(options.metricsHost, sizeof options.metricsHost, "%.*s",
-                  static_cast<int>(hostLength), value);
+    std::snprintf(host, sizeof host, "%.*s", static_cast<int>(hostLength), value);
   }
-  options.metricsPort = static_cast<int>(number);
+  port = static_cast<int>(number);
   return true;
+}
+
+// The listening places and who may use them. false with `error` set.
+bool ParseShareOption(const char* arg, const char* value, LogOptions& options, char* error,
+                      int errorSize) {
+  bool place = std::strcmp(arg, "--share") == 0 || std::strcmp(arg, "--nmea-out") == 0;
+  bool parsed = false;
+  if (std::strcmp(arg, "--share") == 0) {
+    parsed = ParseListenAddress(value, options.shareHost, options.sharePort);
+  } else if (std::strcmp(arg, "--nmea-out") == 0) {
+    parsed = ParseListenAddress(value, options.nmeaHost, options.nmeaPort);
+  }
+  if (place) {
+    if (!parsed) {
+      std::snprintf(error, static_cast<size_t>(errorSize), "%s %.40s: not a port, nor ADDRESS:PORT",
+                    arg, value);
+    }
+    return parsed;
+  }
+  bool allow = std::strcmp(arg, "--share-allow") == 0;
+  AddressRanges& ranges = allow ? options.shareAllow : options.shareControl;
+  char why[120];
+  if (!ParseAddressRanges(value, ranges, why, sizeof why)) {
+    std::snprintf(error, static_cast<size_t>(errorSize), "%s: %s", arg, why);
+    return false;
+  }
+  if (allow) options.shareAllowGiven = true;
+  return true;
+}
+
+bool IsShareOption(const char* arg) {
+  return std::strcmp(arg, "--share") == 0 || std::strcmp(arg, "--nmea-out") == 0 ||
+         std::strcmp(arg, "--share-allow") == 0 || std::strcmp(arg, "--share-control") == 0;
 }
 
 }  // namespace
 
 bool ParseLogOptions(int argc, const char* const* argv, LogOptions& options, char* error,
                      int errorSize) {
+  LoopbackRanges(options.shareControl);
   for (int i = 1; i < argc; ++i) {
     const char* arg = argv[i];
     if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
@@ -146,7 +191,8 @@ bool ParseLogOptions(int argc, const char* const* argv, LogOptions& options, cha
                       std::strcmp(arg, "--for") == 0 || std::strcmp(arg, "--check") == 0 ||
                       std::strcmp(arg, "--record") == 0 || std::strcmp(arg, "--silence") == 0 ||
                       std::strcmp(arg, "--split") == 0 || std::strcmp(arg, "--keep") == 0 ||
-                      std::strcmp(arg, "--min-free") == 0 || std::strcmp(arg, "--metrics") == 0;
+                      std::strcmp(arg, "--min-free") == 0 || std::strcmp(arg, "--metrics") == 0 ||
+                      IsShareOption(arg);
     if (!takesValue) {
       std::snprintf(error, static_cast<size_t>(errorSize), "unknown option: %s", arg);
       return false;
@@ -187,11 +233,13 @@ bool ParseLogOptions(int argc, const char* const* argv, LogOptions& options, cha
         return false;
       }
     } else if (std::strcmp(arg, "--metrics") == 0) {
-      if (!ParseListenAddress(value, options)) {
+      if (!ParseListenAddress(value, options.metricsHost, options.metricsPort)) {
         std::snprintf(error, static_cast<size_t>(errorSize),
                       "--metrics %.40s: not a port, nor ADDRESS:PORT", value);
         return false;
       }
+    } else if (IsShareOption(arg)) {
+      if (!ParseShareOption(arg, value, options, error, errorSize)) return false;
     } else if (std::strcmp(arg, "--split") == 0) {
       options.split = std::strcmp(value, "hour") == 0  ? 3600
                       : std::strcmp(value, "day") == 0 ? 86400

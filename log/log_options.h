@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "share/address_range.h"
+
 // tarnex-log's command line.
 
 constexpr int kLogPathSize = 256;
@@ -18,6 +20,13 @@ struct LogOptions {
   unsigned long long minFree = 0;  // --min-free: warn below this many free bytes; 0: never
   char metricsHost[64] = {};       // --metrics: the address served on ("127.0.0.1" if none)
   int metricsPort = -1;            // -1: no metrics; 0: any free port (said at start)
+  char shareHost[64] = {};         // --share: the receiver's line for panels and tools
+  int sharePort = -1;              // -1: not shared
+  char nmeaHost[64] = {};          // --nmea-out: the sentences for gpsd and the like
+  int nmeaPort = -1;
+  AddressRanges shareAllow;    // who may attach; all when a port is served beyond loopback
+  AddressRanges shareControl;  // who may press keys; loopback unless --share-control
+  bool shareAllowGiven = false;
   bool quiet = false;
   bool wait = false;   // keep trying when the receiver cannot be reached at start
   bool check = false;  // --check: look at the device instead of logging

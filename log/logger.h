@@ -15,6 +15,7 @@
 #include "log/status_filter.h"
 #include "log/worker_news.h"
 #include "recorder/recording.h"
+#include "share/share_server.h"
 
 // tarnex-log's state for its run, owned by its main thread, and the periodic work of its
 // main loop (logger_tasks.cpp) with what it shows (logger_views.cpp).
@@ -67,6 +68,9 @@ struct Logger {
   const MetricsServerApi* metricsApi = nullptr;
   MetricsServer* metrics = nullptr;    // --metrics: the server, while it runs
   char metricsText[kMetricsTextSize];  // rendered here once a second, copied by the server
+  std::unique_ptr<ShareHub> share;     // --share, --nmea-out
+  ShareServer* shareServer = nullptr;
+  unsigned sharedAttempt = 0;  // the connect the hub was told of; 0: it has no receiver
 };
 
 // The tasks' first runs: now, but --keep after a wait of its own.
@@ -79,6 +83,14 @@ int NextWakeMs(const Logger& logger, const Deadline& end, Tick now);
 void FeedWatchdog(Logger& logger, Tick now);
 // Retention's words, into the journal.
 void SayRetention(void* context, const char* text, bool failure);
+
+// --share and --nmea-out (logger_share.cpp): the server started and said, before the
+// first connect; false when it could not be (said).
+bool StartSharing(Logger& logger);
+// The hub told whether the receiver is there, and what clients sent it written to it.
+void ServeSharing(Logger& logger);
+// After the worker has ended.
+void StopSharing(Logger& logger);
 
 // The status line (and systemd's status) as things stand.
 void ShowState(Logger& logger, Tick now);

@@ -78,6 +78,14 @@ MetricsView CurrentMetrics(const Logger& logger, Tick now) {
   metrics.fixQuality = fix.quality;
   metrics.satellitesUsed = fix.satellitesUsed;
   metrics.hdop = fix.hdop;
+  if (logger.share) {
+    const ShareHub& hub = *logger.share;
+    metrics.sharing = true;
+    metrics.clientsAttached = hub.attachedCount;
+    metrics.keysForwarded = hub.keysForwarded;
+    metrics.keysRefused = hub.keysRefused;
+    metrics.clientsDropped = hub.clientsDropped;
+  }
   return metrics;
 }
 

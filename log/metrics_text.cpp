@@ -91,6 +91,21 @@ void Fix(const MetricsView& view, char* out, int size, int& used) {
   }
 }
 
+void Sharing(const MetricsView& view, char* out, int size, int& used) {
+  Header(out, size, used, "tarnex_share_clients", "gauge",
+         "Clients attached through --share and --nmea-out.");
+  AppendText(out, size, used, "tarnex_share_clients %d\n", view.clientsAttached);
+  Header(out, size, used, "tarnex_share_keys_forwarded_total", "counter",
+         "Keys from clients sent on to the receiver.");
+  AppendText(out, size, used, "tarnex_share_keys_forwarded_total %lu\n", view.keysForwarded);
+  Header(out, size, used, "tarnex_share_keys_refused_total", "counter",
+         "Keys and commands from clients that may only watch, not sent on.");
+  AppendText(out, size, used, "tarnex_share_keys_refused_total %lu\n", view.keysRefused);
+  Header(out, size, used, "tarnex_share_clients_dropped_total", "counter",
+         "Clients dropped because they did not keep up.");
+  AppendText(out, size, used, "tarnex_share_clients_dropped_total %lu\n", view.clientsDropped);
+}
+
 }  // namespace
 
 int MetricsText(const MetricsView& view, char* out, int size) {
@@ -131,5 +146,6 @@ int MetricsText(const MetricsView& view, char* out, int size) {
          "1 while the free space is below --min-free.");
   AppendText(out, size, used, "tarnex_free_low %d\n", view.freeLow ? 1 : 0);
   Fix(view, out, size, used);
+  if (view.sharing) Sharing(view, out, size, used);
   return used < size - 1 ? used : -1;
 }

@@ -25,6 +25,12 @@ struct MetricsView {
   int fixQuality = 0;        // GGA's: 0 none, 1 GPS, 2 DGPS, 4 RTK fixed, 5 float...
   int satellitesUsed = -1;   // -1, and below: not told
   double hdop = -1;
+  // With --share or --nmea-out.
+  bool sharing = false;
+  int clientsAttached = 0;
+  unsigned long keysForwarded = 0;
+  unsigned long keysRefused = 0;
+  unsigned long clientsDropped = 0;
 };
 
 // The whole text. Labels are escaped as the format asks. Returns the length, or -1 when
