@@ -151,7 +151,7 @@ TEST(TarnexLog, OptionsAndDurations) {
 
 // The unit's options file as the README and the unit itself document it, run as systemd
 // runs ExecStart= (an unquoted $TARNEX_OPTIONS is split at blanks): it must log, where
-// --keep 400d once made every start fail. The metrics port becomes 0, any free one.
+// --keep 400d once made every start fail. The ports it serves on become 0, any free one.
 TEST(TarnexLog, TheDocumentedServiceOptionsLog) {
   const char* source = std::getenv("TARNEX_SOURCE_DIR");
   std::string root = source != nullptr ? source : TARNEX_SOURCE_DIR;
@@ -182,13 +182,17 @@ TEST(TarnexLog, TheDocumentedServiceOptionsLog) {
     if (word == "\"/var/lib/tarnex/%i\"") word = run.dir;
     args.push_back(word);
   }
-  for (std::string& arg : args) {
-    if (arg.size() > 5 && arg.compare(arg.size() - 5, 5, ":9101") == 0)
-      arg.replace(arg.size() - 4, 4, "0");
+  for (size_t i = 1; i < args.size(); ++i) {
+    if (args[i - 1] != "--metrics" && args[i - 1] != "--share" && args[i - 1] != "--nmea-out")
+      continue;
+    size_t colon = args[i].rfind(':');
+    args[i] = (colon == std::string::npos ? "" : args[i].substr(0, colon + 1)) + "0";
   }
   run.Start(args);
   EXPECT_TRUE(WaitUntil([&] { return run.Said("connected to MORWICK"); }, 8000)) << run.Output();
   EXPECT_TRUE(run.Said("serving metrics at http://0.0.0.0:")) << run.Output();
+  EXPECT_TRUE(run.Said("sharing the receiver at tcp://0.0.0.0:")) << run.Output();
+  EXPECT_TRUE(run.Said("serving NMEA at tcp://127.0.0.1:")) << run.Output();
   EXPECT_EQ(run.Signal(SIGTERM), 0) << run.Output();
 }
 

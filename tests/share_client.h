@@ -1,0 +1,66 @@
+// SPDX-License-Identifier: BSD-2-Clause
+#pragma once
+// A client of tarnex-log --share or --nmea-out, scripted by a test: plain loopback TCP.
+
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "tests/test_bytes.h"
+#include "tests/wait_until.h"
+
+// The port a logger said it serves `what` on ("sharing the receiver", "serving NMEA"); 0
+// while it has not said so.
+inline int ServedPort(const std::string& output, const std::string& what) {
+  std::string start = what + " at tcp://127.0.0.1:";
+  size_t at = output.find(start);
+  return at == std::string::npos ? 0 : std::atoi(output.c_str() + at + start.size());
+}
+
+struct ShareClient {
+  int fd = -1;
+  Bytes received;
+
+  ~ShareClient() { Close(); }
+  // receiveBuffer > 0: the kernel keeps no more than about that much for it unread.
+  bool Connect(int port, int receiveBuffer = 0) {
+    fd = socket(AF_INET, SOCK_STREAM, 0);
+    if (receiveBuffer > 0)
+      setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    return connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+  }
+  void Close() {
+    if (fd >= 0) close(fd);
+    fd = -1;
+  }
+  bool Send(const Bytes& bytes) {
+    return send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(bytes.size());
+  }
+  // Reads what has come within waitMs. false once the logger has closed the connection.
+  bool Read(int waitMs) {
+    pollfd ready = {fd, POLLIN, 0};
+    if (poll(&ready, 1, waitMs) <= 0) return true;
+    uint8_t bytes[8192];
+    ssize_t count = recv(fd, bytes, sizeof bytes, 0);
+    if (count <= 0) return false;
+    received.insert(received.end(), bytes, bytes + count);
+    return true;
+  }
+  // Reads until `done` holds of what has come, or limitMs pass.
+  template <typename Predicate>
+  bool ReadUntil(Predicate done, int limitMs = 5000) {
+    return WaitUntil([&] { return (Read(20) && done(received)) || done(received); }, limitMs);
+  }
+  bool Got(const Bytes& bytes) {
+    return std::search(received.begin(), received.end(), bytes.begin(), bytes.end()) !=
+           received.end();
+  }
+};

@@ -1,0 +1,172 @@
+// SPDX-License-Identifier: BSD-2-Clause
+// tarnex-log sharing its receiver, as its clients see it: what reaches them and the dump
+// files, who may attach and press keys, a client that stops reading, and gpsd.
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <string>
+
+#include "link/packet_type.h"
+#include "sim/fake_receiver.h"
+#include "tests/log_run.h"
+#include "tests/share_client.h"
+
+namespace {
+
+const char* const kIdentification = "PRODUCT,MORWICK;PORT,1,0,38400,8,1,N,X;VERSION,2.10";
+
+struct SharedLogger {
+  FakeReceiver receiver;
+  LogRun run;
+  int port = 0;
+
+  // A logger on a receiver that sends what the test gives it (dataRate 0) or its bursts.
+  bool Start(std::vector<std::string> options, double dataRate = 0) {
+    ReceiverScript script;
+    script.identification = kIdentification;
+    script.dataRate = dataRate;
+    if (!StartFakeReceiver(receiver, script)) return false;
+    std::vector<std::string> args = {"-D", FakeReceiverPath(receiver), "-o", run.dir};
+    args.insert(args.end(), options.begin(), options.end());
+    run.Start(args);
+    return WaitUntil([&] { return run.Said("connected to MORWICK"); }, 8000);
+  }
+  int Port(const char* what) { return ServedPort(run.Output(), what); }
+  void Send(const Bytes& bytes) {
+    SendFromReceiver(receiver, bytes.data(), static_cast<int>(bytes.size()));
+  }
+};
+
+// The frames and the sentences of a stream of whole items, each kind in its order.
+void SplitItems(const Bytes& stream, Bytes& frames, Bytes& sentences) {
+  for (size_t at = 0; at < stream.size();) {
+    size_t size = 1;
+    if (stream[at] == kStx && at + 3 < stream.size()) {
+      size = stream[at + 3] + static_cast<size_t>(kFrameOverhead);
+      if (at + size > stream.size()) break;
+      frames.insert(frames.end(), stream.begin() + at, stream.begin() + at + size);
+    } else if (stream[at] == '$') {
+      auto end = std::find(stream.begin() + at, stream.end(), '\n');
+      if (end == stream.end()) break;
+      size = static_cast<size_t>(end - stream.begin()) + 1 - at;
+      sentences.insert(sentences.end(), stream.begin() + at, stream.begin() + at + size);
+    }
+    at += size;
+  }
+}
+
+Bytes Handshake() {
+  return Cat({Bytes{kEnq}, Frame(TypeByte(PacketType::kIdentificationRequest), {})});
+}
+
+// A client that stops reading is dropped and said once its queue is full; another client
+// and the dump files get every item, whole and in order, and the run ends clean.
+TEST(SharedReceiver, AClientThatStopsReadingIsDroppedAndLoggingLosesNothing) {
+  SharedLogger logger;
+  ASSERT_TRUE(logger.Start({"--share", "0"}));
+  int port = logger.Port("sharing the receiver");
+  ShareClient stalled;
+  ShareClient reader;
+  ASSERT_TRUE(stalled.Connect(port, 4096));
+  ASSERT_TRUE(reader.Connect(port));
+  ASSERT_TRUE(WaitUntil([&] { return logger.run.Output().find("attached") != std::string::npos; }));
+  Bytes frames;
+  Bytes sentences;
+  for (int i = 0; i < 3000 && !logger.run.Said("share: dropped 127.0.0.1:"); ++i) {
+    Bytes data(240, static_cast<uint8_t>(i));
+    data[0] = static_cast<uint8_t>(i >> 8);
+    Bytes frame = Frame(TypeByte(PacketType::kRawObservation), data);
+    Bytes sentence = Text(Sentence("GPTXT,01,01,02,item " + std::to_string(i)));
+    logger.Send(Cat({frame, sentence}));
+    frames = Cat({frames, frame});
+    sentences = Cat({sentences, sentence});
+    reader.Read(0);
+  }
+  ASSERT_TRUE(logger.run.Said("share: dropped 127.0.0.1:")) << logger.run.Output();
+  EXPECT_TRUE(logger.run.Said("it did not keep up"));
+  ASSERT_TRUE(reader.ReadUntil(
+      [&](const Bytes& got) { return got.size() >= frames.size() + sentences.size(); }, 10000));
+  Bytes readerFrames;
+  Bytes readerSentences;
+  SplitItems(reader.received, readerFrames, readerSentences);
+  EXPECT_EQ(readerFrames, frames);
+  EXPECT_EQ(readerSentences, sentences);
+  EXPECT_EQ(logger.run.Signal(SIGTERM), 0) << logger.run.Output();
+  EXPECT_TRUE(logger.run.Said("every item is on disk"));
+  EXPECT_EQ(FileBytes(logger.run.dir + "/obsd.dmp"), frames);
+  EXPECT_EQ(FileBytes(logger.run.dir + "/nmea.dmp"), sentences);
+}
+
+// Loopback may watch but not press keys when --share-control names others: its probe and
+// screen requests are answered, its key is said and not sent. An address outside
+// --share-allow is refused and said.
+TEST(SharedReceiver, WatchersPressNothingAndStrangersAreRefused) {
+  SharedLogger watched;
+  ASSERT_TRUE(watched.Start({"--share", "0", "--share-control", "10.0.0.0/8"}));
+  ShareClient watcher;
+  ASSERT_TRUE(watcher.Connect(watched.Port("sharing the receiver")));
+  ASSERT_TRUE(watcher.Send(Handshake()));
+  Bytes identification = Frame(TypeByte(PacketType::kIdentificationReply), Text(kIdentification));
+  EXPECT_TRUE(watcher.ReadUntil([&](const Bytes&) {
+    return watcher.Got(Cat({Bytes{kAck}, identification}));
+  }));
+  ClearReceived(watched.receiver);
+  watcher.received.clear();
+  ASSERT_TRUE(watcher.Send(Frame(TypeByte(PacketType::kKey), {'1'})));
+  ASSERT_TRUE(watcher.Send(Frame(TypeByte(PacketType::kScreen), {0, 0, 0x78, 0x30, 0x38})));
+  EXPECT_TRUE(watcher.ReadUntil([&](const Bytes&) { return watcher.Got({kStx, 0, 0x82}); }));
+  EXPECT_TRUE(WaitUntil([&] { return watched.run.Said("may only watch"); }));
+  for (const SeenPacket& packet : ReceivedPackets(watched.receiver)) EXPECT_NE(packet.type, 0x81);
+
+  SharedLogger closed;
+  ASSERT_TRUE(closed.Start({"--share", "0", "--share-allow", "10.0.0.0/8,fd00::/8"}));
+  ShareClient stranger;
+  ASSERT_TRUE(stranger.Connect(closed.Port("sharing the receiver")));
+  EXPECT_TRUE(WaitUntil([&] { return !stranger.Read(20); }));  // closed at once
+  EXPECT_TRUE(WaitUntil([&] { return closed.run.Said("share: refused 127.0.0.1:"); }));
+  EXPECT_TRUE(closed.run.Said("not in --share-allow"));
+}
+
+// Debian's gpsd, reading --nmea-out, reports the simulated receiver's fix.
+TEST(SharedReceiver, GpsdReadsTheFixFromNmeaOut) {
+  if (access("/usr/sbin/gpsd", X_OK) != 0 || access("/usr/bin/gpspipe", X_OK) != 0) {
+    GTEST_SKIP() << "gpsd and gpspipe are not installed (Debian: gpsd, gpsd-clients; "
+                    "./run test installs them)";
+  }
+  SharedLogger logger;
+  ASSERT_TRUE(logger.Start({"--nmea-out", "0"}, 2));
+  int nmeaPort = logger.Port("serving NMEA");
+  int gpsdPort = 20000 + static_cast<int>(getpid() % 20000);
+  std::string socketPath = logger.run.dir + "/gpsd.sock";
+  pid_t gpsd = fork();
+  if (gpsd == 0) {
+    std::string port = std::to_string(gpsdPort);
+    std::string source = "tcp://127.0.0.1:" + std::to_string(nmeaPort);
+    execl("/usr/sbin/gpsd", "gpsd", "-N", "-n", "-S", port.c_str(), "-F", socketPath.c_str(),
+          source.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  std::string command = "timeout 20 gpspipe -w -n 30 127.0.0.1:" + std::to_string(gpsdPort);
+  std::string reports;
+  WaitUntil(
+      [&] {
+        FILE* pipe = popen(command.c_str(), "r");
+        char line[4096];
+        while (pipe != nullptr && fgets(line, sizeof line, pipe) != nullptr) reports += line;
+        if (pipe != nullptr) pclose(pipe);
+        return reports.find("\"class\":\"TPV\"") != std::string::npos;
+      },
+      25000);
+  kill(gpsd, SIGTERM);
+  waitpid(gpsd, nullptr, 0);
+  size_t fix = reports.find("\"class\":\"TPV\"");
+  ASSERT_NE(fix, std::string::npos) << reports;
+  EXPECT_NE(reports.find("\"lat\":52.21", fix), std::string::npos) << reports;
+  EXPECT_NE(reports.find("\"lon\":5.12", fix), std::string::npos) << reports;
+  EXPECT_TRUE(logger.run.Said("nmea-out: 127.0.0.1:"));
+}
+
+}  // namespace
