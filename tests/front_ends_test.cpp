@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: BSD-2-Clause
 // What both front ends promise about the line, written once and run against each: the
-// panel in this process and tarnex-log as its own program. A receiver that is not there
+// panel in this process, tarnex-log as its own program, and the panel attached through
+// tarnex-log --share. A receiver that is not there
 // yet is waited for, one unplugged and plugged in again is logged on at the end of the
 // same files, and one that falls silent is taken as lost and found again.
 
@@ -14,6 +15,7 @@
 #include "tests/log_run.h"
 #include "tests/panel_fixture.h"
 #include "tests/scratch_dir.h"
+#include "tests/share_client.h"
 #include "tests/test_bytes.h"
 
 namespace {
@@ -25,6 +27,8 @@ struct FrontEnd {
   virtual void Start(const std::string& device, const std::string& folder,
                      const std::vector<std::string>& extra) = 0;
   virtual std::string Said() = 0;
+  // What it says once it has the receiver.
+  virtual std::string Found() { return "MORWICK"; }
   // The words it uses for a receiver lost and one come back.
   virtual std::string Lost(const std::string& device) = 0;
   virtual std::string Back() = 0;
@@ -70,6 +74,28 @@ struct LoggerFrontEnd : FrontEnd {
   }
   std::string Back() override { return "reconnected to MORWICK"; }
   std::vector<std::string> SilenceOption() override { return {"--silence", "1s"}; }
+};
+
+// The panel attached to the receiver through tarnex-log --share, as a second user of a
+// base station's receiver is: what the panel logs comes through the logger, and a receiver
+// lost and back is lost and back for the panel too.
+struct PanelThroughLoggerFrontEnd : FrontEnd {
+  LogRun logger;
+  PanelFrontEnd panel;
+  std::string address;
+  void Start(const std::string& device, const std::string& folder,
+             const std::vector<std::string>&) override {
+    logger.Start({"-D", device, "-o", logger.dir, "--wait", "--share", "0"});
+    ASSERT_TRUE(SpinUntil([&] { return ServedPort(logger.Output(), "sharing the receiver") > 0; }));
+    address =
+        "tcp://127.0.0.1:" + std::to_string(ServedPort(logger.Output(), "sharing the receiver"));
+    panel.Start(address, folder, {});
+  }
+  std::string Said() override { return logger.Output() + panel.Said(); }
+  std::string Found() override { return "PRODUCT,MORWICK"; }  // the panel's, not the logger's
+  std::string Lost(const std::string&) override { return panel.Lost(address); }
+  std::string Back() override { return panel.Back(); }
+  std::vector<std::string> SilenceOption() override { return {}; }
 };
 
 using FrontEndMaker = std::unique_ptr<FrontEnd> (*)();
@@ -129,7 +155,7 @@ TEST_P(FrontEnds, WaitForAReceiverThatIsNotThereYet) {
   Spin(3500);  // two more tries
   EXPECT_EQ(Times(waiting), 1u) << frontEnd->Said();
   Plug(receivers[0]);
-  ASSERT_TRUE(WaitSaid("MORWICK")) << frontEnd->Said();
+  ASSERT_TRUE(WaitSaid(frontEnd->Found())) << frontEnd->Said();
   int identifications = 0;
   for (const SeenPacket& packet : ReceivedPackets(receivers[0]))
     identifications += packet.type == 0x6F;
@@ -141,7 +167,7 @@ TEST_P(FrontEnds, WaitForAReceiverThatIsNotThereYet) {
 TEST_P(FrontEnds, UnplugAndReturnWhileLogging) {
   Plug(receivers[0]);
   frontEnd->Start(device, folder, {});
-  ASSERT_TRUE(WaitSaid("MORWICK")) << frontEnd->Said();
+  ASSERT_TRUE(WaitSaid(frontEnd->Found())) << frontEnd->Said();
   Send(receivers[0], Cat({Posn(1), Gga(1), Posn(2), Gga(2)}));
   ASSERT_TRUE(WaitLogged("nmea.dmp", Gga(2)));
   Unplug(receivers[0]);
@@ -159,7 +185,7 @@ TEST_P(FrontEnds, UnplugAndReturnWhileLogging) {
 TEST_P(FrontEnds, ASilentReceiverIsLostAndFoundAgain) {
   Plug(receivers[0]);
   frontEnd->Start(device, folder, frontEnd->SilenceOption());
-  ASSERT_TRUE(WaitSaid("MORWICK")) << frontEnd->Said();
+  ASSERT_TRUE(WaitSaid(frontEnd->Found())) << frontEnd->Said();
   Send(receivers[0], Gga(1));  // it had been sending
   SetAnswerScreens(receivers[0], false);
   ASSERT_TRUE(WaitSaid(frontEnd->Lost(device))) << frontEnd->Said();
@@ -167,13 +193,19 @@ TEST_P(FrontEnds, ASilentReceiverIsLostAndFoundAgain) {
   EXPECT_TRUE(WaitSaid(frontEnd->Back())) << frontEnd->Said();
 }
 
+std::string FrontEndName(const ::testing::TestParamInfo<FrontEndMaker>& info) {
+  const char* const names[] = {"Panel", "Logger", "PanelThroughLogger"};
+  return names[info.index];
+}
+
 INSTANTIATE_TEST_SUITE_P(
     , FrontEnds,
     ::testing::Values(
         []() -> std::unique_ptr<FrontEnd> { return std::make_unique<PanelFrontEnd>(); },
-        []() -> std::unique_ptr<FrontEnd> { return std::make_unique<LoggerFrontEnd>(); }),
-    [](const ::testing::TestParamInfo<FrontEndMaker>& info) {
-      return info.index == 0 ? std::string("Panel") : std::string("Logger");
-    });
+        []() -> std::unique_ptr<FrontEnd> { return std::make_unique<LoggerFrontEnd>(); },
+        []() -> std::unique_ptr<FrontEnd> {
+          return std::make_unique<PanelThroughLoggerFrontEnd>();
+        }),
+    FrontEndName);
 
 }  // namespace
