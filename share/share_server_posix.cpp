@@ -280,8 +280,10 @@ void Serve(ShareServer& server) {
       continue;
     }
     if (server.stopping) break;
-    ClientSideAwake(*server.hub);
+    // The signal first, then the flag: an item queued after the flag is cleared raises the
+    // signal again, and one queued before it is seen by the writes below.
     ClearWakeSignal(server.wake);
+    ClientSideAwake(*server.hub);
     for (int k = 1; k < listeners; ++k) {
       if ((fds[k].revents & POLLIN) != 0) Accept(server, fds[k].fd, fds[k].fd == server.nmeaFd);
     }
