@@ -11,6 +11,7 @@
 #include "log/log_options.h"
 #include "log/log_output.h"
 #include "log/metrics_module.h"
+#include "log/metrics_text.h"
 #include "log/service_notify.h"
 #include "log/status_filter.h"
 #include "log/worker_news.h"
@@ -19,8 +20,6 @@
 
 // tarnex-log's state for its run, owned by its main thread, and the periodic work of its
 // main loop (logger_tasks.cpp) with what it shows (logger_views.cpp).
-
-constexpr int kMetricsTextSize = 8192;
 
 struct Logger;
 

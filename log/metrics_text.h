@@ -33,6 +33,9 @@ struct MetricsView {
   unsigned long clientsDropped = 0;
 };
 
+// The logger's room for the whole text, every metric present.
+constexpr int kMetricsTextSize = 8192;
+
 // The whole text. Labels are escaped as the format asks. Returns the length, or -1 when
 // `size` is too small.
 int MetricsText(const MetricsView& view, char* out, int size);

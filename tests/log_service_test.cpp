@@ -57,7 +57,12 @@ TEST(LogMetrics, TheTextReadsBackWithItsTypesAndEscapedLabels) {
   view.fixQuality = 4;
   view.satellitesUsed = 18;
   view.hdop = 0.6;
-  char text[8192];
+  view.sharing = true;
+  view.clientsAttached = 7;
+  view.keysForwarded = 42;
+  view.keysRefused = 2;
+  view.clientsDropped = 1;
+  char text[kMetricsTextSize];
   ASSERT_GT(MetricsText(view, text, sizeof text), 0);
   const std::map<std::string, double> expected = {
       {"tarnex_connected", 1},
@@ -75,15 +80,22 @@ TEST(LogMetrics, TheTextReadsBackWithItsTypesAndEscapedLabels) {
       {"tarnex_fix_quality", 4},
       {"tarnex_fix_satellites_used", 18},
       {"tarnex_fix_hdop", 0.6},
+      {"tarnex_share_clients", 7},
+      {"tarnex_share_keys_forwarded_total", 42},
+      {"tarnex_share_keys_refused_total", 2},
+      {"tarnex_share_clients_dropped_total", 1},
   };
   for (const auto& [key, value] : expected) EXPECT_DOUBLE_EQ(Sample(text, key), value) << key;
   EXPECT_TRUE(Typed(text, "tarnex_items_total", "counter"));
   EXPECT_TRUE(Typed(text, "tarnex_file_size_bytes", "gauge"));
+  EXPECT_TRUE(Typed(text, "tarnex_share_clients", "gauge"));
+  EXPECT_TRUE(Typed(text, "tarnex_share_clients_dropped_total", "counter"));
 
   // Before the receiver is known, with no sentences and no free space told: nothing made up.
   MetricsView empty;
   ASSERT_GT(MetricsText(empty, text, sizeof text), 0);
-  for (const char* absent : {"\ntarnex_receiver_info", "\ntarnex_free_bytes ", "tarnex_fix"})
+  for (const char* absent :
+       {"\ntarnex_receiver_info", "\ntarnex_free_bytes ", "tarnex_fix", "tarnex_share"})
     EXPECT_EQ(std::string(text).find(absent), std::string::npos) << absent;
   EXPECT_EQ(Sample(text, "tarnex_connected"), 0);
   EXPECT_EQ(MetricsText(view, text, 200), -1) << "a text that does not fit is not served cut";

@@ -107,7 +107,8 @@ TEST(SharedReceiver, AClientThatStopsReadingIsDroppedAndLoggingLosesNothing) {
 }
 
 // Loopback may watch but not press keys when --share-control names others: its probe and
-// screen requests are answered, its key is said and not sent. An address outside
+// screen requests are answered (--check finds a receiver there), its key is said and not
+// sent. An address outside
 // --share-allow is refused and said.
 TEST(SharedReceiver, WatchersPressNothingAndStrangersAreRefused) {
   SharedLogger watched;
@@ -126,6 +127,11 @@ TEST(SharedReceiver, WatchersPressNothingAndStrangersAreRefused) {
   EXPECT_TRUE(watcher.ReadUntil([&](const Bytes&) { return watcher.Got({kStx, 0, 0x82}); }));
   EXPECT_TRUE(WaitUntil([&] { return watched.run.Said("may only watch"); }));
   for (const SeenPacket& packet : ReceivedPackets(watched.receiver)) EXPECT_NE(packet.type, 0x81);
+  LogRun check;  // what a user checks first: does a receiver answer there?
+  std::string shared = "tcp://127.0.0.1:" + std::to_string(watched.Port("sharing the receiver"));
+  check.Start({"--check", shared});
+  EXPECT_EQ(check.Wait(), 0) << check.Output();
+  EXPECT_TRUE(check.Said("ok: a receiver answers on " + shared)) << check.Output();
 
   SharedLogger closed;
   ASSERT_TRUE(closed.Start({"--share", "0", "--share-allow", "10.0.0.0/8,fd00::/8"}));
