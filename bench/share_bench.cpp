@@ -30,6 +30,7 @@
 #include "link/packet.h"
 #include "link/packet_type.h"
 #include "sim/fake_receiver.h"
+#include "tests/loopback_socket.h"
 
 namespace {
 
@@ -43,21 +44,6 @@ Bytes FrameOf(PacketType type, const Bytes& data) {
   uint8_t out[kMaxFrameLength];
   int size = BuildFrame(TypeByte(type), data.data(), static_cast<int>(data.size()), out);
   return Bytes(out, out + size);
-}
-
-int ConnectTo(int port) {
-  int fd = socket(AF_INET, SOCK_STREAM, 0);
-  int on = 1;
-  setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-  sockaddr_in address = {};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<uint16_t>(port));
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-    close(fd);
-    return -1;
-  }
-  return fd;
 }
 
 void SendAll(int fd, const Bytes& bytes) {
@@ -122,7 +108,7 @@ bool AwaitPage(Client& client, const char* start) {
 // page with a clock changes by itself). The median of `keys`, or -1.
 double KeyLatency(int port, int keys) {
   Client client;
-  client.fd = ConnectTo(port);
+  client.fd = ConnectLoopback(port);
   if (client.fd < 0) return -1;
   std::vector<double> times;
   for (int i = 0; i < keys; ++i) {
@@ -215,7 +201,7 @@ bool RunClients(const char* program, int n, double directKeyMs) {
   std::uniform_int_distribution<int> phase(0, kPollMs);
   auto start = Clock::now();
   for (Client& client : clients) {
-    client.fd = ConnectTo(logger.sharePort);
+    client.fd = ConnectLoopback(logger.sharePort);
     client.nextPoll = start + std::chrono::milliseconds(phase(random));
   }
   std::this_thread::sleep_for(std::chrono::milliseconds(1000));

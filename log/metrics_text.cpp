@@ -92,18 +92,25 @@ void Fix(const MetricsView& view, char* out, int size, int& used) {
 }
 
 void Sharing(const MetricsView& view, char* out, int size, int& used) {
-  Header(out, size, used, "tarnex_share_clients", "gauge",
-         "Clients attached through --share and --nmea-out.");
-  AppendText(out, size, used, "tarnex_share_clients %d\n", view.clientsAttached);
-  Header(out, size, used, "tarnex_share_keys_forwarded_total", "counter",
-         "Keys from clients sent on to the receiver.");
-  AppendText(out, size, used, "tarnex_share_keys_forwarded_total %lu\n", view.keysForwarded);
-  Header(out, size, used, "tarnex_share_keys_refused_total", "counter",
-         "Keys and commands from clients that may only watch, not sent on.");
-  AppendText(out, size, used, "tarnex_share_keys_refused_total %lu\n", view.keysRefused);
-  Header(out, size, used, "tarnex_share_clients_dropped_total", "counter",
-         "Clients dropped because they did not keep up.");
-  AppendText(out, size, used, "tarnex_share_clients_dropped_total %lu\n", view.clientsDropped);
+  const struct {
+    const char* name;
+    const char* type;
+    const char* help;
+    unsigned long value;
+  } rows[] = {
+      {"tarnex_share_clients", "gauge", "Clients attached through --share and --nmea-out.",
+       static_cast<unsigned long>(view.clientsAttached)},
+      {"tarnex_share_keys_forwarded_total", "counter", "Keys from clients sent on to the receiver.",
+       view.keysForwarded},
+      {"tarnex_share_keys_refused_total", "counter",
+       "Keys and commands from clients that may only watch, not sent on.", view.keysRefused},
+      {"tarnex_share_clients_dropped_total", "counter",
+       "Clients dropped because they did not keep up.", view.clientsDropped},
+  };
+  for (const auto& row : rows) {
+    Header(out, size, used, row.name, row.type, row.help);
+    AppendText(out, size, used, "%s %lu\n", row.name, row.value);
+  }
 }
 
 }  // namespace

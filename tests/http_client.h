@@ -13,20 +13,12 @@
 #include <cstdlib>
 #include <string>
 
+#include "tests/loopback_socket.h"
+
 struct TestClient {
   int fd = -1;
 
-  explicit TestClient(int port) {
-    fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address = {};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-      close(fd);
-      fd = -1;
-    }
-  }
+  explicit TestClient(int port) : fd(ConnectLoopback(port)) {}
   ~TestClient() {
     if (fd >= 0) close(fd);
   }

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "tests/loopback_socket.h"
 #include "tests/test_bytes.h"
 #include "tests/wait_until.h"
 
@@ -28,14 +29,8 @@ struct ShareClient {
   ~ShareClient() { Close(); }
   // receiveBuffer > 0: the kernel keeps no more than about that much for it unread.
   bool Connect(int port, int receiveBuffer = 0) {
-    fd = socket(AF_INET, SOCK_STREAM, 0);
-    if (receiveBuffer > 0)
-      setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
-    sockaddr_in address = {};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    return connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    fd = ConnectLoopback(port, receiveBuffer);
+    return fd >= 0;
   }
   void Close() {
     if (fd >= 0) close(fd);
