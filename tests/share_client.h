@@ -22,11 +22,11 @@ inline int ServedPort(const std::string& output, const std::string& what) {
   return at == std::string::npos ? 0 : std::atoi(output.c_str() + at + start.size());
 }
 
-struct ShareClient {
+struct TestShareClient {
   int fd = -1;
   Bytes received;
 
-  ~ShareClient() { Close(); }
+  ~TestShareClient() { Close(); }
   // receiveBuffer > 0: the kernel keeps no more than about that much for it unread.
   bool Connect(int port, int receiveBuffer = 0) {
     fd = ConnectLoopback(port, receiveBuffer);

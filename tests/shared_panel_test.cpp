@@ -114,7 +114,7 @@ TEST_F(SharedPanels, TwoPanelsAndAToolShareOneLoggedReceiver) {
   ASSERT_TRUE(SpinUntil([&] { return IsConnected(panel.connection) && panel.screen.haveScreen; }));
   DispatchCommand(panel, kLoggingOnCommand);
   StartPanelProgram();
-  ShareClient tool;
+  TestShareClient tool;
   ASSERT_TRUE(tool.Connect(port));
   tool.Send(Cat({Bytes{kEnq}, Frame(TypeByte(PacketType::kIdentificationRequest), {})}));
   ASSERT_TRUE(SpinUntil([&] {
