@@ -6,8 +6,10 @@
 #include <signal.h>
 #include <sys/wait.h>
 
+#include <chrono>
 #include <cstdio>
 #include <string>
+#include <thread>
 
 #include "link/packet_type.h"
 #include "sim/fake_receiver.h"
@@ -89,6 +91,10 @@ TEST(SharedReceiver, AClientThatStopsReadingIsDroppedAndLoggingLosesNothing) {
     frames = Cat({frames, frame});
     sentences = Cat({sentences, sentence});
     reader.Read(0);
+    // About 100 kB a second, ten times a full 115200-baud line: fast enough to fill the
+    // stalled client's queue in a second or two, not a flood that a client reading at once
+    // could not keep up with either while the server waits for the processor.
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
   ASSERT_TRUE(WaitUntil(
       [&] {
