@@ -19,7 +19,7 @@ import subprocess
 import sys
 
 # Lowest first; a folder may use those before it.
-LAYERS = ["base", "recorder", "port", "link", "fix", "capture", "connection", "share", ("panel", "log")]
+LAYERS = ["base", "recorder", "port", "link", "fix", "capture", "connection", "share", "web", ("panel", "log")]
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.M)
 PLATFORM_SUFFIX = re.compile(r"_(posix|win32)$")
 
