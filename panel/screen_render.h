@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "capture/screen_text.h"
 #include "capture/shared_screen.h"
 
 // What the display holds and how it blinks, apart from drawing it.
@@ -16,9 +17,6 @@ struct DisplayScreen {
 
 constexpr uint8_t kCursorMark = '_';
 
-// The receiver's display codes as the panel font's characters (Windows code page 1252).
-uint8_t TranslateLcdChar(uint8_t code);
-
 // Takes over `image` if one is given (null: a repaint), flips the blink phase and writes
 // the cursor mark when the phase turns on. true when there is something to draw. A new
 // image ends the stale state; a repaint of a stale screen leaves the blink alone.
@@ -28,9 +26,6 @@ void MarkScreenStale(DisplayScreen& screen, bool stale);
 
 // The characters to draw: the held screen, or the plain one while stale.
 const ScreenImage& ShownScreen(const DisplayScreen& screen);
-
-// Unicode for a code page 1252 byte, as the font draws it.
-char16_t Cp1252ToUnicode(uint8_t byte);
 
 // A screen of 160 blanks and no cursor.
 ScreenImage BlankScreen();

@@ -20,9 +20,12 @@ void Give(ShareClient& client, const uint8_t* bytes, int count) {
   if (!QueueItem(client.queue, bytes, count)) client.overflowed = true;
 }
 
-void WakeClientSide(ShareHub& hub) {
-  if (hub.wakeClientSide != nullptr && !hub.clientSideWoken.exchange(true)) {
-    hub.wakeClientSide(hub.clientSide);
+// Each server with clients attached, once until it says it is awake.
+void WakeClientSides(ShareHub& hub) {
+  for (ClientSide& side : hub.clientSides) {
+    if (side.wake != nullptr && side.attached.load() > 0 && !side.woken.exchange(true)) {
+      side.wake(side.context);
+    }
   }
 }
 
@@ -122,7 +125,7 @@ void OnScreen(ShareHub& hub, const uint8_t* bytes, int count, Tick now) {
 
 }  // namespace
 
-int AttachClient(ShareHub& hub, ClientRole role, const char* address) {
+int AttachClient(ShareHub& hub, ClientRole role, const char* address, int side) {
   Hold hold(hub.lock);
   for (int i = 0; i < kMaxShareClients; ++i) {
     ShareClient& client = hub.clients[i];
@@ -135,7 +138,9 @@ int AttachClient(ShareHub& hub, ClientRole role, const char* address) {
     client.awaitingScreen = client.coveredByRound = client.overflowed = false;
     client.keysRefusedSaid = false;
     client.attached = true;
+    client.side = side;
     ++hub.attachedCount;
+    ++hub.clientSides[side].attached;
     return i;
   }
   return -1;
@@ -146,6 +151,7 @@ void DetachClient(ShareHub& hub, int client) {
   if (!hub.clients[client].attached) return;
   hub.clients[client].attached = false;
   --hub.attachedCount;
+  --hub.clientSides[hub.clients[client].side].attached;
 }
 
 bool TakeClientBytes(ShareHub& hub, int index, const uint8_t* bytes, int count, Tick now) {
@@ -168,8 +174,8 @@ bool TakeClientBytes(ShareHub& hub, int index, const uint8_t* bytes, int count, 
   return refused;  // what it is sent in answer goes out with the server's next writes
 }
 
-void ClientSideAwake(ShareHub& hub) {
-  hub.clientSideWoken = false;
+void ClientSideAwake(ShareHub& hub, int side) {
+  hub.clientSides[side].woken = false;
 }
 
 void ShareItem(ShareHub& hub, const uint8_t* bytes, int count, bool sentence, Tick now) {
@@ -184,7 +190,7 @@ void ShareItem(ShareHub& hub, const uint8_t* bytes, int count, bool sentence, Ti
       }
     }
   }
-  WakeClientSide(hub);
+  WakeClientSides(hub);
 }
 
 void ShareReceiverUp(ShareHub& hub, const uint8_t* identification, int length, int pollMs) {

@@ -35,8 +35,19 @@ enum class ClientRole : uint8_t {
   kNmea,     // the sentences only
 };
 
+// The servers whose clients attach to the hub.
+enum ClientSideId { kShareSide, kWebSide, kClientSides };
+
+struct ClientSide {
+  void* context = nullptr;
+  void (*wake)(void* context) = nullptr;
+  std::atomic<bool> woken{false};  // woken, and not yet awake
+  std::atomic<int> attached{0};    // clients of this side
+};
+
 struct ShareClient {
   bool attached = false;
+  int side = kShareSide;
   ClientRole role = ClientRole::kWatch;
   char address[kClientAddressSize] = {};
   RxRing input;  // what it sent, until whole frames are in it
@@ -62,12 +73,10 @@ struct ShareHub {
   ByteRing<4096> toReceiver;  // kToReceiverBytes  // whole frames, for the main thread to write
 
   // Who to wake: the main thread when frames wait for the receiver (set by the logger),
-  // the share server when bytes wait for clients (set by the server as it starts).
+  // the server of a client when bytes wait for it (set by each server as it starts).
   void* receiverSide = nullptr;
   void (*wakeReceiverSide)(void* context) = nullptr;
-  void* clientSide = nullptr;
-  void (*wakeClientSide)(void* context) = nullptr;
-  std::atomic<bool> clientSideWoken{false};
+  ClientSide clientSides[kClientSides];
 
   // For the metrics and the journal.
   std::atomic<unsigned long> keysForwarded{0};
@@ -77,7 +86,7 @@ struct ShareHub {
 };
 
 // A client in a free place: its index, or -1 when every place is taken.
-int AttachClient(ShareHub& hub, ClientRole role, const char* address);
+int AttachClient(ShareHub& hub, ClientRole role, const char* address, int side = kShareSide);
 void DetachClient(ShareHub& hub, int client);
 
 // What a client sent. true when its keys were refused for the first time (to be said).
@@ -98,8 +107,8 @@ constexpr int kToReceiverBytes = 4096;
 // Whole frames for the receiver: all that wait, into `out` of kToReceiverBytes.
 int TakeForReceiver(ShareHub& hub, uint8_t (&out)[kToReceiverBytes]);
 
-// The share server has woken: items queued from now on wake it again.
-void ClientSideAwake(ShareHub& hub);
+// A server of clients has woken: items queued from now on wake it again.
+void ClientSideAwake(ShareHub& hub, int side = kShareSide);
 
 // A client's waiting bytes, without taking them out; then the bytes it took.
 int PeekForClient(ShareHub& hub, int client, uint8_t* out, int size);

@@ -335,8 +335,8 @@ ShareServer* StartShareServer(ShareHub& hub, ShareServerSettings& settings, char
     return nullptr;
   }
   server->settings = settings;
-  hub.clientSide = server;
-  hub.wakeClientSide = WakeServer;
+  hub.clientSides[kShareSide].context = server;
+  hub.clientSides[kShareSide].wake = WakeServer;
   server->thread = std::thread(Serve, std::ref(*server));
   return server;
 }
@@ -346,7 +346,7 @@ void StopShareServer(ShareServer* server) {
   server->stopping = true;
   RaiseWakeSignal(server->wake);
   server->thread.join();
-  server->hub->wakeClientSide = nullptr;
+  server->hub->clientSides[kShareSide].wake = nullptr;
   CloseAll(*server);
   delete server;
 }
