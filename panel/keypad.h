@@ -3,23 +3,10 @@
 
 #include <cstdint>
 
-// The receiver's keys as push buttons: one table gives each key's caption, command id,
-// place and the one-byte code it sends.
+#include "link/receiver_keys.h"
 
-struct KeySpec {
-  const char* caption;
-  int commandId;
-  int x, y, width, height;
-  uint8_t fourLineCode;
-  uint8_t twoLineCode;
-};
-
-constexpr int kKeyCount = 26;
-constexpr int kFunctionKeyCount = 5;  // the first five rows
-constexpr int kKeypadButtonCount = kKeyCount - kFunctionKeyCount;
-
-// In creation order: the five function keys, then the 21 keypad buttons.
-extern const KeySpec kKeys[kKeyCount];
+// The receiver's keys as the Qt panel lays them out: the table of keys is in
+// link/receiver_keys.h; here the two-line panel's image keys and the codes by mode.
 
 // The five function keys of the two-line panel: image keys, in creation order.
 struct ImageKeySpec {
