@@ -11,8 +11,6 @@
 
 namespace {
 
-const uint8_t kScreenRequestLong[5] = {0x00, 0x00, 0x78, 0x30, 0x38};
-const uint8_t kScreenRequestShort[1] = {0x01};
 constexpr int kUnansweredPollsForLoss = 3;
 // When a key's follow-ups are due, after the key: a receiver that handles a key at once
 // shows it to the first, a slower one to the second or third.

@@ -19,3 +19,8 @@ enum class PacketType : uint8_t {
 constexpr uint8_t TypeByte(PacketType type) {
   return static_cast<uint8_t>(type);
 }
+
+// The requests for a screen: the long one, and the short one that receivers other than
+// the QZ77 class want after it.
+inline constexpr uint8_t kScreenRequestLong[5] = {0x00, 0x00, 0x78, 0x30, 0x38};
+inline constexpr uint8_t kScreenRequestShort[1] = {0x01};

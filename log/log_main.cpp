@@ -237,7 +237,8 @@ void Finish(Logger& logger) {
   if (logger.metrics != nullptr) logger.metricsApi->stop(logger.metrics);
   Connection& connection = logger.connection;
   EndConnection(connection);  // the worker finishes its item and closes the files
-  StopSharing(logger);        // no item comes for the clients any more
+  StopWeb(logger);            // no item comes for the clients any more
+  StopSharing(logger);
   if (logger.recorder) {
     AttachRecorder(connection, nullptr);
     StopRecording(*logger.recorder);
@@ -303,7 +304,8 @@ int Log(Logger& logger) {
   PrepareConnection(logger);
   SetLogging(logger.connection.capture->logging, 1);
   bool started = (options.record[0] == '\0' || StartTheRecording(logger)) &&
-                 (options.metricsPort < 0 || StartMetrics(logger)) && StartSharing(logger);
+                 (options.metricsPort < 0 || StartMetrics(logger)) && StartSharing(logger) &&
+                 StartWeb(logger);
   if (started) {
     logger.startTick = TickCount();
     logger.freeSpace.minFree = options.minFree;
@@ -335,6 +337,7 @@ int main(int argc, char** argv) {
     std::printf("%s\n", kVersion);
     return 0;
   }
+  if (options.hashPassword) return PrintPasswordHash();
   if (options.check) return CheckPort(options.device, PrintCheckLine, nullptr) == 0 ? 0 : 1;
   HeldFolderLock folder;
   int claimed = ClaimFolder(options, folder.lock);

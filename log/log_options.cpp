@@ -11,7 +11,9 @@ const char* const kLogUsage =
     "                  [--keep DURATION] [--min-free SIZE] [--metrics [ADDR:]PORT]\n"
     "                  [--share [ADDR:]PORT] [--nmea-out [ADDR:]PORT]\n"
     "                  [--share-allow CIDR,...] [--share-control CIDR,...]\n"
+    "                  [--web [ADDR:]PORT [--web-users FILE] [--tls-cert FILE --tls-key FILE]]\n"
     "       tarnex-log --check DEVICE\n"
+    "       tarnex-log --hash-password < PASSWORD\n"
     "Logs a GPS receiver of the Morwick family without a window: identifies it as the\n"
     "panel does, switches the line to its settings, and writes posn.dmp, obsd.dmp,\n"
     "corr.dmp and nmea.dmp until stopped (SIGINT, SIGTERM) or for the time given. It sends\n"
@@ -45,6 +47,13 @@ const char* const kLogUsage =
     "  --share-allow CIDR,...  who may attach (default: anyone who reaches the port)\n"
     "  --share-control CIDR,...  who may press keys (default: 127.0.0.0/8,::1); the\n"
     "                   others only watch\n"
+    "  --web [ADDR:]PORT  the receiver's panel in a browser at http://ADDR:PORT/ (the\n"
+    "                   display, its keys, the logging and the fix); on loopback only,\n"
+    "                   unless --web-users names who may log in\n"
+    "  --web-users FILE  one user a line: NAME view|control HASH (from --hash-password)\n"
+    "  --tls-cert FILE, --tls-key FILE  serve the panel over HTTPS with this certificate\n"
+    "                   and key (PEM)\n"
+    "  --hash-password  print the hash of the password read from standard input\n"
     "  --record FILE    also record every byte on the line both ways, with its time\n"
     "                   (docs/recording-format.md)\n"
     "  --check DEVICE   look for the common reasons a port does not work; changes\n"
@@ -159,6 +168,60 @@ bool ParseShareOption(const char* arg, const char* value, LogOptions& options, c
   return true;
 }
 
+bool IsWebOption(const char* arg) {
+  return std::strcmp(arg, "--web") == 0 || std::strcmp(arg, "--web-users") == 0 ||
+         std::strcmp(arg, "--tls-cert") == 0 || std::strcmp(arg, "--tls-key") == 0;
+}
+
+bool ParseWebOption(const char* arg, const char* value, LogOptions& options, char* error,
+                    int errorSize) {
+  if (std::strcmp(arg, "--web") == 0) {
+    if (ParseListenAddress(value, options.webHost, options.webPort)) return true;
+    std::snprintf(error, static_cast<size_t>(errorSize),
+                  "--web %.40s: not a port, nor ADDRESS:PORT", value);
+    return false;
+  }
+  if (std::strcmp(arg, "--web-users") == 0) {
+    return CopyValue(value, options.webUsers, "the users file's name", error, errorSize);
+  }
+  if (std::strcmp(arg, "--tls-cert") == 0) {
+    return CopyValue(value, options.tlsCertificate, "the certificate's name", error, errorSize);
+  }
+  return CopyValue(value, options.tlsKey, "the key's name", error, errorSize);
+}
+
+bool IsLoopback(const char* host) {
+  if (std::strcmp(host, "localhost") == 0) return true;
+  NetAddress address;
+  AddressRanges loopback;
+  LoopbackRanges(loopback);
+  return ParseNetAddress(host, address) && InRanges(loopback, address);
+}
+
+// The web panel's options together. false with `error` set.
+bool CheckWebOptions(const LogOptions& options, char* error, int errorSize) {
+  bool web = options.webPort >= 0;
+  bool tls = options.tlsCertificate[0] != '\0' || options.tlsKey[0] != '\0';
+  if (!web && (options.webUsers[0] != '\0' || tls)) {
+    std::snprintf(error, static_cast<size_t>(errorSize),
+                  "--web-users, --tls-cert and --tls-key go with --web [ADDR:]PORT");
+    return false;
+  }
+  if (tls && (options.tlsCertificate[0] == '\0' || options.tlsKey[0] == '\0')) {
+    std::snprintf(error, static_cast<size_t>(errorSize), "give both --tls-cert and --tls-key");
+    return false;
+  }
+  if (web && options.webUsers[0] == '\0' && !IsLoopback(options.webHost)) {
+    std::snprintf(error, static_cast<size_t>(errorSize),
+                  "--web %s:%d: without --web-users the panel is served on loopback only, as "
+                  "whoever reaches it may press the receiver's keys; give --web-users FILE, or "
+                  "serve on 127.0.0.1 and reach it through SSH or a reverse proxy",
+                  options.webHost, options.webPort);
+    return false;
+  }
+  return true;
+}
+
 bool IsShareOption(const char* arg) {
   return std::strcmp(arg, "--share") == 0 || std::strcmp(arg, "--nmea-out") == 0 ||
          std::strcmp(arg, "--share-allow") == 0 || std::strcmp(arg, "--share-control") == 0;
@@ -187,12 +250,16 @@ bool ParseLogOptions(int argc, const char* const* argv, LogOptions& options, cha
       options.wait = true;
       continue;
     }
+    if (std::strcmp(arg, "--hash-password") == 0) {
+      options.hashPassword = true;
+      continue;
+    }
     bool takesValue = std::strcmp(arg, "-D") == 0 || std::strcmp(arg, "-o") == 0 ||
                       std::strcmp(arg, "--for") == 0 || std::strcmp(arg, "--check") == 0 ||
                       std::strcmp(arg, "--record") == 0 || std::strcmp(arg, "--silence") == 0 ||
                       std::strcmp(arg, "--split") == 0 || std::strcmp(arg, "--keep") == 0 ||
                       std::strcmp(arg, "--min-free") == 0 || std::strcmp(arg, "--metrics") == 0 ||
-                      IsShareOption(arg);
+                      IsShareOption(arg) || IsWebOption(arg);
     if (!takesValue) {
       std::snprintf(error, static_cast<size_t>(errorSize), "unknown option: %s", arg);
       return false;
@@ -240,6 +307,8 @@ bool ParseLogOptions(int argc, const char* const* argv, LogOptions& options, cha
       }
     } else if (IsShareOption(arg)) {
       if (!ParseShareOption(arg, value, options, error, errorSize)) return false;
+    } else if (IsWebOption(arg)) {
+      if (!ParseWebOption(arg, value, options, error, errorSize)) return false;
     } else if (std::strcmp(arg, "--split") == 0) {
       options.split = std::strcmp(value, "hour") == 0  ? 3600
                       : std::strcmp(value, "day") == 0 ? 86400
@@ -262,7 +331,8 @@ bool ParseLogOptions(int argc, const char* const* argv, LogOptions& options, cha
                   "--keep deletes split files only: give --split hour or day");
     return false;
   }
-  if (!options.help && !options.version && options.device[0] == '\0') {
+  if (!CheckWebOptions(options, error, errorSize)) return false;
+  if (!options.help && !options.version && !options.hashPassword && options.device[0] == '\0') {
     std::snprintf(error, static_cast<size_t>(errorSize), "no device: give -D DEVICE");
     return false;
   }

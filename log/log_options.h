@@ -27,6 +27,12 @@ struct LogOptions {
   AddressRanges shareAllow;    // who may attach; all when a port is served beyond loopback
   AddressRanges shareControl;  // who may press keys; loopback unless --share-control
   bool shareAllowGiven = false;
+  char webHost[64] = {};                   // --web: the receiver's panel for browsers
+  int webPort = -1;                        // -1: not served
+  char webUsers[kLogPathSize] = {};        // --web-users: who may log in; "": nobody needs to
+  char tlsCertificate[kLogPathSize] = {};  // --tls-cert, --tls-key: HTTPS instead of HTTP
+  char tlsKey[kLogPathSize] = {};
+  bool hashPassword = false;  // --hash-password: a hash for --web-users, and no logging
   bool quiet = false;
   bool wait = false;   // keep trying when the receiver cannot be reached at start
   bool check = false;  // --check: look at the device instead of logging

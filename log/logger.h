@@ -17,6 +17,8 @@
 #include "log/worker_news.h"
 #include "recorder/recording.h"
 #include "share/share_server.h"
+#include "web/web_server.h"
+#include "web/web_users.h"
 
 // tarnex-log's state for its run, owned by its main thread, and the periodic work of its
 // main loop (logger_tasks.cpp) with what it shows (logger_views.cpp).
@@ -39,6 +41,7 @@ enum TaskId {
   kMetricsTask,
   kRecordingTask,
   kLiveLineTask,
+  kWebTask,
   kTaskCount,
 };
 
@@ -70,6 +73,9 @@ struct Logger {
   std::unique_ptr<ShareHub> share;     // --share, --nmea-out
   ShareServer* shareServer = nullptr;
   unsigned sharedAttempt = 0;  // the connect the hub was told of; 0: it has no receiver
+  const WebServerApi* webApi = nullptr;
+  WebServer* web = nullptr;  // --web: the server, while it runs
+  std::unique_ptr<WebUsers> webUsers;
 };
 
 // The tasks' first runs: now, but --keep after a wait of its own.
@@ -91,7 +97,19 @@ void ServeSharing(Logger& logger);
 // After the worker has ended.
 void StopSharing(Logger& logger);
 
+// --web (logger_web_posix.cpp; not on Windows): the server started and said, once the hub
+// is there; false when it could not be (said).
+bool StartWeb(Logger& logger);
+// After the worker has ended, before the hub goes.
+void StopWeb(Logger& logger);
+// The state the browsers see, handed to the server.
+void PublishWebStatus(Logger& logger, Tick now);
+// --hash-password: a password from standard input, its hash to standard output; the exit
+// status.
+int PrintPasswordHash();
+
 // The status line (and systemd's status) as things stand.
 void ShowState(Logger& logger, Tick now);
 // The metrics text rendered once more and handed to the server.
 void PublishMetrics(Logger& logger, Tick now);
+MetricsView CurrentMetrics(const Logger& logger, Tick now);

@@ -39,11 +39,14 @@ void SayServed(Logger& logger, const char* what, const ListenPlace& place, const
 
 bool StartSharing(Logger& logger) {
   const LogOptions& options = logger.options;
-  if (options.sharePort < 0 && options.nmeaPort < 0) return true;
+  if (options.sharePort < 0 && options.nmeaPort < 0 && options.webPort < 0) return true;
   logger.share = std::make_unique<ShareHub>();
   ShareHub& hub = *logger.share;
   hub.receiverSide = &logger.news.wake;
   hub.wakeReceiverSide = WakeMainLoop;
+  logger.connection.hooks.itemContext = &hub;
+  logger.connection.hooks.item = ShareReceivedItem;
+  if (options.sharePort < 0 && options.nmeaPort < 0) return true;  // the browsers' alone
   ShareServerSettings settings;
   CopyPlace(options.shareHost, options.sharePort, settings.share);
   CopyPlace(options.nmeaHost, options.nmeaPort, settings.nmea);
@@ -64,9 +67,6 @@ bool StartSharing(Logger& logger) {
   SayServed(logger, "sharing the receiver", settings.share,
             options.shareAllowGiven ? "" : "; anyone who reaches it may watch");
   SayServed(logger, "serving NMEA", settings.nmea, "");
-  Connection& connection = logger.connection;
-  connection.hooks.itemContext = &hub;
-  connection.hooks.item = ShareReceivedItem;
   return true;
 }
 

@@ -122,6 +122,9 @@ bool WatchingFreeSpace(const Logger& logger) {
 bool Serving(const Logger& logger) {
   return logger.metrics != nullptr;
 }
+bool ServingBrowsers(const Logger& logger) {
+  return logger.web != nullptr;
+}
 bool Recording(const Logger& logger) {
   return logger.recorder != nullptr;
 }
@@ -138,6 +141,7 @@ const PeriodicTask kTasks[kTaskCount] = {
     {1000, Serving, PublishMetrics},  // a scrape sees the logger as it was this recently
     {200, Recording, DrainTheRecording},
     {1000, ShowingLiveLine, Nothing},
+    {1000, ServingBrowsers, PublishWebStatus},  // the browsers see the logger this recently
 };
 
 }  // namespace

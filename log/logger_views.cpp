@@ -50,6 +50,8 @@ LogView CurrentView(const Logger& logger, Tick now) {
   return view;
 }
 
+}  // namespace
+
 MetricsView CurrentMetrics(const Logger& logger, Tick now) {
   MetricsView metrics;
   metrics.connected = IsConnected(logger.connection);
@@ -88,8 +90,6 @@ MetricsView CurrentMetrics(const Logger& logger, Tick now) {
   }
   return metrics;
 }
-
-}  // namespace
 
 void PublishMetrics(Logger& logger, Tick now) {
   int length =

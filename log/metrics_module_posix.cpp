@@ -18,9 +18,9 @@ std::string ProgramFolder() {
   return program.substr(0, program.rfind('/') + 1);
 }
 
-}  // namespace
-
-const MetricsServerApi* LoadMetricsModule(char* error, int errorSize) {
+// The module's function that gives `symbol`'s table; null with `error` saying where it was
+// looked for and why not.
+void* FindInModule(const char* symbol, const char* serving, char* error, int errorSize) {
   std::string folder = ProgramFolder();
   const std::string places[] = {folder + kMetricsModuleName,
                                 folder + "../lib/tarnex/modules/" + kMetricsModuleName};
@@ -32,14 +32,25 @@ const MetricsServerApi* LoadMetricsModule(char* error, int errorSize) {
       if (why.empty() || access(place.c_str(), F_OK) == 0) why = reason != nullptr ? reason : "?";
       continue;
     }
-    auto api =
-        reinterpret_cast<const MetricsServerApi* (*)()>(dlsym(module, "TarnexMetricsServerApi"));
-    if (api != nullptr) return api();
-    why = place + " is not Tarnex's metrics module";
+    void* found = dlsym(module, symbol);
+    if (found != nullptr) return found;
+    why = place + " is not Tarnex's HTTP module";
     dlclose(module);
   }
   std::snprintf(error, static_cast<size_t>(errorSize),
-                "cannot serve metrics: %s (reinstall tarnex to bring back %s)", why.c_str(),
+                "cannot serve %s: %s (reinstall tarnex to bring back %s)", serving, why.c_str(),
                 kMetricsModuleName);
   return nullptr;
+}
+
+}  // namespace
+
+const MetricsServerApi* LoadMetricsModule(char* error, int errorSize) {
+  void* api = FindInModule("TarnexMetricsServerApi", "metrics", error, errorSize);
+  return api != nullptr ? reinterpret_cast<const MetricsServerApi* (*)()>(api)() : nullptr;
+}
+
+const WebServerApi* LoadWebModule(char* error, int errorSize) {
+  void* api = FindInModule("TarnexWebServerApi", "the web panel", error, errorSize);
+  return api != nullptr ? reinterpret_cast<const WebServerApi* (*)()>(api)() : nullptr;
 }

@@ -1,0 +1,22 @@
+# SPDX-License-Identifier: BSD-2-Clause
+# Writes OUTPUT, a C++ source holding the page's files (FILES: path=file|...) as they are,
+# so that the program serves them without looking for them on the disk.
+string(REPLACE "|" ";" FILES "${FILES}")
+set(body "// Made by web/embed_page.cmake from web/page/: edit those files, not this one.\n")
+string(APPEND body "#include \"web/web_page.h\"\n\nconst PageFile kPageFiles[] = {\n")
+foreach(entry ${FILES})
+  string(REGEX REPLACE "=.*" "" path "${entry}")
+  string(REGEX REPLACE "^[^=]*=" "" file "${entry}")
+  file(READ "${file}" text)
+  get_filename_component(ext "${file}" LAST_EXT)
+  if(ext STREQUAL ".html")
+    set(type "text/html; charset=utf-8")
+  elseif(ext STREQUAL ".js")
+    set(type "text/javascript; charset=utf-8")
+  else()
+    set(type "text/css; charset=utf-8")
+  endif()
+  string(APPEND body "    {\"${path}\", \"${type}\", R\"tarnex_page(${text})tarnex_page\"},\n")
+endforeach()
+string(APPEND body "};\nconst int kPageFileCount = sizeof kPageFiles / sizeof kPageFiles[0];\n")
+file(WRITE "${OUTPUT}" "${body}")
