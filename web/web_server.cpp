@@ -58,6 +58,9 @@ constexpr size_t kMaxViewers = 128;
 constexpr size_t kViewerQueue = 64;
 constexpr size_t kMessageLimit = 256;
 constexpr auto kAcceptPause = std::chrono::milliseconds(100);
+// How often the sessions of the browsers watching are looked at: watching keeps a session
+// alive, and a session that ended (logged out, or past its life) ends its WebSocket.
+constexpr auto kSessionCheck = std::chrono::seconds(60);
 constexpr const char kCookieName[] = "tarnex";
 constexpr const char kSecurityPolicy[] =
     "default-src 'self'; img-src 'self' data:; frame-ancestors 'none'; form-action 'self'";
@@ -75,6 +78,7 @@ struct Connection {
 
 struct Viewer : Connection {
   virtual void Send(const Message& message) = 0;
+  std::string sessionId;  // "" without a login
 };
 
 }  // namespace
@@ -85,6 +89,7 @@ struct WebServer {
   asio::steady_timer acceptPause{loop};
   asio::steady_timer roundTimer{loop};
   asio::steady_timer followUpTimer{loop};
+  asio::steady_timer sessionTimer{loop};
   std::unique_ptr<ssl::context> tls;
   std::thread thread;
 
@@ -222,6 +227,25 @@ void PressKey(WebServer& server, int commandId) {
   NoteKeySent(server.polls, Now());
   AskForScreen(server);
   ScheduleFollowUps(server);
+}
+
+// The browsers whose sessions ended are closed; those that watch keep theirs alive.
+void EndedSessionsLeave(WebServer& server) {
+  if (!server.loginNeeded) return;
+  Tick now = Now();
+  auto viewers = server.viewers;
+  for (const std::shared_ptr<Viewer>& viewer : viewers) {
+    if (FindSession(server.sessions, viewer->sessionId.c_str(), now) == nullptr) viewer->Close();
+  }
+}
+
+void CheckSessions(WebServer& server) {
+  server.sessionTimer.expires_after(kSessionCheck);
+  server.sessionTimer.async_wait([&server](beast::error_code error) {
+    if (error) return;
+    EndedSessionsLeave(server);
+    CheckSessions(server);
+  });
 }
 
 // --- a browser's WebSocket ---
@@ -375,6 +399,10 @@ struct Requests : Connection, std::enable_shared_from_this<Requests<Stream>> {
 
   // Whether the request may see the panel; `role` and `token` then say how.
   bool Admitted(WebRole& role, std::string& token, std::string& user) {
+    std::string unused;
+    return Admitted(role, token, user, unused);
+  }
+  bool Admitted(WebRole& role, std::string& token, std::string& user, std::string& sessionId) {
     if (!server.loginNeeded) {
       role = WebRole::kControl;
       token = server.openToken;
@@ -385,6 +413,7 @@ struct Requests : Connection, std::enable_shared_from_this<Requests<Stream>> {
     role = session->role;
     token = session->token;
     user = session->user;
+    sessionId = session->id;
     return true;
   }
 
@@ -429,18 +458,19 @@ struct Requests : Connection, std::enable_shared_from_this<Requests<Stream>> {
 
   void Upgrade(const std::string& target) {
     WebRole role;
-    std::string token, user;
+    std::string token, user, sessionId;
     char given[kSessionKeyText + 1] = "";
     size_t query = target.find('?');
     if (query != std::string::npos) {
       FormValue(target.c_str() + query + 1, "token", given, sizeof given);
     }
-    bool admitted = Admitted(role, token, user);
+    bool admitted = Admitted(role, token, user, sessionId);
     bool tokenGood = admitted && std::strlen(given) == token.size() &&
                      sodium_memcmp(given, token.data(), token.size()) == 0;
     if (!tokenGood || !SameOrigin()) return Answer(http::status::forbidden, "", "");
     beast::get_lowest_layer(stream).expires_never();
     auto live = std::make_shared<Live<Stream>>(server, std::move(stream), role, user, address);
+    live->sessionId = sessionId;
     closed = true;
     server.requests.remove(this->shared_from_this());
     live->Start(parser->release());
@@ -484,6 +514,7 @@ struct Requests : Connection, std::enable_shared_from_this<Requests<Stream>> {
     }
     Say(server, false, "web: %s logged out%s", session->user, "");
     CloseSession(*session);
+    EndedSessionsLeave(server);
     Redirect("/login", std::string(kCookieName) + "=; Path=/; Max-Age=0");
   }
 
@@ -509,7 +540,8 @@ struct Requests : Connection, std::enable_shared_from_this<Requests<Stream>> {
     response.set("Content-Security-Policy", kSecurityPolicy);
     response.set("X-Content-Type-Options", "nosniff");
     response.set("X-Frame-Options", "DENY");
-    response.set("Referrer-Policy", "no-referrer");
+    // Not no-referrer: a browser then sends "Origin: null" with the page's own forms.
+    response.set("Referrer-Policy", "same-origin");
     response.set(http::field::cache_control, "no-store");
   }
 
@@ -654,6 +686,7 @@ WebServer* Start(const WebServerSettings* settings, int* boundPort, char* error,
   side.context = server.get();
   side.wake = WakeFromHub;
   Accept(*server);
+  CheckSessions(*server);
   WebServer* running = server.get();
   running->thread = std::thread([running] { Run(*running); });
   return server.release();
@@ -694,6 +727,7 @@ void StopServer(WebServer* server) {
     beast::error_code ignored;
     server->acceptor.close(ignored);
     server->acceptPause.cancel();
+    server->sessionTimer.cancel();
     while (!server->requests.empty()) server->requests.front()->Close();
     while (!server->viewers.empty()) server->viewers.front()->Close();
     LeaveHub(*server);

@@ -225,6 +225,13 @@ def run():
               "the session cookie is Secure and HttpOnly")
         driver.find_element(By.CSS_SELECTOR, 'button[data-id="2055"]').click()
         check(shows(driver, "CONTROL"), "a key over TLS")
+
+        # Logging out ends the session and its live page.
+        driver.find_element(By.CSS_SELECTOR, "#logout button").click()
+        check(wait_for(lambda: "/login" in driver.current_url), "logged out, the login again")
+        check(log.find(r"ann logged out", 5) is not None, "the logout is in the journal")
+        status = driver.execute_script("return fetch('/session').then(r => r.status)")
+        check(status == 401, "the session is over (%s)" % status)
     finally:
         driver.quit()
 
