@@ -18,8 +18,19 @@ int KindOf(ScreenRounds& rounds, const uint8_t* data, int length) {
   return rounds.kindCount++;
 }
 
+// When the next round for the last key's effect may open; -1: none is left.
+Tick KeyRoundAt(const ScreenRounds& rounds) {
+  if (rounds.keyRoundsUsed >= kKeyRounds) return -1;
+  return rounds.keyAt + kKeyRoundMs[rounds.keyRoundsUsed];
+}
+
+bool KeyRoundDue(const ScreenRounds& rounds, Tick now) {
+  Tick at = KeyRoundAt(rounds);
+  return at >= 0 && now >= at;
+}
+
 bool RoundMayOpen(const ScreenRounds& rounds, Tick now) {
-  return !rounds.anyOpened || rounds.keySince ||
+  return !rounds.anyOpened || KeyRoundDue(rounds, now) ||
          static_cast<int64_t>(now - rounds.openedAt) >= rounds.gapMs;
 }
 
@@ -55,8 +66,9 @@ bool AskForScreen(ScreenRounds& rounds, const uint8_t* data, int length, bool& p
   return false;
 }
 
-void NoteKeyForwarded(ScreenRounds& rounds) {
-  rounds.keySince = true;
+void NoteKeyForwarded(ScreenRounds& rounds, Tick now) {
+  rounds.keyAt = now;
+  rounds.keyRoundsUsed = 0;
   if (rounds.open) rounds.stale = true;
 }
 
@@ -81,7 +93,8 @@ int DueRequests(ScreenRounds& rounds, bool anyoneWaits, Tick now, int* out, int 
   if (!RoundMayOpen(rounds, now)) return 0;
   rounds.open = true;
   rounds.stale = false;
-  rounds.keySince = false;
+  // The key's rounds that have come count as opened: one round shows what they would.
+  while (KeyRoundDue(rounds, now)) ++rounds.keyRoundsUsed;
   rounds.anyOpened = true;
   rounds.openedAt = now;
   int count = TakeWanted(rounds, out, size);
@@ -102,7 +115,10 @@ int MsUntilRoundDue(const ScreenRounds& rounds, bool anyoneWaits, Tick now) {
   }
   if (!anyoneWaits) return -1;
   if (RoundMayOpen(rounds, now)) return 0;
-  return static_cast<int>(rounds.gapMs - static_cast<int64_t>(now - rounds.openedAt));
+  int64_t wait = rounds.gapMs - static_cast<int64_t>(now - rounds.openedAt);
+  Tick keyRound = KeyRoundAt(rounds);
+  if (keyRound >= 0 && keyRound - now < wait) wait = keyRound - now;
+  return static_cast<int>(wait);
 }
 
 void ForgetRounds(ScreenRounds& rounds) {

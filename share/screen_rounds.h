@@ -7,7 +7,7 @@
 
 // Screen requests from many clients, coalesced: at most one round of requests awaits its
 // screen at the receiver, whoever asked, and rounds follow each other no faster than one
-// panel polls, unless a key has gone out since the last (its effect is wanted at once).
+// panel polls, except for a key's effect (kKeyRoundMs).
 // A round is the distinct requests its askers sent (a panel sends a long and a short
 // one), each sent once. The receiver sees no more requests with many clients than with one.
 
@@ -15,6 +15,11 @@ constexpr int kScreenRequestKinds = 4;
 constexpr int kMaxScreenRequestData = 16;
 // A round whose screen has not come by then is given up; the next may go.
 constexpr int kRoundAnswerDueMs = 1000;
+// After a key, rounds open without waiting for the gap from these times on, one each, as
+// one panel asks for a key's effect: a receiver that handles a key at once shows it to
+// the first, a slower one to a later one.
+constexpr int kKeyRoundMs[] = {40, 140, 280};
+constexpr int kKeyRounds = sizeof kKeyRoundMs / sizeof kKeyRoundMs[0];
 
 struct ScreenRequestKind {
   uint8_t data[kMaxScreenRequestData] = {};
@@ -26,10 +31,11 @@ struct ScreenRequestKind {
 struct ScreenRounds {
   ScreenRequestKind kinds[kScreenRequestKinds];
   int kindCount = 0;
-  int gapMs = 900;        // the least time from one round to the next: one panel's poll
-  bool open = false;      // a round awaits its screen
-  bool stale = false;     // a key went out after the open round's requests
-  bool keySince = false;  // a key went out since the last round opened
+  int gapMs = 900;                 // the least time from one round to the next: one panel's poll
+  bool open = false;               // a round awaits its screen
+  bool stale = false;              // a key went out after the open round's requests
+  Tick keyAt = 0;                  // the last key forwarded
+  int keyRoundsUsed = kKeyRounds;  // of the rounds for its effect
   bool anyOpened = false;
   Tick openedAt = 0;
 };
@@ -39,7 +45,7 @@ struct ScreenRounds {
 // come. A request too long to coalesce is sent as it is (`passThrough`).
 bool AskForScreen(ScreenRounds& rounds, const uint8_t* data, int length, bool& passThrough);
 
-void NoteKeyForwarded(ScreenRounds& rounds);
+void NoteKeyForwarded(ScreenRounds& rounds, Tick now);
 
 // The open round given up, its screen late: true once, when that happened now (its
 // askers wait for the next round, which asks for the same again).

@@ -80,7 +80,7 @@ void OnScreenRequest(ShareHub& hub, ShareClient& client, const Packet& packet, T
 
 // Keys, the slave request and whatever else a client sends on: to the receiver from those
 // who may press keys. true when a watcher's keys are refused for the first time.
-bool OnCommand(ShareHub& hub, ShareClient& client, const Packet& packet) {
+bool OnCommand(ShareHub& hub, ShareClient& client, const Packet& packet, Tick now) {
   if (client.role != ClientRole::kControl) {
     ++hub.keysRefused;
     bool first = !client.keysRefusedSaid;
@@ -91,7 +91,7 @@ bool OnCommand(ShareHub& hub, ShareClient& client, const Packet& packet) {
   ToReceiver(hub, packet.raw, packet.length + kFrameOverhead);
   if (packet.type == TypeByte(PacketType::kKey)) {
     ++hub.keysForwarded;
-    NoteKeyForwarded(hub.rounds);
+    NoteKeyForwarded(hub.rounds, now);
   }
   return false;
 }
@@ -105,7 +105,7 @@ bool OnClientFrame(ShareHub& hub, ShareClient& client, const Packet& packet, Tic
     OnScreenRequest(hub, client, packet, now);
     return false;
   }
-  return OnCommand(hub, client, packet);
+  return OnCommand(hub, client, packet, now);
 }
 
 // A screen to those who asked for it: while a round is open, those it answers; else

@@ -98,26 +98,6 @@ TEST(WebPanel, OnlyKeysOfThePanelAreTakenFromThePage) {
   EXPECT_EQ(KeyFrame(2049, frame), 0);
 }
 
-TEST(WebPanel, AKeysEffectIsAskedForAtItsFollowUpTimes) {
-  WebPolls polls;
-  Tick wait = 0;
-  EXPECT_FALSE(FollowUpDue(polls, 0, wait));
-  EXPECT_EQ(wait, -1) << "no key yet";
-  NoteKeySent(polls, 1000);
-  std::vector<Tick> asked;
-  for (Tick now = 1000; now <= 1500; now += 10) {
-    if (FollowUpDue(polls, now, wait)) asked.push_back(now - 1000);
-  }
-  EXPECT_EQ(asked, (std::vector<Tick>{40, 140, 280}));
-  EXPECT_EQ(wait, -1);
-  // A loop that woke late asks once for all that were due.
-  NoteKeySent(polls, 5000);
-  EXPECT_TRUE(FollowUpDue(polls, 5200, wait));
-  EXPECT_EQ(wait, 80);
-  EXPECT_TRUE(FollowUpDue(polls, 5280, wait));
-  EXPECT_FALSE(FollowUpDue(polls, 5300, wait));
-}
-
 TEST(WebPanel, TheKeysAndKeyboardForThePage) {
   char json[4096];
   ASSERT_GT(KeysJson(json, sizeof json), 0);

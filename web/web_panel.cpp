@@ -12,8 +12,6 @@
 
 namespace {
 
-constexpr int kKeyFollowUpMs[kKeyFollowUps] = {40, 140, 280};
-
 // Appends `text` to out[at..size); the new length, or size when it did not fit.
 int Put(char* out, int size, int at, const char* text) {
   int length = static_cast<int>(std::strlen(text));
@@ -86,24 +84,6 @@ int KeyFrame(int commandId, uint8_t (&frame)[kMaxFrameLength]) {
   const KeySpec* key = FindKey(commandId);
   if (key == nullptr) return 0;
   return BuildFrame(TypeByte(PacketType::kKey), &key->fourLineCode, 1, frame);
-}
-
-void NoteKeySent(WebPolls& polls, Tick now) {
-  polls.keyAt = now;
-  polls.followUpsDone = 0;
-}
-
-bool FollowUpDue(WebPolls& polls, Tick now, Tick& waitMs) {
-  bool due = false;
-  while (polls.followUpsDone < kKeyFollowUps &&
-         now - polls.keyAt >= kKeyFollowUpMs[polls.followUpsDone]) {
-    ++polls.followUpsDone;
-    due = true;
-  }
-  waitMs = polls.followUpsDone < kKeyFollowUps
-               ? polls.keyAt + kKeyFollowUpMs[polls.followUpsDone] - now
-               : -1;
-  return due;
 }
 
 int KeysJson(char* out, int size) {

@@ -8,26 +8,19 @@
 #include "link/rx_ring.h"
 
 // The browser panel's side of the receiver, apart from the network: what it asks the
-// hub for (screens while any browser watches, a key's effect at once), and the screens
-// it gets, turned into the text the page draws. The page speaks JSON; everything here
+// hub for (the screen again each time one has come, while any browser watches: the hub
+// keeps the rounds one poll period apart, and asks for a key's effect as a panel does),
+// the keys it takes from the page, and the screens it gets, turned into the text the
+// page draws. The page speaks JSON; everything here
 // writes into fixed buffers.
 
 constexpr int kScreenJsonSize = 1200;  // 160 characters as \uXXXX at worst, and the rest
-constexpr int kKeyFollowUps = 3;
 
 // What the hub sends this client, cut into frames.
 struct WebPanelFeed {
   RxRing input;
   int linkState = kNothingReceived;
   Packet packet;
-};
-
-// When to ask for the screen: after a key, its effect at these times (a receiver that
-// handles a key at once shows it to the first, a slower one to a later one); otherwise
-// again each time a screen has come (the hub keeps the rounds one poll period apart).
-struct WebPolls {
-  Tick keyAt = 0;
-  int followUpsDone = kKeyFollowUps;
 };
 
 // Takes the hub's bytes; for each screen frame among them, its data is turned into
@@ -46,12 +39,6 @@ int ScreenRequestFrames(uint8_t (&out)[2 * kMaxFrameLength]);
 // The frame of a key pressed on the page (its command id), in the four-line display's
 // codes; 0 when the id is no key.
 int KeyFrame(int commandId, uint8_t (&frame)[kMaxFrameLength]);
-
-// A key went out now.
-void NoteKeySent(WebPolls& polls, Tick now);
-// Whether a follow-up of the last key is due now (it is then counted), and in `waitMs`
-// how long until the next one (-1: none left).
-bool FollowUpDue(WebPolls& polls, Tick now, Tick& waitMs);
 
 // The page's keys and keyboard: {"keys":[{"caption":..,"id":..,"x":..,"y":..,"w":..,"h":..},
 // ...],"keyboard":{"F1":2073,...}}. The size written, 0 when it does not fit.

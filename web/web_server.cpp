@@ -88,7 +88,6 @@ struct WebServer {
   tcp::acceptor acceptor{loop};
   asio::steady_timer acceptPause{loop};
   asio::steady_timer roundTimer{loop};
-  asio::steady_timer followUpTimer{loop};
   asio::steady_timer sessionTimer{loop};
   std::unique_ptr<ssl::context> tls;
   std::thread thread;
@@ -107,7 +106,6 @@ struct WebServer {
   std::list<std::shared_ptr<Viewer>> viewers;
   int hubClient = -1;  // attached while a browser watches
   WebPanelFeed feed;
-  WebPolls polls;
   Message screen;
   Message status;
   std::string keysJson;
@@ -173,7 +171,6 @@ void LeaveHub(WebServer& server) {
   DetachClient(*server.hub, server.hubClient);
   server.hubClient = -1;
   server.roundTimer.cancel();
-  server.followUpTimer.cancel();
 }
 
 // What the hub queued for the browsers: each new screen goes to every browser.
@@ -202,6 +199,8 @@ void Drain(WebServer& server) {
     return;
   }
   if (screenCame) AskForScreen(server);
+  // A screen that went to others ended a round too: the next may be due sooner.
+  ScheduleRounds(server);
 }
 
 void WakeFromHub(void* context) {
@@ -209,24 +208,12 @@ void WakeFromHub(void* context) {
   asio::post(server.loop, [&server] { Drain(server); });
 }
 
-void ScheduleFollowUps(WebServer& server) {
-  Tick wait;
-  if (FollowUpDue(server.polls, Now(), wait)) AskForScreen(server);
-  if (wait < 0) return;
-  server.followUpTimer.expires_after(std::chrono::milliseconds(wait));
-  server.followUpTimer.async_wait([&server](beast::error_code error) {
-    if (!error) ScheduleFollowUps(server);
-  });
-}
-
 void PressKey(WebServer& server, int commandId) {
   uint8_t frame[kMaxFrameLength];
   int size = KeyFrame(commandId, frame);
   if (size == 0 || server.hubClient < 0) return;
   TakeClientBytes(*server.hub, server.hubClient, frame, size, Now());
-  NoteKeySent(server.polls, Now());
-  AskForScreen(server);
-  ScheduleFollowUps(server);
+  AskForScreen(server);  // the hub opens the rounds for its effect
 }
 
 // The browsers whose sessions ended are closed; those that watch keep theirs alive.

@@ -34,6 +34,7 @@ function drawScreen(screen) {
     display.append(div);
   });
   display.dataset.text = screen.rows.join("\n");
+  display.dataset.cursor = screen.cursor;
 }
 
 // The cursor blinks as the panel's does, twice a second.
