@@ -117,7 +117,7 @@ bool Keeping(const Logger& logger) {
   return logger.options.keepSeconds > 0;
 }
 bool WatchingFreeSpace(const Logger& logger) {
-  return logger.options.minFree > 0 || logger.metrics != nullptr;
+  return logger.options.minFree > 0 || logger.metrics != nullptr || logger.web != nullptr;
 }
 bool Serving(const Logger& logger) {
   return logger.metrics != nullptr;
