@@ -136,4 +136,26 @@ TEST(WebForm, FieldsAreFoundAndDecoded) {
   }
 }
 
+TEST(WebForm, OnlyLoopbackNamesAreThisMachine) {
+  struct Case {
+    const char* host;
+    bool loopback;
+  } cases[] = {
+      {"127.0.0.1:8080", true},
+      {"127.1.2.3", true},
+      {"localhost:80", true},
+      {"[::1]:8080", true},
+      {"[::1]", true},
+      {"evil.example:8080", false},
+      {"localhost.evil.example", false},
+      {"127.0.0.1.evil.example", false},
+      {"10.0.0.1:80", false},
+      {"[::2]:80", false},
+      {"[::1]x", false},
+      {"127.0.0.256", false},
+      {"", false},
+  };
+  for (const Case& c : cases) EXPECT_EQ(HostIsLoopback(c.host), c.loopback) << c.host;
+}
+
 }  // namespace

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: BSD-2-Clause
 #include "web/web_form.h"
 
+#include <cstdio>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -49,4 +51,29 @@ bool FormValue(const char* form, const char* name, char* value, int size) {
     if (*field == '&') ++field;
   }
   return false;
+}
+
+bool HostIsLoopback(const char* host) {
+  const char* end = host + std::strlen(host);
+  if (*host == '[') {
+    const char* close = std::strchr(host, ']');
+    if (close == nullptr || (close[1] != '\0' && close[1] != ':')) return false;
+    return close - host == 4 && std::strncmp(host, "[::1]", 5) == 0;
+  }
+  const char* colon = std::strchr(host, ':');
+  if (colon != nullptr) end = colon;
+  size_t length = static_cast<size_t>(end - host);
+  if (length == 9 && std::strncmp(host, "localhost", 9) == 0) return true;
+  // 127.0.0.0/8, as four numbers
+  int parts[4];
+  char tail = 0;
+  std::string name(host, length);
+  if (std::sscanf(name.c_str(), "%d.%d.%d.%d%c", &parts[0], &parts[1], &parts[2], &parts[3],
+                  &tail) != 4) {
+    return false;
+  }
+  for (int part : parts) {
+    if (part < 0 || part > 255) return false;
+  }
+  return parts[0] == 127;
 }

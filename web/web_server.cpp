@@ -189,6 +189,7 @@ void Drain(WebServer& server) {
       server.screen = MakeMessage(json);
       Broadcast(server, server.screen);
     }
+    if (server.hubClient < 0) return;  // the last browser was dropped on the way
     SentToClient(*server.hub, server.hubClient, count);
   }
   int waiting = 0;
@@ -419,6 +420,10 @@ struct Requests : Connection, std::enable_shared_from_this<Requests<Stream>> {
     std::string path = target.substr(0, target.find('?'));
     bool get = request.method() == http::verb::get;
     bool post = request.method() == http::verb::post;
+    if (!server.loginNeeded && !HostIsLoopback(Field(http::field::host).c_str())) {
+      return Answer(http::status::misdirected_request, "text/plain; charset=utf-8",
+                    "Served to this machine only: open http://127.0.0.1:PORT/.\n");
+    }
     if (get && path == "/live" && websocket::is_upgrade(request)) return Upgrade(target);
     if (post && path == "/login") return LogIn();
     if (post && path == "/logout") return LogOut();

@@ -98,7 +98,7 @@ def receiver(name):
 def logger(link, folder, *more):
     os.makedirs(os.path.join(work, folder))
     log = Program([LOG, "-D", link, "-o", os.path.join(work, folder), "--web", "127.0.0.1:0",
-                   "--web-users", users, *more])
+                   *more])
     served = log.find(r"serving the panel at (https?://127\.0\.0\.1:\d+)/")
     if not served:
         print("\n".join(log.lines))
@@ -147,7 +147,7 @@ def run():
     os.chmod(users, 0o600)
 
     sim, link = receiver("rx")
-    log, base = logger(link, "logs")
+    log, base = logger(link, "logs", "--web-users", users)
     driver = browser()
     try:
         # A wrong password, then a watcher.
@@ -216,7 +216,8 @@ def run():
                         "/CN=127.0.0.1", "-keyout", key, "-out", cert],
                        check=True, capture_output=True)
         sim, link = receiver("rx2")
-        log, base = logger(link, "logs2", "--tls-cert", cert, "--tls-key", key)
+        log, base = logger(link, "logs2", "--web-users", users, "--tls-cert", cert,
+                           "--tls-key", key)
         check(base.startswith("https://"), "the panel is served over HTTPS")
         log_in(driver, base, "ann", "north star")
         check(shows(driver, "STATUS", 10), "the display over TLS")
@@ -232,6 +233,20 @@ def run():
         check(log.find(r"ann logged out", 5) is not None, "the logout is in the journal")
         status = driver.execute_script("return fetch('/session').then(r => r.status)")
         check(status == 401, "the session is over (%s)" % status)
+        log.process.send_signal(signal.SIGTERM)
+        log.process.wait(20)
+
+        # Without users: no login, and only for requests addressed to this machine.
+        sim, link = receiver("rx3")
+        log, base = logger(link, "logs3")
+        driver.delete_all_cookies()
+        driver.get(base + "/")
+        check(shows(driver, "STATUS", 10), "without users the page needs no login")
+        host, port = base[len("http://"):].split(":")
+        connection = http.client.HTTPConnection(host, int(port), timeout=5)
+        connection.request("GET", "/session", headers={"Host": "rebound.example:" + port})
+        check(connection.getresponse().status == 421,
+              "a request for another name (DNS rebinding) gets nothing")
     finally:
         driver.quit()
 
