@@ -15,10 +15,11 @@ constexpr int kScreenRequestKinds = 4;
 constexpr int kMaxScreenRequestData = 16;
 // A round whose screen has not come by then is given up; the next may go.
 constexpr int kRoundAnswerDueMs = 1000;
-// After a key, rounds open without waiting for the gap from these times on, one each, as
-// one panel asks for a key's effect: a receiver that handles a key at once shows it to
-// the first, a slower one to a later one.
-constexpr int kKeyRoundMs[] = {40, 140, 280};
+// After a key, rounds open without waiting for the gap from these times on, one each: at
+// once, for a client that asks right after its key, then when one panel's follow-ups ask
+// for a key's effect. A receiver that handles a key at once shows it to the first, a
+// slower one to a later one.
+constexpr int kKeyRoundMs[] = {0, 40, 140, 280};
 constexpr int kKeyRounds = sizeof kKeyRoundMs / sizeof kKeyRoundMs[0];
 
 struct ScreenRequestKind {

@@ -158,10 +158,14 @@ TEST(ShareHub, AKeysEffectIsAskedForAsAPanelAsksAndNoAskerGetsTheScreenFromBefor
   h.FromReceiver(h.Screen('A'));
   EXPECT_EQ(h.ToClient(watcher), h.Screen('A'));
   EXPECT_TRUE(h.ToClient(presser).empty());
-  // The key's rounds come when a panel's follow-ups would, though one panel's poll has
-  // not passed; each shows the screen as it then is to whoever asked.
+  EXPECT_EQ(h.ToReceiver(), kRound);  // at once, though one panel's poll has not passed
+  h.FromReceiver(h.Screen('J'));
+  EXPECT_EQ(h.ToClient(presser), h.Screen('J'));
+  h.Ask(presser);
+  // The key's other rounds come when a panel's follow-ups would; each shows the screen as
+  // it then is to whoever asked.
   Tick keyAt = h.now;
-  for (int round = 0; round < kKeyRounds; ++round) {
+  for (int round = 1; round < kKeyRounds; ++round) {
     h.now = keyAt + kKeyRoundMs[round] - 1;
     EXPECT_EQ(ShareTick(*h.hub, h.now), 1) << round;
     EXPECT_TRUE(h.ToReceiver().empty()) << round;
