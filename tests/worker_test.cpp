@@ -212,11 +212,11 @@ TEST(WorkerLine, BytesTakenByAnotherReaderAreNoHangUp) {
       if (poll(&entry, 1, 50) <= 0 || read(thief, buffer, sizeof buffer) <= 0) continue;
       // Now and then, not always: the worker, slower under the sanitizers and at a lower
       // priority, would otherwise lose every race and rightly take the line as gone.
-      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
   });
   const Bytes burst = Text("$GPTXT,01,01,02,x*00\r\n");
-  for (int i = 0; i < 2000 && lineDowns == 0; ++i) {
+  for (int i = 0; i < 4000 && lineDowns == 0; ++i) {
     SendFromReceiver(receiver, burst.data(), static_cast<int>(burst.size()));
     std::this_thread::sleep_for(std::chrono::microseconds(500));
   }
