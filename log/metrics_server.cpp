@@ -16,6 +16,8 @@
 #include <string>
 #include <thread>
 
+#include "web/http_listener.h"
+
 // One thread runs an event loop (Boost.Asio) that serves every client side by side, so
 // that none can hold the port for the others. Everything a client can make grow is
 // bounded: the request line and headers together (kHeaderLimit, however many headers),
@@ -34,7 +36,6 @@ namespace {
 constexpr size_t kHeaderLimit = 8192;
 constexpr auto kRequestTime = std::chrono::seconds(3);
 constexpr size_t kMaxClients = 16;
-constexpr auto kAcceptPause = std::chrono::milliseconds(100);  // after a failed accept
 
 struct Client;
 
@@ -120,75 +121,27 @@ void MakeRoom(MetricsServer& server) {
   server.clients.front()->Close();
 }
 
-void Accept(MetricsServer& server) {
-  server.acceptor.async_accept([&server](beast::error_code error, tcp::socket socket) {
-    if (error == asio::error::operation_aborted || !server.acceptor.is_open()) return;
-    if (error) {  // out of descriptors, say: a pause, not a spin
-      server.acceptPause.expires_after(kAcceptPause);
-      server.acceptPause.async_wait([&server](beast::error_code) { Accept(server); });
-      return;
-    }
-    MakeRoom(server);
-    auto client = std::make_shared<Client>(server, std::move(socket));
-    server.clients.push_back(client);
-    client->ReadRequest();
-    Accept(server);
-  });
-}
-
-// The loop, until stopped. A client whose answer could not be made (memory ran out) is
-// dropped and the others are served on.
-void Serve(MetricsServer& server) {
-  for (;;) {
-    try {
-      server.loop.run();
-      return;
-    } catch (const std::exception&) {
-    }
-  }
-}
-
 void Fail(char* error, int errorSize, const char* host, int port, const std::string& why) {
   std::snprintf(error, static_cast<size_t>(errorSize), "cannot serve metrics on %s:%d: %s", host,
                 port, why.c_str());
 }
 
-// The address to listen on: a number, or a name the system resolves ("localhost").
-bool Endpoint(asio::io_context& loop, const char* host, int port, tcp::endpoint& endpoint,
-              beast::error_code& failure) {
-  asio::ip::address address = asio::ip::make_address(host, failure);
-  if (!failure) {
-    endpoint = tcp::endpoint(address, static_cast<unsigned short>(port));
-    return true;
-  }
-  tcp::resolver resolver(loop);
-  auto found = resolver.resolve(host, std::to_string(port), failure);
-  if (failure || found.empty()) return false;
-  endpoint = found.begin()->endpoint();
-  return true;
-}
-
 MetricsServer* Start(const char* host, int port, int* boundPort, char* error, int errorSize) {
   auto server = std::make_unique<MetricsServer>();
-  beast::error_code failure;
-  tcp::endpoint endpoint;
-  if (!Endpoint(server->loop, host, port, endpoint, failure)) {
-    Fail(error, errorSize, host, port, failure ? failure.message() : "no such address");
+  std::string why;
+  if (!http_listener::Listen(server->loop, server->acceptor, host, port, *boundPort, why)) {
+    Fail(error, errorSize, host, port, why);
     return nullptr;
   }
-  tcp::acceptor& acceptor = server->acceptor;
-  acceptor.open(endpoint.protocol(), failure);
-  if (!failure) acceptor.set_option(asio::socket_base::reuse_address(true), failure);
-  if (!failure) acceptor.bind(endpoint, failure);
-  if (!failure) acceptor.listen(asio::socket_base::max_listen_connections, failure);
-  if (failure) {
-    Fail(error, errorSize, host, port, failure.message());
-    return nullptr;
-  }
-  *boundPort = acceptor.local_endpoint(failure).port();
-  Accept(*server);
-  MetricsServer* running = server.get();
-  running->thread = std::thread([running] { Serve(*running); });
+  MetricsServer* accepting = server.get();
+  http_listener::AcceptEach(server->acceptor, server->acceptPause, [accepting](tcp::socket socket) {
+    MakeRoom(*accepting);
+    auto client = std::make_shared<Client>(*accepting, std::move(socket));
+    accepting->clients.push_back(client);
+    client->ReadRequest();
+  });
+  MetricsServer* running = accepting;
+  running->thread = std::thread([running] { http_listener::RunLoop(running->loop); });
   return server.release();
 }
 

@@ -26,6 +26,7 @@
 #include <thread>
 
 #include "share/share_hub.h"
+#include "web/http_listener.h"
 #include "web/login_limit.h"
 #include "web/web_form.h"
 #include "web/web_page.h"
@@ -57,7 +58,6 @@ constexpr size_t kMaxRequests = 32;
 constexpr size_t kMaxViewers = 128;
 constexpr size_t kViewerQueue = 64;
 constexpr size_t kMessageLimit = 256;
-constexpr auto kAcceptPause = std::chrono::milliseconds(100);
 // How often the sessions of the browsers watching are looked at: watching keeps a session
 // alive, and a session that ended (logged out, or past its life) ends its WebSocket.
 constexpr auto kSessionCheck = std::chrono::seconds(60);
@@ -577,47 +577,9 @@ void Serve(WebServer& server, tcp::socket socket) {
   });
 }
 
-void Accept(WebServer& server) {
-  server.acceptor.async_accept([&server](beast::error_code error, tcp::socket socket) {
-    if (error == asio::error::operation_aborted || !server.acceptor.is_open()) return;
-    if (error) {  // out of descriptors, say: a pause, not a spin
-      server.acceptPause.expires_after(kAcceptPause);
-      server.acceptPause.async_wait([&server](beast::error_code) { Accept(server); });
-      return;
-    }
-    Serve(server, std::move(socket));
-    Accept(server);
-  });
-}
-
-void Run(WebServer& server) {
-  for (;;) {
-    try {
-      server.loop.run();
-      return;
-    } catch (const std::exception&) {
-      // a browser whose answer could not be made (memory ran out): the others go on
-    }
-  }
-}
-
 void Fail(char* error, int errorSize, const WebServerSettings& settings, const std::string& why) {
   std::snprintf(error, static_cast<size_t>(errorSize), "cannot serve the web panel on %s:%d: %s",
                 settings.host, settings.port, why.c_str());
-}
-
-bool Endpoint(asio::io_context& loop, const char* host, int port, tcp::endpoint& endpoint,
-              beast::error_code& failure) {
-  asio::ip::address address = asio::ip::make_address(host, failure);
-  if (!failure) {
-    endpoint = tcp::endpoint(address, static_cast<unsigned short>(port));
-    return true;
-  }
-  tcp::resolver resolver(loop);
-  auto found = resolver.resolve(host, std::to_string(port), failure);
-  if (failure || found.empty()) return false;
-  endpoint = found.begin()->endpoint();
-  return true;
 }
 
 bool LoadTls(WebServer& server, const WebServerSettings& settings, std::string& why) {
@@ -658,29 +620,19 @@ WebServer* Start(const WebServerSettings* settings, int* boundPort, char* error,
     Fail(error, errorSize, *settings, why);
     return nullptr;
   }
-  beast::error_code failure;
-  tcp::endpoint endpoint;
-  if (!Endpoint(server->loop, settings->host, settings->port, endpoint, failure)) {
-    Fail(error, errorSize, *settings, failure ? failure.message() : "no such address");
+  if (!http_listener::Listen(server->loop, server->acceptor, settings->host, settings->port,
+                             *boundPort, why)) {
+    Fail(error, errorSize, *settings, why);
     return nullptr;
   }
-  tcp::acceptor& acceptor = server->acceptor;
-  acceptor.open(endpoint.protocol(), failure);
-  if (!failure) acceptor.set_option(asio::socket_base::reuse_address(true), failure);
-  if (!failure) acceptor.bind(endpoint, failure);
-  if (!failure) acceptor.listen(asio::socket_base::max_listen_connections, failure);
-  if (failure) {
-    Fail(error, errorSize, *settings, failure.message());
-    return nullptr;
-  }
-  *boundPort = acceptor.local_endpoint(failure).port();
   ClientSide& side = server->hub->clientSides[kWebSide];
   side.context = server.get();
   side.wake = WakeFromHub;
-  Accept(*server);
-  CheckSessions(*server);
   WebServer* running = server.get();
-  running->thread = std::thread([running] { Run(*running); });
+  http_listener::AcceptEach(running->acceptor, running->acceptPause,
+                            [running](tcp::socket socket) { Serve(*running, std::move(socket)); });
+  CheckSessions(*running);
+  running->thread = std::thread([running] { http_listener::RunLoop(running->loop); });
   return server.release();
 }
 
