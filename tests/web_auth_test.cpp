@@ -29,9 +29,11 @@ std::string QuickHash(const char* password) {
 struct WebAuth : ::testing::Test {
   void SetUp() override { ASSERT_TRUE(StartPasswordLibrary()); }
   ScratchDir dir;
+  int files = 0;
 
+  // A file of its own each time: one made read-only cannot be written again (but by root).
   std::string UsersFile(const std::string& text, std::filesystem::perms mode) {
-    std::string path = dir / "users";
+    std::string path = dir / ("users" + std::to_string(++files));
     std::ofstream(path) << text;
     std::filesystem::permissions(path, mode);
     return path;
