@@ -1,16 +1,10 @@
 // SPDX-License-Identifier: BSD-2-Clause
 #include <cstring>
 
+#include "base/hex_digit.h"
 #include "capture/nmea_ring.h"
 
 namespace {
-
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
 
 bool Alphanumeric(char c) {
   return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
@@ -41,7 +35,7 @@ bool ChecksumRight(const char* text, int end, SentenceDrop& why) {
   why = kNoChecksum;
   const char* star = static_cast<const char*>(std::memchr(text, '*', static_cast<size_t>(end)));
   if (star == nullptr || star - text != end - 3) return false;
-  int high = HexValue(star[1]), low = HexValue(star[2]);
+  int high = HexDigitValue(star[1]), low = HexDigitValue(star[2]);
   if (high < 0 || low < 0) return false;
   unsigned combined = 0;
   for (const char* c = text + 1; c < star; ++c) combined ^= static_cast<unsigned char>(*c);

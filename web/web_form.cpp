@@ -5,14 +5,9 @@
 #include <cstring>
 #include <string>
 
-namespace {
+#include "base/hex_digit.h"
 
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
+namespace {
 
 // Decodes form[0..length) into value; false when it does not fit or a %-escape is bad.
 bool Decode(const char* form, int length, char* value, int size) {
@@ -23,8 +18,8 @@ bool Decode(const char* form, int length, char* value, int size) {
     if (c == '+') {
       c = ' ';
     } else if (c == '%') {
-      int high = i + 2 < length ? HexDigit(form[i + 1]) : -1;
-      int low = i + 2 < length ? HexDigit(form[i + 2]) : -1;
+      int high = i + 2 < length ? HexDigitValue(form[i + 1]) : -1;
+      int low = i + 2 < length ? HexDigitValue(form[i + 2]) : -1;
       if (high < 0 || low < 0 || (high == 0 && low == 0)) return false;
       c = static_cast<char>(high * 16 + low);
       i += 2;
