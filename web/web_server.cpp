@@ -157,7 +157,7 @@ void AskForScreen(WebServer& server) {
 
 void AttachToHub(WebServer& server) {
   if (server.hubClient >= 0) return;
-  server.hubClient = AttachClient(*server.hub, ClientRole::kControl, "browser panel", kWebSide);
+  server.hubClient = AttachClient(*server.hub, ClientRole::kPanel, "browser panel", kWebSide);
   if (server.hubClient < 0) {
     Say(server, true, "web: the share hub is full; the browsers get no screens%s", "");
     return;
@@ -219,7 +219,6 @@ void PressKey(WebServer& server, int commandId) {
 
 // The browsers whose sessions ended are closed; those that watch keep theirs alive.
 void EndedSessionsLeave(WebServer& server) {
-  if (!server.loginNeeded) return;
   Tick now = Now();
   auto viewers = server.viewers;
   for (const std::shared_ptr<Viewer>& viewer : viewers) {
@@ -338,6 +337,14 @@ struct Live : Viewer, std::enable_shared_from_this<Live<Stream>> {
 
 // --- a browser's requests ---
 
+// Who a request comes from, once it may see the panel.
+struct Admission {
+  WebRole role = WebRole::kView;
+  std::string token;
+  std::string user;
+  std::string sessionId;  // "" without a login
+};
+
 template <class Stream>
 struct Requests : Connection, std::enable_shared_from_this<Requests<Stream>> {
   Requests(WebServer& owner, Stream&& connection, bool secure, const std::string& from)
@@ -385,23 +392,16 @@ struct Requests : Connection, std::enable_shared_from_this<Requests<Stream>> {
     return FindSession(server.sessions, id, Now());
   }
 
-  // Whether the request may see the panel; `role` and `token` then say how.
-  bool Admitted(WebRole& role, std::string& token, std::string& user) {
-    std::string unused;
-    return Admitted(role, token, user, unused);
-  }
-  bool Admitted(WebRole& role, std::string& token, std::string& user, std::string& sessionId) {
+  // Whether the request may see the panel; `admission` then says as whom and how.
+  bool Admitted(Admission& admission) {
     if (!server.loginNeeded) {
-      role = WebRole::kControl;
-      token = server.openToken;
+      admission.role = WebRole::kControl;
+      admission.token = server.openToken;
       return true;
     }
     WebSession* session = CurrentSession();
     if (session == nullptr) return false;
-    role = session->role;
-    token = session->token;
-    user = session->user;
-    sessionId = session->id;
+    admission = {session->role, session->token, session->user, session->id};
     return true;
   }
 
@@ -428,12 +428,11 @@ struct Requests : Connection, std::enable_shared_from_this<Requests<Stream>> {
     if (post && path == "/login") return LogIn();
     if (post && path == "/logout") return LogOut();
     if (!get) return Answer(http::status::method_not_allowed, "", "");
-    WebRole role;
-    std::string token, user;
-    bool admitted = Admitted(role, token, user);
+    Admission admission;
+    bool admitted = Admitted(admission);
     if (path == "/session") {
       if (!admitted) return Answer(http::status::unauthorized, "", "");
-      return Answer(http::status::ok, "application/json", SessionJson(role, token, user));
+      return Answer(http::status::ok, "application/json", SessionJson(admission));
     }
     if (path == "/" && !admitted) return Redirect("/login", "");
     if (path == "/login" && !server.loginNeeded) return Redirect("/", "");
@@ -442,27 +441,25 @@ struct Requests : Connection, std::enable_shared_from_this<Requests<Stream>> {
     Answer(http::status::ok, file->type, file->text);
   }
 
-  std::string SessionJson(WebRole role, const std::string& token, const std::string& user) {
-    return "{\"user\":\"" + user + "\",\"role\":\"" +
-           (role == WebRole::kControl ? "control" : "view") + "\",\"token\":\"" + token + "\"," +
-           server.keysJson.substr(1);
+  std::string SessionJson(const Admission& admission) {
+    return "{\"user\":\"" + admission.user + "\",\"role\":\"" +
+           (admission.role == WebRole::kControl ? "control" : "view") + "\",\"token\":\"" +
+           admission.token + "\"," + server.keysJson.substr(1);
   }
 
   void Upgrade(const std::string& target) {
-    WebRole role;
-    std::string token, user, sessionId;
+    Admission admission;
     char given[kSessionKeyText + 1] = "";
     size_t query = target.find('?');
     if (query != std::string::npos) {
       FormValue(target.c_str() + query + 1, "token", given, sizeof given);
     }
-    bool admitted = Admitted(role, token, user, sessionId);
-    bool tokenGood = admitted && std::strlen(given) == token.size() &&
-                     sodium_memcmp(given, token.data(), token.size()) == 0;
+    bool tokenGood = Admitted(admission) && SameKey(admission.token.c_str(), given);
     if (!tokenGood || !SameOrigin()) return Answer(http::status::forbidden, "", "");
     beast::get_lowest_layer(stream).expires_never();
-    auto live = std::make_shared<Live<Stream>>(server, std::move(stream), role, user, address);
-    live->sessionId = sessionId;
+    auto live = std::make_shared<Live<Stream>>(server, std::move(stream), admission.role,
+                                               admission.user, address);
+    live->sessionId = admission.sessionId;
     closed = true;
     server.requests.remove(this->shared_from_this());
     live->Start(parser->release());
@@ -610,9 +607,7 @@ WebServer* Start(const WebServerSettings* settings, int* boundPort, char* error,
   if (settings->users != nullptr) server->users = *settings->users;
   server->say = settings->say;
   server->sayContext = settings->context;
-  unsigned char random[(kSessionKeyText - 1) / 2];
-  randombytes_buf(random, sizeof random);
-  sodium_bin2hex(server->openToken, sizeof server->openToken, random, sizeof random);
+  RandomKey(server->openToken);
   char keys[4096];
   server->keysJson = KeysJson(keys, sizeof keys) > 0 ? keys : "{}";
   std::string why;
@@ -631,7 +626,7 @@ WebServer* Start(const WebServerSettings* settings, int* boundPort, char* error,
   WebServer* running = server.get();
   http_listener::AcceptEach(running->acceptor, running->acceptPause,
                             [running](tcp::socket socket) { Serve(*running, std::move(socket)); });
-  CheckSessions(*running);
+  if (running->loginNeeded) CheckSessions(*running);  // without a login there are none
   running->thread = std::thread([running] { http_listener::RunLoop(running->loop); });
   return server.release();
 }

@@ -8,22 +8,22 @@
 
 namespace {
 
+bool Expired(const WebSession& session, Tick now) {
+  return now - session.lastSeen >= kSessionIdleMs || now - session.openedAt >= kSessionLifeMs;
+}
+
+}  // namespace
+
 void RandomKey(char (&text)[kSessionKeyText]) {
   unsigned char bytes[(kSessionKeyText - 1) / 2];
   randombytes_buf(bytes, sizeof bytes);
   sodium_bin2hex(text, sizeof text, bytes, sizeof bytes);
 }
 
-bool Expired(const WebSession& session, Tick now) {
-  return now - session.lastSeen >= kSessionIdleMs || now - session.openedAt >= kSessionLifeMs;
+bool SameKey(const char* key, const char* given) {
+  if (std::strlen(given) != kSessionKeyText - 1) return false;
+  return sodium_memcmp(key, given, kSessionKeyText - 1) == 0;
 }
-
-bool SameKey(const char* key, const char* other) {
-  if (std::strlen(other) != kSessionKeyText - 1) return false;
-  return sodium_memcmp(key, other, kSessionKeyText - 1) == 0;
-}
-
-}  // namespace
 
 WebSession& OpenSession(WebSessions& sessions, const char* user, WebRole role, Tick now) {
   WebSession* place = &sessions.slots[0];

@@ -29,6 +29,12 @@ struct WebSessions {
   WebSession slots[kMaxWebSessions];
 };
 
+// A new random key: 32 bytes from the system's random source, in hex.
+void RandomKey(char (&text)[kSessionKeyText]);
+
+// Whether `given` is the whole of `key`, compared in constant time.
+bool SameKey(const char* key, const char* given);
+
 // A new session for the user; when every place is taken, the one idle longest ends.
 WebSession& OpenSession(WebSessions& sessions, const char* user, WebRole role, Tick now);
 
