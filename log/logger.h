@@ -14,6 +14,7 @@
 #include "log/metrics_text.h"
 #include "log/service_notify.h"
 #include "log/status_filter.h"
+#include "log/web_status.h"
 #include "log/worker_news.h"
 #include "recorder/recording.h"
 #include "share/share_server.h"
@@ -74,7 +75,8 @@ struct Logger {
   ShareServer* shareServer = nullptr;
   unsigned sharedAttempt = 0;  // the connect the hub was told of; 0: it has no receiver
   const WebServerApi* webApi = nullptr;
-  WebServer* web = nullptr;  // --web: the server, while it runs
+  WebServer* web = nullptr;            // --web: the server, while it runs
+  char webStatusText[kWebStatusSize];  // rendered here once a second, copied by the server
   std::unique_ptr<WebUsers> webUsers;
 };
 

@@ -81,9 +81,8 @@ void PublishWebStatus(Logger& logger, Tick now) {
   view.state = StateName(logger);
   view.fix = &logger.lastFix;
   view.fixFresh = logger.fixFresh;
-  static char json[kWebStatusSize];  // the main thread's alone
-  int length = WebStatusJson(view, json, sizeof json);
-  if (length > 0) logger.webApi->publish(logger.web, json, length);
+  int length = WebStatusJson(view, logger.webStatusText, sizeof logger.webStatusText);
+  if (length > 0) logger.webApi->publish(logger.web, logger.webStatusText, length);
 }
 
 int PrintPasswordHash() {
