@@ -9,8 +9,27 @@ namespace {
 
 using Hold = std::lock_guard<std::mutex>;
 
-bool SharesItems(const ShareClient& client) {
+bool GetsScreens(const ShareClient& client) {
   return client.attached && client.role != ClientRole::kNmea;
+}
+
+// The receiver's data items: frames other than screens, and sentences.
+bool GetsItem(const ShareClient& client, bool sentence) {
+  if (!client.attached) return false;
+  switch (client.role) {
+    case ClientRole::kWatch:
+    case ClientRole::kControl:
+      return true;
+    case ClientRole::kNmea:
+      return sentence;
+    case ClientRole::kPanel:
+      return false;
+  }
+  return false;
+}
+
+bool MayPress(const ShareClient& client) {
+  return client.role == ClientRole::kControl || client.role == ClientRole::kPanel;
 }
 
 // Queues an item for one client; one that cannot take it whole is to be dropped, and gets
@@ -81,7 +100,7 @@ void OnScreenRequest(ShareHub& hub, ShareClient& client, const Packet& packet, T
 // Keys, the slave request and whatever else a client sends on: to the receiver from those
 // who may press keys. true when a watcher's keys are refused for the first time.
 bool OnCommand(ShareHub& hub, ShareClient& client, const Packet& packet, Tick now) {
-  if (client.role != ClientRole::kControl) {
+  if (!MayPress(client)) {
     ++hub.keysRefused;
     bool first = !client.keysRefusedSaid;
     client.keysRefusedSaid = true;
@@ -113,7 +132,7 @@ bool OnClientFrame(ShareHub& hub, ShareClient& client, const Packet& packet, Tic
 void OnScreen(ShareHub& hub, const uint8_t* bytes, int count, Tick now) {
   bool roundOpen = hub.rounds.open;
   for (ShareClient& client : hub.clients) {
-    if (!SharesItems(client) || !client.awaitingScreen) continue;
+    if (!GetsScreens(client) || !client.awaitingScreen) continue;
     if (roundOpen && !client.coveredByRound) continue;
     Give(client, bytes, count);
     client.awaitingScreen = false;
@@ -186,7 +205,7 @@ void ShareItem(ShareHub& hub, const uint8_t* bytes, int count, bool sentence, Ti
       OnScreen(hub, bytes, count, now);
     } else {
       for (ShareClient& client : hub.clients) {
-        if (SharesItems(client) || (client.attached && sentence)) Give(client, bytes, count);
+        if (GetsItem(client, sentence)) Give(client, bytes, count);
       }
     }
   }

@@ -33,6 +33,7 @@ enum class ClientRole : uint8_t {
   kWatch,    // sees everything, presses nothing
   kControl,  // presses keys too
   kNmea,     // the sentences only
+  kPanel,    // the screens, and presses keys: a panel that logs nothing (the browsers')
 };
 
 // The servers whose clients attach to the hub.

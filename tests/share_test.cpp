@@ -211,6 +211,8 @@ TEST(ShareHub, KeysGoInOrderAndWholeFromThoseWhoMayPressThem) {
   EXPECT_FALSE(h.Send(presser, rest));
   EXPECT_EQ(h.ToReceiver(), Bytes(keys.begin() + 7, keys.end()));
   EXPECT_EQ(h.hub->keysForwarded, 2u);
+  EXPECT_FALSE(h.Send(h.Attach(ClientRole::kPanel), keys));  // the browsers' panel presses too
+  EXPECT_EQ(h.ToReceiver(), keys);
 
   EXPECT_TRUE(h.Send(watcher, keys));  // said, once
   EXPECT_FALSE(h.Send(watcher, keys));
@@ -223,6 +225,7 @@ TEST(ShareHub, ItemsReachEveryClientWholeAndOneThatFallsBehindIsMarked) {
   int panel = h.Attach(ClientRole::kWatch);
   int slow = h.Attach(ClientRole::kWatch);
   int nmea = h.Attach(ClientRole::kNmea);
+  int browsers = h.Attach(ClientRole::kPanel);  // screens only
   Bytes packet = Frame(TypeByte(PacketType::kRawObservation), Bytes(200, 0x57));
   Bytes sentence = Text(Sentence("GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,"));
   Bytes sent;
@@ -233,6 +236,7 @@ TEST(ShareHub, ItemsReachEveryClientWholeAndOneThatFallsBehindIsMarked) {
     sent = Cat({sent, packet, sentence});
     EXPECT_EQ(h.ToClient(panel), Cat({packet, sentence}));
     EXPECT_EQ(h.ToClient(nmea), sentence);
+    EXPECT_TRUE(h.ToClient(browsers).empty());
   }
   ASSERT_TRUE(ClientOverflowed(*h.hub, slow, waiting));
   EXPECT_LE(waiting, kClientQueueBytes);
