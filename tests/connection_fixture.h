@@ -15,9 +15,8 @@
 #include "base/tick.h"
 #include "connection/connection.h"
 #include "sim/fake_receiver.h"
+#include "tests/receiver_script.h"
 #include "tests/status_capture.h"
-
-inline const char* const kMorwick = "PRODUCT,MORWICK;PORT,1,0,38400,8,1,N,X;VERSION,2.10";
 
 struct OwnerQueue {
   std::mutex lock;
@@ -85,10 +84,3 @@ struct ConnectionTest : ::testing::Test {
     return AwaitOutcome();
   }
 };
-
-inline ReceiverScript Script(const char* identification, EnqReply reply = EnqReply::kAck) {
-  ReceiverScript script;
-  script.identification = identification;
-  script.enqReply = reply;
-  return script;
-}

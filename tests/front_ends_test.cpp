@@ -110,10 +110,7 @@ struct FrontEnds : ::testing::TestWithParam<FrontEndMaker> {
   void SetUp() override { std::filesystem::create_directory(folder); }
   void TearDown() override { frontEnd.reset(); }  // before the receivers go
   void Plug(FakeReceiver& receiver, int dataRate = 0) {
-    ReceiverScript script;
-    script.identification = kMorwick;
-    script.dataRate = dataRate;
-    ASSERT_TRUE(StartFakeReceiver(receiver, script));
+    ASSERT_TRUE(StartFakeReceiver(receiver, Sending(dataRate)));
     std::filesystem::remove(device);
     std::filesystem::create_symlink(FakeReceiverPath(receiver), device);
   }

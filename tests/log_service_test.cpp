@@ -22,6 +22,7 @@
 #include "sim/fake_receiver.h"
 #include "tests/http_client.h"
 #include "tests/log_run.h"
+#include "tests/receiver_script.h"
 
 namespace {
 
@@ -207,14 +208,6 @@ int CountOf(const std::vector<std::string>& messages, const std::string& prefix)
   return count;
 }
 
-// A receiver that identifies as a MORWICK with firmware 2.10 and sends ten bursts a second.
-ReceiverScript Sending() {
-  ReceiverScript script;
-  script.identification = "PRODUCT,MORWICK;PORT,1,0,38400,8,1,N,X;VERSION,2.10";
-  script.dataRate = 10;
-  return script;
-}
-
 int MetricsPort(LogRun& run) {
   std::string output;
   WaitUntil([&] { return (output = run.Output()).find("http://127.0.0.1:") != std::string::npos; },
@@ -233,7 +226,7 @@ long ResidentKilobytes(pid_t pid) {
 // can make the logger grow, keep a scrape from being answered, or hold up its stop.
 TEST(TarnexLogService, NoMetricsClientCanBlindTheMonitorOrHoldTheLogger) {
   FakeReceiver receiver;
-  ASSERT_TRUE(StartFakeReceiver(receiver, Sending()));
+  ASSERT_TRUE(StartFakeReceiver(receiver, Sending(10)));
   LogRun run;
   run.Start({"-D", FakeReceiverPath(receiver), "-o", run.dir, "--metrics", "0"});
   int port = MetricsPort(run);
@@ -292,7 +285,7 @@ TEST(TarnexLogService, NoMetricsClientCanBlindTheMonitorOrHoldTheLogger) {
 
 TEST(TarnexLogService, ToldSystemdAndServedItsMetricsWhileLogging) {
   FakeReceiver receiver;
-  ASSERT_TRUE(StartFakeReceiver(receiver, Sending()));
+  ASSERT_TRUE(StartFakeReceiver(receiver, Sending(10)));
   LogRun run;
   NotifySocket systemd(run.dir + "/notify");
   ASSERT_GE(systemd.fd, 0) << std::strerror(errno);

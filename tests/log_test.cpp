@@ -31,6 +31,7 @@
 #include "sim/fake_receiver.h"
 #include "sim/replay.h"
 #include "tests/log_run.h"
+#include "tests/receiver_script.h"
 #include "tests/recording_read.h"
 #include "tests/scratch_dir.h"
 #include "tests/ser2net_fixture.h"
@@ -43,15 +44,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
-
-const char* const kMorwick = "PRODUCT,MORWICK;PORT,1,0,38400,8,1,N,X;VERSION,2.10";
-
-ReceiverScript Sending(int dataRate) {
-  ReceiverScript script;
-  script.identification = kMorwick;
-  script.dataRate = dataRate;
-  return script;
-}
 
 TEST(TarnexLog, ExitStatuses) {
   const struct {
@@ -419,9 +411,7 @@ TEST(TarnexLogCheck, AMissingDeviceAndAGoodReceiver) {
   EXPECT_EQ(notPort.problems, 1) << "not a process for each holder of /dev/null";
 
   FakeReceiver receiver;
-  ReceiverScript script;
-  script.identification = kMorwick;
-  ASSERT_TRUE(StartFakeReceiver(receiver, script));
+  ASSERT_TRUE(StartFakeReceiver(receiver, Script()));
   CheckRun good(FakeReceiverPath(receiver));
   EXPECT_EQ(good.problems, 0);
   EXPECT_TRUE(good.Saw("ok: a receiver answers on"));
@@ -430,9 +420,7 @@ TEST(TarnexLogCheck, AMissingDeviceAndAGoodReceiver) {
 
 TEST(TarnexLogCheck, ABusyDeviceAndOneWithoutPermission) {
   FakeReceiver receiver;
-  ReceiverScript script;
-  script.identification = kMorwick;
-  ASSERT_TRUE(StartFakeReceiver(receiver, script));
+  ASSERT_TRUE(StartFakeReceiver(receiver, Script()));
   int opened[2];
   ASSERT_EQ(pipe(opened), 0);
   pid_t holder = fork();
@@ -471,10 +459,7 @@ TEST(TarnexLogCheck, ABusyDeviceAndOneWithoutPermission) {
 // A receiver that never answers: the probe says so and the common rates are listened to.
 TEST(TarnexLogCheck, ASilentDevice) {
   FakeReceiver receiver;
-  ReceiverScript script;
-  script.identification = kMorwick;
-  script.enqReply = EnqReply::kSilent;
-  ASSERT_TRUE(StartFakeReceiver(receiver, script));
+  ASSERT_TRUE(StartFakeReceiver(receiver, Script(kMorwick, EnqReply::kSilent)));
   CheckRun silent(FakeReceiverPath(receiver));
   EXPECT_TRUE(silent.Saw("PROBLEM: no answer to the probe at 9600 baud"));
   EXPECT_TRUE(silent.Saw("note: nothing came at any common rate"));

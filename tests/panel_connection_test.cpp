@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: BSD-2-Clause
-// The panel's connection as a user meets it: a window that answers while it connects, a
-// connect that can be cancelled, logs that survive reconnects, and a receiver that is
-// lost, shown as lost, and found again by itself.
+// The panel's connection as a user meets it: a window that answers while it connects, logs
+// that survive reconnects, and a lost receiver with reconnecting off.
 
 #include <unistd.h>
 
@@ -90,24 +89,6 @@ TEST_F(PanelConnectionTest, TheWindowAnswersWhileASlowReceiverIsFound) {
   EXPECT_EQ(ReceivedBytes(receiver)[0], kEnq);
   EXPECT_EQ(Count(0x6F), 0);
   EXPECT_EQ(Keys(), (std::vector<int>{0x50, 0x50, 0x50, 0x50}));
-}
-
-TEST_F(PanelConnectionTest, ConnectDuringAConnectStartsAnewAndExitEndsIt) {
-  ReceiverScript script = Script(kMorwick);
-  script.enqReply = EnqReply::kSilent;  // no reply ever: each connect would take 3.4 s
-  StartReceiver(script);
-  std::string line = "-D " + std::string(FakeReceiverPath(receiver));
-  ASSERT_TRUE(StartUp(*panel, line.c_str()));
-  Spin(200);
-  QElapsedTimer clock;
-  clock.start();
-  DispatchCommand(*panel, kConnectCommand);
-  EXPECT_LT(clock.elapsed(), 1000) << "the first connect was ended, not waited for";
-  ASSERT_TRUE(SpinUntil([&] { return EnqCount(receiver) == 2; }));
-  EXPECT_TRUE(Connecting(panel->connection));
-  clock.restart();
-  panel.reset();  // Exit
-  EXPECT_LT(clock.elapsed(), 1000);
 }
 
 TEST_F(PanelConnectionTest, ReconnectsAndModeChangesWriteOnWhileANewPeriodKeepsTheOldFile) {

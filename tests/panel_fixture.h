@@ -16,8 +16,8 @@
 #include "panel/panel.h"
 #include "panel/status_bar.h"
 #include "sim/fake_receiver.h"
+#include "tests/receiver_script.h"
 
-inline const char* const kMorwick = "PRODUCT,MORWICK;PORT,1,0,38400,8,1,N,X;VERSION,2.10";
 inline const char* const kVeltaris = "PRODUCT,VELTARIS;PORT,0,0,38400,8,1,N,X;VERSION,1.50";
 inline const char* const kQz77 = "PRODUCT,QZ77;PORT,0,0,115200,8,1,N,X;VERSION,3.0";
 
@@ -70,11 +70,6 @@ struct PanelTest : ::testing::Test {
     return self->answerYes;
   }
 
-  ReceiverScript Script(const char* identification) {
-    ReceiverScript script;
-    script.identification = identification;
-    return script;
-  }
   void StartReceiver(const ReceiverScript& script) {
     receiver.model.twoLine = script.identification.rfind("PRODUCT,VELTARIS", 0) == 0;
     ASSERT_TRUE(StartFakeReceiver(receiver, script));

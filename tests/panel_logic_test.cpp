@@ -145,16 +145,19 @@ TEST(RenderScreen, RepaintsFlipThePhaseButTheMarkStays) {
   EXPECT_EQ(screen.held.bytes[5], 'y');
 }
 
+// Line ends become blanks; the line is always the field's whole width, padded or cut.
 TEST(StatusText, TheMessageLineIsPaddedAndCut) {
-  char line[kStatusLineWidth + 1];
-  FormatStatusLine("Mon Dec  7\r\nx", line);
-  EXPECT_EQ(std::string(line, 13), "Mon Dec  7  x");
-  EXPECT_EQ(std::string(line).size(), 460u);
-  FormatStatusLine("", line);
-  EXPECT_EQ(std::string(line), std::string(460, ' '));
-  std::string longText(500, 'q');
-  FormatStatusLine(longText.c_str(), line);
-  EXPECT_EQ(std::string(line), std::string(460, 'q'));
+  const size_t width = kStatusLineWidth;
+  const struct {
+    std::string text, line;
+  } cases[] = {{"Mon Dec  7\r\nx", "Mon Dec  7  x" + std::string(width - 13, ' ')},
+               {"", std::string(width, ' ')},
+               {std::string(width + 40, 'q'), std::string(width, 'q')}};
+  for (const auto& c : cases) {
+    char line[kStatusLineWidth + 1];
+    FormatStatusLine(c.text.c_str(), line);
+    EXPECT_EQ(std::string(line), c.line) << c.text;
+  }
 }
 
 TEST(WindowTitle, NamesTheReceiverAndItsDevice) {
@@ -172,6 +175,7 @@ TEST(WindowTitle, NamesTheReceiverAndItsDevice) {
       {kTitleConnected, id, "/dev/serial/by-id/usb-FTDI_FT232R-if00-port0",
        "Tarnex - VELTARIS on usb-FTDI_FT232R-if00-port0"},
       {kTitleConnected, "PRODUCT,QZ77,X", "COM3", "Tarnex - QZ77 on COM3"},
+      {kTitleConnected, id, "rfc2217://127.0.0.1:2001", "Tarnex - VELTARIS on 127.0.0.1:2001"},
       {kTitleNotConnected, id, "/dev/ttyUSB0", "Tarnex"},
       {kTitleConnected, "garbage", "/dev/ttyUSB0", "Tarnex"},
   };

@@ -14,11 +14,11 @@
 #include "link/packet_type.h"
 #include "sim/fake_receiver.h"
 #include "tests/log_run.h"
+#include "tests/receiver_script.h"
 #include "tests/share_client.h"
+#include "tests/whole_items.h"
 
 namespace {
-
-const char* const kIdentification = "PRODUCT,MORWICK;PORT,1,0,38400,8,1,N,X;VERSION,2.10";
 
 struct SharedLogger {
   FakeReceiver receiver;
@@ -27,10 +27,7 @@ struct SharedLogger {
 
   // A logger on a receiver that sends what the test gives it (dataRate 0) or its bursts.
   bool Start(std::vector<std::string> options, double dataRate = 0) {
-    ReceiverScript script;
-    script.identification = kIdentification;
-    script.dataRate = dataRate;
-    if (!StartFakeReceiver(receiver, script)) return false;
+    if (!StartFakeReceiver(receiver, Sending(dataRate))) return false;
     std::vector<std::string> args = {"-D", FakeReceiverPath(receiver), "-o", run.dir};
     args.insert(args.end(), options.begin(), options.end());
     run.Start(args);
@@ -44,20 +41,10 @@ struct SharedLogger {
 
 // The frames and the sentences of a stream of whole items, each kind in its order.
 void SplitItems(const Bytes& stream, Bytes& frames, Bytes& sentences) {
-  for (size_t at = 0; at < stream.size();) {
-    size_t size = 1;
-    if (stream[at] == kStx && at + 3 < stream.size()) {
-      size = stream[at + 3] + static_cast<size_t>(kFrameOverhead);
-      if (at + size > stream.size()) break;
-      frames.insert(frames.end(), stream.begin() + at, stream.begin() + at + size);
-    } else if (stream[at] == '$') {
-      auto end = std::find(stream.begin() + at, stream.end(), '\n');
-      if (end == stream.end()) break;
-      size = static_cast<size_t>(end - stream.begin()) + 1 - at;
-      sentences.insert(sentences.end(), stream.begin() + at, stream.begin() + at + size);
-    }
-    at += size;
-  }
+  ForEachItem(stream, [&](const uint8_t* item, size_t size, bool frame) {
+    Bytes& into = frame ? frames : sentences;
+    if (frame || item[0] == '$') into.insert(into.end(), item, item + size);
+  });
 }
 
 Bytes Handshake() {
@@ -131,7 +118,7 @@ TEST(SharedReceiver, WatchersPressNothingAndStrangersAreRefused) {
   TestShareClient watcher;
   ASSERT_TRUE(watcher.Connect(watched.Port("sharing the receiver")));
   ASSERT_TRUE(watcher.Send(Handshake()));
-  Bytes identification = Frame(TypeByte(PacketType::kIdentificationReply), Text(kIdentification));
+  Bytes identification = Frame(TypeByte(PacketType::kIdentificationReply), Text(kMorwick));
   EXPECT_TRUE(watcher.ReadUntil([&](const Bytes&) {
     return watcher.Got(Cat({Bytes{kAck}, identification}));
   }));

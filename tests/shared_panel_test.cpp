@@ -12,6 +12,7 @@
 #include "tests/log_run.h"
 #include "tests/panel_fixture.h"
 #include "tests/share_client.h"
+#include "tests/whole_items.h"
 
 namespace {
 
@@ -48,18 +49,9 @@ std::vector<uint8_t> KeysAtReceiver(FakeReceiver& receiver) {
 // The frames of one type in a stream of whole items, back to back.
 Bytes FramesOfType(const Bytes& stream, uint8_t type) {
   Bytes frames;
-  for (size_t at = 0; at < stream.size();) {
-    if (stream[at] != kStx || at + 3 >= stream.size()) {
-      auto end = std::find(stream.begin() + static_cast<long>(at), stream.end(), '\n');
-      at = static_cast<size_t>(end - stream.begin()) + 1;  // a sentence, or the ACK before one
-      continue;
-    }
-    size_t size = stream[at + 3] + static_cast<size_t>(kFrameOverhead);
-    if (at + size > stream.size()) break;
-    if (stream[at + 2] == type)
-      frames.insert(frames.end(), stream.begin() + at, stream.begin() + at + size);
-    at += size;
-  }
+  ForEachItem(stream, [&](const uint8_t* item, size_t size, bool frame) {
+    if (frame && item[2] == type) frames.insert(frames.end(), item, item + size);
+  });
   return frames;
 }
 
@@ -78,10 +70,7 @@ struct SharedPanels : ::testing::Test {
   }
 
   void SetUp() override {
-    ReceiverScript script;
-    script.identification = kMorwick;
-    script.dataRate = 5;
-    ASSERT_TRUE(StartFakeReceiver(receiver, script));
+    ASSERT_TRUE(StartFakeReceiver(receiver, Sending(5)));
     logger.Start({"-D", FakeReceiverPath(receiver), "-o", logger.dir, "--share", "0"});
     ASSERT_TRUE(SpinUntil([&] { return logger.Said("connected to MORWICK"); }, 8000));
     port = ServedPort(logger.Output(), "sharing the receiver");

@@ -1,0 +1,23 @@
+// SPDX-License-Identifier: BSD-2-Clause
+#pragma once
+// The simulated receivers the tests meet most: a MORWICK on its port 1 at 38400 baud.
+
+#include "sim/fake_receiver.h"
+
+inline const char* const kMorwick = "PRODUCT,MORWICK;PORT,1,0,38400,8,1,N,X;VERSION,2.10";
+
+// A receiver that identifies as `identification`, meets the probe with `reply` and sends
+// `dataRate` bursts of data a second once the program has spoken.
+inline ReceiverScript Script(const char* identification = kMorwick, EnqReply reply = EnqReply::kAck,
+                             double dataRate = 0) {
+  ReceiverScript script;
+  script.identification = identification;
+  script.enqReply = reply;
+  script.dataRate = dataRate;
+  return script;
+}
+
+// A MORWICK sending `dataRate` bursts a second.
+inline ReceiverScript Sending(double dataRate) {
+  return Script(kMorwick, EnqReply::kAck, dataRate);
+}
