@@ -8,16 +8,11 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <condition_variable>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <mutex>
 #include <string>
 #include <thread>
-#include <vector>
 
 #include "base/tick.h"
 #include "capture/dump_write.h"

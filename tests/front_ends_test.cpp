@@ -5,8 +5,6 @@
 // yet is waited for, one unplugged and plugged in again is logged on at the end of the
 // same files, and one that falls silent is taken as lost and found again.
 
-#include <unistd.h>
-
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -136,9 +134,6 @@ struct FrontEnds : ::testing::TestWithParam<FrontEndMaker> {
       return file.size() >= last.size() &&
              std::equal(last.begin(), last.end(), file.end() - static_cast<long>(last.size()));
     });
-  }
-  void Send(FakeReceiver& receiver, const Bytes& bytes) {
-    SendFromReceiver(receiver, bytes.data(), static_cast<int>(bytes.size()));
   }
 };
 

@@ -9,12 +9,9 @@
 
 #include <chrono>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <random>
 #include <string>
-#include <thread>
 
 #include "capture/receive_worker.h"
 #include "sim/data_stream.h"

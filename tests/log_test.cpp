@@ -16,10 +16,8 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "capture/nmea_ring.h"
@@ -345,7 +343,7 @@ TEST(TarnexLog, LongAndOddSentencesAreLoggedAndTheBadOnesCounted) {
   std::string valid = rtk + lf + crCrLf;
   for (const std::string& text : {rtk, wrong, lf, unsummed, crCrLf, endless}) {
     Bytes bytes = Text(text);
-    SendFromReceiver(receiver, bytes.data(), static_cast<int>(bytes.size()));
+    Send(receiver, bytes);
   }
   EXPECT_TRUE(WaitUntil([&] { return run.Dump("nmea.dmp") == valid; }, 5000))
       << run.Dump("nmea.dmp");

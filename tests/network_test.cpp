@@ -5,17 +5,9 @@
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
-#include <signal.h>
-#include <sys/socket.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdio>
-#include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <string>
-#include <thread>
 
 #include "port/port_name.h"
 #include "tests/connection_fixture.h"
@@ -78,7 +70,7 @@ TEST_F(NetworkTest, Rfc2217CarriesTheLineSwitchAndEveryByte) {
   const std::string sentence =
       "$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47\r\n";
   for (int i = 0; i < 3; ++i) {
-    SendFromReceiver(receiver, frame.data(), static_cast<int>(frame.size()));
+    Send(receiver, frame);
     SendFromReceiver(receiver, reinterpret_cast<const uint8_t*>(sentence.data()),
                      static_cast<int>(sentence.size()));
   }

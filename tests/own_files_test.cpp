@@ -4,7 +4,6 @@
 // folder's lock or a split folder, have the logger write into another file, empty it,
 // or hang on a pipe.
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>

@@ -2,14 +2,9 @@
 // The panel's connection as a user meets it: a window that answers while it connects, logs
 // that survive reconnects, and a lost receiver with reconnecting off.
 
-#include <unistd.h>
-
 #include <QAction>
 #include <QTimer>
-#include <atomic>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include "base/status_message.h"
@@ -33,9 +28,6 @@ struct PanelConnectionTest : PanelTest {
   void PointDeviceAt(FakeReceiver& target) {
     std::filesystem::remove(device);
     std::filesystem::create_symlink(FakeReceiverPath(target), device);
-  }
-  void Send(FakeReceiver& target, const Bytes& bytes) {
-    SendFromReceiver(target, bytes.data(), static_cast<int>(bytes.size()));
   }
   std::string Dump(const char* name) { return directory + "/" + name; }
   // Everything sent so far has been logged when a marker item is in the file.

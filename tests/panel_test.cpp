@@ -319,7 +319,7 @@ TEST_F(PanelTest, TheFixWindowShowsTheReceiversOwnFix) {
   std::mt19937 random(1);
   Bytes burst;
   for (uint32_t second = 3; second < 6; ++second) AppendDataBurst(model, second, 0, random, burst);
-  SendFromReceiver(receiver, burst.data(), static_cast<int>(burst.size()));
+  Send(receiver, burst);
   ASSERT_TRUE(SpinUntil([&] {
     window->Refresh();
     return window->FiguresText().contains("BeiDou ");
@@ -427,7 +427,7 @@ TEST_F(PanelTest, LoggingMenuSwitchesTheDumpFiles) {
   EXPECT_TRUE(Message().startsWith(QString("Logging to %1 (posn.dmp").arg(scratch.Str().c_str())))
       << Message().toStdString();
   Bytes frame = Frame(0x40, {1, 2, 3});
-  SendFromReceiver(receiver, frame.data(), static_cast<int>(frame.size()));
+  Send(receiver, frame);
   Spin(200);
   EXPECT_EQ(access(posn.c_str(), F_OK), 0);
   DispatchCommand(*panel, kLoggingOffCommand);
@@ -469,7 +469,7 @@ TEST_F(PanelTest, AFailingLogStaysInView) {
   Start("");
   DispatchCommand(*panel, kLoggingOnCommand);
   Bytes frame = Frame(0x40, Bytes(40, 7));
-  auto send = [&] { SendFromReceiver(receiver, frame.data(), static_cast<int>(frame.size())); };
+  auto send = [&] { Send(receiver, frame); };
   {
     FileSizeLimit limit(frame.size() / 2);
     send();

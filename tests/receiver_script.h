@@ -2,6 +2,9 @@
 #pragma once
 // The simulated receivers the tests meet most: a MORWICK on its port 1 at 38400 baud.
 
+#include <cstdint>
+#include <vector>
+
 #include "sim/fake_receiver.h"
 
 inline const char* const kMorwick = "PRODUCT,MORWICK;PORT,1,0,38400,8,1,N,X;VERSION,2.10";
@@ -20,4 +23,9 @@ inline ReceiverScript Script(const char* identification = kMorwick, EnqReply rep
 // A MORWICK sending `dataRate` bursts a second.
 inline ReceiverScript Sending(double dataRate) {
   return Script(kMorwick, EnqReply::kAck, dataRate);
+}
+
+// Bytes from the receiver, in one write.
+inline void Send(FakeReceiver& receiver, const std::vector<uint8_t>& bytes) {
+  SendFromReceiver(receiver, bytes.data(), static_cast<int>(bytes.size()));
 }

@@ -2,9 +2,7 @@
 #include "recorder/recording.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <cstdio>
 #include <memory>
 #include <string>
 #include <thread>

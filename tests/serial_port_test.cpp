@@ -1,13 +1,10 @@
 // SPDX-License-Identifier: BSD-2-Clause
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <chrono>
-#include <cstdio>
-#include <cstring>
 #include <fstream>
 #include <string>
 #include <thread>

@@ -34,9 +34,6 @@ struct SharedLogger {
     return WaitUntil([&] { return run.Said("connected to MORWICK"); }, 8000);
   }
   int Port(const char* what) { return ServedPort(run.Output(), what); }
-  void Send(const Bytes& bytes) {
-    SendFromReceiver(receiver, bytes.data(), static_cast<int>(bytes.size()));
-  }
 };
 
 // The frames and the sentences of a stream of whole items, each kind in its order.
@@ -74,7 +71,7 @@ TEST(SharedReceiver, AClientThatStopsReadingIsDroppedAndLoggingLosesNothing) {
     data[0] = static_cast<uint8_t>(i >> 8);
     Bytes frame = Frame(TypeByte(PacketType::kRawObservation), data);
     Bytes sentence = Text(Sentence("GPTXT,01,01,02,item " + std::to_string(i)));
-    logger.Send(Cat({frame, sentence}));
+    Send(logger.receiver, Cat({frame, sentence}));
     frames = Cat({frames, frame});
     sentences = Cat({sentences, sentence});
     reader.Read(0);

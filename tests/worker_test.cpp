@@ -2,16 +2,11 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <chrono>
-#include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <memory>
-#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -19,6 +14,7 @@
 #include "capture/receive_worker.h"
 #include "link/packet_type.h"
 #include "sim/fake_receiver.h"
+#include "tests/receiver_script.h"
 #include "tests/scratch_dir.h"
 #include "tests/status_capture.h"
 #include "tests/test_bytes.h"
@@ -65,9 +61,7 @@ struct WorkerTest : ::testing::Test {
   }
   void TearDown() override { StopReceiveWorker(worker); }
   std::string Dump(const char* name) { return directory + "/" + name; }
-  void Send(const Bytes& bytes) {
-    SendFromReceiver(receiver, bytes.data(), static_cast<int>(bytes.size()));
-  }
+  void Send(const Bytes& bytes) { ::Send(receiver, bytes); }
   // Returns once everything sent before has been handled: two marker screens in turn,
   // the second read only after the first one's pass. Markers are told apart by content,
   // since the stream itself may carry screens.
@@ -217,7 +211,7 @@ TEST(WorkerLine, BytesTakenByAnotherReaderAreNoHangUp) {
   });
   const Bytes burst = Text("$GPTXT,01,01,02,x*00\r\n");
   for (int i = 0; i < 4000 && lineDowns == 0; ++i) {
-    SendFromReceiver(receiver, burst.data(), static_cast<int>(burst.size()));
+    ::Send(receiver, burst);
     std::this_thread::sleep_for(std::chrono::microseconds(500));
   }
   stealing = false;

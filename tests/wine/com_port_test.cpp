@@ -6,9 +6,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <cstdio>
-#include <cstring>
-#include <filesystem>
 #include <mutex>
 #include <string>
 #include <thread>
