@@ -7,8 +7,6 @@
 // wrote, and compares the fix class, the satellites used and the HDOP with Tarnex's.
 
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -23,6 +21,7 @@
 
 #include "capture/nmea_ring.h"
 #include "fix/fix_state.h"
+#include "tests/child_process.h"
 #include "tests/scratch_dir.h"
 
 namespace {
@@ -129,22 +128,6 @@ TEST(Captures, EachReadsAsItsSummarySays) {
   }
 }
 
-// Runs a program with its standard output to a file; its process.
-pid_t StartProgram(const std::vector<std::string>& args, const std::string& output) {
-  std::fflush(nullptr);  // nothing of ours written twice by the child
-  pid_t pid = fork();
-  if (pid == 0) {
-    FILE* out = std::freopen(output.c_str(), "w", stdout);
-    if (out == nullptr || std::freopen("/dev/null", "w", stderr) == nullptr) _exit(126);
-    std::vector<char*> argv;
-    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-    argv.push_back(nullptr);
-    execvp(argv[0], argv.data());
-    _exit(127);
-  }
-  return pid;
-}
-
 // The number after "key": in the last line of `kind` that has it; NaN if none.
 double LastValue(const std::string& lines, const std::string& kind, const std::string& key) {
   double value = std::nan("");
@@ -222,8 +205,7 @@ TEST(Captures, GpsdReadsTheSameFix) {
         StartProgram({"timeout", "30", "gpspipe", "-w", "localhost:" + std::to_string(port)},
                      scratch / "gpspipe.out");
     waitpid(pipe, nullptr, 0);
-    kill(fake, SIGTERM);
-    waitpid(fake, nullptr, 0);
+    StopProgram(fake);
     std::string seen = FileText(scratch / "gpspipe.out");
     ASSERT_NE(seen.find("\"class\":\"TPV\""), std::string::npos) << "gpsd said nothing";
     Reading reading = Read(stream);

@@ -129,11 +129,7 @@ struct FrontEnds : ::testing::TestWithParam<FrontEndMaker> {
   }
   // Everything sent so far has been logged when the last item is at the file's end.
   bool WaitLogged(const char* name, const Bytes& last) {
-    return SpinUntil([&] {
-      Bytes file = FileBytes(folder + "/" + name);
-      return file.size() >= last.size() &&
-             std::equal(last.begin(), last.end(), file.end() - static_cast<long>(last.size()));
-    });
+    return SpinUntil([&] { return EndsWith(FileBytes(folder + "/" + name), last); });
   }
 };
 
@@ -148,10 +144,7 @@ TEST_P(FrontEnds, WaitForAReceiverThatIsNotThereYet) {
   EXPECT_EQ(Times(waiting), 1u) << frontEnd->Said();
   Plug(receivers[0]);
   ASSERT_TRUE(WaitSaid(frontEnd->Found())) << frontEnd->Said();
-  int identifications = 0;
-  for (const SeenPacket& packet : ReceivedPackets(receivers[0]))
-    identifications += packet.type == 0x6F;
-  EXPECT_EQ(identifications, 1);
+  EXPECT_EQ(SentCount(receivers[0], 0x6F), 1) << "identified once";
 }
 
 // The adapter pulled while logging and plugged in again: the loss and the return are

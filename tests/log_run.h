@@ -9,18 +9,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "tests/child_process.h"
 #include "tests/scratch_dir.h"
 #include "tests/wait_until.h"
-
-inline std::string Program(const char* variable, const char* built) {
-  const char* path = std::getenv(variable);  // a copy elsewhere, for another user
-  return path != nullptr ? path : built;
-}
 
 // tarnex-log started with the given arguments, its output going to a file.
 struct LogRun {
@@ -28,7 +23,7 @@ struct LogRun {
   ScratchDir scratch;
   std::string dir = scratch.Str();  // where its dump files and its output go
   int standardOutput = -1;          // else the output file
-  std::vector<std::pair<std::string, std::string>> environment;  // set for it alone
+  Environment environment;          // set for it alone
   std::string program = Program("TARNEX_LOG_PATH", TARNEX_LOG_PATH);
 
   ~LogRun() {
@@ -71,23 +66,7 @@ struct LogRun {
 // tarnex-sim run as a program, its device linked at `link`: its process, once the link is
 // there (-1 when it did not come).
 inline pid_t StartSimulator(const std::string& link, std::vector<std::string> args) {
-  std::string program = Program("TARNEX_SIM_PATH", TARNEX_SIM_PATH);
-  args.insert(args.begin(), {program, "--link", link});
-  pid_t sim = fork();
-  if (sim == 0) {
-    int devNull = open("/dev/null", O_WRONLY);
-    dup2(devNull, STDOUT_FILENO);
-    std::vector<char*> argv;
-    for (std::string& arg : args) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    execv(program.c_str(), argv.data());
-    _exit(127);
-  }
+  args.insert(args.begin(), {Program("TARNEX_SIM_PATH", TARNEX_SIM_PATH), "--link", link});
+  pid_t sim = StartProgram(args);
   return WaitUntil([&] { return access(link.c_str(), F_OK) == 0; }, 3000) ? sim : -1;
-}
-
-inline void StopSimulator(pid_t sim) {
-  if (sim <= 0) return;
-  kill(sim, SIGTERM);
-  waitpid(sim, nullptr, 0);
 }

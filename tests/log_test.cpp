@@ -32,7 +32,6 @@
 #include "tests/receiver_script.h"
 #include "tests/recording_read.h"
 #include "tests/scratch_dir.h"
-#include "tests/ser2net_fixture.h"
 #include "tests/status_capture.h"
 #include "tests/test_bytes.h"
 #include "tests/wait_until.h"
@@ -376,7 +375,7 @@ TEST(TarnexLog, LogsARealReceiversStream) {
   EXPECT_TRUE(WaitUntil([&] { return run.Said(" no fix data (was GNSS)"); }, 6000))
       << "the capture over, its fix is not shown as current";
   EXPECT_EQ(run.Signal(SIGTERM), 0) << run.Output();
-  StopSimulator(sim);
+  StopProgram(sim);
   EXPECT_TRUE(run.Dump("nmea.dmp") == expected) << "every sentence, as it stood";
 }
 

@@ -96,13 +96,7 @@ struct PanelTest : ::testing::Test {
         },
         limitMs);
   }
-  std::vector<int> Keys() {
-    std::vector<int> keys;
-    for (const SeenPacket& p : ReceivedPackets(receiver)) {
-      if (p.type == 0x81 && p.data.size() == 1) keys.push_back(p.data[0]);
-    }
-    return keys;
-  }
+  std::vector<int> Keys() { return SentKeys(receiver); }
   std::vector<SeenPacket> Requests() {
     std::vector<SeenPacket> polls;
     for (const SeenPacket& p : ReceivedPackets(receiver)) {
@@ -110,11 +104,7 @@ struct PanelTest : ::testing::Test {
     }
     return polls;
   }
-  int Count(uint8_t type) {
-    int n = 0;
-    for (const SeenPacket& p : ReceivedPackets(receiver)) n += p.type == type;
-    return n;
-  }
+  int Count(uint8_t type) { return SentCount(receiver, type); }
   QString Message() { return panel->statusBar->Message().trimmed(); }
   int Connected() { return IsConnected(panel->connection); }
 };

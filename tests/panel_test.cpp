@@ -16,6 +16,7 @@
 #include <QSettings>
 #include <QTimer>
 #include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <random>
@@ -437,8 +438,16 @@ TEST_F(PanelTest, LoggingMenuSwitchesTheDumpFiles) {
                                "(0 B) written to %1")
                            .arg(scratch.Str().c_str()));
 
-  // Exit while logging asks first; No keeps the window.
+  // A new period writes a file of its own and keeps the last one's. Exit while logging asks
+  // first; No keeps the window.
   DispatchCommand(*panel, kLoggingOnCommand);
+  Bytes second = Frame(0x40, {4, 5, 6});
+  Send(receiver, second);
+  ASSERT_TRUE(SpinUntil([&] { return FileBytes(posn) == second; }));
+  int kept = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(scratch.path))
+    kept += FileBytes(entry.path().string()) == frame;
+  EXPECT_EQ(kept, 1) << "the first period's file";
   DispatchCommand(*panel, kExitCommand);
   ASSERT_EQ(questions.size(), 1u);
   EXPECT_EQ(questions[0].rfind("Logging is on. Quit all the same?", 0), 0u) << questions[0];
@@ -598,6 +607,55 @@ TEST_F(PanelTest, TheLayoutFollowsTheWindowsSize) {
   EXPECT_EQ(panel->zoom, 150);
   EXPECT_EQ(panel->client->size(), QSize(client.width() * 3 / 2, client.height() * 3 / 2));
   EXPECT_FALSE(panel->actions[kFullScreenCommand]->isChecked());
+}
+
+TEST_F(PanelTest, TheWindowAnswersWhileASlowReceiverIsFound) {
+  ReceiverScript script = Script(kMorwick);
+  script.enqReply = EnqReply::kSilent;  // found by the break path, its reply 1.5 s late
+  script.unaskedReplyMs = 1500;
+  StartReceiver(script);
+  panel->messageBox = Answer;
+  panel->messageBoxContext = this;
+  std::string line = "-D " + std::string(FakeReceiverPath(receiver));
+  ASSERT_TRUE(StartUp(*panel, line.c_str()));
+
+  QElapsedTimer clock;
+  clock.start();
+  qint64 firedAt = -1;
+  QTimer::singleShot(100, panel->window, [&] { firedAt = clock.elapsed(); });
+  int paints = panel->display->Paints();
+  panel->display->update();
+  bool sawChecking = false;
+  ASSERT_TRUE(SpinUntil([&] {
+    sawChecking = sawChecking || Message() == "Checking for GPS receiver...";
+    return firedAt >= 0 && panel->display->Paints() > paints && clock.elapsed() > 300;
+  }));
+  EXPECT_LT(firedAt, 600) << "the event loop turns during the connect";
+  EXPECT_TRUE(Connecting(panel->connection));
+  DispatchCommand(*panel, 2055);  // a key while connecting sends nothing
+  ASSERT_TRUE(WaitForOutcome());
+  EXPECT_TRUE(sawChecking);
+  EXPECT_EQ(Connected(), 1);
+  Spin(100);
+  // On the wire as ever: ENQ, no request (the break path), then the four keys of a
+  // start-up, and no Control key.
+  EXPECT_EQ(ReceivedBytes(receiver)[0], kEnq);
+  EXPECT_EQ(Count(0x6F), 0);
+  EXPECT_EQ(Keys(), (std::vector<int>{0x50, 0x50, 0x50, 0x50}));
+}
+
+TEST_F(PanelTest, WithReconnectOffALostReceiverWaitsForConnect) {
+  StartReceiver(Script(kMorwick));
+  StartPanel(FakeReceiverPath(receiver), "-M");
+  EXPECT_FALSE(panel->actions[kAutoReconnectCommand]->isChecked());
+  HangUpFakeReceiver(receiver);
+  ASSERT_TRUE(SpinUntil([&] { return panel->connection.state == LinkState::kLost; }, 3000));
+  EXPECT_TRUE(Message().contains("use Connect to reconnect")) << Message().toStdString();
+  EXPECT_FALSE(panel->controller->reconnectTimer()->isActive());
+  DispatchCommand(*panel, kAutoReconnectCommand);  // the Device menu's item turns it on
+  EXPECT_TRUE(panel->actions[kAutoReconnectCommand]->isChecked());
+  EXPECT_TRUE(panel->controller->reconnectTimer()->isActive());
+  EXPECT_TRUE(Message().contains("reconnecting to")) << Message().toStdString();
 }
 
 TEST_F(PanelTest, StatusTextsFromAnotherThreadArriveInOrder) {

@@ -29,3 +29,19 @@ inline ReceiverScript Sending(double dataRate) {
 inline void Send(FakeReceiver& receiver, const std::vector<uint8_t>& bytes) {
   SendFromReceiver(receiver, bytes.data(), static_cast<int>(bytes.size()));
 }
+
+// How many packets of a type the receiver has been sent.
+inline int SentCount(FakeReceiver& receiver, uint8_t type) {
+  int count = 0;
+  for (const SeenPacket& packet : ReceivedPackets(receiver)) count += packet.type == type;
+  return count;
+}
+
+// The keys it has been sent, in order.
+inline std::vector<int> SentKeys(FakeReceiver& receiver) {
+  std::vector<int> keys;
+  for (const SeenPacket& packet : ReceivedPackets(receiver)) {
+    if (packet.type == 0x81 && packet.data.size() == 1) keys.push_back(packet.data[0]);
+  }
+  return keys;
+}

@@ -5,21 +5,18 @@
 // simulated receiver's pseudo-terminal) on a loopback port.
 
 #include <arpa/inet.h>
-#include <gtest/gtest.h>
 #include <netinet/in.h>
-#include <signal.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
-#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <string>
-#include <thread>
 
+#include "tests/child_process.h"
+#include "tests/loopback_socket.h"
 #include "tests/scratch_dir.h"
+#include "tests/wait_until.h"
 
 // A loopback port that nobody listens on just now.
 inline int FreePort() {
@@ -38,14 +35,9 @@ inline int FreePort() {
 }
 
 inline bool Listening(int port) {
-  int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address = {};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<uint16_t>(port));
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bool connected = connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-  close(fd);
-  return connected;
+  int fd = ConnectLoopback(port);
+  if (fd >= 0) close(fd);
+  return fd >= 0;
 }
 
 // ser2net with a configuration of its own: one accepter on a loopback port serving the
@@ -65,26 +57,11 @@ struct Ser2net {
         << "  accepter: " << (rfc2217 ? "telnet(rfc2217),tcp," : "tcp,") << "127.0.0.1," << port
         << "\n  connector: serialdev," << device << "," << lineSettings << ",local\n"
         << "  options:\n    kickolduser: true\n";
-    pid = fork();
-    if (pid == 0) {
-      std::string config = dir + "/ser2net.yaml";
-      std::freopen((dir + "/ser2net.log").c_str(), "w", stderr);
-      execlp("ser2net", "ser2net", "-n", "-u", "-c", config.c_str(), "-P",
-             (dir + "/ser2net.pid").c_str(), static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    for (int i = 0; i < 100 && pid > 0; ++i) {
-      if (Listening(port)) return true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return false;
+    pid = StartProgram({"ser2net", "-n", "-u", "-c", dir + "/ser2net.yaml", "-P", dir + "/ser2net.pid"},
+                       dir + "/ser2net.log");
+    return WaitUntil([&] { return Listening(port); }, 5000);
   }
-  void Stop() {
-    if (pid <= 0) return;
-    kill(pid, SIGTERM);
-    waitpid(pid, nullptr, 0);
-    pid = -1;
-  }
+  void Stop() { StopProgram(pid); }
   ~Ser2net() { Stop(); }
   std::string Name(const char* scheme) const {
     return std::string(scheme) + "://127.0.0.1:" + std::to_string(port);

@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <sys/wait.h>
 
 #include <chrono>
 #include <cstdio>
@@ -152,14 +151,8 @@ TEST(SharedReceiver, GpsdReadsTheFixFromNmeaOut) {
   int nmeaPort = logger.Port("serving NMEA");
   int gpsdPort = 20000 + static_cast<int>(getpid() % 20000);
   std::string socketPath = logger.run.dir + "/gpsd.sock";
-  pid_t gpsd = fork();
-  if (gpsd == 0) {
-    std::string port = std::to_string(gpsdPort);
-    std::string source = "tcp://127.0.0.1:" + std::to_string(nmeaPort);
-    execl("/usr/sbin/gpsd", "gpsd", "-N", "-n", "-S", port.c_str(), "-F", socketPath.c_str(),
-          source.c_str(), static_cast<char*>(nullptr));
-    _exit(127);
-  }
+  pid_t gpsd = StartProgram({"/usr/sbin/gpsd", "-N", "-n", "-S", std::to_string(gpsdPort), "-F",
+                             socketPath, "tcp://127.0.0.1:" + std::to_string(nmeaPort)});
   std::string command = "timeout 20 gpspipe -w -n 30 127.0.0.1:" + std::to_string(gpsdPort);
   std::string reports;
   WaitUntil(
@@ -171,8 +164,7 @@ TEST(SharedReceiver, GpsdReadsTheFixFromNmeaOut) {
         return reports.find("\"class\":\"TPV\"") != std::string::npos;
       },
       25000);
-  kill(gpsd, SIGTERM);
-  waitpid(gpsd, nullptr, 0);
+  StopProgram(gpsd);
   size_t fix = reports.find("\"class\":\"TPV\"");
   ASSERT_NE(fix, std::string::npos) << reports;
   EXPECT_NE(reports.find("\"lat\":52.21", fix), std::string::npos) << reports;

@@ -38,14 +38,6 @@ int LongRequestsSince(FakeReceiver& receiver, SimClock::time_point since) {
   return count;
 }
 
-std::vector<uint8_t> KeysAtReceiver(FakeReceiver& receiver) {
-  std::vector<uint8_t> keys;
-  for (const SeenPacket& packet : ReceivedPackets(receiver)) {
-    if (packet.type == 0x81 && packet.data.size() == 1) keys.push_back(packet.data[0]);
-  }
-  return keys;
-}
-
 // The frames of one type in a stream of whole items, back to back.
 Bytes FramesOfType(const Bytes& stream, uint8_t type) {
   Bytes frames;
@@ -62,12 +54,7 @@ struct SharedPanels : ::testing::Test {
   int port = 0;
   pid_t program = -1;  // the panel program, ended with the test whatever its outcome
 
-  void TearDown() override {
-    if (program > 0) {
-      kill(program, SIGTERM);
-      waitpid(program, nullptr, 0);
-    }
-  }
+  void TearDown() override { StopProgram(program); }
 
   void SetUp() override {
     ASSERT_TRUE(StartFakeReceiver(receiver, Sending(5)));
@@ -77,16 +64,10 @@ struct SharedPanels : ::testing::Test {
   }
   // The panel program, off screen, with settings of its own.
   void StartPanelProgram() {
-    pid_t pid = fork();
-    if (pid == 0) {
-      setenv("XDG_CONFIG_HOME", scratch.Str().c_str(), 1);
-      setenv("QT_QPA_PLATFORM", "offscreen", 1);
-      std::string device = "tcp://127.0.0.1:" + std::to_string(port);
-      std::string program = Program("TARNEX_PANEL_PATH", TARNEX_PANEL_PATH);
-      execl(program.c_str(), "tarnex", "-D", device.c_str(), static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    program = pid;
+    program = StartProgram({Program("TARNEX_PANEL_PATH", TARNEX_PANEL_PATH), "-D",
+                            "tcp://127.0.0.1:" + std::to_string(port)},
+                           "/dev/null",
+                           {{"XDG_CONFIG_HOME", scratch.Str()}, {"QT_QPA_PLATFORM", "offscreen"}});
   }
 };
 
@@ -139,14 +120,14 @@ TEST_F(SharedPanels, TwoPanelsAndAToolShareOneLoggedReceiver) {
     Spin(150);
   }
   ASSERT_TRUE(SpinUntil([&] { return Shown(panel) != before; })) << Shown(panel);
-  std::vector<uint8_t> fromPanel;
-  std::vector<uint8_t> fromTool;
-  for (uint8_t key : KeysAtReceiver(receiver)) {
+  std::vector<int> fromPanel;
+  std::vector<int> fromTool;
+  for (int key : SentKeys(receiver)) {
     if (key == 'K' || key == 'O' || key == 'J') fromPanel.push_back(key);
     if (key >= '1' && key <= '3') fromTool.push_back(key);
   }
-  EXPECT_EQ(fromPanel, (std::vector<uint8_t>{'K', 'O', 'J'}));
-  EXPECT_EQ(fromTool, (std::vector<uint8_t>{'1', '2', '3'}));
+  EXPECT_EQ(fromPanel, (std::vector<int>{'K', 'O', 'J'}));
+  EXPECT_EQ(fromTool, (std::vector<int>{'1', '2', '3'}));
 
   // Everything the panel and the tool logged or got, the logger's files hold, whole.
   StopSendingData(receiver);
@@ -158,13 +139,11 @@ TEST_F(SharedPanels, TwoPanelsAndAToolShareOneLoggedReceiver) {
     Bytes logged = FileBytes(logger.dir + "/" + name);
     Bytes panelLogged = FileBytes(folder + "/" + name);
     ASSERT_FALSE(panelLogged.empty()) << name;
-    EXPECT_TRUE(std::equal(panelLogged.rbegin(), panelLogged.rend(), logged.rbegin()))
-        << name << ": the panel's file is not the end of the logger's";
+    EXPECT_TRUE(EndsWith(logged, panelLogged)) << name << ": not the end of the logger's file";
   }
   Bytes toolObservations = FramesOfType(tool.received, TypeByte(PacketType::kRawObservation));
-  Bytes obsd = FileBytes(logger.dir + "/obsd.dmp");
   ASSERT_FALSE(toolObservations.empty());
-  EXPECT_TRUE(std::equal(toolObservations.rbegin(), toolObservations.rend(), obsd.rbegin()))
+  EXPECT_TRUE(EndsWith(FileBytes(logger.dir + "/obsd.dmp"), toolObservations))
       << "the tool did not get every observation since it attached";
 }
 

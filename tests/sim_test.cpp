@@ -1,14 +1,13 @@
 // SPDX-License-Identifier: BSD-2-Clause
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <memory>
 #include <string>
 
 #include "link/link.h"
+#include "tests/child_process.h"
 #include "tests/scratch_dir.h"
 #include "tests/status_capture.h"
 #include "tests/wait_until.h"
@@ -16,24 +15,16 @@
 namespace {
 
 struct SimProcess {
-  pid_t pid = -1;
   ScratchDir scratch;
   std::string link = scratch / "receiver";
+  pid_t pid;
 
-  bool Start(const std::vector<std::string>& args, bool waitForLink = true) {
-    const char* sim = std::getenv("TARNEX_SIM_PATH");  // a copy elsewhere, for another user
-    std::vector<std::string> all = {sim != nullptr ? sim : TARNEX_SIM_PATH, "--link", link};
-    all.insert(all.end(), args.begin(), args.end());
-    pid = fork();
-    if (pid == 0) {
-      std::vector<char*> argv;
-      for (std::string& a : all) argv.push_back(a.data());
-      argv.push_back(nullptr);
-      if (freopen("/dev/null", "w", stdout) == nullptr) _exit(126);
-      execv(argv[0], argv.data());
-      _exit(127);
-    }
-    return !waitForLink || WaitUntil([&] { return access(link.c_str(), F_OK) == 0; });
+  explicit SimProcess(std::vector<std::string> args) {
+    args.insert(args.begin(), {Program("TARNEX_SIM_PATH", TARNEX_SIM_PATH), "--link", link});
+    pid = StartProgram(args);
+  }
+  bool Linked() {
+    return WaitUntil([&] { return access(link.c_str(), F_OK) == 0; });
   }
   // The exit status once it has ended by itself within limitMs, else -1.
   int WaitForExit(int limitMs) {
@@ -42,12 +33,7 @@ struct SimProcess {
     pid = -1;
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
   }
-  ~SimProcess() {
-    if (pid > 0) {
-      kill(pid, SIGTERM);
-      waitpid(pid, nullptr, 0);
-    }
-  }
+  ~SimProcess() { StopProgram(pid); }
 };
 
 TEST(TarnexSim, IdentifiesAsAskedAndEndsWhenThePanelCloses) {
@@ -67,8 +53,8 @@ TEST(TarnexSim, IdentifiesAsAskedAndEndsWhenThePanelCloses) {
   };
   for (const Case& c : cases) {
     StatusCapture status;
-    SimProcess sim;
-    ASSERT_TRUE(sim.Start(c.args));
+    SimProcess sim(c.args);
+    ASSERT_TRUE(sim.Linked());
     auto link = std::make_unique<Link>();
     ASSERT_EQ(IdentifyReceiver(*link, sim.link.c_str()), 1) << c.args.size();
     EXPECT_EQ(link->receiverPortNumber, c.port);
@@ -85,8 +71,7 @@ TEST(TarnexSim, IdentifiesAsAskedAndEndsWhenThePanelCloses) {
 }
 
 TEST(TarnexSim, RefusesUnknownOptions) {
-  SimProcess sim;
-  ASSERT_TRUE(sim.Start({"--frobnicate", "1"}, false));
+  SimProcess sim({"--frobnicate", "1"});
   EXPECT_EQ(sim.WaitForExit(2000), 2);
 }
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: BSD-2-Clause
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <initializer_list>
@@ -24,6 +25,11 @@ inline Bytes Cat(std::initializer_list<Bytes> parts) {
   Bytes all;
   for (const Bytes& part : parts) all.insert(all.end(), part.begin(), part.end());
   return all;
+}
+
+// Whether `bytes` end with `last`: everything sent up to a marker item has been logged.
+inline bool EndsWith(const Bytes& bytes, const Bytes& last) {
+  return bytes.size() >= last.size() && std::equal(last.rbegin(), last.rend(), bytes.rbegin());
 }
 
 inline Bytes Text(const std::string& text) {
