@@ -64,16 +64,9 @@ struct SessionTest : ConnectionTest {
 
   // Asks for the screen as the panel's timer does, and waits for the answer.
   bool PollAndAwaitScreen() {
-    int before;
-    {
-      std::lock_guard<std::mutex> hold(queue.lock);
-      before = queue.screens;
-    }
+    queue.TakeScreen(0);  // one that came before this poll is not its answer
     if (PollReceiver(*connection, TickCount(), 0) != 0) return false;
-    std::unique_lock<std::mutex> hold(queue.lock);
-    bool came = queue.changed.wait_for(hold, std::chrono::seconds(2),
-                                       [&] { return queue.screens > before; });
-    hold.unlock();
+    bool came = queue.TakeScreen(2000);
     NoteScreen(*connection, connection->attempt.number);
     return came;
   }

@@ -4,19 +4,17 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <chrono>
-#include <mutex>
+#include <memory>
 #include <string>
 #include <thread>
-#include <vector>
 
 #include "base/tick.h"
 #include "capture/nmea_ring.h"
 #include "connection/connection.h"
+#include "tests/owner_queue.h"
 #include "tests/scratch_dir.h"
 #include "tests/status_capture.h"
-#include "tests/wait_until.h"
 
 namespace {
 
@@ -24,28 +22,6 @@ using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
 std::string portName = "com7";
-
-struct Owner {
-  std::mutex lock;
-  std::vector<ConnectReport> reports;
-  std::atomic<int> screens{0};
-  std::atomic<int> lineDowns{0};
-};
-
-void OnLineDown(void* context, unsigned) {
-  ++static_cast<Owner*>(context)->lineDowns;
-}
-
-void OnConnectDone(void* context, const ConnectReport& report) {
-  auto* owner = static_cast<Owner*>(context);
-  std::lock_guard<std::mutex> hold(owner->lock);
-  owner->reports.push_back(report);
-}
-
-bool OnScreen(void* context, unsigned) {
-  ++static_cast<Owner*>(context)->screens;
-  return true;
-}
 
 // A port left with XON/XOFF and CR-to-NL on (tarnex-sim --cooked-line): the whole line is
 // set raw, so the identification's CR LF, XON and XOFF arrive inside their frame unchanged,
@@ -74,27 +50,21 @@ TEST(WineComPort, NamesTheSystemsReasonWhenAPortCannotBeOpened) {
 // between items the worker waits instead of spinning.
 TEST(WineComPort, ConnectsPollsAndLogs) {
   StatusCapture status;
-  Owner owner;
+  OwnerQueue owner;
   auto connection = std::make_unique<Connection>();
+  owner.Attach(*connection);
   ScratchDir scratch;
   auto directory = scratch.path;
   SetDumpDirectory(*connection->capture, directory.string());
-  connection->hooks.context = &owner;
-  connection->hooks.connectDone = OnConnectDone;
-  connection->hooks.screen = OnScreen;
   SetLogging(connection->capture->logging, 1);
   BeginConnect(*connection, portName.c_str(), TickCount());
-  ASSERT_TRUE(WaitUntil(
-      [&] {
-        std::lock_guard<std::mutex> hold(owner.lock);
-        return !owner.reports.empty();
-      },
-      5000));
-  ASSERT_EQ(FinishConnect(*connection, owner.reports[0], TickCount()), kOutcomeConnected);
+  ConnectReport report;
+  ASSERT_TRUE(owner.NextReport(report, 5000));
+  ASSERT_EQ(FinishConnect(*connection, report, TickCount()), kOutcomeConnected);
   for (int i = 0; i < 3; ++i) {
-    int before = owner.screens;
+    owner.TakeScreen(0);
     PollReceiver(*connection, TickCount(), 0);
-    EXPECT_TRUE(WaitUntil([&] { return owner.screens > before; }, 2000)) << i;
+    EXPECT_TRUE(owner.TakeScreen(2000)) << i;
     NoteScreen(*connection, connection->attempt.number);
   }
   std::this_thread::sleep_for(milliseconds(2500));  // two of the simulator's data bursts
@@ -123,19 +93,9 @@ TEST(WineComPort, ConnectsPollsAndLogs) {
 // reconnects by its schedule, as the panel drives it.
 TEST(WineComPort, ALostReceiverIsFoundAgain) {
   StatusCapture status;
-  Owner owner;
+  OwnerQueue owner;
   auto connection = std::make_unique<Connection>();
-  connection->hooks.context = &owner;
-  connection->hooks.connectDone = OnConnectDone;
-  connection->hooks.screen = OnScreen;
-  connection->hooks.lineDown = OnLineDown;
-  auto takeReport = [&](ConnectReport& report) {
-    std::lock_guard<std::mutex> hold(owner.lock);
-    if (owner.reports.empty()) return false;
-    report = owner.reports.front();
-    owner.reports.erase(owner.reports.begin());
-    return true;
-  };
+  owner.Attach(*connection);
   BeginConnect(*connection, portName.c_str(), TickCount());
   auto until = Clock::now() + milliseconds(20000);
   int connects = 0;
@@ -143,17 +103,17 @@ TEST(WineComPort, ALostReceiverIsFoundAgain) {
   auto nextPoll = Clock::now();
   while (Clock::now() < until && !(lost && connects == 2)) {
     ConnectReport report;
-    if (takeReport(report) &&
+    if (owner.NextReport(report, 0) &&
         FinishConnect(*connection, report, TickCount()) == kOutcomeConnected) {
       ++connects;
     }
-    if (owner.lineDowns.exchange(0) > 0 &&
+    if (owner.TakeLineDown(0) &&
         NoteLineDown(*connection, connection->attempt.number, TickCount(), 0)) {
       lost = true;
     }
     if (IsConnected(*connection) && Clock::now() >= nextPoll) {
       nextPoll = Clock::now() + milliseconds(PollPeriod(*connection));
-      if (owner.screens.exchange(0) > 0) NoteScreen(*connection, connection->attempt.number);
+      if (owner.TakeScreen(0)) NoteScreen(*connection, connection->attempt.number);
       lost = PollReceiver(*connection, TickCount(), 0) == 1 || lost;
     }
     if (MsUntilReconnect(*connection, TickCount()) == 0) {
