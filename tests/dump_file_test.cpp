@@ -7,47 +7,23 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
-#include "capture/dump_write.h"
 #include "capture/earlier_file.h"
-#include "tests/local_time_at.h"
-#include "tests/scratch_dir.h"
-#include "tests/status_capture.h"
-#include "tests/test_bytes.h"
+#include "tests/dump_bench.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-struct DumpFileTest : ::testing::Test {
-  StatusCapture status;
-  LoggingSwitch logging;
-  DumpSlot slot;
-  ScratchDir scratch;
-  fs::path directory = scratch.path;
-
-  DumpClock now{1000, LocalTimeAt(2026, 12, 7, 10, 0, 0)};
-
-  void TearDown() override { CloseDump(slot); }
-  int Write(DumpStreamId stream, const Bytes& item, const fs::path& where = {}) {
-    std::string folder = (where.empty() ? directory : where).string();
-    return WriteDump(logging, folder.c_str(), stream, item.data(), static_cast<int>(item.size()),
-                     slot, now);
-  }
-  void Later(int seconds) {
-    now.tick += static_cast<Tick>(seconds) * 1000;
-    now.wall += seconds;
-  }
-  Bytes Read(const std::string& name) { return FileBytes((directory / name).string()); }
+struct DumpFileTest : ::testing::Test, DumpBench {
   // The kept files of a stream, oldest first.
   std::vector<std::string> Kept(const std::string& base) {
     std::vector<std::string> kept;
-    for (const auto& entry : fs::directory_iterator(directory)) {
+    for (const auto& entry : fs::directory_iterator(scratch.path)) {
       std::string name = entry.path().filename().string();
       if (name.rfind(base + "-", 0) == 0) kept.push_back(name);
     }
@@ -59,9 +35,8 @@ struct DumpFileTest : ::testing::Test {
 };
 
 TEST_F(DumpFileTest, PeriodsKeepEarlierFilesAndASlotWritesOnWithinOne) {
-  std::ofstream(directory / "posn.dmp", std::ios::binary) << "earlier run";
+  std::ofstream(scratch / "posn.dmp", std::ios::binary) << "earlier run";
   Bytes one = Frame(0x40, {1}), two = Frame(0x40, {2}), three = Frame(0x40, {3});
-  SetLogging(logging, 1);
   Write(kPosnStream, one);
   CloseDump(slot);  // a reconnect: the next worker writes on
   Write(kPosnStream, two);
@@ -84,11 +59,10 @@ TEST_F(DumpFileTest, PeriodsKeepEarlierFilesAndASlotWritesOnWithinOne) {
 TEST_F(DumpFileTest, SplitFilesFollowTheUtcHourAndARestartWritesOn) {
   const std::time_t tenOClock = 1796637600;  // 2026-12-07 10:00:00 UTC, day 341
   Bytes one = Frame(0x40, {1}), two = Frame(0x40, {2}), three = Frame(0x40, {3});
-  SetLogging(logging, 1);
+  split = kSplitHour;
   auto write = [&](std::time_t when, const Bytes& item) {
     now.wall = when;
-    return WriteDump(logging, directory.string().c_str(), kPosnStream, item.data(),
-                     static_cast<int>(item.size()), slot, now, kSplitHour);
+    return Write(kPosnStream, item);
   };
   EXPECT_EQ(write(tenOClock - 1, one), 1);
   EXPECT_EQ(write(tenOClock, two), 1);
@@ -100,7 +74,7 @@ TEST_F(DumpFileTest, SplitFilesFollowTheUtcHourAndARestartWritesOn) {
   EXPECT_EQ(Read("2026/341/posn-20261207-09.dmp"), one);
   EXPECT_EQ(Read("2026/341/posn-20261207-10.dmp"), Cat({two, three}));
   EXPECT_TRUE(Kept("posn").empty());
-  EXPECT_EQ(status.Count("Closed " + (directory / "2026/341/posn-20261207-09.dmp").string() + " (" +
+  EXPECT_EQ(status.Count("Closed " + (scratch / "2026/341/posn-20261207-09.dmp") + " (" +
                          std::to_string(one.size()) + " B)"),
             1);
   char name[64];
@@ -113,7 +87,6 @@ TEST_F(DumpFileTest, SplitFilesFollowTheUtcHourAndARestartWritesOn) {
 TEST_F(DumpFileTest, SentencesAreWrittenByteForByte) {
   const Bytes sentence =
       Text(Sentence("GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,"));
-  SetLogging(logging, 1);
   Write(kNmeaStream, sentence);
   Write(kNmeaStream, sentence);
   CloseDump(slot);
@@ -121,8 +94,7 @@ TEST_F(DumpFileTest, SentencesAreWrittenByteForByte) {
 }
 
 TEST_F(DumpFileTest, AnEmptyFileIsNotKept) {
-  std::ofstream(directory / "corr.dmp", std::ios::binary);
-  SetLogging(logging, 1);
+  std::ofstream(scratch / "corr.dmp", std::ios::binary);
   Write(kCorrStream, Frame(0x93, {7}));
   EXPECT_TRUE(Kept("corr").empty());
 }
@@ -131,18 +103,17 @@ TEST_F(DumpFileTest, AnEmptyFileIsNotKept) {
 // each item is counted as lost, and when writing works again that is said with what was
 // lost and when; a second spell is said again. Only items that reached the file count.
 TEST_F(DumpFileTest, EachSpellOfFailureIsSaidWithWhatItLost) {
-  SetLogging(logging, 1);
-  fs::path blocker = directory / "blocker";  // a file where the folder should be
-  fs::path folder = blocker / "logs";
+  fs::path blocker = scratch.path / "blocker";  // a file where the folder should be
+  folder = (blocker / "logs").string();
   Bytes item = Frame(0x57, {9, 9});
   for (int spell = 0; spell < 2; ++spell) {
     std::ofstream(blocker).put('x');
     for (int i = 0; i < 3; ++i) {
-      EXPECT_EQ(Write(kObsdStream, item, folder), -1);
+      EXPECT_EQ(Write(kObsdStream, item), -1);
       Later(1);
     }
     fs::remove(blocker);
-    EXPECT_EQ(Write(kObsdStream, item, folder), 1) << "the folder is made";
+    EXPECT_EQ(Write(kObsdStream, item), 1) << "the folder is made";
     CloseDump(slot);
     fs::remove_all(blocker);
   }

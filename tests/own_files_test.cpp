@@ -13,13 +13,8 @@
 #include <string>
 
 #include "base/regular_file.h"
-#include "capture/dump_file.h"
-#include "capture/dump_write.h"
 #include "capture/folder_lock.h"
-#include "tests/local_time_at.h"
-#include "tests/scratch_dir.h"
-#include "tests/status_capture.h"
-#include "tests/test_bytes.h"
+#include "tests/dump_bench.h"
 
 namespace {
 
@@ -65,42 +60,30 @@ TEST(OwnFiles, OnlyARegularFileIsOpenedAndNothingElseIsTouched) {
   EXPECT_NE(std::string(FileErrorText(ELOOP)).find("symbolic link"), std::string::npos);
 }
 
-struct Logged {
-  StatusCapture status;
-  ScratchDir scratch;
-  LoggingSwitch logging;
-  DumpSlot slot;
-  DumpClock now{1000, LocalTimeAt(2026, 12, 7, 10, 0, 0)};
-  Logged() { SetLogging(logging, 1); }
-  ~Logged() { CloseDump(slot); }
-  int Write(int split) {
-    Bytes item = Text(Sentence("GPZDA,101530.00,07,12,2026,00,00"));
-    return WriteDump(logging, scratch.Str().c_str(), kNmeaStream, item.data(),
-                     static_cast<int>(item.size()), slot, now, split);
-  }
-};
+const Bytes kZda = Text(Sentence("GPZDA,101530.00,07,12,2026,00,00"));
 
 // A dump file, or a split folder on its way, that is not what it seems: the item is lost
 // and said (the log has a gap, not someone else's file), and nothing outside is written.
 TEST(OwnFiles, ADumpFileOrSplitFolderThatIsALinkIsNotWrittenThrough) {
   for (Impostor kind : {kSymlinkToFile, kFifo, kFolder}) {
-    Logged log;
+    DumpBench log;
     MakeImpostor(kind, log.scratch / "nmea.dmp", log.scratch / "precious");
-    EXPECT_EQ(log.Write(kNoSplit), -1) << kind;
+    EXPECT_EQ(log.Write(kNmeaStream, kZda), -1) << kind;
     EXPECT_EQ(log.slot.count.lostItems, 1u);
     EXPECT_EQ(FileText(log.scratch / "precious"), kPrecious);
     ASSERT_FALSE(log.status.Failures().empty());
     EXPECT_NE(log.status.Failures()[0].find("remove it or log elsewhere"), std::string::npos)
         << log.status.Failures()[0];
   }
-  Logged log;
+  DumpBench log;
+  log.split = kSplitDay;
   ScratchDir elsewhere;
   fs::create_symlink(elsewhere.path, log.scratch / "2026");  // a split folder led elsewhere
-  EXPECT_EQ(log.Write(kSplitDay), -1);
+  EXPECT_EQ(log.Write(kNmeaStream, kZda), -1);
   EXPECT_TRUE(fs::is_empty(elsewhere.path)) << "nothing made or written through the link";
   EXPECT_NE(log.status.Failures()[0].find("symbolic link"), std::string::npos);
   fs::remove(log.scratch / "2026");
-  EXPECT_EQ(log.Write(kSplitDay), 1) << "a real folder again: logged";
+  EXPECT_EQ(log.Write(kNmeaStream, kZda), 1) << "a real folder again: logged";
   EXPECT_TRUE(fs::is_regular_file(log.scratch / "2026/341/nmea-20261207.dmp"));
 }
 
