@@ -13,7 +13,9 @@
 #include <utility>
 #include <vector>
 
+#include "sim/fake_receiver.h"
 #include "tests/child_process.h"
+#include "tests/receiver_script.h"
 #include "tests/scratch_dir.h"
 #include "tests/wait_until.h"
 
@@ -61,6 +63,37 @@ struct LogRun {
   }
   bool Running() { return pid > 0 && waitpid(pid, nullptr, WNOHANG) == 0; }
   bool Said(const std::string& text) { return Output().find(text) != std::string::npos; }
+};
+
+// The loopback port a logger said it serves `what` on ("sharing the receiver", "serving
+// metrics"); 0 while it has not said so.
+inline int ServedPort(const std::string& output, const std::string& what) {
+  size_t line = output.find(what + " at ");
+  size_t at = output.find("://127.0.0.1:", line);
+  if (line == std::string::npos || at == std::string::npos || at > output.find('\n', line)) return 0;
+  return std::atoi(output.c_str() + at + 13);
+}
+
+// tarnex-log on a simulated MORWICK that sends what the test gives it (dataRate 0) or
+// bursts of its own, logging into the run's folder.
+struct LoggedReceiver {
+  FakeReceiver receiver;
+  LogRun run;
+
+  // Started with `options` besides; true once it has the receiver.
+  bool Start(const std::vector<std::string>& options, double dataRate = 0) {
+    if (!StartFakeReceiver(receiver, Sending(dataRate))) return false;
+    std::vector<std::string> args = {"-D", FakeReceiverPath(receiver), "-o", run.dir};
+    args.insert(args.end(), options.begin(), options.end());
+    run.Start(args);
+    return WaitUntil([&] { return run.Said("connected to MORWICK"); }, 15000);
+  }
+  // The port it serves `what` on, once it has said so; 0 when it does not.
+  int Port(const std::string& what) {
+    int port = 0;
+    WaitUntil([&] { return (port = ServedPort(run.Output(), what)) > 0; }, 5000);
+    return port;
+  }
 };
 
 // tarnex-sim run as a program, its device linked at `link`: its process, once the link is

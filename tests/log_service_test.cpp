@@ -208,14 +208,6 @@ int CountOf(const std::vector<std::string>& messages, const std::string& prefix)
   return count;
 }
 
-int MetricsPort(LogRun& run) {
-  std::string output;
-  WaitUntil([&] { return (output = run.Output()).find("http://127.0.0.1:") != std::string::npos; },
-            5000);
-  size_t address = output.find("http://127.0.0.1:");
-  return address == std::string::npos ? 0 : std::atoi(output.c_str() + address + 17);
-}
-
 long ResidentKilobytes(pid_t pid) {
   std::string status = FileText("/proc/" + std::to_string(pid) + "/status");
   size_t at = status.find("VmRSS:");
@@ -225,11 +217,10 @@ long ResidentKilobytes(pid_t pid) {
 // Clients that misbehave on the metrics port, one after the other and all at once: none
 // can make the logger grow, keep a scrape from being answered, or hold up its stop.
 TEST(TarnexLogService, NoMetricsClientCanBlindTheMonitorOrHoldTheLogger) {
-  FakeReceiver receiver;
-  ASSERT_TRUE(StartFakeReceiver(receiver, Sending(10)));
-  LogRun run;
-  run.Start({"-D", FakeReceiverPath(receiver), "-o", run.dir, "--metrics", "0"});
-  int port = MetricsPort(run);
+  LoggedReceiver logged;
+  LogRun& run = logged.run;
+  ASSERT_TRUE(logged.Start({"--metrics", "0"}, 10)) << run.Output();
+  int port = logged.Port("serving metrics");
   ASSERT_GT(port, 0) << run.Output();
   std::string body;
   // Connected first (slow under the sanitizers): a missing sample reads as NaN, not as 1.
@@ -284,13 +275,12 @@ TEST(TarnexLogService, NoMetricsClientCanBlindTheMonitorOrHoldTheLogger) {
 }
 
 TEST(TarnexLogService, ToldSystemdAndServedItsMetricsWhileLogging) {
-  FakeReceiver receiver;
-  ASSERT_TRUE(StartFakeReceiver(receiver, Sending(10)));
-  LogRun run;
+  LoggedReceiver logged;
+  LogRun& run = logged.run;
   NotifySocket systemd(run.dir + "/notify");
   ASSERT_GE(systemd.fd, 0) << std::strerror(errno);
   run.environment = {{"NOTIFY_SOCKET", systemd.path}, {"WATCHDOG_USEC", "400000"}};
-  run.Start({"-D", FakeReceiverPath(receiver), "-o", run.dir, "--metrics", "0"});
+  ASSERT_TRUE(logged.Start({"--metrics", "0"}, 10)) << run.Output();
   std::vector<std::string> messages;
   EXPECT_TRUE(WaitUntil(
       [&] {
@@ -300,7 +290,7 @@ TEST(TarnexLogService, ToldSystemdAndServedItsMetricsWhileLogging) {
       },
       10000))
       << run.Output();
-  int port = MetricsPort(run);
+  int port = logged.Port("serving metrics");
   ASSERT_GT(port, 0) << run.Output();
   std::string scrape;
   EXPECT_TRUE(WaitUntil(
@@ -311,7 +301,7 @@ TEST(TarnexLogService, ToldSystemdAndServedItsMetricsWhileLogging) {
       5000));
   EXPECT_EQ(Sample(scrape, "tarnex_connected"), 1);
   EXPECT_EQ(Sample(scrape, R"(tarnex_receiver_info{product="MORWICK",firmware="2.10",device=")" +
-                               std::string(FakeReceiverPath(receiver)) + R"(",baud="38400"})"),
+                               std::string(FakeReceiverPath(logged.receiver)) + R"(",baud="38400"})"),
             1);
   std::string body;
   EXPECT_EQ(HttpGet(port, "/", body), 404);

@@ -324,11 +324,9 @@ TEST(TarnexLog, ARecordingGoesOnlyIntoARegularFile) {
 // Real receivers' sentences: an RTK receiver's GGA of 92 characters, lines that end in LF
 // alone or CR CR LF, logged as received; what is not valid is dropped, counted and said.
 TEST(TarnexLog, LongAndOddSentencesAreLoggedAndTheBadOnesCounted) {
-  FakeReceiver receiver;
-  ASSERT_TRUE(StartFakeReceiver(receiver, Sending(0)));
-  LogRun run;
-  run.Start({"-D", FakeReceiverPath(receiver), "-o", run.dir});
-  ASSERT_TRUE(WaitUntil([&] { return run.Said("connected to MORWICK"); }, 8000)) << run.Output();
+  LoggedReceiver logged;
+  LogRun& run = logged.run;
+  ASSERT_TRUE(logged.Start({})) << run.Output();
   std::string rtk = Sentence(
       "GNGGA,101530.00,5213.12345678,N,00507.12345678,E,4,18,0.6,12.345,M,47.123,M,1.0,0000");
   std::string lf = Sentence("GPZDA,101530.00,07,12,2026,00,00");
@@ -341,8 +339,7 @@ TEST(TarnexLog, LongAndOddSentencesAreLoggedAndTheBadOnesCounted) {
   std::string endless = "$GPTXT," + std::string(300, 'A') + "\r\n";
   std::string valid = rtk + lf + crCrLf;
   for (const std::string& text : {rtk, wrong, lf, unsummed, crCrLf, endless}) {
-    Bytes bytes = Text(text);
-    Send(receiver, bytes);
+    Send(logged.receiver, Text(text));
   }
   EXPECT_TRUE(WaitUntil([&] { return run.Dump("nmea.dmp") == valid; }, 5000))
       << run.Dump("nmea.dmp");

@@ -7,20 +7,11 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <string>
 
 #include "tests/loopback_socket.h"
 #include "tests/test_bytes.h"
 #include "tests/wait_until.h"
-
-// The port a logger said it serves `what` on ("sharing the receiver", "serving NMEA"); 0
-// while it has not said so.
-inline int ServedPort(const std::string& output, const std::string& what) {
-  std::string start = what + " at tcp://127.0.0.1:";
-  size_t at = output.find(start);
-  return at == std::string::npos ? 0 : std::atoi(output.c_str() + at + start.size());
-}
 
 struct TestShareClient {
   int fd = -1;

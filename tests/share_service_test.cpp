@@ -19,22 +19,6 @@
 
 namespace {
 
-struct SharedLogger {
-  FakeReceiver receiver;
-  LogRun run;
-  int port = 0;
-
-  // A logger on a receiver that sends what the test gives it (dataRate 0) or its bursts.
-  bool Start(std::vector<std::string> options, double dataRate = 0) {
-    if (!StartFakeReceiver(receiver, Sending(dataRate))) return false;
-    std::vector<std::string> args = {"-D", FakeReceiverPath(receiver), "-o", run.dir};
-    args.insert(args.end(), options.begin(), options.end());
-    run.Start(args);
-    return WaitUntil([&] { return run.Said("connected to MORWICK"); }, 8000);
-  }
-  int Port(const char* what) { return ServedPort(run.Output(), what); }
-};
-
 // The frames and the sentences of a stream of whole items, each kind in its order.
 void SplitItems(const Bytes& stream, Bytes& frames, Bytes& sentences) {
   ForEachItem(stream, [&](const uint8_t* item, size_t size, bool frame) {
@@ -50,7 +34,7 @@ Bytes Handshake() {
 // A client that stops reading is dropped and said once its queue is full; another client
 // and the dump files get every item, whole and in order, and the run ends clean.
 TEST(SharedReceiver, AClientThatStopsReadingIsDroppedAndLoggingLosesNothing) {
-  SharedLogger logger;
+  LoggedReceiver logger;
   ASSERT_TRUE(logger.Start({"--share", "0"}));
   int port = logger.Port("sharing the receiver");
   TestShareClient stalled;
@@ -109,7 +93,7 @@ TEST(SharedReceiver, AClientThatStopsReadingIsDroppedAndLoggingLosesNothing) {
 // sent. An address outside
 // --share-allow is refused and said.
 TEST(SharedReceiver, WatchersPressNothingAndStrangersAreRefused) {
-  SharedLogger watched;
+  LoggedReceiver watched;
   ASSERT_TRUE(watched.Start({"--share", "0", "--share-control", "10.0.0.0/8"}));
   TestShareClient watcher;
   ASSERT_TRUE(watcher.Connect(watched.Port("sharing the receiver")));
@@ -131,7 +115,7 @@ TEST(SharedReceiver, WatchersPressNothingAndStrangersAreRefused) {
   EXPECT_EQ(check.Wait(), 0) << check.Output();
   EXPECT_TRUE(check.Said("ok: a receiver answers on " + shared)) << check.Output();
 
-  SharedLogger closed;
+  LoggedReceiver closed;
   ASSERT_TRUE(closed.Start({"--share", "0", "--share-allow", "10.0.0.0/8,fd00::/8"}));
   TestShareClient stranger;
   ASSERT_TRUE(stranger.Connect(closed.Port("sharing the receiver")));
@@ -146,7 +130,7 @@ TEST(SharedReceiver, GpsdReadsTheFixFromNmeaOut) {
     GTEST_SKIP() << "gpsd and gpspipe are not installed (Debian: gpsd, gpsd-clients; "
                     "./run test installs them)";
   }
-  SharedLogger logger;
+  LoggedReceiver logger;
   ASSERT_TRUE(logger.Start({"--nmea-out", "0"}, 2));
   int nmeaPort = logger.Port("serving NMEA");
   int gpsdPort = 20000 + static_cast<int>(getpid() % 20000);

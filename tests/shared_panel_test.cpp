@@ -48,8 +48,9 @@ Bytes FramesOfType(const Bytes& stream, uint8_t type) {
 }
 
 struct SharedPanels : ::testing::Test {
-  FakeReceiver receiver;
-  LogRun logger;
+  LoggedReceiver logged;
+  FakeReceiver& receiver = logged.receiver;
+  LogRun& logger = logged.run;
   ScratchDir scratch;
   int port = 0;
   pid_t program = -1;  // the panel program, ended with the test whatever its outcome
@@ -57,10 +58,8 @@ struct SharedPanels : ::testing::Test {
   void TearDown() override { StopProgram(program); }
 
   void SetUp() override {
-    ASSERT_TRUE(StartFakeReceiver(receiver, Sending(5)));
-    logger.Start({"-D", FakeReceiverPath(receiver), "-o", logger.dir, "--share", "0"});
-    ASSERT_TRUE(SpinUntil([&] { return logger.Said("connected to MORWICK"); }, 8000));
-    port = ServedPort(logger.Output(), "sharing the receiver");
+    ASSERT_TRUE(logged.Start({"--share", "0"}, 5));
+    port = logged.Port("sharing the receiver");
   }
   // The panel program, off screen, with settings of its own.
   void StartPanelProgram() {
