@@ -1,16 +1,26 @@
 // SPDX-License-Identifier: BSD-2-Clause
-// Dump files when the disk or the folder fails under them, where Linux lets a test make
-// it so without root: the file size limit (RLIMIT_FSIZE, SIGXFSZ ignored) cuts a write
-// short as a full disk does, and an open file can be removed or moved away (Windows
-// refuses both while the file is open).
+// Dump files when the disk, the folder or the process fails under them, where Linux lets a
+// test make it so without root: the file size limit (RLIMIT_FSIZE, SIGXFSZ ignored) cuts a
+// write short as a full disk does, an open file can be removed or moved away (Windows
+// refuses both while the file is open), and the process is killed.
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <map>
+#include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
+#include "capture/receive_worker.h"
+#include "sim/data_stream.h"
+#include "sim/pty_pair.h"
 #include "tests/dump_bench.h"
 #include "tests/file_size_limit.h"
 #include "tests/whole_items.h"
@@ -118,6 +128,75 @@ TEST(DumpFailure, AVanishedFileIsMadeAnew) {
                       : shown +
                             " was moved away while logging, with what was written into it. "
                             "Writing it anew.");
+  }
+}
+
+// The process killed while logging at a high data rate: every dump file is a byte-exact
+// prefix of what was sent, and whole items: each is written at once.
+// The logging side, in a child process that the test kills.
+[[noreturn]] void RunLoggingChild(const char* device, const std::string& directory, int ready) {
+  auto link = std::make_unique<Link>();
+  auto capture = std::make_unique<Capture>();
+  SetDumpDirectory(*capture, directory);
+  SetLogging(capture->logging, 1);
+  if (OpenPort(link->port, device) != 0) _exit(3);
+  ReceiveWorker worker;
+  if (!StartReceiveWorker(worker, *link, *capture, WorkerHooks{})) _exit(4);
+  if (write(ready, "r", 1) != 1) _exit(5);
+  for (;;) pause();
+}
+
+// The items of one stream, in order, as the sender produced them, file by file.
+std::map<std::string, Bytes> Split(const Bytes& stream) {
+  std::map<std::string, Bytes> files;
+  ForEachItem(stream, [&](const uint8_t* item, size_t size, bool frame) {
+    if (!frame && item[0] != '$') return;
+    const char* name = !frame            ? "nmea.dmp"
+                       : item[2] == 0x40 ? "posn.dmp"
+                       : item[2] == 0x57 ? "obsd.dmp"
+                                         : "corr.dmp";
+    files[name].insert(files[name].end(), item, item + size);
+  });
+  return files;
+}
+
+TEST(KilledWhileLogging, EachDumpIsAPrefixOfWhatWasSent) {
+  ScratchDir scratch;
+  std::string directory = scratch.Str();
+  PtyPair pty;
+  ASSERT_TRUE(OpenPtyPair(pty));
+  int ready[2];
+  ASSERT_EQ(pipe(ready), 0);
+  pid_t child = fork();  // before any thread exists in this process
+  ASSERT_GE(child, 0);
+  if (child == 0) RunLoggingChild(pty.slavePath, directory, ready[1]);
+  char byte;
+  ASSERT_EQ(read(ready[0], &byte, 1), 1) << "the child logs";
+  close(ready[0]);
+  close(ready[1]);
+  ReceiverModel model;
+  std::mt19937 random(9);
+  Bytes stream;
+  for (uint32_t second = 0; second < 3000; ++second)
+    AppendDataBurst(model, second, 0, random, stream);
+  size_t sent = 0;
+  auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(700);
+  while (sent < stream.size() && std::chrono::steady_clock::now() < until) {
+    ssize_t n =
+        write(pty.master, stream.data() + sent, std::min<size_t>(512, stream.size() - sent));
+    if (n > 0) sent += static_cast<size_t>(n);
+  }
+  kill(child, SIGKILL);
+  waitpid(child, nullptr, 0);
+  ClosePtyPair(pty);
+
+  for (const auto& [name, items] : Split(stream)) {
+    Bytes written = FileBytes(directory + "/" + name);
+    EXPECT_GT(written.size(), 0u) << name;
+    ASSERT_LE(written.size(), items.size()) << name;
+    EXPECT_TRUE(std::equal(written.begin(), written.end(), items.begin())) << name;
+    EXPECT_EQ(WholeItemsProblem(std::string(written.begin(), written.end()), name[0] == 'n'), "")
+        << name;
   }
 }
 
