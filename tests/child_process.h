@@ -15,6 +15,8 @@
 #include <utility>
 #include <vector>
 
+#include "tests/wait_until.h"
+
 using Environment = std::vector<std::pair<std::string, std::string>>;
 
 // The program's path from the environment where the tests run a copy elsewhere (for
@@ -41,6 +43,15 @@ inline pid_t StartProgram(std::vector<std::string> args, const std::string& outp
     _exit(127);
   }
   return pid;
+}
+
+// Its exit status once it has ended within limitMs (128 and the signal's number when a
+// signal ended it; pid is then -1), or -1 while it runs.
+inline int WaitForExit(pid_t& pid, int limitMs) {
+  int status = 0;
+  if (!WaitUntil([&] { return waitpid(pid, &status, WNOHANG) == pid; }, limitMs)) return -1;
+  pid = -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
 // Ends it (SIGTERM) and waits for it; nothing when it is not running.

@@ -66,30 +66,6 @@ TEST_F(ConnectionTest, ANewConnectEndsTheOneUnderWayAtOnce) {
   EXPECT_TRUE(status.Failures().empty()) << "and shows no failure";
 }
 
-TEST_F(ConnectionTest, ThreeUnansweredPollsLoseTheReceiver) {
-  FakeReceiver receiver;
-  ReceiverScript script = Script(kMorwick);
-  script.answerScreens = false;
-  ASSERT_TRUE(StartFakeReceiver(receiver, script));
-  ASSERT_EQ(Connect(receiver), kOutcomeConnected);
-  Tick now = 1000;
-  // An answer between polls keeps the link alive however long it runs.
-  for (int i = 0; i < 6; ++i) {
-    ASSERT_EQ(PollReceiver(*connection, now += 900, 0), 0);
-    NoteScreen(*connection, connection->attempt.number);
-  }
-  NoteScreen(*connection, connection->attempt.number - 1);  // an earlier connection's: no answer
-  for (int i = 0; i < 3; ++i) EXPECT_EQ(PollReceiver(*connection, now += 900, 0), 0) << i;
-  EXPECT_EQ(PollReceiver(*connection, now += 900, 5000), 1);
-  EXPECT_EQ(connection->state, LinkState::kLost);
-  EXPECT_FALSE(PortIsOpen(connection->link->port)) << "the device is let go";
-  EXPECT_EQ(connection->lostAt, 5000);
-  EXPECT_EQ(MsUntilReconnect(*connection, now), 1000);
-  SendKey(*connection, 0x50, 0);
-  std::this_thread::sleep_for(milliseconds(50));
-  EXPECT_EQ(SentCount(receiver, 0x81), 1) << "only the connect's own key";
-}
-
 // A key's effect is asked for 40 ms after the last key of a burst, no sooner than the
 // line's gap after the last request and never while an answer is still due; a screen
 // still as it was before the key asks again at 140 and 280 ms, and no more.
@@ -276,8 +252,8 @@ TEST_F(ConnectionTest, ALostDeviceIsFoundAgainByItsStableName) {
 
 // Every time the program keeps, driven from where a 32-bit count of milliseconds would
 // turn negative (2^31: 24.8 days) or wrap (2^32: 49.7 days), and from a year on: the link
-// watch and the poll, a key's follow-up, the loss and its reconnect, --silence, and the
-// dump files' sync.
+// watch and the poll (three unanswered lose the receiver), a key's follow-up, the loss and
+// its reconnect, --silence, and the dump files' sync.
 TEST_F(ConnectionTest, TimesHoldAcross32BitsOfMilliseconds) {
   FakeReceiver receiver;
   ReceiverScript script = Script(kMorwick);
@@ -288,13 +264,24 @@ TEST_F(ConnectionTest, TimesHoldAcross32BitsOfMilliseconds) {
     SCOPED_TRACE(base);
     BeginConnect(*connection, FakeReceiverPath(receiver), base);
     ASSERT_EQ(AwaitOutcomeAt(base), kOutcomeConnected);
-    Tick now = base + 1000;
-    ASSERT_EQ(PollReceiver(*connection, now, 0), 0);
-    NoteScreen(*connection, connection->attempt.number);
+    Tick now = base;
+    // An answer between polls keeps the link alive however long it runs.
+    for (int i = 0; i < 6; ++i) {
+      ASSERT_EQ(PollReceiver(*connection, now += 900, 0), 0);
+      NoteScreen(*connection, connection->attempt.number);
+    }
     SendKey(*connection, '1', now + 500);
     EXPECT_EQ(MsUntilFollowUp(*connection, now + 500), 40) << "a key's effect, asked soon";
+    NoteScreen(*connection, connection->attempt.number - 1);  // an earlier connection's: none
     for (int i = 0; i < 3; ++i) EXPECT_EQ(PollReceiver(*connection, now += 900, 0), 0);
-    EXPECT_EQ(PollReceiver(*connection, now += 900, 0), 1) << "three unanswered: lost";
+    EXPECT_EQ(PollReceiver(*connection, now += 900, 5000), 1) << "three unanswered: lost";
+    EXPECT_EQ(connection->state, LinkState::kLost);
+    EXPECT_FALSE(PortIsOpen(connection->link->port)) << "the device is let go";
+    EXPECT_EQ(connection->lostAt, 5000);
+    int keys = SentCount(receiver, 0x81);
+    SendKey(*connection, 0x50, now);
+    std::this_thread::sleep_for(milliseconds(50));
+    EXPECT_EQ(SentCount(receiver, 0x81), keys) << "no key for a lost receiver";
     EXPECT_EQ(MsUntilReconnect(*connection, now), 1000);
     EXPECT_EQ(MsUntilReconnect(*connection, now + 999), 1);
     EXPECT_EQ(MsUntilReconnect(*connection, now + 1000), 0);

@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: BSD-2-Clause
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -11,11 +10,10 @@
 #include "link/identification.h"
 #include "link/link.h"
 #include "sim/fake_receiver.h"
-#include "tests/child_process.h"
 #include "tests/receiver_script.h"
 #include "tests/scratch_dir.h"
+#include "tests/sim_program.h"
 #include "tests/status_capture.h"
-#include "tests/wait_until.h"
 
 namespace {
 
@@ -212,29 +210,9 @@ TEST(Identification, ScansSurviveHostileText) {
   EXPECT_EQ(port.parityLetter, 'E');
 }
 
-// tarnex-sim, the program, as the demo and the tests run it.
-struct SimProcess {
-  ScratchDir scratch;
-  std::string link = scratch / "receiver";
-  pid_t pid;
-
-  explicit SimProcess(std::vector<std::string> args) {
-    args.insert(args.begin(), {Program("TARNEX_SIM_PATH", TARNEX_SIM_PATH), "--link", link});
-    pid = StartProgram(args);
-  }
-  bool Linked() {
-    return WaitUntil([&] { return access(link.c_str(), F_OK) == 0; });
-  }
-  // The exit status once it has ended by itself within limitMs, else -1.
-  int WaitForExit(int limitMs) {
-    int status = 0;
-    if (!WaitUntil([&] { return waitpid(pid, &status, WNOHANG) == pid; }, limitMs)) return -1;
-    pid = -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
-  }
-  ~SimProcess() { StopProgram(pid); }
-};
-
+// tarnex-sim, the program, as the demo and the tests run it: it identifies as its options
+// say, lives on while a program reopens its port, and ends, its link removed, once the
+// port is closed after use.
 TEST(TarnexSim, IdentifiesAsAskedAndEndsWhenThePanelCloses) {
   struct Case {
     std::vector<std::string> args;
@@ -252,26 +230,23 @@ TEST(TarnexSim, IdentifiesAsAskedAndEndsWhenThePanelCloses) {
   };
   for (const Case& c : cases) {
     StatusCapture status;
-    SimProcess sim(c.args);
-    ASSERT_TRUE(sim.Linked());
+    ScratchDir scratch;
+    std::string device = scratch / "receiver";
+    pid_t sim = StartSimulator(device, c.args);
+    ASSERT_GT(sim, 0);
     auto link = std::make_unique<Link>();
-    ASSERT_EQ(IdentifyReceiver(*link, sim.link.c_str()), 1) << c.args.size();
+    ASSERT_EQ(IdentifyReceiver(*link, device.c_str()), 1) << c.args.size();
     EXPECT_EQ(link->receiverPortNumber, c.port);
     EXPECT_EQ(link->port.lineBaud, c.baud);
     EXPECT_EQ(link->qz77Class, c.qz77);
     EXPECT_EQ(link->twoLineCapable, c.twoLine);
-    // Reopening, as every connect does, is no reason to go.
-    ASSERT_EQ(OpenPort(link->port, sim.link.c_str()), 0);
-    EXPECT_EQ(sim.WaitForExit(500), -1);
+    ASSERT_EQ(OpenPort(link->port, device.c_str()), 0);
+    EXPECT_EQ(WaitForExit(sim, 500), -1) << "reopened, as every connect does: still there";
     ClosePort(link->port);
-    EXPECT_EQ(sim.WaitForExit(5000), 0);
-    EXPECT_NE(access(sim.link.c_str(), F_OK), 0) << "the link is removed";
+    EXPECT_EQ(WaitForExit(sim, 5000), 0);
+    EXPECT_NE(access(device.c_str(), F_OK), 0) << "the link is removed";
+    StopProgram(sim);
   }
-}
-
-TEST(TarnexSim, RefusesUnknownOptions) {
-  SimProcess sim({"--frobnicate", "1"});
-  EXPECT_EQ(sim.WaitForExit(2000), 2);
 }
 
 }  // namespace

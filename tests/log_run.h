@@ -52,10 +52,9 @@ struct LogRun {
     return Wait();
   }
   int Wait(int limitMs = 10000) {
-    int status = 0;
-    bool ended = WaitUntil([&] { return waitpid(pid, &status, WNOHANG) == pid; }, limitMs);
+    int status = WaitForExit(pid, limitMs);
     pid = -1;
-    return ended && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return status >= 128 ? -1 : status;
   }
   std::string Output() { return FileText(dir + "/output.txt"); }
   std::string Dump(const char* name, const std::string& folder = "") {
@@ -70,7 +69,8 @@ struct LogRun {
 inline int ServedPort(const std::string& output, const std::string& what) {
   size_t line = output.find(what + " at ");
   size_t at = output.find("://127.0.0.1:", line);
-  if (line == std::string::npos || at == std::string::npos || at > output.find('\n', line)) return 0;
+  if (line == std::string::npos || at == std::string::npos || at > output.find('\n', line))
+    return 0;
   return std::atoi(output.c_str() + at + 13);
 }
 
@@ -95,11 +95,3 @@ struct LoggedReceiver {
     return port;
   }
 };
-
-// tarnex-sim run as a program, its device linked at `link`: its process, once the link is
-// there (-1 when it did not come).
-inline pid_t StartSimulator(const std::string& link, std::vector<std::string> args) {
-  args.insert(args.begin(), {Program("TARNEX_SIM_PATH", TARNEX_SIM_PATH), "--link", link});
-  pid_t sim = StartProgram(args);
-  return WaitUntil([&] { return access(link.c_str(), F_OK) == 0; }, 3000) ? sim : -1;
-}

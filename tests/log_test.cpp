@@ -33,6 +33,7 @@
 #include "tests/receiver_script.h"
 #include "tests/recording_read.h"
 #include "tests/scratch_dir.h"
+#include "tests/sim_program.h"
 #include "tests/status_capture.h"
 #include "tests/test_bytes.h"
 #include "tests/wait_until.h"
