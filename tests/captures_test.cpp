@@ -54,36 +54,39 @@ std::string Stream(const std::string& name) {
   return stream;
 }
 
-// What Tarnex makes of a capture: its sentences, the dropped ones, and the fix at its end.
+// What Tarnex makes of a capture: its sentences, the dropped ones, the fix at its end, and
+// where its last second began.
 struct Reading {
   FixState fix;
   unsigned long accepted = 0;
   unsigned long dropped[kSentenceDropReasons] = {};
-  Tick end = 0;
+  size_t lastSecondAt = 0;
 };
 
-// A second passes at each new time of day that a sentence tells.
+// A second passes at each new time of day that a sentence tells. The stream goes in a
+// line at a time, as a receiver sends it, so that where each second began is known.
 Reading Read(const std::string& stream) {
   Reading reading;
   auto nmea = std::make_unique<NmeaRing>();
   char sentence[kSentenceBufferSize];
   Tick now = 1000;
   double lastTime = -1;
-  for (size_t at = 0; at < stream.size(); at += 256) {
-    size_t count = std::min<size_t>(256, stream.size() - at);
-    PushNmea(*nmea, reinterpret_cast<const uint8_t*>(stream.data() + at), static_cast<int>(count));
+  for (size_t at = 0, end; at < stream.size(); at = end) {
+    end = std::min(stream.find('\n', at), stream.size() - 1) + 1;
+    PushNmea(*nmea, reinterpret_cast<const uint8_t*>(stream.data() + at),
+             static_cast<int>(end - at));
     while (PullSentence(*nmea, sentence) == 1) {
       ++reading.accepted;
       ApplySentence(reading.fix, sentence, now);
       if (reading.fix.haveTime && reading.fix.utcSeconds != lastTime) {
         lastTime = reading.fix.utcSeconds;
         now += 1000;
+        reading.lastSecondAt = at;
       }
     }
   }
   for (int why = 0; why < kSentenceDropReasons; ++why) reading.dropped[why] = nmea->dropped[why];
   AgeSatellites(reading.fix, now);
-  reading.end = now;
   return reading;
 }
 
@@ -155,27 +158,6 @@ std::string TarnexClass(const FixState& fix) {
   return FixQualityName(fix.quality);
 }
 
-// The capture up to the end of its last whole epoch (the last second may be cut short),
-// so that gpsd and Tarnex end on the same complete second.
-std::string WholeEpochs(const std::string& stream) {
-  auto nmea = std::make_unique<NmeaRing>();
-  auto fix = std::make_unique<FixState>();
-  char sentence[kSentenceBufferSize];
-  size_t epochStart = 0, consumed = 0;
-  double lastTime = -1;
-  std::istringstream lines(stream);
-  for (std::string line; std::getline(lines, line); consumed += line.size() + 1) {
-    std::string text = line + "\n";
-    PushNmea(*nmea, reinterpret_cast<const uint8_t*>(text.data()), static_cast<int>(text.size()));
-    while (PullSentence(*nmea, sentence) == 1) ApplySentence(*fix, sentence, 0);
-    if (fix->haveTime && fix->utcSeconds != lastTime) {
-      lastTime = fix->utcSeconds;
-      epochStart = consumed;
-    }
-  }
-  return stream.substr(0, epochStart);
-}
-
 // gpsd sends a SKY for each talker's satellites as they come: the last that speaks of the
 // whole sky (as many satellites as Tarnex has in view), or "" when none does.
 std::string WholeSky(const std::string& lines, int inView) {
@@ -193,7 +175,9 @@ TEST(Captures, GpsdReadsTheSameFix) {
   ScratchDir scratch;
   for (const std::string& name : Captures()) {
     SCOPED_TRACE(name);
-    std::string stream = WholeEpochs(Stream(name));
+    // Up to its last whole second (the last may be cut short): gpsd and Tarnex end on the
+    // same one.
+    std::string stream = Stream(name).substr(0, Read(Stream(name)).lastSecondAt);
     std::string log = scratch / (name + ".log");
     std::ofstream(log) << stream;
     int port = 30000 + static_cast<int>(getpid() % 20000);
