@@ -58,34 +58,41 @@ struct PanelTest : ::testing::Test {
   std::unique_ptr<Panel> panel = std::make_unique<Panel>();
   std::vector<std::string> boxes;
 
-  std::vector<std::string> questions;
-  bool answerYes = false;
+  std::vector<std::string> questions;  // each answered No
 
   static void Answer(void* context, const char* text, const char* caption) {
     static_cast<PanelTest*>(context)->boxes.push_back(std::string(caption) + "|" + text);
   }
   static bool Ask(void* context, const char* text) {
-    auto* self = static_cast<PanelTest*>(context);
-    self->questions.push_back(text);
-    return self->answerYes;
+    static_cast<PanelTest*>(context)->questions.push_back(text);
+    return false;
   }
 
   void StartReceiver(const ReceiverScript& script) {
     receiver.model.twoLine = script.identification.rfind("PRODUCT,VELTARIS", 0) == 0;
     ASSERT_TRUE(StartFakeReceiver(receiver, script));
   }
-  // Starts the panel on `device` and waits until its first connect has an outcome.
-  void StartPanel(const std::string& device, const std::string& switches) {
+  // Starts the panel on `device`; StartPanel waits until its first connect has an outcome.
+  void Launch(const std::string& device, const std::string& switches) {
     panel->messageBox = Answer;
     panel->question = Ask;
     panel->messageBoxContext = this;
-    std::string line = "-D " + device + " " + switches;
-    ASSERT_TRUE(StartUp(*panel, line.c_str()));
+    ASSERT_TRUE(StartUp(*panel, ("-D " + device + " " + switches).c_str()));
+  }
+  void StartPanel(const std::string& device, const std::string& switches) {
+    Launch(device, switches);
     ASSERT_TRUE(WaitForOutcome());
   }
   void Start(const std::string& switches, const char* identification = kMorwick) {
     StartReceiver(Script(identification));
     StartPanel(FakeReceiverPath(receiver), switches);
+  }
+  // A new panel on a new receiver.
+  void Restart(const std::string& switches, const char* identification) {
+    panel = std::make_unique<Panel>();
+    StopFakeReceiver(receiver);
+    boxes.clear();
+    Start(switches, identification);
   }
   // The connect under way, and what waits for it, has run.
   bool WaitForOutcome(int limitMs = 6000) {

@@ -45,19 +45,16 @@ namespace {
 // The longest gap between two long screen requests: the polls' period, as a key's
 // follow-ups only come between the ticks.
 long LongestPollGap(const std::vector<SeenPacket>& polls) {
-  long longest = 0;
+  std::chrono::milliseconds longest{0};
   const SeenPacket* last = nullptr;
   for (const SeenPacket& poll : polls) {
     if (poll.data.size() != 5) continue;
-    if (last != nullptr) {
-      longest = std::max(
-          longest,
-          static_cast<long>(
-              std::chrono::duration_cast<std::chrono::milliseconds>(poll.at - last->at).count()));
-    }
+    if (last != nullptr)
+      longest =
+          std::max(longest, std::chrono::duration_cast<decltype(longest)>(poll.at - last->at));
     last = &poll;
   }
-  return longest;
+  return static_cast<long>(longest.count());
 }
 
 // A start-up as the switches and the receiver make it: the keys that go out (the
@@ -83,10 +80,7 @@ TEST_F(PanelTest, StartUpsSendTheirKeysAndPoll) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.identification) + " " + c.switches);
-    panel = std::make_unique<Panel>();
-    StopFakeReceiver(receiver);
-    boxes.clear();
-    Start(c.switches, c.identification);
+    Restart(c.switches, c.identification);
     ASSERT_TRUE(WaitForOutcome());
     EXPECT_EQ(Connected(), 1);
     EXPECT_EQ(boxes,
@@ -105,6 +99,7 @@ TEST_F(PanelTest, StartUpsSendTheirKeysAndPoll) {
       EXPECT_EQ(Keys(), std::vector<int>(c.relaidKeys.begin(), c.relaidKeys.end()))
           << "the relayout's key";
     }
+    EXPECT_EQ(panel->banner->isVisible(), c.mode == kTwoLineMode) << "once laid out again";
     ClearReceived(receiver);
     Spin(2000);
     std::vector<SeenPacket> polls = Requests();
@@ -124,15 +119,8 @@ TEST_F(PanelTest, TheWindowNamesTheReceiverAndTwoLineKeysSendTheirCodes) {
   EXPECT_TRUE(Logged(*panel, "TextDC     :"));
   EXPECT_EQ(panel->statusBar->Port(), "B-1  ") << "receiver port 1";
   EXPECT_EQ(panel->statusBar->Device(), QString(FakeReceiverPath(receiver)).mid(5));
-  panel = std::make_unique<Panel>();
-  StopFakeReceiver(receiver);
-  Start("-2", kVeltaris);
-  QPushButton* oldEsc = panel->functionKeys[0];
-  QPushButton* oldSlash = panel->keypadButtons[0];
-  Spin(1200);
-  EXPECT_NE(panel->functionKeys[0], oldEsc) << "function keys are new after each layout";
-  EXPECT_EQ(panel->keypadButtons[0], oldSlash);
-  EXPECT_TRUE(panel->banner->isVisible());
+  Restart("-2", kVeltaris);
+  Spin(1200);  // the relayout's key has gone out
   ClearReceived(receiver);
   for (int id : {2054, 2055, 2056, 2057, 2058, 2059}) DispatchCommand(*panel, id);
   Spin(50);
@@ -614,10 +602,7 @@ TEST_F(PanelTest, TheWindowAnswersWhileASlowReceiverIsFound) {
   script.enqReply = EnqReply::kSilent;  // found by the break path, its reply 1.5 s late
   script.unaskedReplyMs = 1500;
   StartReceiver(script);
-  panel->messageBox = Answer;
-  panel->messageBoxContext = this;
-  std::string line = "-D " + std::string(FakeReceiverPath(receiver));
-  ASSERT_TRUE(StartUp(*panel, line.c_str()));
+  Launch(FakeReceiverPath(receiver), "");
 
   QElapsedTimer clock;
   clock.start();
