@@ -189,17 +189,13 @@ TEST(Replay, ScreensAreCutOutOfTheStream) {
   EXPECT_EQ(stream[1].microseconds, 20u);
 }
 
-struct TempFile {
-  ScratchDir scratch;
-  std::string path = scratch / "session.rec";
-};
-
 // What two threads record comes back whole and in each thread's order, with times that
 // never go back; a file cut inside a record reads up to the last whole one.
 TEST(Recording, EventsFromTwoThreadsReadBackInOrder) {
-  TempFile file;
+  ScratchDir scratch;
+  std::string path = scratch / "session.rec";
   auto recorder = std::make_unique<Recorder>();
-  ASSERT_TRUE(StartRecording(*recorder, file.path.c_str()));
+  ASSERT_TRUE(StartRecording(*recorder, path.c_str()));
   RecordLineSettings(*recorder, 38400, 2);
   std::thread reader([&] {
     for (int i = 0; i < 500; ++i) {
@@ -218,7 +214,7 @@ TEST(Recording, EventsFromTwoThreadsReadBackInOrder) {
   RecordBreak(*recorder, 300);
   StopRecording(*recorder);
 
-  std::vector<ReadBack> records = ReadAllRecords(file.path);
+  std::vector<ReadBack> records = ReadAllRecords(path);
   ASSERT_EQ(records.size(), 1002u);
   EXPECT_EQ(records[0].kind, kRecordLine);
   EXPECT_EQ(records[0].payload, std::string("\x00\x96\x00\x00\x02", 5));
@@ -232,8 +228,8 @@ TEST(Recording, EventsFromTwoThreadsReadBackInOrder) {
   EXPECT_EQ(sent, 500);
   EXPECT_EQ(records.back().kind, kRecordBreak);
 
-  ASSERT_EQ(truncate(file.path.c_str(), kRecordingHeaderSize + 16 + 3), 0);
-  records = ReadAllRecords(file.path);
+  ASSERT_EQ(truncate(path.c_str(), kRecordingHeaderSize + 16 + 3), 0);
+  records = ReadAllRecords(path);
   EXPECT_EQ(records.size(), 1u) << "the line record is whole, the next is cut";
 }
 
@@ -241,9 +237,10 @@ TEST(Recording, EventsFromTwoThreadsReadBackInOrder) {
 // for, and the recording says so.
 TEST(Recording, AFullBufferDropsAndSaysSo) {
   StatusCapture status;
-  TempFile file;
+  ScratchDir scratch;
+  std::string path = scratch / "session.rec";
   auto recorder = std::make_unique<Recorder>();
-  ASSERT_TRUE(StartRecording(*recorder, file.path.c_str()));
+  ASSERT_TRUE(StartRecording(*recorder, path.c_str()));
   std::vector<uint8_t> chunk(60000, 0x55);
   for (int i = 0; i < 20; ++i) {
     RecordBytes(*recorder, kRecordReceived, chunk.data(), static_cast<int>(chunk.size()));
@@ -256,7 +253,7 @@ TEST(Recording, AFullBufferDropsAndSaysSo) {
   EXPECT_EQ(recorder->droppedTotal, 6u);
   StopRecording(*recorder);
   EXPECT_EQ(status.Failures().size(), 1u) << "shown once, not at each drain";
-  std::vector<ReadBack> records = ReadAllRecords(file.path);
+  std::vector<ReadBack> records = ReadAllRecords(path);
   ASSERT_EQ(records.size(), 36u);  // 17 chunks and the note, twice
   EXPECT_EQ(records[17].payload, "3 events dropped: the disk did not keep up");
   EXPECT_EQ(records.back().kind, kRecordNote);
