@@ -36,7 +36,8 @@ constexpr int kBarMargins = 4;  // above and below the fields
 // The labels each small field shows; a field is as wide as the widest of them.
 const char* const kDeviceSamples[] = {"   com1", "com20", "ttyUSB0", "ttyACM0", "ttyAMA0"};
 const char* const kPortSamples[] = {" N/C ", "  A  ", "B-1  ", "B-2  ", "Port4", "??   "};
-const char* const kLoggingSamples[] = {"Log off", "Log 999.9 kB REC", "Log FAILING REC"};
+const char* const kLoggingSamples[] = {"Log off", "Log 999.9 MB REC", "Log 999.99 GB REC",
+                                       "Log FAILING REC"};
 
 // The font's character cell (ascent and descent together) is 80/600 of an inch high, so
 // that the fields' text fits the 15-pixel strip at 96 dpi.

@@ -7,9 +7,12 @@
 #include <QMainWindow>
 #include <QPainter>
 #include <cstring>
+#include <utility>
+#include <vector>
 
 #include "panel/display_widget.h"
 #include "panel/status_bar.h"
+#include "panel/status_text.h"
 
 namespace {
 
@@ -102,8 +105,8 @@ TEST(Display, EveryGlyphRowAndCursorMarkIsVisible) {
   }
 }
 
-// Each field of the status bar holds the widest label it is given, and its text's whole
-// height, inside its frame.
+// Each field of the status bar holds every label the panel gives it (the port's and the
+// logging field's as the panel makes them), and its text's whole height, inside its frame.
 TEST(StatusBar, FieldsHoldTheirLabelsWhole) {
   QMainWindow window;
   auto* owned = new StatusBarWidget();
@@ -112,22 +115,29 @@ TEST(StatusBar, FieldsHoldTheirLabelsWhole) {
   window.show();  // the bar's layout places the fields
   QCoreApplication::processEvents();
   StatusBarWidget& bar = *owned;
-  struct Field {
-    QLabel* label;
-    const char* texts[6];
-  } fields[] = {
-      {bar.DeviceField(), {"   com1", "com20", "ttyUSB0", "ttyACM0", "  com5", "ttyS0"}},
-      {bar.PortField(), {" N/C ", "  A  ", "B-1  ", "B-2  ", "Port4", "??   "}},
-      {bar.LoggingField(), {"Log off", "Log 999.9 kB REC", "Log FAILING REC", "Log 0 B", "", ""}},
-  };
-  for (const Field& field : fields) {
-    QFontMetrics metrics(field.label->font());
-    QRect room = field.label->contentsRect();
-    EXPECT_LE(metrics.height(), room.height());
-    EXPECT_LE(field.label->geometry().bottom(), bar.height() - 1);
-    for (const char* text : field.texts) {
-      EXPECT_LE(metrics.horizontalAdvance(QString::fromLatin1(text)), room.width()) << text;
+  std::vector<QString> ports, logging;
+  for (uint32_t port : {0u, 1u, 2u, 3u, 4u, 9u}) ports.push_back(PortLabel(port));
+  // Off, failing, and the widest counts of each unit, up to what a year's period writes.
+  for (unsigned long long bytes : {0ull, 999'949ull, 999'949'999ull, 999'994'999'999ull}) {
+    for (LoggingFieldView view : {LoggingFieldView{bytes > 0, false, true, bytes},
+                                  LoggingFieldView{true, true, true, bytes}}) {
+      char text[64];
+      LoggingFieldText(view, text, sizeof text);
+      logging.push_back(text);
     }
+  }
+  const std::pair<QLabel*, std::vector<QString>> fields[] = {
+      {bar.DeviceField(), {"   com1", "com20", "ttyUSB0", "ttyACM0", "  com5", "ttyS0"}},
+      {bar.PortField(), ports},
+      {bar.LoggingField(), logging},
+  };
+  for (const auto& [label, texts] : fields) {
+    QFontMetrics metrics(label->font());
+    QRect room = label->contentsRect();
+    EXPECT_LE(metrics.height(), room.height());
+    EXPECT_LE(label->geometry().bottom(), bar.height() - 1);
+    for (const QString& text : texts)
+      EXPECT_LE(metrics.horizontalAdvance(text), room.width()) << text.toStdString();
   }
   EXPECT_GT(bar.PortField()->x(), bar.DeviceField()->geometry().right());
   EXPECT_GT(bar.LoggingField()->x(), bar.PortField()->geometry().right());

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "base/byte_count_text.h"
 #include "panel/command_line.h"
 #include "panel/commands.h"
 #include "panel/message_log.h"
@@ -157,6 +158,25 @@ TEST(StatusText, TheMessageLineIsPaddedAndCut) {
     char line[kStatusLineWidth + 1];
     FormatStatusLine(c.text.c_str(), line);
     EXPECT_EQ(std::string(line), c.line) << c.text;
+  }
+}
+
+// A count is never shown as 1000 of a unit: it rounds into the next.
+TEST(StatusText, ByteCountsKeepTheirNumberShort) {
+  const struct {
+    unsigned long long bytes;
+    const char* text;
+  } cases[] = {{999, "999 B"},
+               {3'400, "3.4 kB"},
+               {999'949, "999.9 kB"},
+               {999'950, "1.0 MB"},
+               {999'949'999, "999.9 MB"},
+               {999'950'000, "1.00 GB"},
+               {1'234'560'000'000, "1234.56 GB"}};
+  for (const auto& c : cases) {
+    char text[32];
+    ByteCountText(c.bytes, text, sizeof text);
+    EXPECT_STREQ(text, c.text) << c.bytes;
   }
 }
 
