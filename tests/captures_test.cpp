@@ -29,8 +29,7 @@ namespace {
 namespace fs = std::filesystem;
 
 std::string CapturesFolder() {
-  const char* source = std::getenv("TARNEX_SOURCE_DIR");
-  return std::string(source != nullptr ? source : TARNEX_SOURCE_DIR) + "/tests/captures";
+  return PathFrom("TARNEX_SOURCE_DIR", TARNEX_SOURCE_DIR) + "/tests/captures";
 }
 
 std::vector<std::string> Captures() {

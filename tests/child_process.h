@@ -19,9 +19,9 @@
 
 using Environment = std::vector<std::pair<std::string, std::string>>;
 
-// The program's path from the environment where the tests run a copy elsewhere (for
-// another user), else the one built.
-inline std::string Program(const char* variable, const char* built) {
+// A program's path, or the source tree's: the environment's where the tests run a copy
+// elsewhere (for another user), else the one built.
+inline std::string PathFrom(const char* variable, const char* built) {
   const char* path = std::getenv(variable);
   return path != nullptr ? path : built;
 }

@@ -26,7 +26,7 @@ struct LogRun {
   std::string dir = scratch.Str();  // where its dump files and its output go
   int standardOutput = -1;          // else the output file
   Environment environment;          // set for it alone
-  std::string program = Program("TARNEX_LOG_PATH", TARNEX_LOG_PATH);
+  std::string program = PathFrom("TARNEX_LOG_PATH", TARNEX_LOG_PATH);
 
   ~LogRun() {
     if (pid > 0) Signal(SIGKILL);

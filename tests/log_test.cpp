@@ -144,8 +144,7 @@ TEST(TarnexLog, OptionsAndDurations) {
 // runs ExecStart= (an unquoted $TARNEX_OPTIONS is split at blanks): it must log, where
 // --keep 400d once made every start fail. The ports it serves on become 0, any free one.
 TEST(TarnexLog, TheDocumentedServiceOptionsLog) {
-  const char* source = std::getenv("TARNEX_SOURCE_DIR");
-  std::string root = source != nullptr ? source : TARNEX_SOURCE_DIR;
+  std::string root = PathFrom("TARNEX_SOURCE_DIR", TARNEX_SOURCE_DIR);
   std::string unit = FileText(root + "/docs/tarnex-log@.service");
   auto line = [](const std::string& text, const std::string& start) {
     size_t at = text.find(start);
@@ -191,9 +190,7 @@ TEST(TarnexLog, TheDocumentedServiceOptionsLog) {
 // nothing but the identification goes to the receiver; SIGTERM ends it cleanly, and the
 // flight recorder has both directions and the line's settings as they changed.
 TEST(TarnexLog, LogsARecordedSessionAndStopsCleanly) {
-  const char* source = std::getenv("TARNEX_SOURCE_DIR");
-  std::string sessions =
-      std::string(source != nullptr ? source : TARNEX_SOURCE_DIR) + "/tests/sessions/";
+  std::string sessions = PathFrom("TARNEX_SOURCE_DIR", TARNEX_SOURCE_DIR) + "/tests/sessions/";
   Replay replay;
   std::string error;
   ASSERT_TRUE(LoadReplay((sessions + "mixed.rec").c_str(), replay, error)) << error;
@@ -221,9 +218,8 @@ TEST(TarnexLog, LogsARecordedSessionAndStopsCleanly) {
   EXPECT_EQ(run.Signal(SIGTERM), 0) << run.Output();
   for (const char* name : names) EXPECT_EQ(run.Dump(name), expected(name)) << name;
   EXPECT_TRUE(run.Said("stopped; every item is on disk"));
-  for (const SeenPacket& packet : ReceivedPackets(receiver)) {
-    EXPECT_EQ(packet.type, 0x6F) << "only the identification request";
-  }
+  EXPECT_EQ(SentCount(receiver, 0x6F), static_cast<int>(ReceivedPackets(receiver).size()))
+      << "only the identification request";
   EXPECT_NE(Recorded(recording, kRecordReceived).find(stream), std::string::npos);
   EXPECT_EQ(Recorded(recording, kRecordSent).substr(0, 1), "\x05") << "the ENQ first";
   EXPECT_EQ(Recorded(recording, kRecordLine),
@@ -356,9 +352,8 @@ TEST(TarnexLog, LongAndOddSentencesAreLoggedAndTheBadOnesCounted) {
 // A real receiver's capture played by the simulator (--nmea): every valid sentence reaches
 // nmea.dmp as it stood, and the journal tells the receiver's own fix.
 TEST(TarnexLog, LogsARealReceiversStream) {
-  const char* source = std::getenv("TARNEX_SOURCE_DIR");
-  std::string capture = std::string(source != nullptr ? source : TARNEX_SOURCE_DIR) +
-                        "/tests/captures/ublox-zed-f9p-nmea.log";
+  std::string capture =
+      PathFrom("TARNEX_SOURCE_DIR", TARNEX_SOURCE_DIR) + "/tests/captures/ublox-zed-f9p-nmea.log";
   std::string expected;
   std::istringstream lines(FileText(capture));
   for (std::string line; std::getline(lines, line);) {

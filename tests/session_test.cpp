@@ -16,6 +16,7 @@
 #include "link/packet.h"
 #include "recorder/recording.h"
 #include "sim/replay.h"
+#include "tests/child_process.h"
 #include "tests/connection_fixture.h"
 #include "tests/recording_read.h"
 #include "tests/scratch_dir.h"
@@ -35,8 +36,7 @@ std::string Difference(const std::string& got, const std::string& expected) {
 }
 
 fs::path SessionsDir() {
-  const char* source = std::getenv("TARNEX_SOURCE_DIR");  // a copy elsewhere, for another user
-  return fs::path(source != nullptr ? source : TARNEX_SOURCE_DIR) / "tests" / "sessions";
+  return fs::path(PathFrom("TARNEX_SOURCE_DIR", TARNEX_SOURCE_DIR)) / "tests" / "sessions";
 }
 
 // What the receiver sent after identifying itself, as a replay would play it: the

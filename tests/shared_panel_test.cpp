@@ -63,7 +63,7 @@ struct SharedPanels : ::testing::Test {
   }
   // The panel program, off screen, with settings of its own.
   void StartPanelProgram() {
-    program = StartProgram({Program("TARNEX_PANEL_PATH", TARNEX_PANEL_PATH), "-D",
+    program = StartProgram({PathFrom("TARNEX_PANEL_PATH", TARNEX_PANEL_PATH), "-D",
                             "tcp://127.0.0.1:" + std::to_string(port)},
                            "/dev/null",
                            {{"XDG_CONFIG_HOME", scratch.Str()}, {"QT_QPA_PLATFORM", "offscreen"}});

@@ -14,7 +14,7 @@
 // Its device linked at `link`: its process, once the link is there (-1 when it did not
 // come).
 inline pid_t StartSimulator(const std::string& link, std::vector<std::string> args) {
-  args.insert(args.begin(), {Program("TARNEX_SIM_PATH", TARNEX_SIM_PATH), "--link", link});
+  args.insert(args.begin(), {PathFrom("TARNEX_SIM_PATH", TARNEX_SIM_PATH), "--link", link});
   pid_t sim = StartProgram(args);
   return WaitUntil([&] { return access(link.c_str(), F_OK) == 0; }, 3000) ? sim : -1;
 }
