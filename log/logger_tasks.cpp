@@ -186,4 +186,14 @@ void FeedWatchdog(Logger& logger, Tick now) {
   bool responsive = WorkerResponsive(worker.busy.load(), worker.busySince.load(), now,
                                      logger.notify.watchdogMs / 2);
   KeepWatchdog(logger.notify, now, responsive);
+  int news = NoticeNews(logger.notify, now);
+  if (news > 0) {
+    char text[300];
+    std::snprintf(text, sizeof text,
+                  "systemd does not take this service's notices (%s); they go again until it "
+                  "does, and logging goes on",
+                  std::strerror(logger.notify.refused));
+    PrintEvent(logger.output, text, true);
+  }
+  if (news < 0) PrintEvent(logger.output, "systemd takes this service's notices again", false);
 }

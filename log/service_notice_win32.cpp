@@ -10,4 +10,6 @@ uint64_t ServiceWatchdogUs() {
   return 0;
 }
 
-void SendServiceNotice(const char*) {}
+int SendServiceNotice(const char*) {
+  return 0;
+}

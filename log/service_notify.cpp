@@ -5,7 +5,16 @@
 #include <cstring>
 
 namespace {
+
 constexpr Tick kHungWorkerLookMs = 250;
+constexpr Tick kRefusalSaidEveryMs = 10 * 60 * 1000;
+
+// Without a manager there is nobody to refuse it.
+bool Send(ServiceNotify& notify, const char* message) {
+  notify.refused = notify.enabled ? SendServiceNotice(message) : 0;
+  return notify.refused == 0;
+}
+
 }  // namespace
 
 void StartServiceNotify(ServiceNotify& notify, Tick now) {
@@ -16,21 +25,20 @@ void StartServiceNotify(ServiceNotify& notify, Tick now) {
 }
 
 void NotifyReady(ServiceNotify& notify) {
-  if (!notify.enabled || notify.ready) return;
-  notify.ready = true;
-  SendServiceNotice("READY=1");
+  notify.readyDue = true;
+  if (notify.enabled && !notify.ready) notify.ready = Send(notify, "READY=1");
 }
 
 void NotifyStatus(ServiceNotify& notify, const char* line) {
   if (!notify.enabled || std::strncmp(notify.status, line, sizeof notify.status - 1) == 0) return;
-  std::snprintf(notify.status, sizeof notify.status, "%s", line);
   char message[sizeof notify.status + 8];
-  std::snprintf(message, sizeof message, "STATUS=%s", notify.status);
-  SendServiceNotice(message);
+  std::snprintf(message, sizeof message, "STATUS=%.*s", static_cast<int>(sizeof notify.status - 1),
+                line);
+  if (Send(notify, message)) std::snprintf(notify.status, sizeof notify.status, "%s", line);
 }
 
 void NotifyStopping(ServiceNotify& notify) {
-  if (notify.enabled) SendServiceNotice("STOPPING=1");
+  if (notify.enabled) Send(notify, "STOPPING=1");
 }
 
 int MsUntilWatchdog(const ServiceNotify& notify, Tick now) {
@@ -39,13 +47,24 @@ int MsUntilWatchdog(const ServiceNotify& notify, Tick now) {
 }
 
 void KeepWatchdog(ServiceNotify& notify, Tick now, bool workerResponsive) {
+  if (notify.readyDue && !notify.ready) NotifyReady(notify);
   if (MsUntilWatchdog(notify, now) != 0) return;
   if (!workerResponsive) {
     notify.watchdogDue = now + kHungWorkerLookMs;
     return;
   }
-  notify.watchdogDue = now + notify.watchdogMs / 2;
-  SendServiceNotice("WATCHDOG=1");
+  bool taken = Send(notify, "WATCHDOG=1");
+  notify.watchdogDue = now + (taken ? notify.watchdogMs / 2 : kHungWorkerLookMs);
+}
+
+int NoticeNews(ServiceNotify& notify, Tick now) {
+  bool refused = notify.refused != 0;
+  if (refused == notify.refusedSaid) return 0;
+  if (refused && notify.refusalSaidAt != 0 && now - notify.refusalSaidAt < kRefusalSaidEveryMs)
+    return 0;
+  notify.refusedSaid = refused;
+  if (refused) notify.refusalSaidAt = now;
+  return refused ? 1 : -1;
 }
 
 bool WorkerResponsive(bool busy, Tick busySince, Tick now, Tick limitMs) {

@@ -6,6 +6,7 @@
 #include <sys/socket.h>
 #include <sys/un.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
@@ -168,6 +169,18 @@ TEST(LogServiceNotify, TheWatchdogIsPingedOnlyWhileTheWorkerIsResponsive) {
   };
   for (const auto& w : workers)
     EXPECT_EQ(WorkerResponsive(w.busy, w.since, w.now, 2000), w.responsive) << w.now;
+  // A manager that refuses notices is said to once in ten minutes, and its taking them again.
+  ServiceNotify busy;
+  const struct {
+    int refused;
+    Tick now;
+    int news;
+  } steps[] = {{0, 1000, 0}, {EAGAIN, 2000, 1}, {EAGAIN, 3000, 0},          {0, 4000, -1},
+               {0, 5000, 0}, {EAGAIN, 6000, 0}, {EAGAIN, 2000 + 600000, 1}, {0, 700000, -1}};
+  for (const auto& step : steps) {
+    busy.refused = step.refused;
+    EXPECT_EQ(NoticeNews(busy, step.now), step.news) << step.now;
+  }
   ServiceNotify notify;
   EXPECT_EQ(MsUntilWatchdog(notify, 5), -1) << "no WatchdogSec=";
   notify.watchdogMs = 4000;
@@ -214,11 +227,16 @@ long ResidentKilobytes(pid_t pid) {
   return at == std::string::npos ? -1 : std::atol(status.c_str() + at + 6);
 }
 
-// Clients that misbehave on the metrics port, one after the other and all at once: none
-// can make the logger grow, keep a scrape from being answered, or hold up its stop.
+// Clients that misbehave on the metrics port, one after the other and all at once, and a
+// service manager too busy to read its notices (the test's socket, never read, stands for
+// it): none can make the logger grow, keep a scrape from being answered, or hold up its
+// stop; the refused notices are said once.
 TEST(TarnexLogService, NoMetricsClientCanBlindTheMonitorOrHoldTheLogger) {
   LoggedReceiver logged;
   LogRun& run = logged.run;
+  NotifySocket busy(run.dir + "/notify");
+  ASSERT_GE(busy.fd, 0) << std::strerror(errno);
+  run.environment = {{"NOTIFY_SOCKET", busy.path}, {"WATCHDOG_USEC", "400000"}};
   ASSERT_TRUE(logged.Start({"--metrics", "0"}, 10)) << run.Output();
   int port = logged.Port("serving metrics");
   ASSERT_GT(port, 0) << run.Output();
@@ -272,6 +290,10 @@ TEST(TarnexLogService, NoMetricsClientCanBlindTheMonitorOrHoldTheLogger) {
   auto stopping = std::chrono::steady_clock::now();
   EXPECT_EQ(run.Signal(SIGTERM), 0) << run.Output();
   EXPECT_LT(std::chrono::steady_clock::now() - stopping, std::chrono::seconds(3));
+  std::string output = run.Output();
+  size_t refused = output.find("systemd does not take this service's notices (");
+  EXPECT_NE(refused, std::string::npos) << output;
+  EXPECT_EQ(output.find("systemd does not take", refused + 1), std::string::npos) << "once";
 }
 
 TEST(TarnexLogService, ToldSystemdAndServedItsMetricsWhileLogging) {
@@ -300,9 +322,10 @@ TEST(TarnexLogService, ToldSystemdAndServedItsMetricsWhileLogging) {
       },
       5000));
   EXPECT_EQ(Sample(scrape, "tarnex_connected"), 1);
-  EXPECT_EQ(Sample(scrape, R"(tarnex_receiver_info{product="MORWICK",firmware="2.10",device=")" +
-                               std::string(FakeReceiverPath(logged.receiver)) + R"(",baud="38400"})"),
-            1);
+  EXPECT_EQ(
+      Sample(scrape, R"(tarnex_receiver_info{product="MORWICK",firmware="2.10",device=")" +
+                         std::string(FakeReceiverPath(logged.receiver)) + R"(",baud="38400"})"),
+      1);
   std::string body;
   EXPECT_EQ(HttpGet(port, "/", body), 404);
   EXPECT_EQ(run.Signal(SIGTERM), 0);
