@@ -113,16 +113,6 @@ TEST(PullSentence, SentenceSplitAcrossPushesAndTheRingsEnd) {
   EXPECT_EQ(PullAll(*nmea), Strings{});
 }
 
-TEST(PushNmea, FullRingStoresWhatFits) {
-  auto nmea = std::make_unique<NmeaRing>();
-  nmea->ring.read = nmea->ring.write = 500;
-  EXPECT_EQ(PushNmea(*nmea, std::vector<uint8_t>(1023, 'x').data(), 1023), 1023);
-  uint8_t ten[10] = {};
-  EXPECT_EQ(PushNmea(*nmea, ten, 10), 0);
-  RingConsume(nmea->ring, 3);
-  EXPECT_EQ(PushNmea(*nmea, ten, 10), 3);
-}
-
 TEST(CheckSentence, LooksNoFurtherThanTheText) {
   EXPECT_EQ(CheckSentence(kGga.c_str()), 1);
   EXPECT_EQ(CheckSentence("$GPGGA,1,2"), 0);

@@ -144,30 +144,11 @@ TEST_F(PanelTest, SlaveRequestGoesOutOncePerRun) {
   EXPECT_EQ(Count(0x84), 1);
 }
 
-// A connect that fails says why, shows no port and polls nothing, and waits for the
-// device; no key goes anywhere until a connect succeeds.
-TEST_F(PanelTest, FailedConnectSendsNothing) {
-  Start("");
-  DispatchCommand(*panel, kFirstDeviceCommand + 4);  // COM5: no such port here
-  ASSERT_TRUE(WaitForOutcome());
-  EXPECT_EQ(Connected(), 0);
-  EXPECT_TRUE(Logged(*panel, "Could not establish communication with receiver. "));
-  EXPECT_TRUE(
-      Message().startsWith("Waiting for the receiver on com5 (next try in 1 s). Last try: "))
-      << Message().toStdString();
-  EXPECT_FALSE(panel->controller->pollTimer()->isActive());
-  EXPECT_EQ(panel->statusBar->Port(), " N/C ");
-  EXPECT_STREQ(panel->device.portPath, "com5");
-  EXPECT_EQ(panel->statusBar->Device(), "  com5") << "exactly the last text, no tail";
-  ClearReceived(receiver);
-  for (int id = kFirstKeyCommand; id <= kLastKeyCommand; ++id) DispatchCommand(*panel, id);
-  Spin(100);
-  EXPECT_TRUE(ReceivedBytes(receiver).empty());
-}
-
-// A device given by its path is marked in the Device menu, not COM1; "Other device..."
-// takes COM names as the command line does; the title names receiver and device.
-TEST_F(PanelTest, TheDeviceMenuMarksTheDeviceInUse) {
+// A device given by its path is marked in the Device menu, not COM1, and the title names
+// receiver and device. A connect that fails (Device > COM5: no such port here) says why,
+// shows no port, polls nothing and waits for the device; no key goes anywhere until a
+// connect succeeds. "Other device..." takes the path again.
+TEST_F(PanelTest, TheDeviceMenuMarksTheDeviceInUseAndAFailedConnectSendsNothing) {
   Start("");
   QString path = FakeReceiverPath(receiver);
   EXPECT_EQ(panel->window->windowTitle(), "Tarnex - MORWICK on " + path.mid(5));
@@ -186,12 +167,23 @@ TEST_F(PanelTest, TheDeviceMenuMarksTheDeviceInUse) {
   EXPECT_TRUE(panel->actions[kFirstRecentCommand]->isEnabled());
   EXPECT_FALSE(panel->actions[kFirstRecentCommand + 1]->isEnabled());
 
-  ChooseOtherDevice(*panel, "COM5");
+  DispatchCommand(*panel, kFirstDeviceCommand + 4);
   ASSERT_TRUE(WaitForOutcome());
   EXPECT_EQ(Connected(), 0);
-  EXPECT_STREQ(panel->device.portPath, "COM5");
   EXPECT_TRUE(panel->actions[kFirstDeviceCommand + 4]->isChecked());
   EXPECT_EQ(panel->window->windowTitle(), "Tarnex");
+  EXPECT_TRUE(Logged(*panel, "Could not establish communication with receiver. "));
+  EXPECT_TRUE(
+      Message().startsWith("Waiting for the receiver on com5 (next try in 1 s). Last try: "))
+      << Message().toStdString();
+  EXPECT_FALSE(panel->controller->pollTimer()->isActive());
+  EXPECT_EQ(panel->statusBar->Port(), " N/C ");
+  EXPECT_STREQ(panel->device.portPath, "com5");
+  EXPECT_EQ(panel->statusBar->Device(), "  com5") << "exactly the last text, no tail";
+  ClearReceived(receiver);
+  for (int id = kFirstKeyCommand; id <= kLastKeyCommand; ++id) DispatchCommand(*panel, id);
+  Spin(100);
+  EXPECT_TRUE(ReceivedBytes(receiver).empty());
 
   ChooseOtherDevice(*panel, path.toLatin1().constData());
   ASSERT_TRUE(WaitForOutcome());
