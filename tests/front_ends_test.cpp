@@ -13,7 +13,6 @@
 #include "tests/log_run.h"
 #include "tests/panel_fixture.h"
 #include "tests/scratch_dir.h"
-#include "tests/share_client.h"
 #include "tests/test_bytes.h"
 
 namespace {

@@ -254,7 +254,7 @@ TEST(TarnexLogService, NoMetricsClientCanBlindTheMonitorOrHoldTheLogger) {
   // head passes its bound, with the memory it took.
   const std::string floods[] = {"GET /" + std::string(1 << 16, 'a'), "GET /metrics HTTP/1.1\r\n"};
   for (const std::string& start : floods) {
-    TestClient flood(port);
+    LoopbackClient flood(port);
     bool sending = flood.Send(start);
     for (int i = 0; sending && i < 20000; ++i) sending = flood.Send("X-Tarnex: y\r\n");
     flood.Receive(3000);
@@ -264,9 +264,9 @@ TEST(TarnexLogService, NoMetricsClientCanBlindTheMonitorOrHoldTheLogger) {
 
   // One client a byte at a time and ten that say nothing, beside a scrape: the scrape is
   // answered at once, and the slow one is cut off once its request has had its time.
-  TestClient slow(port);
-  std::vector<std::unique_ptr<TestClient>> idle;
-  for (int i = 0; i < 10; ++i) idle.push_back(std::make_unique<TestClient>(port));
+  LoopbackClient slow(port);
+  std::vector<std::unique_ptr<LoopbackClient>> idle;
+  for (int i = 0; i < 10; ++i) idle.push_back(std::make_unique<LoopbackClient>(port));
   auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(HttpGet(port, "/metrics", body, 2000), 200) << "a scrape beside them";
   EXPECT_EQ(Sample(body, "tarnex_connected"), 1) << run.Output();
@@ -278,13 +278,13 @@ TEST(TarnexLogService, NoMetricsClientCanBlindTheMonitorOrHoldTheLogger) {
   EXPECT_TRUE(slow.closedByServer) << "a byte each half second does not stretch the request";
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(6));
   // More clients holding connections than it serves at once: the newest is served.
-  for (int i = 0; i < 30; ++i) idle.push_back(std::make_unique<TestClient>(port));
+  for (int i = 0; i < 30; ++i) idle.push_back(std::make_unique<LoopbackClient>(port));
   EXPECT_EQ(HttpGet(port, "/metrics", body, 2000), 200) << "a scrape after a crowd";
 
   // SIGTERM while clients hold connections: stopped at once, not when they give up.
-  std::vector<std::unique_ptr<TestClient>> holding;
+  std::vector<std::unique_ptr<LoopbackClient>> holding;
   for (int i = 0; i < 10; ++i) {
-    holding.push_back(std::make_unique<TestClient>(port));
+    holding.push_back(std::make_unique<LoopbackClient>(port));
     holding.back()->Send("GET /metr");
   }
   auto stopping = std::chrono::steady_clock::now();

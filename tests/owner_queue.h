@@ -37,32 +37,24 @@ struct OwnerQueue {
     change(*this);
     changed.notify_all();
   }
-  // Waits up to limitMs for `ready` to hold of the queue, and holds the lock while `take`
-  // takes from it; false when it did not come.
-  template <typename Ready, typename Take>
-  bool Await(int limitMs, Ready ready, Take take) {
+  // The next connect's report, the oldest first; false when none came within limitMs.
+  bool NextReport(ConnectReport& report, int limitMs) {
     std::unique_lock<std::mutex> hold(lock);
-    if (!changed.wait_for(hold, std::chrono::milliseconds(limitMs), [&] { return ready(*this); }))
+    if (!changed.wait_for(hold, std::chrono::milliseconds(limitMs),
+                          [&] { return !reports.empty(); }))
       return false;
-    take(*this);
+    report = reports.front();
+    reports.erase(reports.begin());
     return true;
   }
-  // The next connect's report, the oldest first.
-  bool NextReport(ConnectReport& report, int limitMs) {
-    return Await(
-        limitMs, [](OwnerQueue& q) { return !q.reports.empty(); },
-        [&](OwnerQueue& q) {
-          report = q.reports.front();
-          q.reports.erase(q.reports.begin());
-        });
-  }
-  // Whether the line went down, or a screen came, since last asked.
-  bool TakeLineDown(int limitMs) {
-    return Await(limitMs, [](OwnerQueue& q) { return q.lineDowns > 0; },
-                 [](OwnerQueue& q) { q.lineDowns = 0; });
-  }
-  bool TakeScreen(int limitMs) {
-    return Await(limitMs, [](OwnerQueue& q) { return q.screens > 0; },
-                 [](OwnerQueue& q) { q.screens = 0; });
+  // Whether the line went down, or a screen came, since last asked (waiting up to limitMs).
+  bool TakeLineDown(int limitMs) { return Take(&OwnerQueue::lineDowns, limitMs); }
+  bool TakeScreen(int limitMs) { return Take(&OwnerQueue::screens, limitMs); }
+  bool Take(int OwnerQueue::*count, int limitMs) {
+    std::unique_lock<std::mutex> hold(lock);
+    bool came = changed.wait_for(hold, std::chrono::milliseconds(limitMs),
+                                 [&] { return this->*count > 0; });
+    this->*count = 0;
+    return came;
   }
 };

@@ -13,8 +13,8 @@
 #include "link/packet_type.h"
 #include "sim/fake_receiver.h"
 #include "tests/log_run.h"
+#include "tests/loopback_client.h"
 #include "tests/receiver_script.h"
-#include "tests/share_client.h"
 #include "tests/whole_items.h"
 
 namespace {
@@ -37,10 +37,9 @@ TEST(SharedReceiver, AClientThatStopsReadingIsDroppedAndLoggingLosesNothing) {
   LoggedReceiver logger;
   ASSERT_TRUE(logger.Start({"--share", "0"}));
   int port = logger.Port("sharing the receiver");
-  TestShareClient stalled;
-  TestShareClient reader;
-  ASSERT_TRUE(stalled.Connect(port, 4096));
-  ASSERT_TRUE(reader.Connect(port));
+  LoopbackClient stalled(port, 4096);
+  LoopbackClient reader(port);
+  ASSERT_TRUE(stalled.fd >= 0 && reader.fd >= 0);
   // Both attached before the first item: one attached late misses what came before it.
   ASSERT_TRUE(WaitUntil([&] {
     std::string said = logger.run.Output();
@@ -95,8 +94,7 @@ TEST(SharedReceiver, AClientThatStopsReadingIsDroppedAndLoggingLosesNothing) {
 TEST(SharedReceiver, WatchersPressNothingAndStrangersAreRefused) {
   LoggedReceiver watched;
   ASSERT_TRUE(watched.Start({"--share", "0", "--share-control", "10.0.0.0/8"}));
-  TestShareClient watcher;
-  ASSERT_TRUE(watcher.Connect(watched.Port("sharing the receiver")));
+  LoopbackClient watcher(watched.Port("sharing the receiver"));
   ASSERT_TRUE(watcher.Send(Handshake()));
   Bytes identification = Frame(TypeByte(PacketType::kIdentificationReply), Text(kMorwick));
   EXPECT_TRUE(watcher.ReadUntil([&](const Bytes&) {
@@ -117,8 +115,8 @@ TEST(SharedReceiver, WatchersPressNothingAndStrangersAreRefused) {
 
   LoggedReceiver closed;
   ASSERT_TRUE(closed.Start({"--share", "0", "--share-allow", "10.0.0.0/8,fd00::/8"}));
-  TestShareClient stranger;
-  ASSERT_TRUE(stranger.Connect(closed.Port("sharing the receiver")));
+  LoopbackClient stranger(closed.Port("sharing the receiver"));
+  ASSERT_GE(stranger.fd, 0);
   EXPECT_TRUE(WaitUntil([&] { return !stranger.Read(20); }));  // closed at once
   EXPECT_TRUE(WaitUntil([&] { return closed.run.Said("share: refused 127.0.0.1:"); }));
   EXPECT_TRUE(closed.run.Said("not in --share-allow"));

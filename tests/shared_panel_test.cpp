@@ -10,8 +10,8 @@
 #include "link/packet_type.h"
 #include "panel/keypad.h"
 #include "tests/log_run.h"
+#include "tests/loopback_client.h"
 #include "tests/panel_fixture.h"
-#include "tests/share_client.h"
 #include "tests/whole_items.h"
 
 namespace {
@@ -83,8 +83,8 @@ TEST_F(SharedPanels, TwoPanelsAndAToolShareOneLoggedReceiver) {
   ASSERT_TRUE(SpinUntil([&] { return IsConnected(panel.connection) && panel.screen.haveScreen; }));
   DispatchCommand(panel, kLoggingOnCommand);
   StartPanelProgram();
-  TestShareClient tool;
-  ASSERT_TRUE(tool.Connect(port));
+  LoopbackClient tool(port);
+  ASSERT_GE(tool.fd, 0);
   tool.Send(Cat({Bytes{kEnq}, Frame(TypeByte(PacketType::kIdentificationRequest), {})}));
   ASSERT_TRUE(SpinUntil([&] {
     tool.Read(0);
