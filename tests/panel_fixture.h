@@ -21,16 +21,6 @@
 inline const char* const kVeltaris = "PRODUCT,VELTARIS;PORT,0,0,38400,8,1,N,X;VERSION,1.50";
 inline const char* const kQz77 = "PRODUCT,QZ77;PORT,0,0,115200,8,1,N,X;VERSION,3.0";
 
-// Runs the event loop for a while: timers fire, queued calls run.
-inline void Spin(int ms) {
-  QElapsedTimer clock;
-  clock.start();
-  while (clock.elapsed() < ms) {
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  }
-}
-
 // Runs the event loop until `done` holds; false when it did not within the limit.
 template <typename Predicate>
 bool SpinUntil(Predicate done, int limitMs = 6000) {
@@ -42,6 +32,11 @@ bool SpinUntil(Predicate done, int limitMs = 6000) {
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
   return true;
+}
+
+// Runs the event loop for a while: timers fire, queued calls run.
+inline void Spin(int ms) {
+  SpinUntil([] { return false; }, ms);
 }
 
 // Whether the Messages window holds a message that starts so.
