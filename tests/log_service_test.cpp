@@ -221,6 +221,12 @@ int CountOf(const std::vector<std::string>& messages, const std::string& prefix)
   return count;
 }
 
+// A logger with its metrics as systemd runs it, with a watchdog of 0.4 s, telling `systemd`.
+bool StartAsService(LoggedReceiver& logged, const NotifySocket& systemd) {
+  logged.run.environment = {{"NOTIFY_SOCKET", systemd.path}, {"WATCHDOG_USEC", "400000"}};
+  return systemd.fd >= 0 && logged.Start({"--metrics", "0"}, 10);
+}
+
 long ResidentKilobytes(pid_t pid) {
   std::string status = FileText("/proc/" + std::to_string(pid) + "/status");
   size_t at = status.find("VmRSS:");
@@ -235,9 +241,7 @@ TEST(TarnexLogService, NoMetricsClientCanBlindTheMonitorOrHoldTheLogger) {
   LoggedReceiver logged;
   LogRun& run = logged.run;
   NotifySocket busy(run.dir + "/notify");
-  ASSERT_GE(busy.fd, 0) << std::strerror(errno);
-  run.environment = {{"NOTIFY_SOCKET", busy.path}, {"WATCHDOG_USEC", "400000"}};
-  ASSERT_TRUE(logged.Start({"--metrics", "0"}, 10)) << run.Output();
+  ASSERT_TRUE(StartAsService(logged, busy)) << std::strerror(errno) << run.Output();
   int port = logged.Port("serving metrics");
   ASSERT_GT(port, 0) << run.Output();
   std::string body;
@@ -300,9 +304,7 @@ TEST(TarnexLogService, ToldSystemdAndServedItsMetricsWhileLogging) {
   LoggedReceiver logged;
   LogRun& run = logged.run;
   NotifySocket systemd(run.dir + "/notify");
-  ASSERT_GE(systemd.fd, 0) << std::strerror(errno);
-  run.environment = {{"NOTIFY_SOCKET", systemd.path}, {"WATCHDOG_USEC", "400000"}};
-  ASSERT_TRUE(logged.Start({"--metrics", "0"}, 10)) << run.Output();
+  ASSERT_TRUE(StartAsService(logged, systemd)) << std::strerror(errno) << run.Output();
   std::vector<std::string> messages;
   EXPECT_TRUE(WaitUntil(
       [&] {
