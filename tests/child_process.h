@@ -26,16 +26,21 @@ inline std::string PathFrom(const char* variable, const char* built) {
   return path != nullptr ? path : built;
 }
 
-// args[0] found as a shell would; its standard output and error go to `output`, its
-// environment gains `environment`. Its process.
+// args[0] found as a shell would; its standard output (or `standardOutput`, when given)
+// and error go to `output`, its environment gains `environment`, and it runs in `folder`
+// when one is given. Its process.
 inline pid_t StartProgram(std::vector<std::string> args, const std::string& output = "/dev/null",
-                          const Environment& environment = {}) {
+                          const Environment& environment = {}, const std::string& folder = "",
+                          int standardOutput = -1) {
   std::fflush(nullptr);  // nothing of ours written twice by the child
   pid_t pid = fork();
   if (pid == 0) {
     int out = open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (out < 0 || dup2(out, STDOUT_FILENO) < 0 || dup2(out, STDERR_FILENO) < 0) _exit(126);
+    if (out < 0 || dup2(standardOutput >= 0 ? standardOutput : out, STDOUT_FILENO) < 0 ||
+        dup2(out, STDERR_FILENO) < 0)
+      _exit(126);
     for (const auto& [name, value] : environment) setenv(name.c_str(), value.c_str(), 1);
+    if (!folder.empty() && chdir(folder.c_str()) != 0) _exit(126);
     std::vector<char*> argv;
     for (std::string& arg : args) argv.push_back(arg.data());
     argv.push_back(nullptr);

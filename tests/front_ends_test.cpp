@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: BSD-2-Clause
 // What both front ends promise about the line, written once and run against each: the
 // panel in this process, tarnex-log as its own program, and the panel attached through
-// tarnex-log --share. A receiver that is not there
-// yet is waited for, one unplugged and plugged in again is logged on at the end of the
-// same files, and one that falls silent is taken as lost and found again.
+// tarnex-log --share. A receiver that is not there yet is waited for, one unplugged and
+// plugged in again is logged on at the end of the same files, and one that falls silent
+// is taken as lost and found again.
 
 #include <filesystem>
 #include <memory>
@@ -120,12 +120,7 @@ struct FrontEnds : ::testing::TestWithParam<FrontEndMaker> {
   bool WaitSaid(const std::string& text, int limitMs = 8000) {
     return SpinUntil([&] { return Times(text) > 0; }, limitMs);
   }
-  size_t Times(const std::string& text) {
-    std::string said = frontEnd->Said();
-    size_t times = 0;
-    for (size_t at = 0; (at = said.find(text, at)) != std::string::npos; at += text.size()) ++times;
-    return times;
-  }
+  size_t Times(const std::string& text) { return Occurrences(frontEnd->Said(), text); }
   // Everything sent so far has been logged when the last item is at the file's end.
   bool WaitLogged(const char* name, const Bytes& last) {
     return SpinUntil([&] { return EndsWith(FileBytes(folder + "/" + name), last); });

@@ -3,14 +3,11 @@
 // tarnex-log run as its users run it, from a test: a child process with its output in a
 // file of the test's own folder.
 
-#include <fcntl.h>
 #include <signal.h>
-#include <stdlib.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
+#include <cstdlib>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "sim/fake_receiver.h"
@@ -31,20 +28,10 @@ struct LogRun {
   ~LogRun() {
     if (pid > 0) Signal(SIGKILL);
   }
+  // Run in its folder, so that what it writes by default lands there too.
   void Start(std::vector<std::string> args) {
-    pid = fork();
-    if (pid == 0) {
-      int out = open((dir + "/output.txt").c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-      dup2(standardOutput >= 0 ? standardOutput : out, STDOUT_FILENO);
-      dup2(out, STDERR_FILENO);
-      for (const auto& [name, value] : environment) setenv(name.c_str(), value.c_str(), 1);
-      if (chdir(dir.c_str()) != 0) _exit(126);  // what it writes by default lands here too
-      std::vector<char*> argv = {const_cast<char*>(program.c_str())};
-      for (std::string& arg : args) argv.push_back(arg.data());
-      argv.push_back(nullptr);
-      execv(program.c_str(), argv.data());
-      _exit(127);
-    }
+    args.insert(args.begin(), program);
+    pid = StartProgram(args, dir + "/output.txt", environment, dir, standardOutput);
   }
   // Its exit status, or -1 when it was killed by a signal or did not end in time.
   int Signal(int signal) {
@@ -63,6 +50,13 @@ struct LogRun {
   bool Running() { return pid > 0 && waitpid(pid, nullptr, WNOHANG) == 0; }
   bool Said(const std::string& text) { return Output().find(text) != std::string::npos; }
 };
+
+// How many times `part` stands in what a program said.
+inline size_t Occurrences(const std::string& said, const std::string& part) {
+  size_t times = 0;
+  for (size_t at = 0; (at = said.find(part, at)) != std::string::npos; at += part.size()) ++times;
+  return times;
+}
 
 // The loopback port a logger said it serves `what` on ("sharing the receiver", "serving
 // metrics"); 0 while it has not said so.

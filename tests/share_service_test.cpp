@@ -27,10 +27,6 @@ void SplitItems(const Bytes& stream, Bytes& frames, Bytes& sentences) {
   });
 }
 
-Bytes Handshake() {
-  return Cat({Bytes{kEnq}, Frame(TypeByte(PacketType::kIdentificationRequest), {})});
-}
-
 // A client that stops reading is dropped and said once its queue is full; another client
 // and the dump files get every item, whole and in order, and the run ends clean.
 TEST(SharedReceiver, AClientThatStopsReadingIsDroppedAndLoggingLosesNothing) {
@@ -41,11 +37,7 @@ TEST(SharedReceiver, AClientThatStopsReadingIsDroppedAndLoggingLosesNothing) {
   LoopbackClient reader(port);
   ASSERT_TRUE(stalled.fd >= 0 && reader.fd >= 0);
   // Both attached before the first item: one attached late misses what came before it.
-  ASSERT_TRUE(WaitUntil([&] {
-    std::string said = logger.run.Output();
-    size_t first = said.find(" attached;");
-    return first != std::string::npos && said.find(" attached;", first + 1) != std::string::npos;
-  }));
+  ASSERT_TRUE(WaitUntil([&] { return Occurrences(logger.run.Output(), " attached;") >= 2; }));
   Bytes frames;
   Bytes sentences;
   for (int i = 0; i < 3000 && !logger.run.Said("share: dropped 127.0.0.1:"); ++i) {
@@ -73,9 +65,7 @@ TEST(SharedReceiver, AClientThatStopsReadingIsDroppedAndLoggingLosesNothing) {
   // The reader is not dropped, and what it has is the items in order, whole.
   reader.ReadUntil([&](const Bytes& got) { return got.size() >= frames.size() + sentences.size(); },
                    10000);
-  EXPECT_EQ(logger.run.Output().find("dropped", logger.run.Output().find("dropped") + 1),
-            std::string::npos)
-      << logger.run.Output();
+  EXPECT_EQ(Occurrences(logger.run.Output(), "dropped"), 1u) << logger.run.Output();
   Bytes readerFrames;
   Bytes readerSentences;
   SplitItems(reader.received, readerFrames, readerSentences);

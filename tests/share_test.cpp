@@ -116,7 +116,7 @@ TEST(ShareHub, TheProbeIsAnsweredOnlyWhileTheReceiverIsThere) {
   EXPECT_TRUE(h.ToReceiver().empty());  // the receiver is not asked again
 
   ShareReceiverDown(*h.hub);
-  h.Send(client, Cat({Bytes{kEnq}, Frame(TypeByte(PacketType::kIdentificationRequest), {})}));
+  h.Send(client, Handshake());
   h.Ask(client);
   EXPECT_TRUE(h.ToClient(client).empty());
   EXPECT_TRUE(h.ToReceiver().empty());

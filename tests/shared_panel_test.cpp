@@ -85,17 +85,13 @@ TEST_F(SharedPanels, TwoPanelsAndAToolShareOneLoggedReceiver) {
   StartPanelProgram();
   LoopbackClient tool(port);
   ASSERT_GE(tool.fd, 0);
-  tool.Send(Cat({Bytes{kEnq}, Frame(TypeByte(PacketType::kIdentificationRequest), {})}));
+  tool.Send(Handshake());
   ASSERT_TRUE(SpinUntil([&] {
     tool.Read(0);
     return tool.Got(Frame(TypeByte(PacketType::kIdentificationReply), Text(kMorwick)));
   }));
-  ASSERT_TRUE(SpinUntil([&] {
-    std::string said = logger.Output();
-    size_t attached = 0;
-    for (size_t at = 0; (at = said.find(" attached;", at)) != std::string::npos; ++at) ++attached;
-    return attached >= 3;
-  })) << logger.Output();
+  ASSERT_TRUE(SpinUntil([&] { return Occurrences(logger.Output(), " attached;") >= 3; }))
+      << logger.Output();
 
   // Polled by all three for a while, the tool every 300 ms.
   Spin(1500);  // the program's start-up keys and first polls are over

@@ -32,6 +32,11 @@ inline bool EndsWith(const Bytes& bytes, const Bytes& last) {
   return bytes.size() >= last.size() && std::equal(last.rbegin(), last.rend(), bytes.rbegin());
 }
 
+// What a program sends to find a receiver: the probe and the identification request.
+inline Bytes Handshake() {
+  return Cat({Bytes{kEnq}, Frame(0x6F, {})});
+}
+
 inline Bytes Text(const std::string& text) {
   return Bytes(text.begin(), text.end());
 }
