@@ -11,8 +11,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -20,8 +18,6 @@
 #include <string>
 #include <vector>
 
-#include "capture/nmea_ring.h"
-#include "link/rx_ring.h"
 #include "log/log_options.h"
 #include "log/log_report.h"
 #include "log/port_check.h"
@@ -41,9 +37,6 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-using std::chrono::milliseconds;
-
 TEST(TarnexLog, ExitStatuses) {
   const struct {
     std::vector<std::string> args;
@@ -62,6 +55,7 @@ TEST(TarnexLog, ExitStatuses) {
       {{"--version"}, 0, "tarnex-log 1.0.2"},
       {{"-D", "/dev/tarnex-no-such-port"}, 1, "No such file or directory: /dev/tarnex-no-such"},
       {{"-D", "/dev/x", "-o", "/tarnex-no-such-dir"}, 1, "cannot write the dump files"},
+      {{"-D", "/dev/null", "--record", "/dev/null"}, 1, "cannot record to /dev/null: it is not "},
   };
   for (const auto& c : cases) {
     LogRun run;
@@ -299,26 +293,6 @@ TEST(TarnexLog, SecondLoggerHangUpClosedOutputAndAnEarlierRecording) {
   EXPECT_EQ(kept, 1);
 }
 
-// --record with a folder or a pipe for its file: refused at start with the reason, the
-// folder left as it was (not renamed with all it holds), and no wait for a pipe's reader.
-TEST(TarnexLog, ARecordingGoesOnlyIntoARegularFile) {
-  for (bool folder : {true, false}) {
-    LogRun run;
-    std::string path = run.dir + "/session.rec";
-    if (folder) {
-      std::filesystem::create_directory(path);
-      std::ofstream(path + "/inside") << "kept";
-    } else {
-      ASSERT_EQ(mkfifo(path.c_str(), 0644), 0);
-    }
-    run.Start({"-D", "/dev/null", "-o", run.dir, "--record", path});
-    EXPECT_EQ(run.Wait(3000), 1) << run.Output();
-    EXPECT_TRUE(run.Said("cannot record to " + path + ": it is not a regular file"))
-        << run.Output();
-    EXPECT_EQ(FileText(path + "/inside"), folder ? "kept" : "");
-  }
-}
-
 // Real receivers' sentences: an RTK receiver's GGA of 92 characters, lines that end in LF
 // alone or CR CR LF, logged as received; what is not valid is dropped, counted and said.
 TEST(TarnexLog, LongAndOddSentencesAreLoggedAndTheBadOnesCounted) {
@@ -462,7 +436,7 @@ struct CheckRun {
   }
 };
 
-TEST(TarnexLogCheck, AMissingDeviceAndAGoodReceiver) {
+TEST(TarnexLogCheck, MissingOddSilentAndGoodDevices) {
   CheckRun missing("/dev/tarnex-no-such-port");
   EXPECT_EQ(missing.problems, 1);
   EXPECT_TRUE(missing.Saw("PROBLEM: /dev/tarnex-no-such-port does not exist."));
@@ -472,6 +446,12 @@ TEST(TarnexLogCheck, AMissingDeviceAndAGoodReceiver) {
   CheckRun notPort("/dev/null");
   EXPECT_TRUE(notPort.Saw("PROBLEM: /dev/null is not a serial port")) << notPort.lines.size();
   EXPECT_EQ(notPort.problems, 1) << "not a process for each holder of /dev/null";
+
+  FakeReceiver quiet;
+  ASSERT_TRUE(StartFakeReceiver(quiet, Script(kMorwick, EnqReply::kSilent)));
+  CheckRun silent(FakeReceiverPath(quiet));
+  EXPECT_TRUE(silent.Saw("PROBLEM: no answer to the probe at 9600 baud"));
+  EXPECT_TRUE(silent.Saw("note: nothing came at any common rate"));
 
   FakeReceiver receiver;
   ASSERT_TRUE(StartFakeReceiver(receiver, Script()));
@@ -517,15 +497,6 @@ TEST(TarnexLogCheck, ABusyDeviceAndOneWithoutPermission) {
   EXPECT_TRUE(locked.Saw(std::string("PROBLEM: ")) && locked.lines.size() >= 2);
   EXPECT_NE(locked.lines[1].find("may not open " + std::string(path)), std::string::npos)
       << locked.lines[1];
-}
-
-// A receiver that never answers: the probe says so and the common rates are listened to.
-TEST(TarnexLogCheck, ASilentDevice) {
-  FakeReceiver receiver;
-  ASSERT_TRUE(StartFakeReceiver(receiver, Script(kMorwick, EnqReply::kSilent)));
-  CheckRun silent(FakeReceiverPath(receiver));
-  EXPECT_TRUE(silent.Saw("PROBLEM: no answer to the probe at 9600 baud"));
-  EXPECT_TRUE(silent.Saw("note: nothing came at any common rate"));
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "base/regular_file.h"
+#include "capture/earlier_file.h"
 #include "capture/folder_lock.h"
 #include "tests/dump_bench.h"
 
@@ -49,7 +50,9 @@ TEST(OwnFiles, OnlyARegularFileIsOpenedAndNothingElseIsTouched) {
           << c.kind << " " << use;  // and a pipe without a reader returned at once
       EXPECT_EQ(handle, -1);
       EXPECT_EQ(FileText(target), kPrecious) << "neither emptied nor written";
-      EXPECT_EQ(RegularFileAt(path.c_str()), c.error);
+      char kept[200];  // an earlier file kept by a new period or recording: never one of these
+      EXPECT_EQ(KeepEarlierFile(path.c_str(), kept, sizeof kept), c.error) << c.kind;
+      EXPECT_EQ(RegularFileAt(path.c_str()), c.error) << "left where it was";
     }
     ScratchDir scratch;
     intptr_t handle = -1;
