@@ -5,7 +5,6 @@
 #include "connection/connection.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstring>
@@ -21,6 +20,7 @@
 #include "tests/local_time_at.h"
 #include "tests/scratch_dir.h"
 #include "tests/status_capture.h"
+#include "tests/test_bytes.h"
 #include "tests/wait_until.h"
 
 namespace {
@@ -35,19 +35,17 @@ TEST_F(ConnectionTest, DataRightBehindTheReplyIsLogged) {
   SetDumpDirectory(*connection->capture, scratch.Str());
   SetLogging(connection->capture->logging, 1);
   const std::string sentence = "$GPZDA,101530.00,07,12,2026,00,00*62\r\n";
-  uint8_t posn[kMaxFrameLength];
-  int posnSize = BuildFrame(0x40, reinterpret_cast<const uint8_t*>("ab"), 2, posn);
+  const Bytes frame = Frame(0x40, {'a', 'b'});
+  const std::string posn(frame.begin(), frame.end());
   FakeReceiver receiver;
   ReceiverScript script = Script(kMorwick);
-  script.afterReply =
-      sentence + std::string(reinterpret_cast<char*>(posn), static_cast<size_t>(posnSize));
+  script.afterReply = sentence + posn;
   ASSERT_TRUE(StartFakeReceiver(receiver, script));
   ASSERT_EQ(Connect(receiver), kOutcomeConnected);
   EndConnection(*connection);  // the worker has handled what it read, and closed the files
   auto read = [&](const char* name) { return FileText(scratch / name); };
   EXPECT_EQ(read("nmea.dmp"), sentence);
-  EXPECT_EQ(read("posn.dmp"),
-            std::string(reinterpret_cast<char*>(posn), static_cast<size_t>(posnSize)));
+  EXPECT_EQ(read("posn.dmp"), posn);
 }
 
 TEST_F(ConnectionTest, ANewConnectEndsTheOneUnderWayAtOnce) {

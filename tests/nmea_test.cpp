@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "capture/nmea_ring.h"
-#include "link/packet.h"
 #include "tests/test_bytes.h"
 
 namespace {
@@ -19,10 +18,8 @@ std::string SentenceOfLength(size_t length) {
 }
 
 std::string FrameText(uint8_t type, const std::string& data) {
-  uint8_t out[kMaxFrameLength];
-  int size = BuildFrame(type, reinterpret_cast<const uint8_t*>(data.data()),
-                        static_cast<int>(data.size()), out);
-  return std::string(reinterpret_cast<char*>(out), static_cast<size_t>(size));
+  Bytes frame = Frame(type, Text(data));
+  return std::string(frame.begin(), frame.end());
 }
 
 Strings PullAll(NmeaRing& nmea) {

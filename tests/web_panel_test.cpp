@@ -50,13 +50,9 @@ TEST(WebPanel, ScreensAsThePageDrawsThem) {
 }
 
 TEST(WebPanel, ScreensAreCutFromTheHubsBytesWhateverComesBetween) {
-  Bytes stream = Frame(0x40, Bytes(30, 7));  // a position record: not for the page
-  Bytes one = ScreenFrame("FIRST", 1);
-  Bytes two = ScreenFrame("SECOND", 2);
-  stream.insert(stream.end(), one.begin(), one.end());
-  Bytes text = {'$', 'G', 'P', 'T', 'X', 'T', '*', '0', '0', '\r', '\n'};
-  stream.insert(stream.end(), text.begin(), text.end());
-  stream.insert(stream.end(), two.begin(), two.end());
+  // A position record and a sentence between the screens: not for the page.
+  Bytes stream = Cat({Frame(0x40, Bytes(30, 7)), ScreenFrame("FIRST", 1), Text("$GPTXT*00\r\n"),
+                      ScreenFrame("SECOND", 2)});
   // Split at every place: the screens come out whole, in order, each once.
   for (size_t split = 0; split <= stream.size(); split += 7) {
     WebPanelFeed feed;

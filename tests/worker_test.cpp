@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <thread>
@@ -24,10 +25,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
-
-bool Exists(const std::string& path) {
-  return access(path.c_str(), F_OK) == 0;
-}
 
 const Bytes kGga = Text(Sentence("GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,"));
 
@@ -85,7 +82,7 @@ TEST_F(WorkerTest, EachTypeLandsInItsFileByteForByte) {
   Send(Cat({Frame(0x40, {1}), Frame(0x57, {2}), Frame(0x93, {3}), kGga}));
   Settle();
   for (const char* name : {"posn.dmp", "obsd.dmp", "corr.dmp", "nmea.dmp"}) {
-    EXPECT_FALSE(Exists(Dump(name))) << name << " while logging is off";
+    EXPECT_FALSE(std::filesystem::exists(Dump(name))) << name << " while logging is off";
   }
   SetLogging(capture->logging, 1);
   Bytes posn = Frame(0x40, Bytes(58, 0x40), 0x11);
@@ -129,7 +126,7 @@ TEST_F(WorkerTest, RefusedNotificationEndsTheWorkerAndLeavesTheRest) {
   ASSERT_TRUE(WaitUntil([&] { return worker.ended.load(); }));
   StopReceiveWorker(worker);
   EXPECT_EQ(screens, 1);
-  EXPECT_FALSE(Exists(Dump("posn.dmp")));
+  EXPECT_FALSE(std::filesystem::exists(Dump("posn.dmp")));
   Packet packet;
   ASSERT_EQ(PullPacket(link->rx, link->linkState, packet), 0);
   EXPECT_EQ(Bytes(packet.raw, packet.raw + posn.size()), posn);
